@@ -1,0 +1,46 @@
+#include "hw/Errors.h"
+
+#include "log/Logger.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string Compose(const std::string& message, int code) {
+    return (message.empty() ? std::string("OS Error.") : message) + " " + os_error::ErrorText(code);
+}
+
+void LogException(const std::string& text, int code) {
+    CLogger::Instance().Log(10, "Exception: %s, errno: %d (0x%X)", text.c_str(), code, code);
+}
+
+} // namespace
+
+std::string os_error::ErrorText(int code) {
+    std::string text;
+    char buffer[256];
+    // The GNU strerror_r may return a static string instead of filling the buffer.
+    const char* system = ::strerror_r(code, buffer, sizeof buffer);
+    if (system)
+        text = system;
+    if (text.empty())
+        text = "The os error code is " + std::to_string(code) + ".";
+    LogException(text, code);
+    return text;
+}
+
+os_error::os_error() : os_error(errno) {}
+
+os_error::os_error(int code) : std::runtime_error(ErrorText(code)), _code(code) {}
+
+os_error::os_error(const std::string& message) : os_error(message, errno) {}
+
+os_error::os_error(const std::string& message, int code)
+    : std::runtime_error(Compose(message, code)), _code(code) {
+    LogException(what(), code);
+}
+
+os_error::~os_error() = default;
+
+thread_aborted::~thread_aborted() = default;

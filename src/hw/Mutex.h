@@ -1,0 +1,43 @@
+#pragma once
+
+#include "hw/Event.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+// An owned, recursive mutex with a timed acquire. A release by a thread that does not own it
+// is ignored.
+class Mutex {
+public:
+    Mutex() = default;
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+
+    // True when acquired within the time; 0 polls, INFINITE waits without limit.
+    bool aquire(std::uint32_t milliseconds);
+    void release();
+
+private:
+    std::mutex _lock;
+    std::condition_variable _released;
+    std::thread::id _owner;
+    unsigned _depth = 0;
+};
+
+// Acquires without limit on construction (or takes over an already acquired mutex when
+// acquire is false) and releases on destruction.
+class MutexLock {
+public:
+    explicit MutexLock(Mutex& mutex, bool acquire = true) : _mutex(mutex) {
+        if (acquire)
+            _mutex.aquire(INFINITE);
+    }
+    ~MutexLock() { _mutex.release(); }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+
+private:
+    Mutex& _mutex;
+};

@@ -1,0 +1,92 @@
+#include "hw/Check.h"
+#include "hw/Errors.h"
+#include "log/Logger.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <regex>
+
+namespace {
+
+std::string CaughtText(auto&& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "<nothing raised>";
+}
+
+TEST(CheckTest, FailedCheckNamesPositionExpressionAndMessage) {
+    const int value = 3;
+    const std::string text = CaughtText([&] { Check(value == 4) << "value was " << value; });
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'value == 4' failed\. value was 3)")))
+        << text;
+}
+
+// Counts how often it is turned into text.
+struct CountingPart {
+    int* streamed;
+};
+std::ostream& operator<<(std::ostream& out, const CountingPart& part) {
+    ++*part.streamed;
+    return out << "part";
+}
+
+TEST(CheckTest, MessageIsComposedOnlyOnFailure) {
+    int streamed = 0;
+    Check(1 + 1 == 2) << CountingPart{&streamed};
+    EXPECT_EQ(streamed, 0);
+    EXPECT_THROW(Check(1 + 1 == 3) << CountingPart{&streamed}, std::runtime_error);
+    EXPECT_EQ(streamed, 1);
+}
+
+TEST(CheckTest, RaisesPlainRuntimeErrorNotOsError) {
+    EXPECT_THROW(Check(false), std::runtime_error);
+    try {
+        Check(false);
+    } catch (const os_error&) {
+        FAIL() << "Check must not raise os_error";
+    } catch (const std::runtime_error&) {
+    }
+}
+
+TEST(OsCheckTest, FailedCallCarriesExpressionMessageAndSystemText) {
+    const std::string text = CaughtText([] {
+        const int fd = ::open("/nonexistent/nivaro", O_RDONLY);
+        OsCheck(fd != -1) << "Could not open file";
+    });
+    EXPECT_TRUE(std::regex_match(
+        text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'fd != -1' failed\. Could not open file No such file or directory)")))
+        << text;
+}
+
+TEST(OsErrorTest, TextsAndLogLines) {
+    TempDir dir;
+    CurrentDirectory cwd(dir.path());
+    CLogger::Instance().SetLevel(10);
+    CLogger::Instance().SetFileOutput(true);
+
+    EXPECT_EQ(std::string(os_error(ENOENT).what()), "No such file or directory");
+    errno = 0;
+    EXPECT_EQ(std::string(os_error(std::string()).what()).rfind("OS Error. ", 0), 0u);
+    EXPECT_EQ(os_error("Could not open", EACCES).code(), EACCES);
+    EXPECT_EQ(std::string(thread_aborted().what()), "Thread aborted");
+
+    CLogger::Instance().SetFileOutput(false);
+    CLogger::Instance().SetLevel(0);
+    const std::string log = ReadWholeFile(dir / CLogger::FileNameFor(CLogger::SystemLocalTime()));
+    // From a code: one line; from a message: the system text alone, then the full text.
+    EXPECT_NE(log.find("Exception: No such file or directory, errno: 2 (0x2)"), std::string::npos);
+    EXPECT_NE(log.find("Exception: Could not open Permission denied, errno: 13 (0xD)"), std::string::npos);
+    int lines = 0;
+    for (char c : log)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 1 + 2 + 2);
+}
+
+} // namespace

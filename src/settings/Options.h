@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+// The program's options. One process-wide instance, loaded from "Nivaro.xml" in the start-up
+// directory on first use and saved back at process exit.
+class COptionsImpl {
+public:
+    // The process-wide options; the first call loads them.
+    static COptionsImpl& Instance();
+    // Before the first Instance(): load from and save to another file (command-line --options).
+    static void UseFile(const std::filesystem::path& file);
+
+    // A standalone options object on a file (tests, tools); loads at construction, saves only
+    // when asked.
+    COptionsImpl(std::filesystem::path file, std::filesystem::path startupDirectory);
+    ~COptionsImpl();
+    COptionsImpl(const COptionsImpl&) = delete;
+    COptionsImpl& operator=(const COptionsImpl&) = delete;
+
+    std::uint16_t GetLanguageID() const;
+    void SetLanguageID(std::uint16_t id);
+    int GetDateFormat() const;
+    void SetDateFormat(int index);
+    int GetTimeFormat() const;
+    void SetTimeFormat(int index);
+    int GetTemperatureFormat() const;
+    void SetTemperatureFormat(int format);
+    int GetLogLevel() const;
+    void SetLogLevel(int level);
+    bool GetLogToFile() const;
+    void SetLogToFile(bool on);
+    // Written by the ping on the worker thread, read by the user interface.
+    int GetNrOfTransmitters() const;
+    void SetNrOfTransmitters(int count);
+    int GetVersion() const;
+    void SetVersion(int version);
+    std::string GetPort() const;
+    void SetPort(const std::string& port);
+    std::filesystem::path GetRecordingHistoryFile() const;
+    void SetRecordingHistoryFile(const std::filesystem::path& file);
+
+    // Date pattern, a blank, time pattern ("%d.%m.%Y %H:%M" by default).
+    std::string GetDateTimeFormat() const;
+    // Start-up directory joined with "history.nvh".
+    std::string GetDefaultHistoryFile() const;
+    // Writes all options to the options file now; false when the file could not be written.
+    bool SaveOptions();
+
+    const std::filesystem::path& FileName() const { return m_file; }
+    bool UsesFahrenheit() const { return GetTemperatureFormat() == 1; }
+
+private:
+    void SetDefaults();
+    bool Load();
+
+    std::filesystem::path m_file;
+    std::filesystem::path m_startupDirectory;
+    mutable std::mutex m_stringLock; // guards the two strings
+
+    std::atomic<std::int32_t> m_languageId{1033};
+    std::atomic<std::int32_t> m_dateFormat{0};
+    std::atomic<std::int32_t> m_timeFormat{0};
+    std::atomic<std::int32_t> m_temperatureFormat{0};
+    std::atomic<std::int32_t> m_logLevel{30};
+    std::atomic<std::int32_t> m_nrOfTransmitters{6};
+    std::atomic<std::int32_t> m_version{0};
+    std::atomic<bool> m_logToFile{false};
+    std::string m_port = "COM1";
+    std::string m_recordingHistoryFile;
+};
+
+inline COptionsImpl& Options() { return COptionsImpl::Instance(); }

@@ -26,14 +26,15 @@ void BaseUnit::SetPattern(std::vector<Phase> phases, bool repeat, Nanos now) {
     }
     _repeat = repeat && !_phases.empty();
     _period = end;
-    _low = EffectiveLow(now);
     Recompute(now);
+    ScheduleChangeAt(now);
 }
 
 void BaseUnit::DriveSclLow(Nanos start, Nanos end, Nanos now) {
     _faultStart = start;
     _faultEnd = end;
     Recompute(now);
+    ScheduleChangeAt(now);
 }
 
 void BaseUnit::SetRecording(Nanos interval, RecordingHook hook, Nanos now) {
@@ -41,6 +42,12 @@ void BaseUnit::SetRecording(Nanos interval, RecordingHook hook, Nanos now) {
     _hook = std::move(hook);
     _nextRecording = (interval > 0 && _hook) ? now + interval : Infinite;
     Recompute(now);
+}
+
+void BaseUnit::ScheduleChangeAt(Nanos now) {
+    // The port applies the new level at its next look, so that the bus sees it as an edge.
+    if (EffectiveLow(now) != _low)
+        _next = now;
 }
 
 bool BaseUnit::PatternLow(Nanos t) const {

@@ -64,6 +64,7 @@ private:
     bool EffectiveLow(Nanos t) const { return InFault(t) || (t >= _quietUntil && PatternLow(t)); }
     Nanos PatternBoundaryAfter(Nanos t) const;
     void Recompute(Nanos from);
+    void ScheduleChangeAt(Nanos now);
 
     std::vector<Phase> _phases;
     std::vector<Nanos> _ends; // cumulative phase ends

@@ -74,4 +74,6 @@ private:
     std::string m_recordingHistoryFile;
 };
 
-inline COptionsImpl& Options() { return COptionsImpl::Instance(); }
+inline COptionsImpl& Options() {
+    return COptionsImpl::Instance();
+}

@@ -21,9 +21,7 @@ COptionsImpl& COptionsImpl::Instance() {
     return instance;
 }
 
-void COptionsImpl::UseFile(const std::filesystem::path& file) {
-    ConfiguredFile() = file;
-}
+void COptionsImpl::UseFile(const std::filesystem::path& file) { ConfiguredFile() = file; }
 
 COptionsImpl::COptionsImpl(std::filesystem::path file, std::filesystem::path startupDirectory)
     : m_file(std::move(file)), m_startupDirectory(std::move(startupDirectory)) {
@@ -47,61 +45,25 @@ void COptionsImpl::SetDefaults() {
     m_recordingHistoryFile = GetDefaultHistoryFile();
 }
 
-bool COptionsImpl::Load() {
-    return false;
-}
-bool COptionsImpl::SaveOptions() {
-    return false;
-}
+bool COptionsImpl::Load() { return false; }
+bool COptionsImpl::SaveOptions() { return false; }
 
-std::uint16_t COptionsImpl::GetLanguageID() const {
-    return static_cast<std::uint16_t>(m_languageId.load());
-}
-void COptionsImpl::SetLanguageID(std::uint16_t id) {
-    m_languageId = id;
-}
-int COptionsImpl::GetDateFormat() const {
-    return m_dateFormat;
-}
-void COptionsImpl::SetDateFormat(int index) {
-    m_dateFormat = index;
-}
-int COptionsImpl::GetTimeFormat() const {
-    return m_timeFormat;
-}
-void COptionsImpl::SetTimeFormat(int index) {
-    m_timeFormat = index;
-}
-int COptionsImpl::GetTemperatureFormat() const {
-    return m_temperatureFormat;
-}
-void COptionsImpl::SetTemperatureFormat(int format) {
-    m_temperatureFormat = format;
-}
-int COptionsImpl::GetLogLevel() const {
-    return m_logLevel;
-}
-void COptionsImpl::SetLogLevel(int level) {
-    m_logLevel = level;
-}
-bool COptionsImpl::GetLogToFile() const {
-    return m_logToFile;
-}
-void COptionsImpl::SetLogToFile(bool on) {
-    m_logToFile = on;
-}
-int COptionsImpl::GetNrOfTransmitters() const {
-    return m_nrOfTransmitters;
-}
-void COptionsImpl::SetNrOfTransmitters(int count) {
-    m_nrOfTransmitters = count;
-}
-int COptionsImpl::GetVersion() const {
-    return m_version;
-}
-void COptionsImpl::SetVersion(int version) {
-    m_version = version;
-}
+std::uint16_t COptionsImpl::GetLanguageID() const { return static_cast<std::uint16_t>(m_languageId.load()); }
+void COptionsImpl::SetLanguageID(std::uint16_t id) { m_languageId = id; }
+int COptionsImpl::GetDateFormat() const { return m_dateFormat; }
+void COptionsImpl::SetDateFormat(int index) { m_dateFormat = index; }
+int COptionsImpl::GetTimeFormat() const { return m_timeFormat; }
+void COptionsImpl::SetTimeFormat(int index) { m_timeFormat = index; }
+int COptionsImpl::GetTemperatureFormat() const { return m_temperatureFormat; }
+void COptionsImpl::SetTemperatureFormat(int format) { m_temperatureFormat = format; }
+int COptionsImpl::GetLogLevel() const { return m_logLevel; }
+void COptionsImpl::SetLogLevel(int level) { m_logLevel = level; }
+bool COptionsImpl::GetLogToFile() const { return m_logToFile; }
+void COptionsImpl::SetLogToFile(bool on) { m_logToFile = on; }
+int COptionsImpl::GetNrOfTransmitters() const { return m_nrOfTransmitters; }
+void COptionsImpl::SetNrOfTransmitters(int count) { m_nrOfTransmitters = count; }
+int COptionsImpl::GetVersion() const { return m_version; }
+void COptionsImpl::SetVersion(int version) { m_version = version; }
 
 std::string COptionsImpl::GetPort() const {
     std::lock_guard lock(m_stringLock);
@@ -131,6 +93,4 @@ std::string COptionsImpl::GetDateTimeFormat() const {
     return std::string(datePattern) + " " + timePattern;
 }
 
-std::string COptionsImpl::GetDefaultHistoryFile() const {
-    return (m_startupDirectory / "history.nvh").native();
-}
+std::string COptionsImpl::GetDefaultHistoryFile() const { return (m_startupDirectory / "history.nvh").native(); }

@@ -74,6 +74,4 @@ private:
     std::string m_recordingHistoryFile;
 };
 
-inline COptionsImpl& Options() {
-    return COptionsImpl::Instance();
-}
+inline COptionsImpl& Options() { return COptionsImpl::Instance(); }

@@ -5,10 +5,14 @@
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
 // uninitialised (a known false positive); it is raised where connect() is instantiated.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <boost/signals2/signal.hpp>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #include <cstddef>
 #include <filesystem>

@@ -1,0 +1,71 @@
+// Options loader: any file content loads (falling back to defaults where it must), and what is
+// saved loads back to the same values.
+#include "FuzzSupport.h"
+
+#include "log/Logger.h"
+#include "settings/Options.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_dir;
+
+struct Values {
+    int language, dateFormat, timeFormat, temperature, logLevel, transmitters, version;
+    bool logToFile;
+    std::string port, history, dateTime;
+    bool operator==(const Values&) const = default;
+};
+
+Values Snapshot(const COptionsImpl& options) {
+    return {options.GetLanguageID(),    options.GetDateFormat(),
+            options.GetTimeFormat(),    options.GetTemperatureFormat(),
+            options.GetLogLevel(),      options.GetNrOfTransmitters(),
+            options.GetVersion(),       options.GetLogToFile(),
+            options.GetPort(),          options.GetRecordingHistoryFile().string(),
+            options.GetDateTimeFormat()};
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    CLogger::Instance().SetLevel(0);
+    std::string pattern = (fs::temp_directory_path() / "nivaro-fuzz-options-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        std::abort();
+    g_dir = pattern;
+    std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(g_dir, ignored);
+    });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fs::path file = g_dir / "Nivaro.xml";
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    Values loaded;
+    {
+        COptionsImpl options(file, g_dir);
+        loaded = Snapshot(options);
+        FUZZ_CHECK(options.SaveOptions());
+    }
+    {
+        COptionsImpl reloaded(file, g_dir);
+        FUZZ_CHECK(Snapshot(reloaded) == loaded);
+    }
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(g_dir, ignored))
+        fs::remove(entry.path(), ignored);
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "ui/StationLinkFactory.h"
+
+std::unique_ptr<StationLink> MakeStationLink() { return std::make_unique<NoStationLink>(); }

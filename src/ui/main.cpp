@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
         if (!frame) {
             log.Log(30, "Main window creation failed!\n");
         } else {
-            QObject::connect(frame.get(), &CMainFrame::Closed, &application, [] { QCoreApplication::exit(1); });
+            QObject::connect(frame.get(), &CMainFrame::Closed, &application,
+                             [] { QCoreApplication::exit(1); });
             frame->show();
             result = QApplication::exec();
             frame.reset();

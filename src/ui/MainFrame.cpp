@@ -16,6 +16,11 @@
 #include <QMenuBar>
 #include <QToolBar>
 
+// The icons live in the static library's resources; they are linked in only when asked for.
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace {
 
 QString FromUtf8(const std::string& text) {
@@ -42,6 +47,7 @@ const char* const DisconnectedIcon = ":/icons/disconnected.svg";
 
 CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* parent)
     : QMainWindow(parent), m_history(history), m_link(link), m_target(QtMessageTarget::Create(this)) {
+    InitResources();
     setWindowIcon(QIcon(QStringLiteral(":/icons/nivaro.svg")));
     UpdateTitle();
     BuildMenu();

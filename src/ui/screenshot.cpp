@@ -21,6 +21,11 @@
 
 namespace {
 
+// One decimal, and never a negative zero.
+float Tenths(double value) {
+    return float(std::round(value * 10) / 10) + 0.0f;
+}
+
 std::vector<CDataset> DemoDatasets(int count) {
     std::vector<CDataset> datasets;
     for (int i = 0; i < count; ++i) {
@@ -28,14 +33,13 @@ std::vector<CDataset> DemoDatasets(int count) {
         CDataset dataset;
         dataset.SetDateTime(CDateTime(2024, 3, 14 + minutes / 1440, (minutes / 60) % 24, minutes % 60, 0));
         const double day = std::sin((minutes / 60.0 - 9.0) / 24.0 * 2 * M_PI);
-        dataset.SetTemperature(0, float(std::round((21.0 + 0.8 * day) * 10) / 10));
+        dataset.SetTemperature(0, Tenths(21.0 + 0.8 * day));
         dataset.SetHumidity(0, float(std::round(44 - 3 * day)));
-        dataset.SetTemperature(1, float(std::round((6.5 + 5.5 * day) * 10) / 10));
+        dataset.SetTemperature(1, Tenths(6.5 + 5.5 * day));
         dataset.SetHumidity(1, float(std::round(72 - 15 * day)));
-        dataset.SetTemperature(2, float(std::round((4.0 + 4.0 * day) * 10) / 10));
+        dataset.SetTemperature(2, Tenths(4.0 + 4.0 * day));
         dataset.SetHumidity(2, float(std::round(80 - 10 * day)));
-        dataset.SetTemperature(3, i == 7 ? CDataset::TemperatureNotAvailable
-                                         : float(std::round((-1.5 + 3.0 * day) * 10) / 10));
+        dataset.SetTemperature(3, i == 7 ? CDataset::TemperatureNotAvailable : Tenths(-1.5 + 3.0 * day));
         dataset.SetHumidity(3, i == 7 ? CDataset::HumidityNotAvailable : float(std::round(88 - 6 * day)));
         datasets.push_back(dataset);
     }

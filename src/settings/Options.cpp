@@ -1,6 +1,7 @@
-// In-memory options with their defaults. Loading and saving on XML come with the settings storage.
 #include "settings/Options.h"
 
+#include "log/Logger.h"
+#include "settings/SettingsStorageTinyXml.h"
 #include "settings/StartupDirectory.h"
 
 namespace {
@@ -13,57 +14,178 @@ std::filesystem::path& ConfiguredFile() {
     return file;
 }
 
+const char* const RootName = "options";
+
 } // namespace
 
 COptionsImpl& COptionsImpl::Instance() {
-    static COptionsImpl instance(
-        ConfiguredFile().empty() ? StartupDirectory() / "Nivaro.xml" : ConfiguredFile(), StartupDirectory());
+    static COptionsImpl& instance = []() -> COptionsImpl& {
+        // Created first, the logger outlives the options: the save at exit may have a failure to log.
+        CLogger::Instance();
+        static COptionsImpl options(ConfiguredFile().empty() ? StartupDirectory() / "Nivaro.xml"
+                                                             : ConfiguredFile(),
+                                    StartupDirectory());
+        options.m_saveAtExit = true;
+        return options;
+    }();
     return instance;
 }
 
-void COptionsImpl::UseFile(const std::filesystem::path& file) { ConfiguredFile() = file; }
+void COptionsImpl::UseFile(const std::filesystem::path& file) {
+    ConfiguredFile() = file;
+}
 
 COptionsImpl::COptionsImpl(std::filesystem::path file, std::filesystem::path startupDirectory)
     : m_file(std::move(file)), m_startupDirectory(std::move(startupDirectory)) {
     SetDefaults();
-    Load();
+    LoadOptions();
 }
 
-COptionsImpl::~COptionsImpl() = default;
+COptionsImpl::~COptionsImpl() {
+    if (!m_saveAtExit)
+        return;
+    try {
+        SaveOptions();
+    } catch (...) {
+        // Process exit: nobody is left to tell.
+    }
+}
 
 void COptionsImpl::SetDefaults() {
-    m_languageId = 1033;
-    m_dateFormat = 0;
-    m_timeFormat = 0;
-    m_temperatureFormat = 0;
-    m_logLevel = 30;
-    m_nrOfTransmitters = 6;
-    m_version = 0;
-    m_logToFile = false;
-    std::lock_guard lock(m_stringLock);
-    m_port = "COM1";
-    m_recordingHistoryFile = GetDefaultHistoryFile();
+    Exchange(true, nullptr, false, true);
 }
 
-bool COptionsImpl::Load() { return false; }
-bool COptionsImpl::SaveOptions() { return false; }
+bool COptionsImpl::LoadOptions() {
+    CSettingsStorageTinyXml storage(m_file, RootName);
+    return Load(storage);
+}
 
-std::uint16_t COptionsImpl::GetLanguageID() const { return static_cast<std::uint16_t>(m_languageId.load()); }
-void COptionsImpl::SetLanguageID(std::uint16_t id) { m_languageId = id; }
-int COptionsImpl::GetDateFormat() const { return m_dateFormat; }
-void COptionsImpl::SetDateFormat(int index) { m_dateFormat = index; }
-int COptionsImpl::GetTimeFormat() const { return m_timeFormat; }
-void COptionsImpl::SetTimeFormat(int index) { m_timeFormat = index; }
-int COptionsImpl::GetTemperatureFormat() const { return m_temperatureFormat; }
-void COptionsImpl::SetTemperatureFormat(int format) { m_temperatureFormat = format; }
-int COptionsImpl::GetLogLevel() const { return m_logLevel; }
-void COptionsImpl::SetLogLevel(int level) { m_logLevel = level; }
-bool COptionsImpl::GetLogToFile() const { return m_logToFile; }
-void COptionsImpl::SetLogToFile(bool on) { m_logToFile = on; }
-int COptionsImpl::GetNrOfTransmitters() const { return m_nrOfTransmitters; }
-void COptionsImpl::SetNrOfTransmitters(int count) { m_nrOfTransmitters = count; }
-int COptionsImpl::GetVersion() const { return m_version; }
-void COptionsImpl::SetVersion(int version) { m_version = version; }
+bool COptionsImpl::SaveOptions() {
+    std::lock_guard lock(m_saveLock);
+    CSettingsStorageTinyXml storage(m_file, RootName);
+    return Save(storage);
+}
+
+bool COptionsImpl::Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool defaultsOnly) {
+    bool result = true;
+    // One option: defaults only assign the default; a failed load falls back to it; a failed save
+    // spoils the result but the others are still written.
+    auto visit = [&](auto exchange, auto assignDefault) {
+        if (defaultsOnly) {
+            assignDefault();
+            return true;
+        }
+        if (exchange())
+            return true;
+        if (!continueOnError)
+            return false;
+        if (save)
+            result = false;
+        else
+            assignDefault();
+        return true;
+    };
+    auto integer = [&](const char* key, std::atomic<std::int32_t>& field, std::int32_t defaultValue) {
+        return visit(
+            [&] {
+                std::int32_t value = field;
+                const bool ok = storage->ExchangeInt(key, value, save);
+                if (ok && !save)
+                    field = value;
+                return ok;
+            },
+            [&] { field = defaultValue; });
+    };
+    auto text = [&](const char* key, std::string& field, const std::string& defaultValue) {
+        return visit(
+            [&] {
+                std::string value;
+                {
+                    std::lock_guard lock(m_stringLock);
+                    value = field;
+                }
+                const bool ok = storage->ExchangeString(key, value, save);
+                if (ok && !save) {
+                    std::lock_guard lock(m_stringLock);
+                    field = value;
+                }
+                return ok;
+            },
+            [&] {
+                std::lock_guard lock(m_stringLock);
+                field = defaultValue;
+            });
+    };
+    auto boolean = [&](const char* key, std::atomic<bool>& field, bool defaultValue) {
+        return visit(
+            [&] {
+                bool value = field;
+                const bool ok = storage->ExchangeBool(key, value, save);
+                if (ok && !save)
+                    field = value;
+                return ok;
+            },
+            [&] { field = defaultValue; });
+    };
+
+    const bool completed =
+        integer("LanguageID", m_languageId, 1033) && integer("DateFormat", m_dateFormat, 0) &&
+        integer("TimeFormat", m_timeFormat, 0) && integer("TemperatureFormat", m_temperatureFormat, 0) &&
+        text("Port", m_port, "COM1") &&
+        text("RecordingHistoryFile", m_recordingHistoryFile, GetDefaultHistoryFile()) &&
+        integer("LogLevel", m_logLevel, 30) && boolean("LogToFile", m_logToFile, false) &&
+        integer("NrOfTransmitters", m_nrOfTransmitters, 6) && integer("Version", m_version, 0);
+    return completed && result;
+}
+
+std::uint16_t COptionsImpl::GetLanguageID() const {
+    return static_cast<std::uint16_t>(m_languageId.load());
+}
+void COptionsImpl::SetLanguageID(std::uint16_t id) {
+    m_languageId = id;
+}
+int COptionsImpl::GetDateFormat() const {
+    return m_dateFormat;
+}
+void COptionsImpl::SetDateFormat(int index) {
+    m_dateFormat = index;
+}
+int COptionsImpl::GetTimeFormat() const {
+    return m_timeFormat;
+}
+void COptionsImpl::SetTimeFormat(int index) {
+    m_timeFormat = index;
+}
+int COptionsImpl::GetTemperatureFormat() const {
+    return m_temperatureFormat;
+}
+void COptionsImpl::SetTemperatureFormat(int format) {
+    m_temperatureFormat = format;
+}
+int COptionsImpl::GetLogLevel() const {
+    return m_logLevel;
+}
+void COptionsImpl::SetLogLevel(int level) {
+    m_logLevel = level;
+}
+bool COptionsImpl::GetLogToFile() const {
+    return m_logToFile;
+}
+void COptionsImpl::SetLogToFile(bool on) {
+    m_logToFile = on;
+}
+int COptionsImpl::GetNrOfTransmitters() const {
+    return m_nrOfTransmitters;
+}
+void COptionsImpl::SetNrOfTransmitters(int count) {
+    m_nrOfTransmitters = count;
+}
+int COptionsImpl::GetVersion() const {
+    return m_version;
+}
+void COptionsImpl::SetVersion(int version) {
+    m_version = version;
+}
 
 std::string COptionsImpl::GetPort() const {
     std::lock_guard lock(m_stringLock);
@@ -93,4 +215,6 @@ std::string COptionsImpl::GetDateTimeFormat() const {
     return std::string(datePattern) + " " + timePattern;
 }
 
-std::string COptionsImpl::GetDefaultHistoryFile() const { return (m_startupDirectory / "history.nvh").native(); }
+std::string COptionsImpl::GetDefaultHistoryFile() const {
+    return (m_startupDirectory / "history.nvh").native();
+}

@@ -6,9 +6,11 @@
 #include <mutex>
 #include <string>
 
+#include "settings/Settings.h"
+
 // The program's options. One process-wide instance, loaded from "Nivaro.xml" in the start-up
 // directory on first use and saved back at process exit.
-class COptionsImpl {
+class COptionsImpl : public CSettings {
 public:
     // The process-wide options; the first call loads them.
     static COptionsImpl& Instance();
@@ -18,7 +20,8 @@ public:
     // A standalone options object on a file (tests, tools); loads at construction, saves only
     // when asked.
     COptionsImpl(std::filesystem::path file, std::filesystem::path startupDirectory);
-    ~COptionsImpl();
+    // The process-wide instance saves here, at process exit; a standalone object does not.
+    ~COptionsImpl() override;
     COptionsImpl(const COptionsImpl&) = delete;
     COptionsImpl& operator=(const COptionsImpl&) = delete;
 
@@ -51,16 +54,24 @@ public:
     // Writes all options to the options file now; false when the file could not be written.
     bool SaveOptions();
 
+    // Visits the ten options in their fixed order (LanguageID, DateFormat, TimeFormat,
+    // TemperatureFormat, Port, RecordingHistoryFile, LogLevel, LogToFile, NrOfTransmitters,
+    // Version). A value that fails to load keeps its default; one that fails to save makes the
+    // result false.
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool defaultsOnly) override;
+
     const std::filesystem::path& FileName() const { return m_file; }
     bool UsesFahrenheit() const { return GetTemperatureFormat() == 1; }
 
 private:
     void SetDefaults();
-    bool Load();
+    bool LoadOptions();
 
     std::filesystem::path m_file;
     std::filesystem::path m_startupDirectory;
     mutable std::mutex m_stringLock; // guards the two strings
+    std::mutex m_saveLock;           // one save at a time
+    bool m_saveAtExit = false;
 
     std::atomic<std::int32_t> m_languageId{1033};
     std::atomic<std::int32_t> m_dateFormat{0};
@@ -74,4 +85,6 @@ private:
     std::string m_recordingHistoryFile;
 };
 
-inline COptionsImpl& Options() { return COptionsImpl::Instance(); }
+inline COptionsImpl& Options() {
+    return COptionsImpl::Instance();
+}

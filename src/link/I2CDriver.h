@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/SerialPort.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+// Bit-banged I2C master on the modem lines of a serial port: SDA on RTS/CTS, SCL on DTR/DSR, both
+// inverted by the adapter. Speaks to the station's EEPROM and synchronises with the base unit.
+// Used by one thread only.
+class CI2CDriver {
+public:
+    enum SdaState { SdaHigh = 0, SdaLow = 1 };
+    enum SclState { SclHigh = 0, SclLow = 1 };
+
+    // Makes the port for a name; called again only when the name changes.
+    using PortFactory = std::function<std::unique_ptr<SerialPort>(const std::string& name)>;
+
+    // Ports made by MakeSerialPort (a simulator on the real clock for "sim").
+    CI2CDriver();
+    explicit CI2CDriver(PortFactory factory);
+    // Always this port, whatever the name (tests, the simulator with a chosen clock).
+    explicit CI2CDriver(std::shared_ptr<SerialPort> port);
+    ~CI2CDriver();
+    CI2CDriver(const CI2CDriver&) = delete;
+    CI2CDriver& operator=(const CI2CDriver&) = delete;
+
+    // Line access.
+    void Open(const char* portName, std::uint32_t baudRate, std::uint8_t deviceAddress, bool logSettings);
+    bool Close();
+    bool IsOpened() const;
+    void ReFillBuffer();
+    SdaState Sda();
+    SclState Scl();
+    void Sda(SdaState newState);
+    void Scl(SclState newState);
+    static std::string SdaStateName(int state);
+    static std::string SclStateName(int state);
+
+    // Bus conditions and bytes.
+    void StartCondition();
+    void StopCondition();
+    void PutByte(std::uint8_t byte);
+    void GetByte(std::uint8_t& byte);
+    void PutAck();
+    bool GetAck();
+    bool PollAcknowledge(std::uint8_t address);
+    bool ResetBus();
+    void ReleaseLines();
+
+    // EEPROM transfers.
+    void RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, std::uint32_t size);
+    void Write(std::uint16_t startAddress, const std::uint8_t* sourceBuffer, std::uint32_t size);
+    bool ReadCompare(std::uint16_t address, std::uint8_t* buffer, std::uint32_t size, std::string& msg);
+    bool WriteCompare(std::uint16_t address, const std::uint8_t* buffer, std::uint32_t size);
+
+    // One synchronisation attempt with the base unit's bus activity. abortRequested, when given,
+    // is polled while waiting for the stable high phase; an abort ends the attempt as failed.
+    bool Synchronize(const std::function<bool()>& abortRequested = {});
+
+    // Windows of the stable-high wait after which an attempt gives up when SCL keeps changing.
+    static constexpr int MaxHighWaitWindows = 1000;
+
+    SerialPort* Port() const { return _port.get(); }
+    const std::string& PortName() const { return _portName; }
+
+private:
+    void LineDelay() { _port->settleDelay(); }
+
+    std::uint8_t _DeviceReadAddress = 0;
+    std::uint8_t _DeviceWriteAddress = 0;
+    std::string _portName;
+    std::array<std::uint8_t, 16384> _dummyBuffer;
+    PortFactory _factory;
+    std::shared_ptr<SerialPort> _port;
+    std::string _portMadeFor;
+};

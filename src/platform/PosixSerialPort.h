@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/SerialPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <vector>
+
+// A Linux serial device (/dev/ttyS*, /dev/ttyUSB*) through termios and the modem-line ioctls.
+// Opened exclusively, 8N1 without flow control; DSR changes are counted by the driver's
+// interrupt counters where it has them, otherwise by polling the line.
+class PosixSerialPort : public SerialPort {
+public:
+    PosixSerialPort();
+    ~PosixSerialPort() override;
+    PosixSerialPort(const PosixSerialPort&) = delete;
+    PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+    void open(const std::string& name, std::uint32_t baudRate) override;
+    bool close() override;
+    bool isOpen() const override { return _fd >= 0; }
+
+    bool setRts(bool asserted) override { return SetModemBit(0x004 /*TIOCM_RTS*/, asserted); }
+    bool setDtr(bool asserted) override { return SetModemBit(0x002 /*TIOCM_DTR*/, asserted); }
+    bool modemStatus(ModemStatus& status) override;
+    bool waitDsrChange(std::uint32_t milliseconds, bool& changed) override;
+    DummyWrite startDummyWrite(const std::uint8_t* bytes, std::size_t size) override;
+    void settleDelay() override;
+    void sleep(std::uint32_t milliseconds) override;
+    PortSettings settings() const override { return _settings; }
+
+private:
+    bool SetModemBit(int bit, bool asserted);
+    bool ReadDsrCount(std::uint64_t& count);
+    void StopDummyWrite();
+    void DummyWriteLoop();
+
+    int _fd = -1;
+    int _stopPipe[2] = {-1, -1};
+    PortSettings _settings;
+    bool _haveCounters = false;
+    std::uint64_t _dsrSeenCount = 0;
+    bool _dsrSeenLevel = false;
+    std::vector<std::uint8_t> _dummy;
+    std::thread _writer;
+    std::atomic<bool> _writing{false};
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The port settings as the settings log lines print them: the classic field names with the
+// equivalent values of the platform's own settings.
+struct PortSettings {
+    struct Line {
+        unsigned baudRate = 0;
+        int fBinary = 0, fParity = 0, fOutxCtsFlow = 0, fOutxDsrFlow = 0, fDtrControl = 0,
+            fDsrSensitivity = 0;
+        int fTXContinueOnXoff = 0, fOutX = 0, fInX = 0, fErrorChar = 0, fNull = 0, fRtsControl = 0;
+        int fAbortOnError = 0, xonLim = 0, xoffLim = 0, byteSize = 0;
+        unsigned parity = 0, stopBits = 0, xonChar = 0, xoffChar = 0, errorChar = 0, eofChar = 0, evtChar = 0;
+    } line;
+    struct Timeouts {
+        unsigned readInterval = 0, readTotalMultiplier = 0, readTotalConstant = 0;
+        unsigned writeTotalMultiplier = 0, writeTotalConstant = 0;
+    } timeouts;
+    struct Properties {
+        int packetLength = 0, packetVersion = 0;
+        unsigned serviceMask = 0;
+        int maxTxQueue = 0, maxRxQueue = 0;
+        unsigned maxBaud = 0, provSubType = 0, provCapabilities = 0, settableParams = 0, settableBaud = 0;
+        unsigned settableData = 0, settableStopParity = 0;
+        int currentTxQueue = 0, currentRxQueue = 0;
+    } properties;
+};
+
+// Levels of the two modem inputs; true means asserted (the adapter reports a low bus line).
+struct ModemStatus {
+    bool cts = false;
+    bool dsr = false;
+};
+
+enum class DummyWrite {
+    Completed, // everything went out at once
+    Pending,   // the transmit line stays busy until the port is closed
+    Failed     // errno tells why
+};
+
+// Everything the station link needs of a serial port. The line operations are on the hot path
+// of the bit-banged bus: they report failure by returning false with errno set, so the caller
+// can name what failed in its own words.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Opens and configures the port (8N1, no flow control, both outputs cleared);
+    // raises os_error naming the step that failed.
+    virtual void open(const std::string& name, std::uint32_t baudRate) = 0;
+    virtual bool close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual bool setRts(bool asserted) = 0;
+    virtual bool setDtr(bool asserted) = 0;
+    virtual bool modemStatus(ModemStatus& status) = 0;
+
+    // Waits at most milliseconds for a DSR change. A change since the last modemStatus() or
+    // waitDsrChange() counts at once, so one that happened before the wait started is not lost.
+    // Returns false with errno set on failure; changed tells the outcome otherwise.
+    virtual bool waitDsrChange(std::uint32_t milliseconds, bool& changed) = 0;
+
+    // Keeps the transmit line busy with the bytes (repeated) until the port is closed.
+    virtual DummyWrite startDummyWrite(const std::uint8_t* bytes, std::size_t size) = 0;
+
+    // At least 10 microseconds after every line change.
+    virtual void settleDelay() = 0;
+    virtual void sleep(std::uint32_t milliseconds) = 0;
+
+    // The settings read back after open.
+    virtual PortSettings settings() const = 0;
+};

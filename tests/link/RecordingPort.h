@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/SerialPort.h"
+
+#include <string>
+#include <vector>
+
+// A port that writes down every line step the driver makes, as bus levels ("SdaLow" for an
+// asserted RTS), and every read ("read"). CTS is reported as scripted: by default SDA reads low.
+class RecordingPort : public SerialPort {
+public:
+    void open(const std::string&, std::uint32_t) override { _open = true; }
+    bool close() override {
+        _open = false;
+        return true;
+    }
+    bool isOpen() const override { return _open; }
+    bool setRts(bool asserted) override {
+        steps.push_back(asserted ? "SdaLow" : "SdaHigh");
+        return true;
+    }
+    bool setDtr(bool asserted) override {
+        steps.push_back(asserted ? "SclLow" : "SclHigh");
+        return true;
+    }
+    bool modemStatus(ModemStatus& status) override {
+        steps.push_back("read");
+        status.cts = sdaReadsLow;
+        status.dsr = false;
+        return true;
+    }
+    bool waitDsrChange(std::uint32_t, bool& changed) override {
+        changed = false;
+        return true;
+    }
+    DummyWrite startDummyWrite(const std::uint8_t*, std::size_t) override { return DummyWrite::Pending; }
+    void settleDelay() override { ++settles; }
+    void sleep(std::uint32_t) override { steps.push_back("sleep"); }
+    PortSettings settings() const override { return {}; }
+
+    std::vector<std::string> steps;
+    int settles = 0;
+    bool sdaReadsLow = true;
+
+private:
+    bool _open = false;
+};

@@ -14,6 +14,8 @@ CLogger& Log() { return CLogger::Instance(); }
 } // namespace
 
 CHWManager::CHWManager() = default;
+CHWManager::CHWManager(CI2CDriver::PortFactory factory) : _driver(std::move(factory)) {}
+CHWManager::CHWManager(std::shared_ptr<SerialPort> port) : _driver(std::move(port)) {}
 
 CHWManager::~CHWManager() {
     try {

@@ -17,7 +17,11 @@ class CHWManager {
 public:
     using RequestPtr = std::shared_ptr<CHWRequest>;
 
+    // The driver makes its ports by name (a simulator on the real clock for "sim").
     CHWManager();
+    // Tests and tools choose how ports are made (a simulator on the virtual clock, say).
+    explicit CHWManager(CI2CDriver::PortFactory factory);
+    explicit CHWManager(std::shared_ptr<SerialPort> port);
     virtual ~CHWManager();
     CHWManager(const CHWManager&) = delete;
     CHWManager& operator=(const CHWManager&) = delete;
@@ -39,8 +43,6 @@ public:
     std::string PortName() const;
     Mutex& ThreadWorking() { return _threadWorking; }
     std::deque<RequestPtr>& Requests() { return _requests; }
-    // The worker's driver; configure it only while the manager is stopped.
-    CI2CDriver& Driver() { return _driver; }
 
 private:
     void ThreadProc();

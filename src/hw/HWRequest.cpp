@@ -4,6 +4,9 @@
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 
+#include <chrono>
+#include <thread>
+
 CHWRequest::CHWRequest(MessageTargetRef window) : _window(std::move(window)) {}
 
 CHWRequest::~CHWRequest() = default;
@@ -34,14 +37,19 @@ bool CHWRequest::Sync(CI2CDriver& driver) {
     log.Log(50, "-------------------------");
     log.Log(50, "Try 1");
     int retries = 0;
-    while (!driver.Synchronize()) {
+    // The abort is also looked at inside an attempt, so a station whose clock line never settles
+    // cannot hold an abort back.
+    while (!driver.Synchronize([this] { return IsAbortRequested(); })) {
         if (retries >= SyncRetries) {
             log.Log(30, "Synchonizing failed after %d attempts", retries);
             return false;
         }
         if (IsAbortRequested())
             ThrowAborted();
-        driver.Sleep(SyncRetryPauseMs);
+        if (SerialPort* port = driver.Port())
+            port->sleep(SyncRetryPauseMs); // the port's clock: virtual in tests
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(SyncRetryPauseMs));
         ++retries;
         log.Log(50, "-------------------------");
         log.Log(30, "Synchronizing Try %d", retries + 1);

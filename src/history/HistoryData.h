@@ -1,0 +1,116 @@
+#pragma once
+
+#include "hw/CriticalSection.h"
+#include "station/Dataset.h"
+
+// g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
+// uninitialised (a known false positive); it is raised where connect() is instantiated.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <boost/signals2/signal.hpp>
+#pragma GCC diagnostic pop
+
+#include <cstddef>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// A date-time-ordered, lock-protected sequence of datasets with a change signal. Every operation
+// holds the (recursive) lock for its whole duration, file work and signal included; the signal's
+// slots therefore run on the emitting thread with the lock held and must not wait for a thread
+// that may be blocked on this store.
+class CHistoryData {
+public:
+    using ChangedSignal = boost::signals2::signal<void(const CHistoryData&)>;
+    using Path = std::filesystem::path;
+
+    CHistoryData() = default;
+    virtual ~CHistoryData() = default;
+    CHistoryData(const CHistoryData&) = delete;
+    CHistoryData& operator=(const CHistoryData&) = delete;
+
+    std::size_t Size() const;
+    void Clear();
+    // A copy: another thread may append meanwhile. Raises std::out_of_range past the end.
+    CDataset At(std::size_t index) const;
+    // Puts an edited dataset back in memory: at index when the dataset there has the same
+    // date-time, else over the first dataset with that date-time. False when there is none.
+    bool Replace(std::size_t index, const CDataset& dataset);
+    // Runs f(const std::vector<CDataset>&) under the lock (printing, whole-table work).
+    template <typename F> decltype(auto) WithDatasets(F&& f) const {
+        CriticalSectionLock lock(m_lock);
+        return f(static_cast<const std::vector<CDataset>&>(m_datasets));
+    }
+
+    // Replaces the store with the file's datasets, sorted. Emits Changed.
+    bool Read(const Path& path);
+    // Rewrites the file's first record of the dataset's date-time; memory is not touched.
+    // Emits Changed when it succeeds.
+    bool Update(const Path& path, const CDataset& dataset);
+    // Replace(index, dataset) and Update(path, dataset) under one lock.
+    bool Update(const Path& path, std::size_t index, const CDataset& dataset);
+    // Adds to memory (kept sorted) and appends to the file in the given order. Emits Changed.
+    bool Append(const Path& path, const std::vector<CDataset>& datasets);
+    // Erases the datasets at the ascending indices and rewrites the file. Emits Changed.
+    bool Delete(const Path& path, const std::vector<std::size_t>& indices);
+    // The semicolon-separated text export; false when it could not be written completely.
+    bool Export(const Path& path, const ColumnFormat& format) const;
+    bool Export(const Path& path) const;
+    // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
+    void RemoveKnown(std::vector<CDataset>& datasets) const;
+
+    // Stream level. ReadFrom appends and sorts; the writers report whether every byte was written.
+    void ReadFrom(std::istream& stream);
+    bool WriteTo(std::ostream& stream) const;
+    bool AppendTo(std::ostream& stream, const std::vector<CDataset>& datasets) const;
+    bool WriteFile(const Path& path) const;
+    bool AppendFile(const Path& path, const std::vector<CDataset>& datasets) const;
+
+    ChangedSignal Changed;
+
+protected:
+    void EmitChanged() const;
+    mutable CriticalSection m_lock;
+
+private:
+    void SortAppended(std::size_t firstAppended);
+
+    std::vector<CDataset> m_datasets;
+};
+
+// The displayed history: a store plus the path of the file the user looks at.
+class CDisplayedHistory : public CHistoryData {
+public:
+    explicit CDisplayedHistory(std::string fileName) : m_fileName(std::move(fileName)) {}
+    std::string FileName() const;
+    void SetFileName(const std::string& fileName);
+
+private:
+    std::string m_fileName;
+};
+
+// The process-wide stores, created on first use.
+CHistoryData& RecordingHistory();
+CDisplayedHistory& DisplayedHistory();
+
+// Whether two paths name the same history file: the same file on disk, or the same normalised
+// path while neither exists. Letter case alone decides nothing (the file system does).
+bool IsSameHistoryFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// "history.nvh (1234)".
+std::string HistoryTitle(const std::filesystem::path& path, std::size_t count);
+
+// Displayed-history operations for the user-interface thread. While the displayed file is the
+// recording file they work on the recording store and the displayed store stays empty.
+bool IsRecordingFileDisplayed();
+std::size_t DisplayedCount();
+CDataset DisplayedAt(std::size_t index);
+bool OpenDisplayed(const std::string& path);
+// Brings the file up to date with an edited dataset (memory untouched).
+bool UpdateDisplayed(const CDataset& dataset);
+// An edited copy from DisplayedAt(index): back into memory and into the file.
+bool UpdateDisplayed(std::size_t index, const CDataset& dataset);
+bool DeleteDisplayed(const std::vector<std::size_t>& indices);
+bool ExportDisplayed(const std::string& path);
+std::string DisplayedTitle();
+std::string RecordingTitle();

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "station/Dataset.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// One dataset in a history file: 56 bytes, little-endian, no padding. The date as a DATE double,
+// then per sensor its temperature and humidity as floats (interleaved, unlike the in-memory
+// dataset). Encoded byte by byte so a file reads the same on any host.
+constexpr std::size_t HistoryRecordSize = 56;
+
+void EncodeHistoryRecord(const CDataset& dataset, std::uint8_t* record);
+// Every record read from a file has a valid date-time.
+void DecodeHistoryRecord(const std::uint8_t* record, CDataset& dataset);
+
+// A total order that agrees with CDataset's operator< on valid dates and also places invalid
+// statuses and NaN values, so sorting a file with odd records cannot go wrong.
+bool HistoryOrder(const CDataset& a, const CDataset& b);

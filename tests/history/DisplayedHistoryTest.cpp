@@ -1,0 +1,158 @@
+#include "HistoryTestSupport.h"
+#include "TempDir.h"
+#include "history/HistoryData.h"
+#include "settings/Options.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+// The process-wide options live on a file in a temporary folder, the recording file beside it.
+class OptionsInTempDir : public ::testing::Environment {
+public:
+    void SetUp() override {
+        dir = std::make_unique<TempDir>();
+        COptionsImpl::UseFile(*dir / "Nivaro.xml");
+        Options().SetRecordingHistoryFile(*dir / "history.nvh");
+    }
+    void TearDown() override { dir.reset(); }
+    static std::unique_ptr<TempDir> dir;
+};
+std::unique_ptr<TempDir> OptionsInTempDir::dir;
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
+
+struct DisplayedHistoryTest : ::testing::Test {
+    std::filesystem::path recording = Options().GetRecordingHistoryFile();
+    std::filesystem::path folder = recording.parent_path();
+
+    void SetUp() override {
+        WriteWholeFile(recording, RecordBytes(Series(3)));
+        ASSERT_TRUE(OpenDisplayed(recording.string()));
+    }
+    void TearDown() override {
+        RecordingHistory().Changed.disconnect_all_slots();
+        DisplayedHistory().Changed.disconnect_all_slots();
+    }
+};
+
+} // namespace
+
+TEST_F(DisplayedHistoryTest, RecordingFileIsHeldOnce) {
+    EXPECT_TRUE(IsRecordingFileDisplayed());
+    EXPECT_EQ(DisplayedCount(), 3u);
+    EXPECT_EQ(DisplayedHistory().Size(), 0u);
+    EXPECT_EQ(RecordingTitle(), "history.nvh (3)");
+    EXPECT_EQ(DisplayedTitle(), "history.nvh (3)");
+}
+
+TEST_F(DisplayedHistoryTest, AnotherFileGetsItsOwnStore) {
+    const auto other = folder / "other.nvh";
+    WriteWholeFile(other, RecordBytes(Series(2)));
+    int displayedChanges = 0;
+    DisplayedHistory().Changed.connect([&](const CHistoryData&) { ++displayedChanges; });
+    ASSERT_TRUE(OpenDisplayed(other.string()));
+    EXPECT_FALSE(IsRecordingFileDisplayed());
+    EXPECT_EQ(DisplayedCount(), 2u);
+    EXPECT_EQ(DisplayedTitle(), "other.nvh (2)");
+
+    auto later = Series(7);
+    later.erase(later.begin(), later.begin() + 3);
+    RecordingHistory().Append(recording, later);
+    EXPECT_EQ(RecordingTitle(), "history.nvh (7)");
+    EXPECT_EQ(DisplayedTitle(), "other.nvh (2)");
+
+    // Back to the recording file through another spelling of its path.
+    ASSERT_TRUE(OpenDisplayed((folder / "." / "history.nvh").string()));
+    EXPECT_TRUE(IsRecordingFileDisplayed());
+    EXPECT_EQ(DisplayedHistory().Size(), 0u);
+    EXPECT_EQ(DisplayedCount(), 7u); // re-read from disk
+    EXPECT_EQ(displayedChanges, 2);
+}
+
+// Letter case alone does not make another file the recording file: on this file system
+// "HISTORY.NVH" is a different file, and taking it for the recording file would mix the two.
+TEST_F(DisplayedHistoryTest, DifferentLetterCaseIsAnotherFileHere) {
+    const auto upper = folder / "HISTORY.NVH";
+    WriteWholeFile(upper, RecordBytes(Series(1)));
+    ASSERT_TRUE(OpenDisplayed(upper.string()));
+    EXPECT_FALSE(IsRecordingFileDisplayed());
+    EXPECT_EQ(DisplayedCount(), 1u);
+    EXPECT_EQ(RecordingHistory().Size(), 3u);
+    std::filesystem::remove(upper);
+
+    // A link spelled differently that leads to the recording file is the recording file.
+    std::filesystem::create_symlink(recording, folder / "History-Link.nvh");
+    ASSERT_TRUE(OpenDisplayed((folder / "History-Link.nvh").string()));
+    EXPECT_TRUE(IsRecordingFileDisplayed());
+    std::filesystem::remove(folder / "History-Link.nvh");
+}
+
+TEST_F(DisplayedHistoryTest, EditedCopyReachesMemoryAndFile) {
+    int displayedChanges = 0;
+    DisplayedHistory().Changed.connect([&](const CHistoryData&) { ++displayedChanges; });
+    CDataset row = DisplayedAt(1);
+    ASSERT_TRUE(row.SetColumnFromText(dcIndoorTemperature, "30.5", ColumnFormat{}));
+    EXPECT_TRUE(UpdateDisplayed(1, row));
+    EXPECT_EQ(DisplayedAt(1).GetTemperature(0), 30.5f);
+    CHistoryData reread;
+    reread.Read(recording);
+    EXPECT_EQ(reread.At(1).GetTemperature(0), 30.5f);
+    EXPECT_EQ(displayedChanges, 1);
+
+    // Older datasets arrived meanwhile and moved the row: the edit still lands on its dataset.
+    row = DisplayedAt(2);
+    CDataset older = MakeDataset(2004, 12, 1, 8, 0);
+    RecordingHistory().Append(recording, {older});
+    row.SetHumidity(0, 12.0f);
+    EXPECT_TRUE(UpdateDisplayed(2, row));
+    EXPECT_EQ(DisplayedAt(3).GetHumidity(0), 12.0f);
+    EXPECT_EQ(DisplayedAt(2).GetHumidity(0), 45.0f);
+}
+
+TEST_F(DisplayedHistoryTest, DeleteAndExportFollowTheDisplayedFile) {
+    EXPECT_TRUE(DeleteDisplayed({0}));
+    EXPECT_EQ(std::filesystem::file_size(recording), 2 * 56u);
+    EXPECT_TRUE(ExportDisplayed((folder / "out.csv").string()));
+    EXPECT_TRUE(std::filesystem::exists(folder / "out.csv"));
+}
+
+// The worker appends while the user-interface side reads rows and edits one; every row read is a
+// whole dataset and every appended dataset arrives. Run under ThreadSanitizer too.
+TEST_F(DisplayedHistoryTest, ConcurrentAppendWhileTheUserInterfaceReads) {
+    const auto incoming = [] {
+        auto series = Series(203);
+        series.erase(series.begin(), series.begin() + 3);
+        return series;
+    }();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (std::size_t i = 0; i < incoming.size(); i += 10) {
+            std::vector<CDataset> batch(incoming.begin() + static_cast<std::ptrdiff_t>(i),
+                                        incoming.begin() + static_cast<std::ptrdiff_t>(i + 10));
+            RecordingHistory().RemoveKnown(batch);
+            RecordingHistory().Append(recording, batch);
+        }
+        done = true;
+    });
+    std::size_t reads = 0;
+    while (!done || reads < 100) {
+        const std::size_t count = DisplayedCount();
+        const CDataset row = DisplayedAt(count - 1);
+        EXPECT_FALSE(row.IsInvalid());
+        if (reads == 50) {
+            CDataset edited = DisplayedAt(0);
+            edited.SetHumidity(0, 99.0f);
+            EXPECT_TRUE(UpdateDisplayed(0, edited));
+        }
+        ++reads;
+    }
+    worker.join();
+    EXPECT_EQ(DisplayedCount(), 203u);
+    EXPECT_EQ(DisplayedAt(0).GetHumidity(0), 99.0f);
+    CHistoryData reread;
+    reread.Read(recording);
+    EXPECT_EQ(reread.Size(), 203u);
+    EXPECT_EQ(reread.At(0).GetHumidity(0), 99.0f);
+}

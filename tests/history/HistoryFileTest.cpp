@@ -1,0 +1,230 @@
+#include "history/HistoryFile.h"
+#include "HistoryTestSupport.h"
+#include "TempDir.h"
+#include "history/HistoryData.h"
+#include "history/HistoryRecord.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+std::string RecordBytes(const std::vector<CDataset>& datasets) {
+    std::string bytes;
+    for (const CDataset& dataset : datasets) {
+        std::uint8_t record[HistoryRecordSize];
+        EncodeHistoryRecord(dataset, record);
+        bytes.append(reinterpret_cast<const char*>(record), HistoryRecordSize);
+    }
+    return bytes;
+}
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// Fails the stream after the first record, as a disk that fills up would.
+bool FailAfterOneRecord(std::ostream& out, const std::vector<CDataset>& datasets) {
+    WriteHistoryRecords(out, std::span(datasets).first(1));
+    out.setstate(std::ios::badbit);
+    return WriteHistoryRecords(out, std::span(datasets).subspan(1));
+}
+
+struct HistoryFileTest : ::testing::Test {
+    TempDir dir;
+    std::filesystem::path file = dir / "history.nvh";
+    CHistoryData store;
+};
+
+} // namespace
+
+TEST(HistoryRecord, MatchesTheFileLayoutByteForByte) {
+    const CDataset dataset = MakeDataset(2005, 1, 17, 14, 5);
+    EXPECT_NEAR(dataset.GetDateTime().Value(), 38369.586805555555, 1e-10);
+    const std::string expected = "c7 71 1c c7 32 bc e2 40 00 00 ac 41 00 00 34 42"
+                                 " 33 33 a2 42 00 00 dc 42 33 33 a2 42 00 00 dc 42 33 33 a2 42 00 00 dc 42"
+                                 " 33 33 a2 42 00 00 dc 42 33 33 a2 42 00 00 dc 42";
+    EXPECT_EQ(Hex(RecordBytes({dataset})), expected);
+
+    CDataset back;
+    DecodeHistoryRecord(reinterpret_cast<const std::uint8_t*>(RecordBytes({dataset}).data()), back);
+    EXPECT_EQ(back.GetDateTime(), dataset.GetDateTime());
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(back.GetTemperature(i), dataset.GetTemperature(i));
+        EXPECT_EQ(back.GetHumidity(i), dataset.GetHumidity(i));
+    }
+}
+
+TEST_F(HistoryFileTest, ReadsSortedAndIgnoresAnIncompleteTail) {
+    const auto series = Series(3);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::size_t count;
+    } cases[] = {
+        {"empty", "", 0},
+        {"100 bytes", RecordBytes({series[0]}) + std::string(44, '\x11'), 1},
+        {"out of order", RecordBytes({series[2], series[0], series[1]}), 3},
+        {"duplicates", RecordBytes({series[1], series[0], series[1]}), 3},
+    };
+    for (const Case& c : cases) {
+        WriteWholeFile(file, c.bytes);
+        EXPECT_TRUE(store.Read(file)) << c.name;
+        ASSERT_EQ(store.Size(), c.count) << c.name;
+        for (std::size_t i = 1; i < c.count; ++i)
+            EXPECT_FALSE(store.At(i) < store.At(i - 1)) << c.name;
+    }
+    EXPECT_EQ(store.At(1), store.At(2)); // both duplicates are kept
+
+    WriteWholeFile(file, std::string(56, '\0'));
+    store.Read(file);
+    EXPECT_EQ(store.At(0).GetDateTime().GetStatus(), CDateTime::valid);
+    EXPECT_EQ(store.At(0).GetDateTime().LogText(), "1899-12-30 00:00:00");
+    EXPECT_THROW(store.At(1), std::out_of_range);
+
+    EXPECT_FALSE(store.Read(dir / "missing.nvh"));
+    EXPECT_EQ(store.Size(), 0u);
+    EXPECT_FALSE(store.Read(dir.path()));
+}
+
+TEST_F(HistoryFileTest, ReadSurvivesNanDates) {
+    auto datasets = Series(50);
+    datasets[10].SetDateTime(CDateTime(std::numeric_limits<double>::quiet_NaN()));
+    datasets[30].SetDateTime(CDateTime(-std::numeric_limits<double>::quiet_NaN()));
+    std::reverse(datasets.begin(), datasets.end());
+    WriteWholeFile(file, RecordBytes(datasets));
+    ASSERT_TRUE(store.Read(file));
+    EXPECT_EQ(store.Size(), 50u);
+    EXPECT_EQ(store.At(0).GetDateTime(), Series(1)[0].GetDateTime());
+}
+
+TEST_F(HistoryFileTest, AppendCreatesAndKeepsArrivalOrderInTheFile) {
+    const auto series = Series(4);
+    EXPECT_TRUE(store.Append(file, {series[2], series[3]}));
+    EXPECT_EQ(std::filesystem::file_size(file), 112u);
+    EXPECT_TRUE(store.Append(file, {series[1], series[0]}));
+    EXPECT_EQ(store.At(0), series[0]); // sorted in memory
+    EXPECT_EQ(store.At(3), series[3]);
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[2], series[3], series[1], series[0]}));
+}
+
+TEST_F(HistoryFileTest, AppendCutsAnUnreadableTailSoNewRecordsStayAligned) {
+    const auto series = Series(2);
+    WriteWholeFile(file, RecordBytes({series[0]}) + std::string(20, '\x11'));
+    EXPECT_TRUE(store.AppendFile(file, {series[1]}));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
+}
+
+TEST_F(HistoryFileTest, UpdateRewritesOnlyTheFirstRecordOfThatDateTime) {
+    const auto series = Series(3);
+    WriteWholeFile(file, RecordBytes({series[1], series[0], series[1], series[2]}));
+    int changed = 0;
+    store.Changed.connect([&](const CHistoryData&) { ++changed; });
+
+    CDataset edited = series[1];
+    edited.SetTemperature(0, 30.0f);
+    EXPECT_TRUE(store.Update(file, edited));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({edited, series[0], series[1], series[2]}));
+    EXPECT_EQ(changed, 1);
+
+    const std::string before = ReadWholeFile(file);
+    EXPECT_TRUE(store.Update(file, MakeDataset(2010, 1, 1, 0, 0))); // not in the file
+    EXPECT_EQ(ReadWholeFile(file), before);
+    EXPECT_EQ(changed, 2);
+
+    EXPECT_FALSE(store.Update(dir / "missing.nvh", edited));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing.nvh"));
+    EXPECT_EQ(changed, 2);
+}
+
+TEST_F(HistoryFileTest, DeleteRewritesTheRestInOrder) {
+    auto series = Series(6);
+    WriteWholeFile(file, RecordBytes({series[5], series[4], series[3], series[2], series[1], series[0]}));
+    ASSERT_TRUE(store.Read(file));
+    EXPECT_TRUE(store.Delete(file, {1, 4}));
+    ASSERT_EQ(store.Size(), 4u);
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0], series[2], series[3], series[5]}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+
+    EXPECT_TRUE(store.Delete(file, {3, 0, 0, 99})); // any order, repeated, out of range
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[2], series[3]}));
+}
+
+TEST_F(HistoryFileTest, RemoveKnownDropsDatasetsTheStoreHolds) {
+    const auto series = Series(5);
+    store.Append(file, {series[0], series[2], series[4]});
+    CDataset invalid;
+    std::vector<CDataset> incoming = {series[1], series[2], invalid, series[3], series[4]};
+    store.RemoveKnown(incoming);
+    ASSERT_EQ(incoming.size(), 3u);
+    EXPECT_EQ(incoming[0], series[1]);
+    EXPECT_TRUE(incoming[1].IsInvalid());
+    EXPECT_EQ(incoming[2], series[3]);
+}
+
+TEST_F(HistoryFileTest, ChangedIsEmittedByTheChangingOperationsOnly) {
+    std::vector<std::string> seen;
+    store.Changed.connect([&](const CHistoryData& source) {
+        EXPECT_EQ(&source, &store);
+        seen.push_back(std::to_string(source.Size()));
+    });
+    store.Read(dir / "missing.nvh");
+    store.Append(file, Series(3));
+    store.Delete(file, {0});
+    store.Export(dir / "out.csv", ColumnFormat{});
+    std::vector<CDataset> incoming = Series(3);
+    store.RemoveKnown(incoming);
+    EXPECT_EQ(seen, (std::vector<std::string>{"0", "3", "2"}));
+}
+
+// A write error in the middle is reported instead of passing as success.
+TEST_F(HistoryFileTest, WriteErrorsAreReported) {
+    const auto series = Series(3);
+    std::ostringstream stream;
+    stream.setstate(std::ios::badbit);
+    EXPECT_FALSE(store.AppendTo(stream, series));
+    EXPECT_FALSE(store.WriteTo(stream));
+
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_FALSE(store.AppendFile("/dev/full", series)); // the disk is full at the flush
+        EXPECT_FALSE(store.Export("/dev/full", ColumnFormat{}));
+    }
+
+    WriteWholeFile(file, RecordBytes({series[0]}));
+    EXPECT_FALSE(AppendHistoryFile(file, [&](std::ostream& out) { return FailAfterOneRecord(out, series); }));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0]})); // nothing half-appended stays
+}
+
+// Deleting writes beside the old file: a failure in the middle leaves the old history whole.
+TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
+    const auto series = Series(3);
+    WriteWholeFile(file, RecordBytes(series));
+    EXPECT_FALSE(
+        WriteHistoryFileReplacing(file, [&](std::ostream& out) { return FailAfterOneRecord(out, series); }));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+
+    EXPECT_FALSE(store.WriteFile(dir / "no-such-dir" / "history.nvh"));
+}
+
+TEST_F(HistoryFileTest, RewriteKeepsPermissionsAndFollowsLinks) {
+    const auto series = Series(2);
+    WriteWholeFile(file, RecordBytes(series));
+    std::filesystem::permissions(file,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink(file, dir / "link.nvh");
+    ASSERT_TRUE(store.Read(dir / "link.nvh"));
+    ASSERT_TRUE(store.Delete(dir / "link.nvh", {0}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.nvh"));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[1]}));
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}

@@ -152,9 +152,13 @@ TEST_F(HWManagerTest, ARequestThatRaisesIsLoggedAndKeepsTheListOccupied) {
 
 TEST_F(HWManagerTest, AGoneTargetIsNotAnError) {
     ASSERT_TRUE(manager.Start("sim"));
-    auto request = std::make_shared<ScriptedRequest>(std::weak_ptr<MessageTarget>{},
-                                                     [](ScriptedRequest& r) { r.SetSucceeded(true); });
+    Event ran(true, true);
+    auto request = std::make_shared<ScriptedRequest>(std::weak_ptr<MessageTarget>{}, [&](ScriptedRequest& r) {
+        r.SetSucceeded(true);
+        ran.Set();
+    });
     ASSERT_TRUE(manager.AddRequest(request));
+    ran.Wait(INFINITE); // a shutdown asked for at the same time would win over the request
     manager.Stop();
     EXPECT_TRUE(request->Succeeded());
 }

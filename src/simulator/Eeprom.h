@@ -50,6 +50,8 @@ public:
     // Faults: a device that never acknowledges; a bit flipped on the next reads of one address.
     void SetAcknowledging(bool on) { _acknowledging = on; }
     void FlipBitOnRead(std::uint16_t address, std::uint8_t mask, int times = 1);
+    // Forgets flips that no read has met yet (a fault that must not outlive its test step).
+    void ClearFlips() { _flips.clear(); }
 
     // Statistics for tests: completed page writes.
     int PageWrites() const { return _pageWrites; }

@@ -1,0 +1,432 @@
+// Soak: hundreds of imports from one simulated station that keeps recording, in virtual time, with
+// a fault in some of them. After every import the history file must hold each valid dataset the
+// station recorded and still holds or that an earlier import took, exactly once, and nothing
+// else; the read position in the station must never lie past a dataset the file lacks.
+//
+// NIVARO_SOAK_IMPORTS (default 300), NIVARO_SOAK_SEED and NIVARO_SOAK_TRANSMITTERS (default 5)
+// run it longer or otherwise by hand, NIVARO_SOAK_VERBOSE=1 prints
+// every import, NIVARO_SOAK_LOG=50 logs a replay; a failure names the seed and the import to replay.
+#include "FaultPort.h"
+#include "StationModel.h"
+#include "TempDir.h"
+
+#include "history/HistoryData.h"
+#include "history/HistoryRecord.h"
+#include "hw/HWManager.h"
+#include "log/Logger.h"
+#include "station/HWRequestReadRingBuffer.h"
+#include "station/Hardware.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+using namespace Hardware;
+
+namespace {
+
+constexpr BaseUnit::Nanos Ms = BaseUnit::Ms;
+
+// SplitMix64: the same figures from the same seed on every platform.
+struct Random {
+    std::uint64_t state;
+    std::uint64_t Next() {
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t Below(std::uint64_t n) { return n == 0 ? 0 : Next() % n; }
+    std::int64_t Between(std::int64_t low, std::int64_t high) {
+        return low + static_cast<std::int64_t>(Below(static_cast<std::uint64_t>(high - low + 1)));
+    }
+    bool Percent(int percent) { return Below(100) < static_cast<std::uint64_t>(percent); }
+};
+
+enum Fault {
+    None,
+    Silent,
+    NoAcknowledge,
+    FlippedBit,
+    SclDriven,
+    WriteBackFails,
+    Aborted,
+    Unplugged,
+    FaultKinds
+};
+const char* const FaultNames[FaultKinds] = {"none",
+                                            "base unit silent",
+                                            "no acknowledge",
+                                            "flipped bit in a read",
+                                            "base unit drives SCL",
+                                            "write-back fails",
+                                            "abort",
+                                            "adapter unplugged"};
+
+// Counts the worker's "request finished" posts.
+class Finished : public MessageTarget {
+public:
+    void Post(Message message, std::intptr_t, std::intptr_t) override {
+        if (message != Message::WorkFinished)
+            return;
+        std::lock_guard lock(_lock);
+        ++_count;
+        _changed.notify_all();
+    }
+    // Real time only guards against a hang; the import itself runs in virtual time.
+    bool WaitFor(int count) {
+        std::unique_lock lock(_lock);
+        return _changed.wait_for(lock, std::chrono::minutes(10), [&] { return _count >= count; });
+    }
+
+private:
+    std::mutex _lock;
+    std::condition_variable _changed;
+    int _count = 0;
+};
+
+long EnvNumber(const char* name, long fallback) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtol(text, nullptr, 0) : fallback;
+}
+
+struct Figures {
+    int imports = 0, succeeded = 0;
+    std::array<int, FaultKinds> faults{};
+    std::array<int, FaultKinds> failedWith{};
+    std::size_t recorded = 0, invalid = 0, recordedDuringImports = 0, appended = 0;
+    int gapsWrapping = 0, wraps = 0;
+    int lost = 0, doubled = 0, foreign = 0, skipped = 0, leftBehind = 0;
+    int blockedByInvalidNewest = 0;
+    std::array<int, FaultKinds> failedAfterFault{};
+};
+
+class Soak : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // NIVARO_SOAK_LOG=50 writes the diagnostic log of a replay into the current directory.
+        CLogger::Instance().SetLevel(static_cast<int>(EnvNumber("NIVARO_SOAK_LOG", 0)));
+        CLogger::Instance().SetFileOutput(EnvNumber("NIVARO_SOAK_LOG", 0) > 0);
+        RecordingHistory().Clear();
+    }
+    void TearDown() override { RecordingHistory().Clear(); }
+};
+
+// Every check after one import; the first broken invariant is described in violation.
+struct ImportCheck {
+    const StationModel& model;
+    SimulatedSerialPort& station;
+    const std::filesystem::path& historyFile;
+    Figures& figures;
+    std::vector<char> inFile;
+    std::vector<char> counted; // datasets already counted as lost
+    std::ostringstream violation;
+
+    void Run(bool succeeded, std::size_t recordedBefore) {
+        const std::string bytes = ReadWholeFile(historyFile);
+        if (bytes.size() % HistoryRecordSize != 0)
+            violation << "history file size " << bytes.size() << " is not a multiple of 56; ";
+        const std::size_t records = bytes.size() / HistoryRecordSize;
+        figures.appended = records;
+        inFile.assign(model.Count(), 0);
+        counted.resize(model.Count(), 0);
+        for (std::size_t r = 0; r < records; ++r) {
+            const auto* record = reinterpret_cast<const std::uint8_t*>(bytes.data()) + r * HistoryRecordSize;
+            CDataset dataset;
+            DecodeHistoryRecord(record, dataset);
+            const int k = model.FindByDate(dataset.GetDateTime().Value());
+            if (k < 0 || std::memcmp(record, model.At(static_cast<std::size_t>(k)).record.data(),
+                                     HistoryRecordSize) != 0) {
+                if (figures.foreign++ == 0)
+                    violation << "record " << r << " (" << dataset.GetDateTime().LogText()
+                              << ") is no dataset the station recorded; ";
+            } else if (inFile[static_cast<std::size_t>(k)]++) {
+                if (figures.doubled++ == 0)
+                    violation << "dataset " << k << " (" << dataset.GetDateTime().LogText()
+                              << ") is in the file twice; ";
+            }
+        }
+        for (std::size_t k = 0; k < model.Count(); ++k) {
+            const StationModel::Recording& recording = model.At(k);
+            if (!recording.valid || inFile[k])
+                continue;
+            if (recording.gone && !counted[k]) {
+                counted[k] = 1;
+                if (figures.lost++ == 0)
+                    violation << "dataset " << k << " (" << recording.expected.GetDateTime().LogText()
+                              << ") was overwritten in the station but never reached the file; ";
+            }
+            if (succeeded && k < recordedBefore && !recording.gone) {
+                if (figures.leftBehind++ == 0)
+                    violation << "dataset " << k << " (" << recording.expected.GetDateTime().LogText()
+                              << ") was in the station before a successful import but is not in the file; ";
+            }
+        }
+        CheckReadPosition();
+        CheckStation();
+        CheckStore(bytes);
+    }
+
+    // Where the next import will start must not lie past a dataset the file lacks.
+    void CheckReadPosition() {
+        const EepromImage& eeprom = station.eeprom().bytes();
+        const StationImageSummary summary = SummarizeStationImage(eeprom);
+        const RingBuffer& layout = model.Layout();
+        const auto index = static_cast<std::uint32_t>(summary.lastReadIndex);
+        if (index >= static_cast<std::uint32_t>(layout.DatasetCount()) || summary.lastNrOfTransmitters < 1 ||
+            summary.lastNrOfTransmitters > 5)
+            return; // an invalid record: the next import reads the whole ring
+        const CDateTime atIndex = DecodeDateTime(eeprom.data() + layout.SlotAddress(static_cast<int>(index)));
+        if (atIndex.GetStatus() != CDateTime::valid || !(atIndex == CDateTime(summary.lastReadDateTime)))
+            return; // no match: the whole ring again
+        if (model.HolderOf(static_cast<int>(index)) < 0) {
+            violation << "the read position names slot " << index << ", which holds no dataset; ";
+            return;
+        }
+        for (const int slot : model.SlotsOldestFirst()) {
+            const auto k = static_cast<std::size_t>(model.HolderOf(slot));
+            if (model.At(k).valid && !inFile[k] && figures.skipped++ == 0)
+                violation << "the read position (slot " << index << ") lies past dataset " << k << " in slot "
+                          << slot << ", which is not in the file; ";
+            if (slot == static_cast<int>(index))
+                break;
+        }
+    }
+
+    // The PC writes its read position and the unread counter, nothing else.
+    void CheckStation() {
+        const EepromImage& eeprom = station.eeprom().bytes();
+        const EepromImage& shadow = model.Shadow();
+        for (std::size_t a = 0; a < eeprom.size(); ++a) {
+            const bool pcArea = (a >= EE_EEPROM_UNREAD_GL && a < EE_EEPROM_UNREAD_GL + 2u) ||
+                                (a >= EE_PC_BEGIN && a < EE_PC_BEGIN + EE_PC_SIZE);
+            if (!pcArea && eeprom[a] != shadow[a]) {
+                violation << "station EEPROM changed at address " << a << "; ";
+                return;
+            }
+        }
+    }
+
+    // The recording store in memory holds what the file holds.
+    void CheckStore(const std::string& bytes) {
+        std::vector<CDataset> fromFile;
+        for (std::size_t r = 0; r < bytes.size() / HistoryRecordSize; ++r)
+            DecodeHistoryRecord(reinterpret_cast<const std::uint8_t*>(bytes.data()) + r * HistoryRecordSize,
+                                fromFile.emplace_back());
+        std::stable_sort(fromFile.begin(), fromFile.end(), HistoryOrder);
+        const bool same = RecordingHistory().WithDatasets([&](const std::vector<CDataset>& stored) {
+            if (stored.size() != fromFile.size())
+                return false;
+            std::uint8_t a[HistoryRecordSize], b[HistoryRecordSize];
+            for (std::size_t i = 0; i < stored.size(); ++i) {
+                EncodeHistoryRecord(stored[i], a);
+                EncodeHistoryRecord(fromFile[i], b);
+                if (std::memcmp(a, b, HistoryRecordSize) != 0)
+                    return false;
+            }
+            return true;
+        });
+        if (!same)
+            violation << "the recording store differs from the file; ";
+    }
+};
+
+} // namespace
+
+TEST_F(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
+    const long imports = EnvNumber("NIVARO_SOAK_IMPORTS", 300);
+    const auto seed = static_cast<std::uint32_t>(EnvNumber("NIVARO_SOAK_SEED", 20050117));
+    const int transmitters = static_cast<int>(EnvNumber("NIVARO_SOAK_TRANSMITTERS", 5));
+    const bool verbose = EnvNumber("NIVARO_SOAK_VERBOSE", 0) != 0;
+
+    TempDir dir;
+    const std::filesystem::path historyFile = dir / "history.nvh";
+    StationModel model(transmitters, seed);
+    const int slots = model.Layout().DatasetCount();
+    auto station = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    station->eeprom().bytes() = model.Cleared();
+    auto port = std::make_shared<FaultPort>(station);
+    const auto now = [&] { return station->now(); };
+    // The base unit also records while an import runs (when it finds the bus quiet).
+    std::size_t duringImports = 0;
+    station->baseUnit().SetRecording(
+        20'000 * Ms,
+        [&](std::span<std::uint8_t> eeprom, std::chrono::system_clock::time_point) {
+            model.Record(eeprom);
+            ++duringImports;
+        },
+        now());
+
+    CHWManager manager(port);
+    ASSERT_TRUE(manager.Start("sim"));
+    auto finished = std::make_shared<Finished>();
+    Random random{seed};
+    Figures figures;
+    ImportCheck check{model, *station, historyFile, figures, {}, {}, {}};
+    std::uint64_t cleanLineChanges = 0;
+    Fault previousFault = None;
+
+    for (long i = 0; i < imports; ++i) {
+        // The station records while nobody looks: mostly a few datasets, sometimes enough to wrap
+        // the ring, never so many that it overwrites what no import has taken yet.
+        std::size_t unread = 0;
+        for (const int slot : model.SlotsOldestFirst()) {
+            const auto k = static_cast<std::size_t>(model.HolderOf(slot));
+            unread += (k >= check.inFile.size() || !check.inFile[k]) ? 1 : 0;
+        }
+        const int choice = static_cast<int>(random.Below(100));
+        std::int64_t gap = choice < 60   ? random.Between(0, 40)
+                           : choice < 85 ? random.Between(41, 300)
+                                         : random.Between(301, slots - 200);
+        gap = std::min<std::int64_t>(gap, slots - 16 - static_cast<std::int64_t>(unread));
+        const int wrapsBefore = model.Wraps();
+        for (std::int64_t g = 0; g < gap; ++g)
+            model.Record(station->eeprom().bytes(), random.Percent(1));
+        figures.gapsWrapping += model.Wraps() != wrapsBefore ? 1 : 0;
+
+        const Fault fault =
+            (i == 0 || !random.Percent(40)) ? None : static_cast<Fault>(1 + random.Below(FaultKinds - 1));
+        const std::size_t recordedBefore = model.Count();
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(finished, historyFile.string());
+        const std::uint64_t strikeAt = random.Below(cleanLineChanges + 1);
+        SimulatedSerialPort& sim = *station;
+        ReadPositionBytes keptRecord{};
+        int writesToLose = 0;
+        switch (fault) {
+        case None:
+            break;
+        case Silent:
+            port->ArmAt(strikeAt, [&] { sim.baseUnit().SetSilent(sim.now()); });
+            break;
+        case NoAcknowledge:
+            port->ArmAt(strikeAt, [&] { sim.eeprom().SetAcknowledging(false); });
+            break;
+        case FlippedBit: {
+            // Mostly in the ring buffer, sometimes in the flags or the read position.
+            const auto address =
+                random.Percent(80)
+                    ? static_cast<std::uint16_t>(EE_START_OF_RINGBUFFER + random.Below(EE_RINGBUFFER_SIZE))
+                    : static_cast<std::uint16_t>(random.Percent(50) ? EE_EEPROM_FLAGS_1 + random.Below(2)
+                                                                    : EE_PC_BEGIN + random.Below(EE_PC_SIZE));
+            sim.eeprom().FlipBitOnRead(address, static_cast<std::uint8_t>(1u << random.Below(8)), 1);
+            break;
+        }
+        case SclDriven: {
+            const BaseUnit::Nanos length = random.Between(1, 400) * Ms;
+            port->ArmAt(strikeAt, [&, length] {
+                sim.baseUnit().DriveSclLow(sim.now(), sim.now() + length, sim.now());
+            });
+            break;
+        }
+        case WriteBackFails: {
+            // The EEPROM loses the first writes of the read position (one to many, so the
+            // driver's retries sometimes win); the rest of the station stays as it is.
+            writesToLose = static_cast<int>(random.Between(1, 12));
+            std::copy_n(sim.eeprom().bytes().begin() + EE_PC_BEGIN, EE_PC_SIZE, keptRecord.begin());
+            port->OnPageWrite([&] {
+                auto pc = sim.eeprom().bytes().begin() + EE_PC_BEGIN;
+                if (std::equal(keptRecord.begin(), keptRecord.end(), pc))
+                    return;
+                if (writesToLose > 0) {
+                    --writesToLose;
+                    std::copy(keptRecord.begin(), keptRecord.end(), pc);
+                } else {
+                    std::copy_n(pc, EE_PC_SIZE, keptRecord.begin());
+                }
+            });
+            break;
+        }
+        case Aborted:
+            port->ArmAt(strikeAt, [request] { request->Abort(); });
+            break;
+        case Unplugged:
+            port->ArmAt(strikeAt, [&] { sim.SetVanished(true); });
+            break;
+        case FaultKinds:
+            break;
+        }
+        ++figures.faults[fault];
+
+        const std::uint64_t changesBefore = station->LineChanges();
+        ASSERT_TRUE(manager.AddRequest(request)) << "import " << i;
+        ASSERT_TRUE(finished->WaitFor(static_cast<int>(i) + 1))
+            << "import " << i << " hangs (seed " << seed << ")";
+        const auto taken = manager.TakeRequest();
+        ASSERT_EQ(taken, request);
+
+        // The fault ends with the import.
+        port->Disarm();
+        station->SetVanished(false);
+        station->eeprom().SetAcknowledging(true);
+        station->baseUnit().SetPattern({{true, 150 * Ms}, {false, 850 * Ms}}, true, now());
+        station->baseUnit().DriveSclLow(BaseUnit::Infinite, BaseUnit::Infinite, now());
+        station->eeprom().ClearFlips();
+
+        if (verbose)
+            std::printf("import %ld: %lld recorded before it, fault %s at line change %llu, %s %s\n", i,
+                        static_cast<long long>(gap), FaultNames[fault],
+                        static_cast<unsigned long long>(strikeAt),
+                        taken->Succeeded() ? "succeeded" : "failed", taken->Message().c_str());
+        ++figures.imports;
+        figures.succeeded += taken->Succeeded() ? 1 : 0;
+        if (!taken->Succeeded())
+            ++figures.failedWith[fault];
+        if (fault == None) {
+            cleanLineChanges = station->LineChanges() - changesBefore;
+            // The end-marker rules judge the marker after an invalid dataset invalid, so while
+            // the station's newest dataset is invalid there is no end marker to be found: the
+            // import fails and takes nothing until the station records again.
+            const bool newestInvalid = !model.At(model.Count() - 1).valid;
+            if (!taken->Succeeded() && newestInvalid &&
+                taken->Message().find("No end marker found") != std::string::npos)
+                ++figures.blockedByInvalidNewest;
+            // A transfer cut short leaves the EEPROM in the middle of a byte; the next import's
+            // first transfer may meet that (one import, not more).
+            else if (!taken->Succeeded() && previousFault != None)
+                ++figures.failedAfterFault[previousFault];
+            else
+                ASSERT_TRUE(taken->Succeeded()) << "import " << i << " without a fault failed (seed " << seed
+                                                << "): " << taken->Message();
+        }
+        previousFault = taken->Succeeded() ? None : fault;
+        check.Run(taken->Succeeded(), recordedBefore);
+        ASSERT_TRUE(check.violation.str().empty())
+            << "seed " << seed << ", import " << i << " (fault: " << FaultNames[fault] << ", request "
+            << (taken->Succeeded() ? "succeeded" : "failed: " + taken->Message())
+            << "): " << check.violation.str();
+    }
+    manager.Stop();
+
+    for (std::size_t k = 0; k < model.Count(); ++k)
+        figures.invalid += model.At(k).valid ? 0 : 1;
+    figures.recorded = model.Count();
+    figures.recordedDuringImports = duringImports;
+    figures.wraps = model.Wraps();
+
+    std::printf("Soak (seed %u, %d transmitters, %d slots): %d imports, %d succeeded, %.1f h virtual time\n",
+                seed, transmitters, slots, figures.imports, figures.succeeded,
+                static_cast<double>(station->now()) / 3.6e12);
+    for (int f = 0; f < FaultKinds; ++f)
+        std::printf("  fault %-22s %4d imports, %4d failed, %3d failed imports without a fault right after\n",
+                    FaultNames[f], figures.faults[f], figures.failedWith[f], figures.failedAfterFault[f]);
+    std::printf(
+        "  datasets recorded %zu (%zu invalid, %zu during imports), ring wrapped %d times (%d times between "
+        "two imports)\n",
+        figures.recorded, figures.invalid, figures.recordedDuringImports, figures.wraps,
+        figures.gapsWrapping);
+    std::printf(
+        "  appended %zu, lost %d, doubled %d, foreign %d, skipped by the read position %d, left behind %d\n",
+        figures.appended, figures.lost, figures.doubled, figures.foreign, figures.skipped,
+        figures.leftBehind);
+    std::printf("  imports without a fault that found no end marker behind an invalid newest dataset: %d\n",
+                figures.blockedByInvalidNewest);
+    EXPECT_EQ(figures.lost, 0);
+    EXPECT_EQ(figures.doubled, 0);
+}

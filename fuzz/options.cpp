@@ -5,11 +5,13 @@
 #include "log/Logger.h"
 #include "settings/Options.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -62,7 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     {
         COptionsImpl reloaded(file, g_dir);
-        FUZZ_CHECK(Snapshot(reloaded) == loaded);
+        const Values again = Snapshot(reloaded);
+        if (!(again == loaded)) {
+            for (const Values* v : {&std::as_const(loaded), &again})
+                std::fprintf(stderr, "%d %d %d %d %d %d %d %d [%s] [%s] [%s]\n", v->language, v->dateFormat,
+                             v->timeFormat, v->temperature, v->logLevel, v->transmitters, v->version,
+                             v->logToFile, v->port.c_str(), v->history.c_str(), v->dateTime.c_str());
+        }
+        FUZZ_CHECK(again == loaded);
     }
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(g_dir, ignored))

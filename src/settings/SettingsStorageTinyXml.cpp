@@ -16,8 +16,17 @@ using tinyxml2::XMLElement;
 namespace {
 
 const char* const ValueAttribute = "value";
+
 const char* const EntryElement = "Entry";
 const char* const KeyAttribute = "key";
+
+// Whether printed text loads again with a root element.
+bool ReadsBack(const tinyxml2::XMLPrinter& printer) {
+    tinyxml2::XMLDocument check;
+    return check.Parse(printer.CStr(), static_cast<std::size_t>(printer.CStrSize() - 1)) ==
+               tinyxml2::XML_SUCCESS &&
+           check.RootElement();
+}
 
 bool IsNameStart(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
@@ -154,6 +163,25 @@ bool CSettingsStorageTinyXml::WriteFile() {
     std::filesystem::path target = std::filesystem::weakly_canonical(m_file, error);
     if (error)
         target = m_file;
+    // The parser takes some content around the root that it cannot read back once printed; such
+    // a document would lose every setting at the next start, so only its root element is written.
+    tinyxml2::XMLPrinter printer;
+    m_document->Print(&printer);
+    tinyxml2::XMLPrinter rootOnly;
+    const tinyxml2::XMLPrinter* written = &printer;
+    if (!ReadsBack(printer)) {
+        tinyxml2::XMLDocument clean;
+        if (const XMLElement* root = m_document->RootElement())
+            clean.InsertEndChild(root->DeepClone(&clean));
+        clean.Print(&rootOnly);
+        if (!ReadsBack(rootOnly)) {
+            CLogger::Instance().Log(10, "Settings file '%s' not written: it would not read back",
+                                    m_file.c_str());
+            return false;
+        }
+        written = &rootOnly;
+        m_keepOldFile = std::filesystem::exists(target, error);
+    }
     if (m_keepOldFile) {
         // A file we could not read is the user's: keep it before putting a new one in its place.
         std::filesystem::path kept = target;
@@ -166,13 +194,11 @@ bool CSettingsStorageTinyXml::WriteFile() {
         }
         m_keepOldFile = false;
     }
-    tinyxml2::XMLPrinter printer;
-    m_document->Print(&printer);
     std::filesystem::path temporary = target;
     temporary += ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(printer.CStr(), printer.CStrSize() - 1);
+        out.write(written->CStr(), written->CStrSize() - 1);
         out.close();
         if (!out) {
             std::filesystem::remove(temporary, error);

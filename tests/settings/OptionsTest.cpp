@@ -197,6 +197,26 @@ TEST(Options, MalformedOrUnreadableFileGivesDefaults) {
     EXPECT_EQ(options.GetPort(), "COM2");
 }
 
+// The parser accepts stray text after the root, but once printed that text no longer loads, and
+// every option would fall back to its default at the next start (found by fuzzing).
+TEST(Options, ContentThatWouldNotReadBackIsNotSavedAndTheOldFileIsKept) {
+    TempDir dir;
+    const auto file = dir / "Nivaro.xml";
+    const std::string content = "<options><LanguageID value=\"1031\"/></options>></options>";
+    WriteWholeFile(file, content);
+    {
+        COptionsImpl options(file, dir.path());
+        EXPECT_EQ(options.GetLanguageID(), 1031);
+        options.SetPort("COM4");
+        ASSERT_TRUE(options.SaveOptions());
+    }
+    EXPECT_EQ(ChildNames(file), AllInOrder);
+    EXPECT_EQ(ReadWholeFile(dir / "Nivaro.xml.bad"), content) << "the old file is kept";
+    COptionsImpl reloaded(file, dir.path());
+    EXPECT_EQ(reloaded.GetLanguageID(), 1031);
+    EXPECT_EQ(reloaded.GetPort(), "COM4");
+}
+
 TEST(Options, RootWithAnotherNameIsReadAllTheSame) {
     TempDir dir;
     WriteWholeFile(dir / "Nivaro.xml", "<config><Port value=\"COM7\"/></config>");

@@ -30,6 +30,30 @@ struct Bucket {
     bool reserved = false;
 };
 
+template <ChartQuantity::Kind kind>
+Bucket Reduce(std::span<const CDataset>::iterator begin, std::span<const CDataset>::iterator end,
+              int sensor) {
+    Bucket b;
+    for (auto d = begin; d != end; ++d) {
+        const float value =
+            kind == ChartQuantity::Temperature ? d->GetTemperature(sensor) : d->GetHumidity(sensor);
+        if (!IsPlottable(kind, value)) {
+            b.reserved = true;
+        } else if (!b.measured) {
+            b.min = b.max = value;
+            b.minX = b.maxX = When(*d);
+            b.measured = true;
+        } else if (value < b.min) {
+            b.min = value;
+            b.minX = When(*d);
+        } else if (value > b.max) {
+            b.max = value;
+            b.maxX = When(*d);
+        }
+    }
+    return b;
+}
+
 void AddRaw(ChartLine& line, const ChartQuantity& quantity, const CDataset& dataset) {
     const float value = quantity.ValueOf(dataset);
     if (IsPlottable(quantity.kind, value))
@@ -58,16 +82,6 @@ void Flush(ChartLine& line, Bucket& bucket) {
 }
 
 } // namespace
-
-bool IsPlottable(ChartQuantity::Kind kind, float value) {
-    if (kind == ChartQuantity::Temperature) {
-        if (value == CDataset::TemperatureNotAvailable || value == CDataset::TemperatureOverflow)
-            return false;
-    } else if (value == CDataset::HumidityNotAvailable || value == CDataset::HumidityOverflow) {
-        return false;
-    }
-    return std::isfinite(value);
-}
 
 std::span<const ChartPoint> ChartLine::Run(std::size_t run) const {
     const std::size_t begin = runStarts[run];
@@ -126,39 +140,26 @@ void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQu
         for (std::size_t q = 0; q < quantityCount; ++q)
             AddRaw(lines[q], quantities[q], *first);
 
-    std::vector<Bucket> state(quantityCount);
     const double width = window.to - window.from;
     const double scale = width > 0 ? buckets / width : 0.0;
-    int current = -1;
-    for (auto d = lo; d != hi; ++d) {
-        const DATE x = When(*d);
-        const int bucket = std::min(buckets - 1, static_cast<int>((x - window.from) * scale));
-        if (bucket != current) {
-            if (current >= 0)
-                for (std::size_t q = 0; q < quantityCount; ++q)
-                    Flush(lines[q], state[q]);
-            current = bucket;
-        }
+    const auto bucketOf = [&](const CDataset& d) {
+        return std::min(buckets - 1, static_cast<int>((When(d) - window.from) * scale));
+    };
+    // A bucket's datasets are consecutive: find where it ends, then reduce each quantity over
+    // them in a loop of its own (the bucket stays in the cache for the next quantity).
+    for (auto begin = lo; begin != hi;) {
+        const int bucket = bucketOf(*begin);
+        auto end = begin + 1;
+        while (end != hi && bucketOf(*end) == bucket)
+            ++end;
         for (std::size_t q = 0; q < quantityCount; ++q) {
-            const float value = quantities[q].ValueOf(*d);
-            Bucket& b = state[q];
-            if (!IsPlottable(quantities[q].kind, value)) {
-                b.reserved = true;
-            } else if (!b.measured) {
-                b.min = b.max = value;
-                b.minX = b.maxX = x;
-                b.measured = true;
-            } else if (value < b.min) {
-                b.min = value;
-                b.minX = x;
-            } else if (value > b.max) {
-                b.max = value;
-                b.maxX = x;
-            }
+            Bucket b = quantities[q].kind == ChartQuantity::Temperature
+                           ? Reduce<ChartQuantity::Temperature>(begin, end, quantities[q].sensor)
+                           : Reduce<ChartQuantity::Humidity>(begin, end, quantities[q].sensor);
+            Flush(lines[q], b);
         }
+        begin = end;
     }
-    for (std::size_t q = 0; q < quantityCount; ++q)
-        Flush(lines[q], state[q]);
 
     if (last != hi)
         for (std::size_t q = 0; q < quantityCount; ++q)

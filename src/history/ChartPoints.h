@@ -2,6 +2,7 @@
 
 #include "station/Dataset.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,7 +26,15 @@ struct ChartQuantity {
 };
 
 // Whether a value is a measurement: not the not-available or overflow mark of its kind, finite.
-bool IsPlottable(ChartQuantity::Kind kind, float value);
+inline bool IsPlottable(ChartQuantity::Kind kind, float value) {
+    if (kind == ChartQuantity::Temperature) {
+        if (value == CDataset::TemperatureNotAvailable || value == CDataset::TemperatureOverflow)
+            return false;
+    } else if (value == CDataset::HumidityNotAvailable || value == CDataset::HumidityOverflow) {
+        return false;
+    }
+    return std::isfinite(value);
+}
 
 struct ChartPoint {
     DATE x;

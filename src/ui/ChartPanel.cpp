@@ -229,7 +229,7 @@ int CChartPanel::Buckets() const {
     return std::max(200, int(plot > 0 ? plot : m_view->width() - 120));
 }
 
-void CChartPanel::ScheduleRefresh() {
+void CChartPanel::Invalidate() {
     m_dirty = true;
     if (isVisible())
         m_refreshTimer.start();
@@ -369,7 +369,7 @@ void CChartPanel::SetWindow(DATE from, DATE to, bool manual) {
     m_from = from;
     m_to = to;
     m_manual = manual;
-    ScheduleRefresh();
+    Invalidate();
     if (!isVisible())
         Refresh();
 }
@@ -507,11 +507,11 @@ bool CChartPanel::event(QEvent* event) {
             if (notification->wParam() & (LanguageChanged | FormatChanged))
                 BuildSeries();
             else if (notification->wParam() & HistoryFileChanged)
-                ScheduleRefresh();
+                Invalidate();
             break;
         case Message::RecordingHistoryChanged:
         case Message::NrOfTransmittersChanged:
-            ScheduleRefresh();
+            Invalidate();
             break;
         default:
             break;
@@ -530,5 +530,5 @@ void CChartPanel::showEvent(QShowEvent* event) {
 
 void CChartPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    ScheduleRefresh(); // one bucket per pixel column
+    Invalidate(); // one bucket per pixel column
 }

@@ -45,6 +45,8 @@ public:
     void BuildSeries();
     // The points anew from the history for the shown window, now.
     void Refresh();
+    // The history or the transmitter count changed: refresh soon, or when next shown.
+    void Invalidate();
 
     void SetRange(Range range);
     Range CurrentRange() const { return m_range; }
@@ -86,7 +88,6 @@ private:
         std::vector<QLineSeries*> series; // the first carries the legend entry
     };
 
-    void ScheduleRefresh();
     void BuildControls();
     void ApplyTexts();
     void MakeSeries();

@@ -1,10 +1,13 @@
 #include "ui/ChartPanel.h"
+#include "settings/LanguageMenu.h"
 #include "settings/Options.h"
 #include "ui/ChartTime.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
+#include "ui/MainFrame.h"
 #include "ui/NotificationEvent.h"
 
+#include "Fakes.h"
 #include "TempDir.h"
 #include "UiTests.h"
 
@@ -12,6 +15,9 @@
 #include <QDateTimeAxis>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QValueAxis>
 #include <QtTest>
 
@@ -376,6 +382,58 @@ private slots:
         QCOMPARE(QtDateTimeFormat(pattern.toStdString()), format);
         const QDateTime when(QDate(2024, 3, 14), QTime(15, 5));
         QCOMPARE(when.toString(QtDateTimeFormat("%d.%m.%Y %I:%M %p")), QStringLiteral("14.03.2024 03:05 PM"));
+    }
+
+    void theMainWindowTogglesAndFeedsTheChart() {
+        ChartHistory history;
+        history.Append(48);
+        FakeLink link;
+        CMainFrame frame(history, link);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(!frame.IsChartShown());
+        const auto toggles = [&] {
+            QList<QAction*> shown = frame.ToolBar()->actions();
+            for (QAction* popup : frame.menuBar()->actions())
+                shown += popup->menu()->actions();
+            QList<QAction*> found;
+            for (QAction* action : shown)
+                if (action->data().toInt() == Command::DataChart && action->isCheckable())
+                    found.append(action);
+            return found;
+        };
+        QCOMPARE(toggles().size(), 2); // the Data menu's entry and the toolbar button
+        frame.OnCommand(Command::DataChart);
+        QVERIFY(frame.IsChartShown());
+        QVERIFY(frame.Chart()->isVisible());
+        for (QAction* action : toggles())
+            QVERIFY(action->isChecked());
+        QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(48));
+
+        history.Append(10);
+        PostTo(frame.Target(), Message::RecordingHistoryChanged);
+        QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(58));
+
+        Options().SetTemperatureFormat(1);
+        frame.ApplyOptionsChanges(OptionsChange::Format);
+        QVERIFY(frame.Chart()->TemperatureAxis()->titleText().contains(QStringLiteral("°F")));
+
+        Options().SetNrOfTransmitters(2);
+        PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        QTRY_COMPARE(frame.Chart()->Quantities().size(), std::size_t(6));
+
+        QTest::keyClick(&frame, Qt::Key_G, Qt::ControlModifier);
+        QVERIFY(!frame.IsChartShown());
+        for (QAction* action : toggles())
+            QVERIFY(!action->isChecked());
+
+        Options().SetLanguageID(1031); // the rebuilt menu's toggle keeps the state
+        frame.OnCommand(Command::DataChart);
+        frame.ApplyOptionsChanges(OptionsChange::Language);
+        QCOMPARE(toggles().size(), 2);
+        for (QAction* action : toggles())
+            QVERIFY(action->isChecked());
+        QCOMPARE(frame.Chart()->SeriesOf(0).front()->name(), QStringLiteral("Innentemperatur"));
     }
 
     void axisTimesReadAsTheStationsWallClock() {

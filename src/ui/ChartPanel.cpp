@@ -33,20 +33,18 @@ constexpr std::intptr_t LanguageChanged = 1;
 constexpr std::intptr_t FormatChanged = 2;
 constexpr std::intptr_t HistoryFileChanged = 8;
 
-// One colour per sensor; temperatures are drawn solid, humidities dashed in the same colour.
+// One colour per sensor; temperatures are drawn strong, humidities thin and pale in the same
+// colour (dashes would turn to noise where a year of datasets zigzags).
 const QColor SensorColours[CDataset::SensorCount] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x6f, 0xb5),
                                                      QColor(0x2e, 0x8b, 0x3e), QColor(0xe0, 0x8a, 0x00),
                                                      QColor(0x8e, 0x44, 0xad), QColor(0x16, 0x9c, 0x9c)};
 
 QPen PenFor(const ChartQuantity& quantity) {
-    QPen pen(SensorColours[std::clamp(quantity.sensor, 0, CDataset::SensorCount - 1)]);
-    if (quantity.kind == ChartQuantity::Temperature) {
-        pen.setWidthF(2.0);
-    } else {
-        pen.setWidthF(1.3);
-        pen.setStyle(Qt::DashLine);
-    }
-    return pen;
+    QColor colour = SensorColours[std::clamp(quantity.sensor, 0, CDataset::SensorCount - 1)];
+    if (quantity.kind == ChartQuantity::Temperature)
+        return QPen(colour, 2.0);
+    colour.setAlpha(120);
+    return QPen(colour, 1.2);
 }
 
 // The same wall-clock time a month or a year earlier; the day is kept inside the month.

@@ -120,7 +120,7 @@ private slots:
         for (int q = 0; q < series; ++q)
             QCOMPARE(PointCount(panel, std::size_t(q)), std::size_t(100));
         QCOMPARE(panel.SeriesOf(std::size_t(series / 2 - 1)).front()->name(), lastTemperature);
-        QCOMPARE(panel.SeriesOf(std::size_t(series - 1)).front()->pen().style(), Qt::DashLine);
+        QVERIFY(panel.SeriesOf(std::size_t(series - 1)).front()->pen().color().alpha() < 255); // humidity
     }
 
     void aNewTransmitterCountAddsSeriesOnTheNextChange() {

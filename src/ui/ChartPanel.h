@@ -113,6 +113,7 @@ private:
 
     ChartTexts m_texts;
     bool m_fahrenheit = false;
+    bool m_dense = false;
     std::vector<ChartQuantity> m_quantities;
     std::vector<Line> m_series;
     std::vector<ChartLine> m_lines;

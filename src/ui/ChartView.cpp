@@ -92,6 +92,10 @@ void CChartView::mouseReleaseEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    if (event->button() == Qt::RightButton) {
+        event->accept(); // the context menu, not the base view's zoom-out
+        return;
+    }
     if (m_drag == Drag::Band) {
         m_drag = Drag::None;
         m_band->hide();

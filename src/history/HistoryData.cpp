@@ -159,10 +159,14 @@ bool CHistoryData::Update(const Path& path, std::size_t index, const CDataset& d
 
 bool CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
     CriticalSectionLock lock(m_lock);
-    const std::size_t before = m_datasets.size();
-    m_datasets.insert(m_datasets.end(), datasets.begin(), datasets.end());
-    SortAppended(before);
+    // Only what reached the file is kept: a caller that finds the write failed can offer the
+    // same datasets again without doubling them in memory.
     const bool ok = AppendFile(path, datasets);
+    if (ok) {
+        const std::size_t before = m_datasets.size();
+        m_datasets.insert(m_datasets.end(), datasets.begin(), datasets.end());
+        SortAppended(before);
+    }
     EmitChanged();
     return ok;
 }

@@ -50,7 +50,8 @@ public:
     bool Update(const Path& path, const CDataset& dataset);
     // Replace(index, dataset) and Update(path, dataset) under one lock.
     bool Update(const Path& path, std::size_t index, const CDataset& dataset);
-    // Adds to memory (kept sorted) and appends to the file in the given order. Emits Changed.
+    // Appends to the file in the given order and, only when that succeeded, adds to memory (kept
+    // sorted). Emits Changed.
     bool Append(const Path& path, const std::vector<CDataset>& datasets);
     // Erases the datasets at the ascending indices and rewrites the file. Emits Changed.
     bool Delete(const Path& path, const std::vector<std::size_t>& indices);

@@ -17,7 +17,7 @@ int DaysInMonth(int year, int month) {
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date, and back (era-based, valid for all years).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -38,7 +38,8 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
 }
 
-const std::int64_t OleEpoch = DaysFromCivil(1899, 12, 30);
+// Constant-initialised, so date-times built during static initialisation are right too.
+constexpr std::int64_t OleEpoch = DaysFromCivil(1899, 12, 30);
 
 void Append2(std::string& out, int value) {
     out.push_back(static_cast<char>('0' + value / 10 % 10));

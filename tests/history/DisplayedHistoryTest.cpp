@@ -1,5 +1,6 @@
 #include "HistoryTestSupport.h"
 #include "TempDir.h"
+#include "TempOptions.h"
 #include "history/HistoryData.h"
 #include "settings/Options.h"
 
@@ -9,18 +10,6 @@
 
 namespace {
 
-// The process-wide options live on a file in a temporary folder, the recording file beside it.
-class OptionsInTempDir : public ::testing::Environment {
-public:
-    void SetUp() override {
-        dir = std::make_unique<TempDir>();
-        COptionsImpl::UseFile(*dir / "Nivaro.xml");
-        Options().SetRecordingHistoryFile(*dir / "history.nvh");
-    }
-    void TearDown() override { dir.reset(); }
-    static std::unique_ptr<TempDir> dir;
-};
-std::unique_ptr<TempDir> OptionsInTempDir::dir;
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
 
 struct DisplayedHistoryTest : ::testing::Test {

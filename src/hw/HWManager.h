@@ -1,0 +1,64 @@
+#pragma once
+
+#include "hw/CriticalSection.h"
+#include "hw/Event.h"
+#include "hw/HWRequest.h"
+#include "hw/Mutex.h"
+#include "link/I2CDriver.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <thread>
+
+// Runs all station traffic on one worker thread, one request at a time. The worker owns the
+// driver: it opens the port when it starts and closes it when it shuts down.
+class CHWManager {
+public:
+    using RequestPtr = std::shared_ptr<CHWRequest>;
+
+    // The driver makes its ports by name (a simulator on the real clock for "sim").
+    CHWManager();
+    // Tests and tools choose how ports are made (a simulator on the virtual clock, say).
+    explicit CHWManager(CI2CDriver::PortFactory factory);
+    explicit CHWManager(std::shared_ptr<SerialPort> port);
+    virtual ~CHWManager();
+    CHWManager(const CHWManager&) = delete;
+    CHWManager& operator=(const CHWManager&) = delete;
+
+    // True when the worker runs with an open port.
+    bool Start(const std::string& portName);
+    void Stop();
+    bool Shutdown();
+    bool WaitForShutdown();
+    bool IsRunning() const { return _thread.joinable(); }
+
+    // Queues the request when the worker is idle and the list is empty.
+    bool AddRequest(const RequestPtr& request);
+    // The request in the list, left there (to abort the running request).
+    RequestPtr CurrentRequest();
+    // Removes and returns the finished request.
+    RequestPtr TakeRequest();
+
+    std::string PortName() const;
+    Mutex& ThreadWorking() { return _threadWorking; }
+    std::deque<RequestPtr>& Requests() { return _requests; }
+
+private:
+    void ThreadProc();
+    void OnShutdown();
+    void OnWorkAvailable();
+
+    std::thread _thread;
+    Event _shutdownEvent{true, true};
+    Event _cleanedUpEvent{true, true};
+    Event _workAvailableEvent{true, false};
+    Mutex _threadWorking;
+    std::deque<RequestPtr> _requests;
+    CI2CDriver _driver;
+    std::string _portName;
+    mutable CriticalSection _startLock;
+    CriticalSection _requestsLock;
+    Event _startedEvent{true, false};
+    bool _startupFailed = false;
+};

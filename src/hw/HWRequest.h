@@ -1,0 +1,50 @@
+#pragma once
+
+#include "hw/Event.h"
+#include "hw/MessageTarget.h"
+
+#include <atomic>
+#include <string>
+
+class CI2CDriver;
+
+// A station request: run once on the hardware manager's worker thread with the driver, then
+// taken back by the user-interface side, which reads its outcome.
+class CHWRequest {
+public:
+    explicit CHWRequest(MessageTargetRef window);
+    virtual ~CHWRequest();
+    CHWRequest(const CHWRequest&) = delete;
+    CHWRequest& operator=(const CHWRequest&) = delete;
+
+    // Runs on the worker thread; records its outcome and returns normally.
+    virtual void Execute(CI2CDriver& driver) = 0;
+    virtual std::string Name() const = 0;
+
+    // Synchronises with the station, retrying; false after the last failed attempt. Raises
+    // thread_aborted when the abort was asked for between attempts.
+    bool Sync(CI2CDriver& driver);
+
+    bool IsAbortRequested();
+    [[noreturn]] void ThrowAborted();
+    // Called from the user-interface thread.
+    void Abort();
+
+    bool Succeeded() const { return _succeeded; }
+    void SetSucceeded(bool succeeded) { _succeeded = succeeded; }
+    bool Aborted() const { return _aborted; }
+    std::string Message() const;
+    void SetMessage(const std::string& message);
+    const MessageTargetRef& Window() const { return _window; }
+
+    static constexpr int SyncRetries = 10;
+    static constexpr std::uint32_t SyncRetryPauseMs = 500;
+
+private:
+    std::atomic<bool> _succeeded{false};
+    std::atomic<bool> _aborted{false};
+    std::string _message;
+    mutable std::mutex _messageLock; // read by the user interface, written by the worker
+    MessageTargetRef _window;
+    Event _abortEvent{true, true};
+};

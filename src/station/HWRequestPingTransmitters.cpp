@@ -1,0 +1,44 @@
+#include "station/HWRequestPingTransmitters.h"
+
+#include "hw/Check.h"
+#include "link/I2CDriver.h"
+#include "log/Logger.h"
+#include "settings/Options.h"
+#include "station/Hardware.h"
+
+CHWRequestPingTransmitters::CHWRequestPingTransmitters(MessageTargetRef notifyWindow)
+    : CHWRequest(notifyWindow), _notifyWindow(notifyWindow) {}
+
+void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
+    CLogger& log = CLogger::Instance();
+    try {
+        log.Log(30, "===========================");
+        log.Log(30, "Request Ping Transmitters Start");
+        Check(Sync(driver)) << "Synchronize failed";
+        log.Log(50, "---------------------------");
+        log.Log(50, "Read number of transmitters");
+        std::string msg;
+        std::uint8_t nrOfTransmittersBuffer = 0xFF;
+        Check(driver.ReadCompare(Hardware::EE_NUMBER_OF_TRANSMITTERS, &nrOfTransmittersBuffer,
+                                 Hardware::EE_NUMBER_OF_TRANSMITTERS_SIZE, msg))
+            << "Read number of transmitters failed, hardware not found";
+        int n = Hardware::TransmitterCountOf(nrOfTransmittersBuffer);
+        if (n >= Hardware::ntErr)
+            n = Hardware::ntErr;
+        COptionsImpl& options = COptionsImpl::Instance();
+        if (n == options.GetNrOfTransmitters()) {
+            log.Log(30, "Number of transmitters stay at %d", n);
+        } else {
+            options.SetNrOfTransmitters(n);
+            log.Log(30, "Number of transmitters changed to %d", n);
+            PostTo(_notifyWindow, Message::NrOfTransmittersChanged);
+        }
+        _nrOfTransmitters = n;
+        SetMessage("");
+        SetSucceeded(true);
+    } catch (const std::exception& e) {
+        SetMessage(std::string("Request failed: ") + e.what());
+        SetSucceeded(false);
+    }
+    log.Log(30, "Request finished");
+}

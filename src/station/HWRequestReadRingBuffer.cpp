@@ -1,0 +1,193 @@
+#include "station/HWRequestReadRingBuffer.h"
+
+#include "history/HistoryData.h"
+#include "hw/Check.h"
+#include "link/I2CDriver.h"
+#include "log/Logger.h"
+#include "station/Hardware.h"
+#include "station/RingBuffer.h"
+#include "station/RingBufferParse.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+CLogger& Log() { return CLogger::Instance(); }
+
+} // namespace
+
+CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std::filesystem::path historyFile)
+    : CHWRequest(std::move(window)), _historyFile(std::move(historyFile)) {}
+
+ImportSummary CHWRequestReadRingBuffer::Summary() const {
+    std::lock_guard lock(_summaryLock);
+    return _summary;
+}
+
+void CHWRequestReadRingBuffer::AbortPoint() {
+    if (IsAbortRequested())
+        ThrowAborted();
+}
+
+void CHWRequestReadRingBuffer::Execute(CI2CDriver& driver) {
+    try {
+        Run(driver);
+        SetMessage("");
+        SetSucceeded(true);
+    } catch (const std::exception& e) {
+        SetMessage(std::string("Request failed: ") + e.what());
+        SetSucceeded(false);
+    }
+    Log().Log(30, "Request finished");
+}
+
+void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
+    Log().Log(30, "===========================");
+    Log().Log(30, "Request Read RingBuffer Start");
+    {
+        std::lock_guard lock(_summaryLock);
+        _summary = {};
+    }
+    _datasets.clear();
+    std::string msg;
+    std::array<std::uint8_t, 2> eepromTransmittersBuffer{0xFF, 0xFF};
+    RingBufferConfig::Bytes readRingBufferConfigBuffer;
+    readRingBufferConfigBuffer.fill(0xFF);
+
+    Check(Sync(driver)) << "Synchronize failed, aborting";
+    AbortPoint();
+
+    Log().Log(50, "---------------------------");
+    Log().Log(50, "Read eeprom flags and number of transmitters");
+    Check(driver.ReadCompare(Hardware::EE_EEPROM_FLAGS_1, eepromTransmittersBuffer.data(),
+                             Hardware::EE_EEPROM_FLAGS_1_SIZE + Hardware::EE_NUMBER_OF_TRANSMITTERS_SIZE, msg))
+        << "Read eeprom flags and number of transmitters failed, aborting";
+    AbortPoint();
+
+    Log().Log(50, "---------------------------");
+    Log().Log(50, "Read ring buffer configuration");
+    Check(driver.ReadCompare(Hardware::EE_PC_BEGIN, readRingBufferConfigBuffer.data(), Hardware::EE_PC_SIZE, msg))
+        << "Read ring buffer configuration failed, aborting";
+    AbortPoint();
+
+    // The image covers the whole layout. For one and five transmitters the last slot ends one
+    // byte past the usual read; that byte is read too, so the slot decodes as the station wrote it.
+    const int transmitters = Hardware::TransmitterCountOf(eepromTransmittersBuffer[1]);
+    std::uint32_t readSize = Hardware::EE_RINGBUFFER_SIZE;
+    if (Hardware::IsValidTransmitterCount(transmitters))
+        readSize = std::max<std::uint32_t>(readSize, Hardware::RingBuffer::GetConfig(transmitters)->ByteSize());
+    std::vector<std::uint8_t> ringBuffer(std::max<std::uint32_t>(readSize, Hardware::EE_RINGBUFFER_SIZE), 0xFF);
+
+    Log().Log(50, "---------------------------");
+    Log().Log(50, "Read ring buffer");
+    Check(Read(driver, Hardware::EE_START_OF_RINGBUFFER, ringBuffer.data(), readSize))
+        << "Read ring buffer failed, aborting";
+
+    const std::uint8_t eepromFlags = Hardware::FlagsOf(eepromTransmittersBuffer[0]);
+    const bool full = Hardware::IsRingBufferFull(eepromFlags);
+    Log().Log(30, "EEPROM Flags (%d), full (%d)", eepromFlags, full ? 1 : 0);
+
+    const Hardware::RingBuffer& layout = *Hardware::RingBuffer::GetConfig(transmitters);
+    layout.LogConfig();
+
+    RingBufferConfig readRingBufferConfig;
+    readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
+
+    RingBufferParse parse = ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
+    _datasets = std::move(parse.datasets);
+    const int parsed = static_cast<int>(_datasets.size());
+
+    // The new read position.
+    Log().Log(50, "---------------------------");
+    Log().Log(30, "Calculating and writing new ring buffer configuration");
+    CDateTime newLastReadDateTime;
+    const int newLastReadIndex = NewLastReadIndex(_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
+
+    // Cleaning and appending.
+    const CleanCounts counts = CleanDatasets(_datasets, RecordingHistory());
+    {
+        std::lock_guard lock(_summaryLock);
+        _summary.parsed = parsed;
+        _summary.invalid = counts.invalid;
+        _summary.readDoubles = counts.readDoubles;
+        _summary.known = counts.known;
+    }
+    bool appended = false;
+    if (_datasets.empty()) {
+        Log().Log(30, "No new valid datasets appended");
+    } else {
+        // Only datasets that reached the file count as recorded: otherwise the station keeps its
+        // read position and offers them again at the next import.
+        Check(RecordingHistory().Append(_historyFile, _datasets))
+            << "Appending to history file '" << _historyFile.string() << "' failed, aborting";
+        appended = true;
+        Log().Log(30, "%d valid datasets appended, last parsed dataset datetime is %s",
+                  static_cast<int>(_datasets.size()), _datasets.back().GetDateTime().LogText().c_str());
+        std::lock_guard lock(_summaryLock);
+        _summary.appended = static_cast<int>(_datasets.size());
+    }
+
+    if (appended && newLastReadIndex != -1) {
+        Log().Log(30, "Using new LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
+                  newLastReadDateTime.LogText().c_str(), newLastReadIndex, layout.NrOfTransmitters());
+        readRingBufferConfig.LastReadIndex = newLastReadIndex;
+        readRingBufferConfig.LastReadDateTime = newLastReadDateTime;
+        readRingBufferConfig.LastNrOfTransmitters = layout.NrOfTransmitters();
+        WriteConfig(driver, readRingBufferConfig);
+        std::lock_guard lock(_summaryLock);
+        _summary.newReadIndex = newLastReadIndex;
+    } else {
+        Log().Log(30, "Using old LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
+                  readRingBufferConfig.LastReadDateTime.LogText().c_str(), readRingBufferConfig.LastReadIndex,
+                  readRingBufferConfig.LastNrOfTransmitters);
+    }
+}
+
+void CHWRequestReadRingBuffer::WriteConfig(CI2CDriver& driver, const RingBufferConfig& config) {
+    const RingBufferConfig::Bytes record = config.ToBytes();
+    const std::array<std::uint8_t, 2> unread{0x00, 0x00};
+    Check(Sync(driver)) << "Write configuration error: Synchronize failed, aborting";
+    Check(driver.WriteCompare(Hardware::EE_PC_BEGIN, record.data(), Hardware::EE_PC_SIZE))
+        << "Write configuration error: Read / write error, aborting";
+    Log().Log(30, "Write configuration: LastReadDateTime (%s),  LastReadIndex(%d), LastNrOfTransmitters(%d)",
+              config.LastReadDateTime.LogText().c_str(), config.LastReadIndex, config.LastNrOfTransmitters);
+    Check(driver.WriteCompare(Hardware::EE_EEPROM_UNREAD_GL, unread.data(), unread.size()))
+        << "Write unread datasets error: Read / write error, aborting";
+}
+
+bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, std::uint8_t* buffer,
+                                    std::uint32_t size) {
+    Log().Log(30, "Reading from 0x%X, %d bytes", address, static_cast<int>(size));
+    std::vector<std::uint8_t> compareBuffer(BlockSize);
+    std::uint32_t done = 0;
+    while (done < size) {
+        const std::uint32_t n = std::min(BlockSize, size - done);
+        const auto blockAddress = static_cast<std::uint16_t>(address + done);
+        const int left = static_cast<int>(size - done);
+        Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n), left);
+        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(done),
+               static_cast<std::intptr_t>(size));
+        bool blockOk = false;
+        try {
+            driver.RandomRead(blockAddress, buffer + done, n);
+            driver.RandomRead(blockAddress, compareBuffer.data(), n);
+            blockOk = std::memcmp(buffer + done, compareBuffer.data(), n) == 0;
+            if (!blockOk)
+                Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: Compare failed", blockAddress,
+                          static_cast<int>(n), left);
+        } catch (const std::exception& e) {
+            Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: %s", blockAddress,
+                      static_cast<int>(n), left, e.what());
+        }
+        if (!blockOk) {
+            Log().Log(10, "Reading from 0x%X, %d bytes failed while reading block at 0x%x", address,
+                      static_cast<int>(size), blockAddress);
+            return false;
+        }
+        AbortPoint();
+        done += n;
+    }
+    return true;
+}

@@ -1,0 +1,327 @@
+#include "history/HistoryData.h"
+#include "link/I2CDriver.h"
+#include "log/Logger.h"
+#include "simulator/SimulatedSerialPort.h"
+#include "station/HWRequestReadRingBuffer.h"
+#include "station/Hardware.h"
+#include "station/RingBuffer.h"
+#include "station/StationImage.h"
+
+#include "MessageQueue.h"
+#include "TempDir.h"
+#include "TempOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
+
+constexpr int Interval = 5;
+CDateTime Start() { return CDateTime(2005, 1, 17, 14, 35, 0); }
+
+// Log text of the date-time of measurement i of a station started at Start.
+std::string MeasurementTime(int i) {
+    CDateTime when(Start().Value() + static_cast<double>(i) * Interval / 1440.0);
+    CDateTime::Fields f;
+    when.GetFields(f);
+    return CDateTime(f.year, f.month, f.day, f.hour, f.minute, 0).LogText();
+}
+
+std::multiset<std::string> MeasurementTimes(int from, int to) {
+    std::multiset<std::string> times;
+    for (int i = from; i < to; ++i)
+        times.insert(MeasurementTime(i));
+    return times;
+}
+
+// A simulated station in virtual time, a history file and a log in a temporary folder.
+class ImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RecordingHistory().Clear();
+        CLogger::Instance().SetClock([] { return CLogger::LocalTime{2005, 1, 17, 12, 0, 0, 0}; });
+        CLogger::Instance().SetLevel(40);
+        CLogger::Instance().SetFileOutput(true);
+        driver.Open("sim", 300, 0xA0, false);
+    }
+    void TearDown() override {
+        CLogger::Instance().SetFileOutput(false);
+        CLogger::Instance().SetLevel(0);
+        CLogger::Instance().SetClock(nullptr);
+        RecordingHistory().Clear();
+    }
+
+    void Load(int transmitters, int measurements) {
+        StationImageSpec spec;
+        spec.transmitters = transmitters;
+        spec.measurements = measurements;
+        spec.start = Start();
+        spec.intervalMinutes = Interval;
+        port->eeprom().bytes() = CreateStationImage(spec);
+    }
+    // The base unit records count more measurements.
+    void Record(int count) {
+        for (int i = 0; i < count; ++i)
+            AppendMeasurement(port->eeprom().bytes(), NextMeasurement(port->eeprom().bytes(), Interval, 1));
+    }
+    std::shared_ptr<CHWRequestReadRingBuffer> Import(const std::filesystem::path& file) {
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, file);
+        request->Execute(driver);
+        return request;
+    }
+    std::shared_ptr<CHWRequestReadRingBuffer> Import() { return Import(history); }
+
+    std::multiset<std::string> FileTimes() const {
+        CHistoryData file;
+        file.Read(history);
+        return file.WithDatasets([](const std::vector<CDataset>& datasets) {
+            std::multiset<std::string> times;
+            for (const CDataset& d : datasets)
+                times.insert(d.GetDateTime().LogText());
+            return times;
+        });
+    }
+    StationImageSummary Station() const { return SummarizeStationImage(port->eeprom().bytes()); }
+    std::string Log() const { return ReadWholeFile(dir / "log__2005_01_17.txt"); }
+    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+
+    TempDir dir;
+    CurrentDirectory cwd{dir.path()};
+    std::filesystem::path history = dir / "history.nvh";
+    std::shared_ptr<SimulatedSerialPort> port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    CI2CDriver driver{port};
+    std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+};
+
+TEST_F(ImportTest, EmptyStationImportsNothingAndLeavesTheRecord) {
+    Load(3, 0);
+    auto request = Import();
+    EXPECT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(request->Summary().appended, 0);
+    EXPECT_FALSE(request->Summary().newReadIndex);
+    EXPECT_TRUE(Logged("end marker in first searched dataset, no new data"));
+    EXPECT_TRUE(Logged("No new valid datasets appended"));
+    EXPECT_EQ(Station().lastReadIndex, -1); // still erased
+}
+
+TEST_F(ImportTest, FirstImportOfANotFullStationTakesEverythingAndWritesTheRecord) {
+    Load(3, 100);
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 100));
+    EXPECT_TRUE(Logged("Ring buffer config invalid, parsing whole ring buffer"));
+    EXPECT_TRUE(Logged("during parsing: EEPROM not full"));
+    EXPECT_EQ(Station().lastReadIndex, 99);
+    EXPECT_EQ(Station().lastNrOfTransmitters, 3);
+    EXPECT_EQ(CDateTime(Station().lastReadDateTime).LogText(), MeasurementTime(99));
+    EXPECT_EQ(Station().unread, 0);
+    // Progress: 19 blocks, announced with the bytes read before each.
+    ASSERT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
+    EXPECT_EQ(queue->All().back().wParam, 32400);
+    EXPECT_EQ(queue->All().back().lParam, 32659);
+}
+
+TEST_F(ImportTest, LaterImportsTakeOnlyWhatIsNew) {
+    Load(3, 100);
+    ASSERT_TRUE(Import()->Succeeded());
+
+    auto nothingNew = Import();
+    EXPECT_TRUE(nothingNew->Succeeded());
+    EXPECT_EQ(nothingNew->Summary().parsed, 0);
+    EXPECT_TRUE(Logged("parsing part of ring buffer"));
+    EXPECT_TRUE(Logged("bytes (0) for parsing"));
+
+    Record(10);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().parsed, 10);
+    EXPECT_EQ(next->Summary().appended, 10);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 110));
+    EXPECT_EQ(Station().lastReadIndex, 109);
+}
+
+TEST_F(ImportTest, StationThatWrappedSinceTheLastRead) {
+    const int slots = Hardware::RingBuffer::GetConfig(4)->DatasetCount();
+    Load(4, slots - 50);
+    ASSERT_TRUE(Import()->Succeeded());
+    Record(100); // runs past the ring's end
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_TRUE(Logged("No end marker found, using bytes after last read dataset"));
+    EXPECT_EQ(request->Summary().appended, 100);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, slots + 50));
+}
+
+TEST_F(ImportTest, FullStationWithTheMarkerInsideTheRing) {
+    const int slots = Hardware::RingBuffer::GetConfig(4)->DatasetCount();
+    Load(4, slots + 10);
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_TRUE(Logged("Using bytes after end marker at EEPROM address"));
+    // The station keeps all but the marker's slot, oldest first.
+    EXPECT_EQ(FileTimes(), MeasurementTimes(11, slots + 10));
+    EXPECT_EQ(Station().lastReadIndex, 9);
+}
+
+TEST_F(ImportTest, FullStationWithTheMarkerInTheFirstSlot) {
+    const int slots = Hardware::RingBuffer::GetConfig(2)->DatasetCount();
+    Load(2, 2 * slots);
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_TRUE(Logged("end marker in first dataset"));
+    EXPECT_TRUE(Logged("At beginning of ring buffer, continuing at end of ring buffer"));
+    EXPECT_EQ(FileTimes(), MeasurementTimes(slots + 1, 2 * slots));
+    EXPECT_EQ(Station().lastReadIndex, slots - 1);
+}
+
+TEST_F(ImportTest, MarkerInTheLastSlotIsFound) {
+    // The newest dataset in the next-to-last slot puts the marker into the ring's last slot.
+    const int slots = Hardware::RingBuffer::GetConfig(3)->DatasetCount();
+    Load(3, slots - 1);
+    auto first = Import();
+    ASSERT_TRUE(first->Succeeded()) << first->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, slots - 1));
+    EXPECT_EQ(Station().lastReadIndex, slots - 2);
+
+    // Wrapped past the ring's end since: the marker in the first slot, the last one filled.
+    Record(1);
+    auto second = Import();
+    ASSERT_TRUE(second->Succeeded()) << second->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, slots));
+}
+
+TEST_F(ImportTest, InvalidRecordMakesTheWholeRingBeParsedWithoutDoubles) {
+    Load(3, 40);
+    ASSERT_TRUE(Import()->Succeeded());
+    // A record pointing past the layout.
+    const auto bad = EncodeReadPosition(Start().Value(), 5000, 3);
+    std::copy(bad.begin(), bad.end(), port->eeprom().bytes().begin() + Hardware::EE_PC_BEGIN);
+    Record(2);
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_TRUE(Logged("Read configuration is invalid, reseting configuration"));
+    EXPECT_EQ(request->Summary().known, 40);
+    EXPECT_EQ(request->Summary().appended, 2);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 42));
+}
+
+class EveryLayout : public ImportTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EveryLayout, WrappedStationImportsEverySlotWithItsLastValue) {
+    const int transmitters = GetParam();
+    const int slots = Hardware::RingBuffer::GetConfig(transmitters)->DatasetCount();
+    Load(transmitters, slots + 1); // the ring's last slot holds a dataset
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(2, slots + 1));
+    // No value of a configured sensor decodes as overflow, the last slot's last byte included.
+    CHistoryData file;
+    file.Read(history);
+    file.WithDatasets([&](const std::vector<CDataset>& datasets) {
+        for (const CDataset& d : datasets)
+            for (int sensor = 0; sensor <= transmitters; ++sensor) {
+                EXPECT_NE(d.GetHumidity(sensor), CDataset::HumidityOverflow) << d.GetDateTime().LogText();
+                EXPECT_NE(d.GetTemperature(sensor), CDataset::TemperatureOverflow) << d.GetDateTime().LogText();
+            }
+        return 0;
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Transmitters, EveryLayout, ::testing::Values(1, 2, 3, 4, 5));
+
+TEST_F(ImportTest, BaseUnitRecordingBetweenImports) {
+    Load(1, 20);
+    port->baseUnit().SetRecording(
+        SimClock::Nanos(Interval) * 60'000'000'000LL,
+        [](std::span<std::uint8_t> eeprom, std::chrono::system_clock::time_point) {
+            EepromImage& image = *reinterpret_cast<EepromImage*>(eeprom.data());
+            AppendMeasurement(image, NextMeasurement(image, Interval, 1));
+        },
+        port->now());
+    ASSERT_TRUE(Import()->Succeeded());
+    const std::size_t afterFirst = FileTimes().size();
+    port->sleep(60 * 60 * 1000); // an hour of recording
+    ASSERT_TRUE(Import()->Succeeded());
+    const auto times = FileTimes();
+    EXPECT_GE(times.size(), afterFirst + 12);
+    EXPECT_EQ(times, MeasurementTimes(0, static_cast<int>(times.size())));
+}
+
+TEST_F(ImportTest, AbortDuringTheReadLeavesStationAndHistoryUntouched) {
+    Load(3, 100);
+    std::weak_ptr<CHWRequestReadRingBuffer> running;
+    queue->OnPost([&](const MessageQueue::Posted& posted) {
+        if (posted.message == Message::ReadRingBufferStep && posted.wParam == 3 * 1800)
+            if (auto request = running.lock())
+                request->Abort();
+    });
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, history);
+    running = request;
+    const auto before = port->eeprom().bytes();
+    request->Execute(driver);
+    EXPECT_FALSE(request->Succeeded());
+    EXPECT_TRUE(request->Aborted());
+    EXPECT_EQ(request->Message(), "Request failed: Thread aborted");
+    EXPECT_EQ(port->eeprom().bytes(), before);
+    EXPECT_FALSE(std::filesystem::exists(history));
+}
+
+TEST_F(ImportTest, CompareFailureFailsTheRequestAndARetryDoublesNothing) {
+    Load(3, 100);
+    port->eeprom().FlipBitOnRead(Hardware::EE_START_OF_RINGBUFFER + 5000, 0x01, 1);
+    auto failed = Import();
+    EXPECT_FALSE(failed->Succeeded());
+    EXPECT_NE(failed->Message().find("Read ring buffer failed, aborting"), std::string::npos);
+    EXPECT_TRUE(Logged("failed: Compare failed"));
+    EXPECT_EQ(Station().lastReadIndex, -1);
+
+    auto retry = Import();
+    ASSERT_TRUE(retry->Succeeded()) << retry->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 100));
+}
+
+TEST_F(ImportTest, FailedRecordWriteBackKeepsTheDataAndTheNextImportAddsNoDoubles) {
+    Load(3, 50);
+    ASSERT_TRUE(Import()->Succeeded());
+    Record(5);
+    // Every read of one record byte comes back changed: the write-back never compares equal.
+    port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 1'000'000);
+    auto failed = Import();
+    EXPECT_FALSE(failed->Succeeded());
+    EXPECT_NE(failed->Message().find("Write configuration error: Read / write error, aborting"), std::string::npos);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 55));
+
+    port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 0);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().appended, 0);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 55));
+}
+
+TEST_F(ImportTest, UnwritableHistoryFileFailsAndTheStationOffersTheDataAgain) {
+    Load(3, 30);
+    auto failed = Import(dir / "missing-folder" / "history.nvh");
+    EXPECT_FALSE(failed->Succeeded());
+    EXPECT_NE(failed->Message().find("Appending to history file"), std::string::npos);
+    EXPECT_EQ(Station().lastReadIndex, -1);
+    EXPECT_EQ(Station().unread, 30);
+    EXPECT_EQ(RecordingHistory().Size(), 0u);
+
+    auto retry = Import();
+    ASSERT_TRUE(retry->Succeeded()) << retry->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 30));
+}
+
+TEST_F(ImportTest, TransmitterCountOutsideTheLayoutsFailsAfterTheRead) {
+    Load(3, 10);
+    port->eeprom().bytes()[Hardware::EE_NUMBER_OF_TRANSMITTERS] = 0x06;
+    auto request = Import();
+    EXPECT_FALSE(request->Succeeded());
+    EXPECT_NE(request->Message().find("Wrong number of transmitters requested: 6"), std::string::npos);
+    EXPECT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
+}
+
+} // namespace

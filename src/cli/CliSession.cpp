@@ -8,6 +8,7 @@
 #include <tinyxml2.h>
 
 #include <iostream>
+#include <regex>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -35,6 +36,11 @@ void CheckOptionsFile(const fs::path& file) {
 
 std::string Quoted(const std::string& text) {
     return "'" + text + "'";
+}
+
+std::string PlainReason(const std::string& text) {
+    static const std::regex checkPrefix(R"([\w./+-]+\(\d+\): Expression '[^']*' failed\.\s*)");
+    return std::regex_replace(text, checkPrefix, "");
 }
 
 CliSession::CliSession(const CommonOptions& common) : _common(common) {

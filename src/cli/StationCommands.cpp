@@ -58,7 +58,7 @@ std::string PortFailureReason(const std::string& port, const SimulatedStationSet
         probe->open(port, 300);
         probe->close();
     } catch (const std::exception& e) {
-        return e.what();
+        return PlainReason(e.what());
     }
     return "the port could not be opened";
 }
@@ -179,7 +179,7 @@ int RunPing(CliSession& session) {
         throw CliFailure("ping interrupted", ExitInterrupted);
     if (!request->Succeeded())
         throw CliFailure("station on port " + Quoted(manager.Port()) +
-                         " does not answer: " + request->Message());
+                         " does not answer: " + PlainReason(request->Message()));
     std::cout << request->NrOfTransmitters() << std::endl;
     return ExitSuccess;
 }
@@ -222,7 +222,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         throw CliFailure("import interrupted; the station and the history file are as they were",
                          ExitInterrupted);
     if (!request->Succeeded())
-        throw CliFailure("import from port " + Quoted(manager.Port()) + " failed: " + request->Message());
+        throw CliFailure("import from port " + Quoted(manager.Port()) +
+                         " failed: " + PlainReason(request->Message()));
 
     const ImportSummary s = request->Summary();
     std::cout << "Datasets parsed:           " << s.parsed << "\n"

@@ -9,7 +9,9 @@ constexpr std::uint32_t BaudRate = 300;
 constexpr std::uint8_t DeviceAddress = 0xA0;
 constexpr std::uint32_t UiWaitMs = 500;
 
-CLogger& Log() { return CLogger::Instance(); }
+CLogger& Log() {
+    return CLogger::Instance();
+}
 
 } // namespace
 
@@ -39,7 +41,8 @@ bool CHWManager::Start(const std::string& portName) {
     try {
         _thread = std::thread(&CHWManager::ThreadProc, this);
     } catch (const std::system_error& e) {
-        throw os_error(check_detail::ExpressionText(__FILE__, __LINE__, "_hThread") + " Thread could not be created!",
+        throw os_error(check_detail::ExpressionText(__FILE__, __LINE__, "_hThread") +
+                           " Thread could not be created!",
                        e.code().value());
     }
     _startedEvent.Wait(_startLock);

@@ -11,14 +11,18 @@ CHWRequest::CHWRequest(MessageTargetRef window) : _window(std::move(window)) {}
 
 CHWRequest::~CHWRequest() = default;
 
-bool CHWRequest::IsAbortRequested() { return _abortEvent.Wait(0); }
+bool CHWRequest::IsAbortRequested() {
+    return _abortEvent.Wait(0);
+}
 
 void CHWRequest::ThrowAborted() {
     _aborted = true;
     throw thread_aborted();
 }
 
-void CHWRequest::Abort() { _abortEvent.Set(); }
+void CHWRequest::Abort() {
+    _abortEvent.Set();
+}
 
 std::string CHWRequest::Message() const {
     std::lock_guard lock(_messageLock);

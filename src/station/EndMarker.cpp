@@ -28,7 +28,8 @@ int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::R
         if (pos == 0) {
             acceptValid(pos);
             log.Log(30,
-                    "Possible end marker at buffer position %d is VALID: end marker in first searched dataset, no "
+                    "Possible end marker at buffer position %d is VALID: end marker in first searched "
+                    "dataset, no "
                     "new data",
                     pos);
             continue;
@@ -36,10 +37,11 @@ int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::R
         if (!afterSlot && ringStart)
             afterSlot = ringStart; // the ring goes on at its first slot
         if (!afterSlot) {
-            log.Log(40,
-                    "Possible end marker at buffer position %d is INVALID: After end marker position is out of "
-                    "bounds (greater or equal to read bytes %d: %d, no end marker in read bytes found)",
-                    pos, static_cast<int>(length), static_cast<int>(after));
+            log.Log(
+                40,
+                "Possible end marker at buffer position %d is INVALID: After end marker position is out of "
+                "bounds (greater or equal to read bytes %d: %d, no end marker in read bytes found)",
+                pos, static_cast<int>(length), static_cast<int>(after));
             ++invalid;
             continue;
         }
@@ -49,32 +51,39 @@ int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::R
         const bool beforeValid = beforeEndMarker.GetStatus() != CDateTime::invalid;
         const bool afterValid = afterEndMarker.GetStatus() != CDateTime::invalid;
         if (!beforeValid) {
-            log.Log(40, "Possible end marker at buffer position %d is INVALID: datetime before end marker is invalid",
-                    pos);
+            log.Log(
+                40,
+                "Possible end marker at buffer position %d is INVALID: datetime before end marker is invalid",
+                pos);
             ++invalid;
         } else if (!afterValid) {
             log.Log(30,
-                    "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), datetime "
+                    "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), "
+                    "datetime "
                     "after end marker (invalid)",
                     pos, beforeEndMarker.LogText().c_str());
             acceptValid(pos);
         } else if (full && afterEndMarker < beforeEndMarker) {
             log.Log(30,
-                    "Possible end marker at buffer position %d is VALID: datetime after end marker (%s) is less than "
+                    "Possible end marker at buffer position %d is VALID: datetime after end marker (%s) is "
+                    "less than "
                     "the datetime before end marker (%s)",
                     pos, afterEndMarker.LogText().c_str(), beforeEndMarker.LogText().c_str());
             acceptValid(pos);
         } else if (full) {
             log.Log(30,
-                    "Possible end marker at buffer position %d is possibly VALID: datetime after end marker (%s) is "
-                    "greater or equal to the datetime before end marker (%s), possible old datasets with time set "
+                    "Possible end marker at buffer position %d is possibly VALID: datetime after end marker "
+                    "(%s) is "
+                    "greater or equal to the datetime before end marker (%s), possible old datasets with "
+                    "time set "
                     "to future, use if this is the only end marker",
                     pos, afterEndMarker.LogText().c_str(), beforeEndMarker.LogText().c_str());
             possiblyValid = pos;
             ++invalid;
         } else {
             log.Log(30,
-                    "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), datetime "
+                    "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), "
+                    "datetime "
                     "after end marker (%s)",
                     pos, beforeEndMarker.LogText().c_str(), afterEndMarker.LogText().c_str());
             acceptValid(pos);
@@ -83,7 +92,8 @@ int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::R
 
     log.Log(40, "------------------------------------");
     if (firstValid != -1) {
-        log.Log(40, "Using valid end marker at buffer position %d, found %d end markers (%d valid, %d invalid)",
+        log.Log(40,
+                "Using valid end marker at buffer position %d, found %d end markers (%d valid, %d invalid)",
                 firstValid, found, valid, invalid);
         return firstValid;
     }

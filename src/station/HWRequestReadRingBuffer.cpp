@@ -14,7 +14,9 @@
 
 namespace {
 
-CLogger& Log() { return CLogger::Instance(); }
+CLogger& Log() {
+    return CLogger::Instance();
+}
 
 } // namespace
 
@@ -62,13 +64,15 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     Log().Log(50, "---------------------------");
     Log().Log(50, "Read eeprom flags and number of transmitters");
     Check(driver.ReadCompare(Hardware::EE_EEPROM_FLAGS_1, eepromTransmittersBuffer.data(),
-                             Hardware::EE_EEPROM_FLAGS_1_SIZE + Hardware::EE_NUMBER_OF_TRANSMITTERS_SIZE, msg))
+                             Hardware::EE_EEPROM_FLAGS_1_SIZE + Hardware::EE_NUMBER_OF_TRANSMITTERS_SIZE,
+                             msg))
         << "Read eeprom flags and number of transmitters failed, aborting";
     AbortPoint();
 
     Log().Log(50, "---------------------------");
     Log().Log(50, "Read ring buffer configuration");
-    Check(driver.ReadCompare(Hardware::EE_PC_BEGIN, readRingBufferConfigBuffer.data(), Hardware::EE_PC_SIZE, msg))
+    Check(driver.ReadCompare(Hardware::EE_PC_BEGIN, readRingBufferConfigBuffer.data(), Hardware::EE_PC_SIZE,
+                             msg))
         << "Read ring buffer configuration failed, aborting";
     AbortPoint();
 
@@ -77,8 +81,10 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     const int transmitters = Hardware::TransmitterCountOf(eepromTransmittersBuffer[1]);
     std::uint32_t readSize = Hardware::EE_RINGBUFFER_SIZE;
     if (Hardware::IsValidTransmitterCount(transmitters))
-        readSize = std::max<std::uint32_t>(readSize, Hardware::RingBuffer::GetConfig(transmitters)->ByteSize());
-    std::vector<std::uint8_t> ringBuffer(std::max<std::uint32_t>(readSize, Hardware::EE_RINGBUFFER_SIZE), 0xFF);
+        readSize =
+            std::max<std::uint32_t>(readSize, Hardware::RingBuffer::GetConfig(transmitters)->ByteSize());
+    std::vector<std::uint8_t> ringBuffer(std::max<std::uint32_t>(readSize, Hardware::EE_RINGBUFFER_SIZE),
+                                         0xFF);
 
     Log().Log(50, "---------------------------");
     Log().Log(50, "Read ring buffer");
@@ -95,7 +101,8 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     RingBufferConfig readRingBufferConfig;
     readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
 
-    RingBufferParse parse = ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
+    RingBufferParse parse =
+        ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
     _datasets = std::move(parse.datasets);
     const int parsed = static_cast<int>(_datasets.size());
 
@@ -103,7 +110,8 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     Log().Log(50, "---------------------------");
     Log().Log(30, "Calculating and writing new ring buffer configuration");
     CDateTime newLastReadDateTime;
-    const int newLastReadIndex = NewLastReadIndex(_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
+    const int newLastReadIndex =
+        NewLastReadIndex(_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
 
     // Cleaning and appending.
     const CleanCounts counts = CleanDatasets(_datasets, RecordingHistory());
@@ -130,8 +138,9 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     }
 
     if (appended && newLastReadIndex != -1) {
-        Log().Log(30, "Using new LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
-                  newLastReadDateTime.LogText().c_str(), newLastReadIndex, layout.NrOfTransmitters());
+        Log().Log(
+            30, "Using new LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
+            newLastReadDateTime.LogText().c_str(), newLastReadIndex, layout.NrOfTransmitters());
         readRingBufferConfig.LastReadIndex = newLastReadIndex;
         readRingBufferConfig.LastReadDateTime = newLastReadDateTime;
         readRingBufferConfig.LastNrOfTransmitters = layout.NrOfTransmitters();
@@ -139,9 +148,10 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         std::lock_guard lock(_summaryLock);
         _summary.newReadIndex = newLastReadIndex;
     } else {
-        Log().Log(30, "Using old LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
-                  readRingBufferConfig.LastReadDateTime.LogText().c_str(), readRingBufferConfig.LastReadIndex,
-                  readRingBufferConfig.LastNrOfTransmitters);
+        Log().Log(
+            30, "Using old LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
+            readRingBufferConfig.LastReadDateTime.LogText().c_str(), readRingBufferConfig.LastReadIndex,
+            readRingBufferConfig.LastNrOfTransmitters);
     }
 }
 
@@ -166,7 +176,8 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
         const std::uint32_t n = std::min(BlockSize, size - done);
         const auto blockAddress = static_cast<std::uint16_t>(address + done);
         const int left = static_cast<int>(size - done);
-        Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n), left);
+        Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n),
+                  left);
         PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(done),
                static_cast<std::intptr_t>(size));
         bool blockOk = false;
@@ -175,8 +186,8 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
             driver.RandomRead(blockAddress, compareBuffer.data(), n);
             blockOk = std::memcmp(buffer + done, compareBuffer.data(), n) == 0;
             if (!blockOk)
-                Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: Compare failed", blockAddress,
-                          static_cast<int>(n), left);
+                Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: Compare failed",
+                          blockAddress, static_cast<int>(n), left);
         } catch (const std::exception& e) {
             Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: %s", blockAddress,
                       static_cast<int>(n), left, e.what());

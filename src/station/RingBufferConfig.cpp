@@ -29,8 +29,8 @@ bool RingBufferConfig::IsValid(const Hardware::RingBuffer& layout) const {
 }
 
 void RingBufferConfig::ReadFromBuffer(const std::uint8_t* bytes, const Hardware::RingBuffer& layout) {
-    const std::uint64_t raw = static_cast<std::uint64_t>(ReadLe32(bytes)) |
-                              static_cast<std::uint64_t>(ReadLe32(bytes + 4)) << 32;
+    const std::uint64_t raw =
+        static_cast<std::uint64_t>(ReadLe32(bytes)) | static_cast<std::uint64_t>(ReadLe32(bytes + 4)) << 32;
     LastReadDateTime = std::bit_cast<DATE>(raw);
     LastReadIndex = static_cast<std::int32_t>(ReadLe32(bytes + 8));
     LastNrOfTransmitters = static_cast<std::int32_t>(ReadLe32(bytes + 12));
@@ -38,9 +38,9 @@ void RingBufferConfig::ReadFromBuffer(const std::uint8_t* bytes, const Hardware:
         CLogger::Instance().Log(30, "Read configuration is invalid, reseting configuration");
         Reset();
     }
-    CLogger::Instance().Log(30, "Read configuration: LastReadDateTime (%s),  LastReadIndex(%d), LastNrOfTransmitters(%d)",
-                            LastReadDateTime.Format(0, LANG_USER_DEFAULT).c_str(), LastReadIndex,
-                            LastNrOfTransmitters);
+    CLogger::Instance().Log(
+        30, "Read configuration: LastReadDateTime (%s),  LastReadIndex(%d), LastNrOfTransmitters(%d)",
+        LastReadDateTime.Format(0, LANG_USER_DEFAULT).c_str(), LastReadIndex, LastNrOfTransmitters);
 }
 
 RingBufferConfig::Bytes RingBufferConfig::ToBytes() const {

@@ -9,7 +9,9 @@
 
 namespace {
 
-CLogger& Log() { return CLogger::Instance(); }
+CLogger& Log() {
+    return CLogger::Instance();
+}
 
 [[noreturn]] void NoEndMarker() {
     throw std::runtime_error("Searching for end marker error: No end marker found, aborting");
@@ -18,7 +20,8 @@ CLogger& Log() { return CLogger::Instance(); }
 } // namespace
 
 RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const Hardware::RingBuffer& layout,
-                                bool full, const RingBufferConfig& config, const std::function<void()>& abortPoint) {
+                                bool full, const RingBufferConfig& config,
+                                const std::function<void()>& abortPoint) {
     const int S = static_cast<int>(layout.DatasetSize());
     const int B = static_cast<int>(layout.ByteSize());
     const int A = layout.Start();
@@ -39,15 +42,17 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
         if (dtLastReadDateTime.GetStatus() == CDateTime::invalid) {
             Log().Log(30, "LastReadDateTime invalid, parsing whole ring buffer");
         } else if (dtLastReadDateTime == config.LastReadDateTime) {
-            Log().Log(30,
-                      "LastReadDateTime (%s) equal to stored last read datetime (%s), parsing part of ring buffer",
-                      dtLastReadDateTime.LogText().c_str(), config.LastReadDateTime.LogText().c_str());
+            Log().Log(
+                30,
+                "LastReadDateTime (%s) equal to stored last read datetime (%s), parsing part of ring buffer",
+                dtLastReadDateTime.LogText().c_str(), config.LastReadDateTime.LogText().c_str());
             off = config.LastReadIndex * S + S;
             len = B - off;
             whole = false;
         } else {
             Log().Log(30,
-                      "LastReadDateTime (%s) not equal to stored last read datetime (%s), parsing whole ring buffer",
+                      "LastReadDateTime (%s) not equal to stored last read datetime (%s), parsing whole ring "
+                      "buffer",
                       dtLastReadDateTime.LogText().c_str(), config.LastReadDateTime.LogText().c_str());
         }
     } else {
@@ -72,39 +77,45 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
             Log().Log(30, "Skipping bytes after end marker (0x%X) during parsing: end marker in last dataset",
                       A + after);
         } else if (!full) {
-            Log().Log(30, "Skipping bytes after end marker (0x%X) during parsing: EEPROM not full", A + after);
+            Log().Log(30, "Skipping bytes after end marker (0x%X) during parsing: EEPROM not full",
+                      A + after);
         } else {
             Log().Log(30, "Using bytes after end marker at EEPROM address (0x%X) for parsing", A + after);
             append(after, B);
         }
         if (p < S) {
-            Log().Log(30,
-                      "Skipping bytes from start (0x%X) to before end marker (0x%X) during parsing, end marker in "
-                      "first dataset",
-                      A, A + p - 1);
+            Log().Log(
+                30,
+                "Skipping bytes from start (0x%X) to before end marker (0x%X) during parsing, end marker in "
+                "first dataset",
+                A, A + p - 1);
         } else {
-            Log().Log(30, "Using bytes from start (0x%X), to before end marker (0x%X), bytes (%d) for parsing", A,
+            Log().Log(30,
+                      "Using bytes from start (0x%X), to before end marker (0x%X), bytes (%d) for parsing", A,
                       A + p - 1, p);
             append(0, p);
         }
     } else if (p != -1) {
-        Log().Log(30,
-                  "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for parsing",
-                  A + off, A + off + p - 1, p);
+        Log().Log(
+            30,
+            "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for parsing",
+            A + off, A + off + p - 1, p);
         append(off, off + p);
     } else {
         // The station has wrapped since the last read.
-        Log().Log(30,
-                  "No end marker found, using bytes after last read dataset (0x%X) to end of buffer (0x%X) for "
-                  "parsing",
-                  A + off, layout.End());
+        Log().Log(
+            30,
+            "No end marker found, using bytes after last read dataset (0x%X) to end of buffer (0x%X) for "
+            "parsing",
+            A + off, layout.End());
         append(off, B);
-        Log().Log(30, "Searching for end marker from begin of ring buffer (0x%X) to last read dataset (0x%X)", A,
-                  A + off);
+        Log().Log(30, "Searching for end marker from begin of ring buffer (0x%X) to last read dataset (0x%X)",
+                  A, A + off);
         p = FindEndMarker(ring, static_cast<unsigned>(off), layout, full);
         if (p == -1)
             NoEndMarker();
-        Log().Log(30, "Using bytes from begin of ring buffer (0x%X) to end marker (0x%X) for parsing", A, A + p);
+        Log().Log(30, "Using bytes from begin of ring buffer (0x%X) to end marker (0x%X) for parsing", A,
+                  A + p);
         append(0, p);
         off = 0;
     }
@@ -134,8 +145,8 @@ std::vector<CDataset> ParseDatasets(std::span<const std::uint8_t> bytes, const H
     return datasets;
 }
 
-int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset, const Hardware::RingBuffer& layout,
-                     CDateTime& newLastReadDateTime) {
+int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
+                     const Hardware::RingBuffer& layout, CDateTime& newLastReadDateTime) {
     const int S = static_cast<int>(layout.DatasetSize());
     const int B = static_cast<int>(layout.ByteSize());
     int e = endMarkerOffset;
@@ -160,15 +171,17 @@ CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const CHistoryData& h
     const auto c0 = static_cast<int>(datasets.size());
     std::erase_if(datasets, [](const CDataset& dataset) { return dataset.IsInvalid(); });
     const auto c1 = static_cast<int>(datasets.size());
-    datasets.erase(std::unique(datasets.begin(), datasets.end(),
-                               [](const CDataset& a, const CDataset& b) { return a.GetDateTime() == b.GetDateTime(); }),
-                   datasets.end());
+    datasets.erase(
+        std::unique(datasets.begin(), datasets.end(),
+                    [](const CDataset& a, const CDataset& b) { return a.GetDateTime() == b.GetDateTime(); }),
+        datasets.end());
     const auto c2 = static_cast<int>(datasets.size());
     history.RemoveKnown(datasets);
     const auto c3 = static_cast<int>(datasets.size());
-    Log().Log(30,
-              "Cleaned parsed datasets, removed %d invalid datasets, removed %d read double datasets, removed %d "
-              "double datasets",
-              c0 - c1, c1 - c2, c2 - c3);
+    Log().Log(
+        30,
+        "Cleaned parsed datasets, removed %d invalid datasets, removed %d read double datasets, removed %d "
+        "double datasets",
+        c0 - c1, c1 - c2, c2 - c3);
     return {c0 - c1, c1 - c2, c2 - c3};
 }

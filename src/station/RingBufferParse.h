@@ -22,7 +22,8 @@ struct RingBufferParse {
 // layout's ByteSize() bytes from its Start(). Raises std::runtime_error when there is no end
 // marker. abortPoint is called between the steps.
 RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const Hardware::RingBuffer& layout,
-                                bool full, const RingBufferConfig& config, const std::function<void()>& abortPoint = {});
+                                bool full, const RingBufferConfig& config,
+                                const std::function<void()>& abortPoint = {});
 
 // Decodes consecutive datasets from bytes (a multiple of the slot size), stopping after a
 // dataset that is followed by a lead byte 0xFF or 0xFE.
@@ -30,8 +31,8 @@ std::vector<CDataset> ParseDatasets(std::span<const std::uint8_t> bytes, const H
 
 // The slot of the newest valid dataset: datasets pair from the end with the slots before the
 // end marker at endMarkerOffset, wrapping at the ring's start. -1 when none is valid.
-int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset, const Hardware::RingBuffer& layout,
-                     CDateTime& newLastReadDateTime);
+int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
+                     const Hardware::RingBuffer& layout, CDateTime& newLastReadDateTime);
 
 struct CleanCounts {
     int invalid = 0;

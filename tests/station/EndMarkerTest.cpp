@@ -1,5 +1,5 @@
-#include "station/DatasetEncoder.h"
 #include "station/EndMarker.h"
+#include "station/DatasetEncoder.h"
 #include "station/RingBuffer.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,9 @@
 
 namespace {
 
-const Hardware::RingBuffer& Layout() { return *Hardware::RingBuffer::GetConfig(3); }
+const Hardware::RingBuffer& Layout() {
+    return *Hardware::RingBuffer::GetConfig(3);
+}
 
 // A window of slots described by one character each: 'M' an end marker (0xFF), 'N' a marker
 // with lead byte 0xFE, 'E' an erased slot (all 0xFF), a digit a dataset of that day of January
@@ -50,8 +52,7 @@ TEST_P(FindEndMarkerTable, ChoosesTheMarker) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, FindEndMarkerTable,
     ::testing::Values(
-        Case{"EmptyWindow", "", false, -1},
-        Case{"NoCandidate", "1234", true, -1},
+        Case{"EmptyWindow", "", false, -1}, Case{"NoCandidate", "1234", true, -1},
         // Not full: the first erased slot after data is valid (rule b); later erased slots fail rule a,
         // the last slot is out of bounds.
         Case{"NotFullErasedTail", "0123456789EEEE", false, 10},
@@ -75,8 +76,10 @@ TEST(FindEndMarker, MarkerInTheRingsLastSlotIsJudgedAgainstTheFirstSlot) {
     // The window reaches the ring's end: the slot after the last one is the ring's first slot.
     const auto ring = Window("5678M");
     const int S = static_cast<int>(Layout().DatasetSize());
-    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), true, ring.data()), 4 * S);
-    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), false, ring.data()), 4 * S);
+    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), true, ring.data()),
+              4 * S);
+    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), false, ring.data()),
+              4 * S);
 }
 
 } // namespace

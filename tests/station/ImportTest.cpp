@@ -20,7 +20,9 @@ namespace {
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
 
 constexpr int Interval = 5;
-CDateTime Start() { return CDateTime(2005, 1, 17, 14, 35, 0); }
+CDateTime Start() {
+    return CDateTime(2005, 1, 17, 14, 35, 0);
+}
 
 // Log text of the date-time of measurement i of a station started at Start.
 std::string MeasurementTime(int i) {
@@ -224,7 +226,8 @@ TEST_P(EveryLayout, WrappedStationImportsEverySlotWithItsLastValue) {
         for (const CDataset& d : datasets)
             for (int sensor = 0; sensor <= transmitters; ++sensor) {
                 EXPECT_NE(d.GetHumidity(sensor), CDataset::HumidityOverflow) << d.GetDateTime().LogText();
-                EXPECT_NE(d.GetTemperature(sensor), CDataset::TemperatureOverflow) << d.GetDateTime().LogText();
+                EXPECT_NE(d.GetTemperature(sensor), CDataset::TemperatureOverflow)
+                    << d.GetDateTime().LogText();
             }
         return 0;
     });
@@ -291,7 +294,8 @@ TEST_F(ImportTest, FailedRecordWriteBackKeepsTheDataAndTheNextImportAddsNoDouble
     port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 1'000'000);
     auto failed = Import();
     EXPECT_FALSE(failed->Succeeded());
-    EXPECT_NE(failed->Message().find("Write configuration error: Read / write error, aborting"), std::string::npos);
+    EXPECT_NE(failed->Message().find("Write configuration error: Read / write error, aborting"),
+              std::string::npos);
     EXPECT_EQ(FileTimes(), MeasurementTimes(0, 55));
 
     port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 0);

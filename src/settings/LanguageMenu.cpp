@@ -1,0 +1,53 @@
+#include "settings/LanguageMenu.h"
+
+#include "hw/Check.h"
+
+#include <map>
+
+namespace {
+
+LanguageMenu MakeMenu(const char* file, const char* open, const char* print, const char* exit,
+                      const char* data, const char* import, const char* exportText, const char* deleteText,
+                      const char* options, const char* about) {
+    return {
+        {file,
+         {{Command::FileOpen, open},
+          {0, ""},
+          {Command::FilePrint, print},
+          {0, ""},
+          {Command::FileExit, exit}}},
+        {data,
+         {{Command::DataImport, import},
+          {Command::DataExport, exportText},
+          {Command::DataDelete, deleteText}}},
+        {"E&xtras", {{Command::ExtrasOptions, options}}},
+        {"?", {{Command::About, about}}},
+    };
+}
+
+const std::map<std::uint16_t, LanguageMenu>& Menus() {
+    static const std::map<std::uint16_t, LanguageMenu> menus = {
+        {1033, MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import",
+                        "&Export", "&Delete...", "&Options...", "&About Nivaro...")},
+        {1031, MakeMenu("&Datei", "&Öffnen...", "&Drucken...", "&Beenden", "D&aten", "&Importieren...",
+                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...")},
+        {1036,
+         MakeMenu("&Fichier", "&Ouvrir...\tCtrl+O", "&Imprimer...\tCtrl+P", "&Quitter", "&Données",
+                  "&Importer...", "&Exporter...", "&Supprimer...", "&Options...", "&A propos de Nivaro...")},
+    };
+    return menus;
+}
+
+} // namespace
+
+const LanguageMenu& LoadLanguageMenu(int menuNumber, std::uint16_t languageId) {
+    const auto& menus = Menus();
+    const auto found = menuNumber == MainMenu ? menus.find(languageId) : menus.end();
+    Check(found != menus.end()) << "Menu for language " << languageId << " not found";
+    return found->second;
+}
+
+const std::vector<std::uint16_t>& MenuLanguages() {
+    static const std::vector<std::uint16_t> languages = {1033, 1031, 1036};
+    return languages;
+}

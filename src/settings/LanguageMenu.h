@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Command ids of the main window's menus, toolbar and shortcuts.
+namespace Command {
+constexpr int FileOpen = 57601;
+constexpr int FilePrint = 57607;
+constexpr int FileExit = 57665;
+constexpr int DataImport = 32775;
+constexpr int DataExport = 32776;
+constexpr int DataDelete = 32781;
+constexpr int ExtrasOptions = 32772;
+constexpr int About = 57664;
+} // namespace Command
+
+// The main window's menu resource number.
+constexpr int MainMenu = 128;
+
+struct MenuCommand {
+    int id; // 0 for a separator
+    std::string text;
+    bool IsSeparator() const { return id == 0; }
+};
+
+struct MenuDefinition {
+    std::string title;
+    std::vector<MenuCommand> commands;
+};
+
+using LanguageMenu = std::vector<MenuDefinition>;
+
+// The menu with that number in that language. Raises the checked-expression error
+// "Menu for language <id> not found" when there is none.
+const LanguageMenu& LoadLanguageMenu(int menuNumber, std::uint16_t languageId);
+
+// The languages that have menus, in the order the options offer them.
+const std::vector<std::uint16_t>& MenuLanguages();

@@ -1,0 +1,241 @@
+#include "ui/DataView.h"
+
+#include "log/Logger.h"
+#include "settings/LangXml.h"
+#include "settings/LanguageMenu.h"
+#include "settings/Options.h"
+#include "ui/ColumnTitles.h"
+#include "ui/DataModel.h"
+#include "ui/HeaderControlEx.h"
+#include "ui/HistoryAccess.h"
+#include "ui/NotificationEvent.h"
+#include "ui/SubEdit.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace {
+
+bool IsTemperatureColumn(int column) {
+    return column >= 2 && column <= 12 && column % 2 == 0;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// Bits of the options-changed word.
+constexpr std::intptr_t LanguageChanged = 1;
+constexpr std::intptr_t FormatChanged = 2;
+constexpr std::intptr_t HistoryFileChanged = 8;
+
+} // namespace
+
+CDataView::CDataView(HistoryAccess& history, QWidget* parent)
+    : QTableView(parent), m_model(new CDataModel(history, this)), m_header(new CHeaderControlEx(this)),
+      m_edit(new CSubEdit(viewport())) {
+    setHorizontalHeader(m_header);
+    setModel(m_model);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setWordWrap(false);
+    setShowGrid(true);
+    setAlternatingRowColors(true);
+    m_header->setStretchLastSection(false);
+    m_edit->hide();
+
+    connect(m_edit, &CSubEdit::Committed, this, [this](const QString& text) { EndEdit(text); });
+    connect(m_edit, &CSubEdit::Cancelled, this, [this] { EndEdit(std::nullopt); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CDataView::CancelEdit);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &CDataView::CancelEdit);
+    connect(m_header, &QHeaderView::sectionResized, this, &CDataView::CancelEdit);
+
+    BuildColumns();
+    Refill();
+}
+
+void CDataView::BuildColumns() {
+    CancelEdit();
+    COptionsImpl& options = Options();
+    LoadMultiLangXml texts;
+    texts.SetLanguage(options.GetLanguageID());
+    const std::vector<std::string> titles =
+        ColumnTitles(ReadColumnWords(texts, options.UsesFahrenheit()), options.GetNrOfTransmitters());
+    QStringList list;
+    for (const std::string& title : titles)
+        list.append(FromUtf8(title));
+    m_model->SetTitles(list);
+
+    const QFontMetrics metrics(font());
+    const auto width = [&](const std::string& word) { return metrics.horizontalAdvance(FromUtf8(word)); };
+    for (int column = 0; column < int(titles.size()); ++column) {
+        int columnWidth = 0;
+        if (column == 0)
+            columnWidth = metrics.horizontalAdvance(QStringLiteral("111111")) + 15;
+        else if (column == 1)
+            columnWidth = width(SampleDateTime(options.GetDateTimeFormat())) + 15;
+        else
+            columnWidth = WidestWord(titles[std::size_t(column)], width) + 12;
+        // The header draws with its own font; keep every title word inside its column.
+        const QFontMetrics headerMetrics(m_header->font());
+        columnWidth =
+            std::max(columnWidth, WidestWord(titles[std::size_t(column)], [&](const std::string& w) {
+                                      return headerMetrics.horizontalAdvance(FromUtf8(w));
+                                  }) + 12);
+        setColumnWidth(column, columnWidth);
+    }
+}
+
+int CDataView::RowsPerPage() const {
+    const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+    return std::max(1, viewport()->height() / rowHeight);
+}
+
+void CDataView::Refill() {
+    const int oldCount = m_model->rowCount();
+    const int top = std::max(0, rowAt(0));
+    const bool lastRowInView = top + RowsPerPage() >= oldCount;
+    setUpdatesEnabled(false);
+    m_model->SetRowCount(int(m_model->History().DisplayedCount()));
+    if (lastRowInView && m_model->rowCount() > 0)
+        scrollToBottom();
+    setUpdatesEnabled(true);
+}
+
+void CDataView::CancelEdit() {
+    if (m_editing)
+        EndEdit(std::nullopt);
+}
+
+bool CDataView::BeginEdit(int row, int column) {
+    if (column < 2 || row < 0 || row >= m_model->rowCount() || column >= m_model->columnCount())
+        return false;
+    CancelEdit();
+    scrollTo(m_model->index(row, column)); // before the edit shows: scrolling cancels an edit
+    m_row = row;
+    m_column = column;
+    m_editing = true;
+    QRect cell = visualRect(m_model->index(row, column));
+    cell.setLeft(cell.left() + 1);
+    cell.setBottom(cell.bottom() - 1);
+    m_edit->setGeometry(cell);
+    m_edit->setFont(font());
+    m_edit->setText(m_model->CellText(row, column).left(256));
+    const bool temperature = IsTemperatureColumn(column);
+    m_edit->SetAllowMinus(temperature);
+    m_edit->SetDecimals(temperature ? 1 : 0);
+    m_edit->show();
+    m_edit->setFocus(Qt::OtherFocusReason);
+    m_edit->setCursorPosition(0);
+    m_edit->deselect();
+    m_edit->repaint();
+    return true;
+}
+
+void CDataView::EndEdit(const std::optional<QString>& text) {
+    if (!m_editing)
+        return;
+    m_editing = false; // first: hiding the edit takes its focus away, which cancels again
+    if (text) {
+        try {
+            m_model->History().StoreDisplayed(std::size_t(m_row), m_column, text->toStdString());
+        } catch (const std::exception& e) {
+            CLogger::Instance().Log(10, "%s", e.what());
+        }
+        const QModelIndex cell = m_model->index(m_row, m_column);
+        emit m_model->dataChanged(cell, cell, {Qt::DisplayRole});
+    }
+    const bool hadFocus = m_edit->hasFocus();
+    m_edit->hide();
+    if (hadFocus)
+        setFocus(Qt::OtherFocusReason);
+}
+
+void CDataView::mousePressEvent(QMouseEvent* event) {
+    m_clickOnSelectedRow = false;
+    if (event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier) {
+        CancelEdit();
+        const QModelIndex index = indexAt(event->position().toPoint());
+        m_row = index.isValid() ? index.row() : -1;
+        m_column = index.isValid() ? index.column() : 0;
+        m_clickOnSelectedRow = index.isValid() && selectionModel()->isRowSelected(index.row(), QModelIndex());
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void CDataView::mouseReleaseEvent(QMouseEvent* event) {
+    QTableView::mouseReleaseEvent(event);
+    // A click on a row that was selected already starts editing its cell.
+    if (m_clickOnSelectedRow && event->button() == Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && index.row() == m_row && index.column() == m_column)
+            BeginEdit(m_row, m_column);
+    }
+    m_clickOnSelectedRow = false;
+}
+
+void CDataView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F2 && currentIndex().isValid()) {
+        BeginEdit(currentIndex().row(), currentIndex().column());
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void CDataView::resizeEvent(QResizeEvent* event) {
+    CancelEdit();
+    QTableView::resizeEvent(event);
+}
+
+bool CDataView::IsViewCommand(int id) {
+    return id == Command::FileOpen || id == Command::FilePrint || id == Command::DataExport ||
+           id == Command::DataDelete;
+}
+
+void CDataView::SetCommandHandler(int id, std::function<void(CDataView&)> handler) {
+    m_commands[id] = std::move(handler);
+}
+
+bool CDataView::OnCommand(int id) {
+    if (!IsViewCommand(id))
+        return false;
+    const auto handler = m_commands.find(id);
+    if (handler != m_commands.end() && handler->second) {
+        try {
+            handler->second(*this);
+        } catch (const std::exception& e) {
+            CLogger::Instance().Log(10, "%s", e.what());
+        }
+    }
+    return true;
+}
+
+bool CDataView::event(QEvent* event) {
+    if (event->type() == NotificationEvent::EventType()) {
+        const auto* notification = static_cast<NotificationEvent*>(event);
+        switch (notification->message()) {
+        case Message::UpdateView:
+            if (notification->wParam() & (LanguageChanged | FormatChanged)) {
+                BuildColumns();
+                Refill();
+            } else if (notification->wParam() & HistoryFileChanged) {
+                m_model->SetRowCount(int(m_model->History().DisplayedCount()));
+            }
+            break;
+        case Message::RecordingHistoryChanged:
+            Refill();
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+    return QTableView::event(event);
+}

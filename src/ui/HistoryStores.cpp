@@ -1,0 +1,50 @@
+#include "ui/HistoryStores.h"
+
+#include "history/HistoryData.h"
+
+#include <boost/signals2/connection.hpp>
+
+struct HistoryStores::Connections {
+    boost::signals2::scoped_connection recording;
+    boost::signals2::scoped_connection displayed;
+};
+
+HistoryStores::HistoryStores() : m_connections(std::make_unique<Connections>()) {}
+
+HistoryStores::~HistoryStores() = default;
+
+std::size_t HistoryStores::DisplayedCount() const {
+    return ::DisplayedCount();
+}
+
+std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
+    return DisplayedAt(row).GetColumnText(column);
+}
+
+bool HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
+    CDataset dataset = DisplayedAt(row);
+    dataset.SetColumnFromText(column, text);
+    return UpdateDisplayed(row, dataset);
+}
+
+std::string HistoryStores::DisplayedTitle() const {
+    return ::DisplayedTitle();
+}
+
+std::string HistoryStores::RecordingTitle() const {
+    return ::RecordingTitle();
+}
+
+bool HistoryStores::ReadRecording(const std::filesystem::path& file) {
+    return RecordingHistory().Read(file);
+}
+
+void HistoryStores::Subscribe(std::function<void()> changed) {
+    m_connections->recording.disconnect();
+    m_connections->displayed.disconnect();
+    if (!changed)
+        return;
+    const auto slot = [changed](const CHistoryData&) { changed(); };
+    m_connections->recording = RecordingHistory().Changed.connect(slot);
+    m_connections->displayed = DisplayedHistory().Changed.connect(slot);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "ui/HistoryAccess.h"
+
+#include <memory>
+
+// The windows' access to the process-wide recording and displayed histories.
+class HistoryStores : public HistoryAccess {
+public:
+    HistoryStores();
+    ~HistoryStores() override;
+
+    std::size_t DisplayedCount() const override;
+    std::string DisplayedText(std::size_t row, int column) const override;
+    bool StoreDisplayed(std::size_t row, int column, const std::string& text) override;
+    std::string DisplayedTitle() const override;
+    std::string RecordingTitle() const override;
+    bool ReadRecording(const std::filesystem::path& file) override;
+    void Subscribe(std::function<void()> changed) override;
+
+private:
+    struct Connections;
+    std::unique_ptr<Connections> m_connections;
+};

@@ -1,0 +1,392 @@
+#include "ui/MainFrame.h"
+
+#include "log/Logger.h"
+#include "settings/LangXml.h"
+#include "settings/LanguageMenu.h"
+#include "settings/Options.h"
+#include "ui/DataView.h"
+#include "ui/HistoryAccess.h"
+#include "ui/NotificationEvent.h"
+#include "ui/QtMessageTarget.h"
+#include "ui/StationLink.h"
+#include "ui/StatusBar.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QToolBar>
+
+// The icons live in the static library's resources; they are linked in only when asked for.
+static void InitResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+CLogger& Log() {
+    return CLogger::Instance();
+}
+
+// The plain command name from a menu text: no mnemonic, no shortcut, no trailing dots.
+QString CommandName(const std::string& menuText) {
+    QString name = FromUtf8(menuText.substr(0, menuText.find('\t')));
+    name.remove(QLatin1Char('&'));
+    while (name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    return name;
+}
+
+const char* const ConnectedIcon = ":/icons/connected.svg";
+const char* const DisconnectedIcon = ":/icons/disconnected.svg";
+
+} // namespace
+
+CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* parent)
+    : QMainWindow(parent), m_history(history), m_link(link), m_target(QtMessageTarget::Create(this)) {
+    InitResources();
+    setWindowIcon(QIcon(QStringLiteral(":/icons/nivaro.svg")));
+    UpdateTitle();
+    BuildMenu();
+    BuildToolBar();
+
+    m_statusBar = new CMPSBarWithAnimation(this);
+    setStatusBar(m_statusBar);
+    m_statusBar->SetPanes({CMPSBarWithAnimation::LinkPane, 0, CMPSBarWithAnimation::DisplayedPane,
+                           CMPSBarWithAnimation::RecordingPane},
+                          true);
+    m_iconConnected = QIcon(QString::fromLatin1(ConnectedIcon));
+    m_iconDisconnected = QIcon(QString::fromLatin1(DisconnectedIcon));
+    m_statusBar->SetPaneIcon(CMPSBarWithAnimation::DisplayedPane,
+                             QIcon(QStringLiteral(":/icons/displayed.svg")), QStringLiteral("displayed"));
+    m_statusBar->SetPaneIcon(CMPSBarWithAnimation::RecordingPane,
+                             QIcon(QStringLiteral(":/icons/recording.svg")), QStringLiteral("recording"));
+
+    m_history.ReadRecording(Options().GetRecordingHistoryFile());
+    // Runs on whichever thread changed a store, with the store locked: it only posts.
+    m_history.Subscribe(
+        [target = MessageTargetRef(m_target)] { PostTo(target, Message::RecordingHistoryChanged); });
+
+    m_view = new CDataView(m_history, this);
+    setCentralWidget(m_view);
+
+    m_timer.setInterval(PingInterval);
+    connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+
+    StartHWManager();
+    PingTransmitters(); // the first ping goes out at once
+    UpdateStatusBar();
+    resize(900, 560);
+}
+
+CMainFrame::~CMainFrame() {
+    OnDestroy();
+    m_history.Subscribe({});
+    m_target->Detach();
+}
+
+MessageTargetRef CMainFrame::Target() const {
+    return m_target;
+}
+
+QAction* CMainFrame::MakeCommandAction(int id, QObject* parent) {
+    auto* action = new QAction(parent);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    return action;
+}
+
+void CMainFrame::BuildMenu() {
+    const std::uint16_t language = Options().GetLanguageID();
+    const LanguageMenu* menu = nullptr;
+    try {
+        menu = &LoadLanguageMenu(MainMenu, language);
+        m_menuLanguage = language;
+    } catch (const std::exception& e) {
+        // A hand-edited LanguageID without a menu: carry on with the English one.
+        Log().Log(10, "%s", e.what());
+        menu = &LoadLanguageMenu(MainMenu, 1033);
+        m_menuLanguage = 1033;
+    }
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    for (const MenuDefinition& popup : *menu) {
+        QMenu* submenu = bar->addMenu(FromUtf8(popup.title));
+        for (const MenuCommand& command : popup.commands) {
+            if (command.IsSeparator()) {
+                submenu->addSeparator();
+                continue;
+            }
+            QAction* action = MakeCommandAction(command.id, submenu);
+            action->setText(FromUtf8(command.text));
+            submenu->addAction(action);
+        }
+    }
+}
+
+void CMainFrame::BuildToolBar() {
+    m_toolBar = addToolBar(QStringLiteral("Toolbar"));
+    m_toolBar->setObjectName(QStringLiteral("toolbar"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setIconSize(QSize(20, 20));
+    const struct {
+        int id;
+        const char* icon;
+    } buttons[] = {{Command::FileOpen, ":/icons/open.svg"},     {0, nullptr},
+                   {Command::DataImport, ":/icons/import.svg"}, {Command::DataExport, ":/icons/export.svg"},
+                   {Command::DataDelete, ":/icons/delete.svg"}, {0, nullptr},
+                   {Command::FilePrint, ":/icons/print.svg"},   {0, nullptr},
+                   {Command::About, ":/icons/about.svg"}};
+    for (const auto& button : buttons) {
+        if (button.id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = MakeCommandAction(button.id, m_toolBar);
+        action->setIcon(QIcon(QString::fromLatin1(button.icon)));
+        m_toolBar->addAction(action);
+        m_toolActions[button.id] = action;
+    }
+    // The accelerators: Ctrl+O opens, Ctrl+P prints, whatever the menu language.
+    for (const auto& [id, key] : {std::pair{Command::FileOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
+                                  std::pair{Command::FilePrint, QKeySequence(Qt::CTRL | Qt::Key_P)}}) {
+        QAction* accelerator = MakeCommandAction(id, this);
+        accelerator->setShortcut(key);
+        accelerator->setShortcutContext(Qt::WindowShortcut);
+        addAction(accelerator);
+    }
+    UpdateToolTips();
+}
+
+void CMainFrame::UpdateToolTips() {
+    const LanguageMenu& menu = LoadLanguageMenu(MainMenu, m_menuLanguage);
+    for (const MenuDefinition& popup : menu)
+        for (const MenuCommand& command : popup.commands) {
+            const auto action = m_toolActions.find(command.id);
+            if (action != m_toolActions.end()) {
+                action->second->setText(CommandName(command.text));
+                action->second->setToolTip(CommandName(command.text));
+            }
+        }
+}
+
+void CMainFrame::UpdateTitle() {
+    LoadMultiLangXml texts;
+    texts.SetLanguage(Options().GetLanguageID());
+    setWindowTitle(FromUtf8(texts.Text(Options().GetVersion() == 1 ? 100010 : 100011)));
+}
+
+void CMainFrame::StartHWManager() {
+    try {
+        const std::string port = Options().GetPort();
+        if (m_link.Start(port)) {
+            Log().Log(30, "Hardware manager started");
+            m_timer.start(PingInterval);
+        } else {
+            Log().Log(30, "Hardware manager could not be started");
+        }
+    } catch (const std::exception& e) {
+        m_link.Stop();
+        Log().Log(10, "%s", e.what());
+    }
+}
+
+void CMainFrame::StopHWManager() {
+    try {
+        Log().Log(30, "CMainFrame::StopHWManager");
+        Log().Log(30, "CMainFrame::StopHWManager Stopping Timer");
+        m_timer.stop();
+        Log().Log(30, "CMainFrame::StopHWManager Stopping Manager");
+        m_link.Stop();
+        Log().Log(30, "CMainFrame::StopHWManager Finished");
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+    }
+}
+
+void CMainFrame::StartReading() {
+    m_timer.start(PingInterval);
+    Log().Log(30, "Reading started");
+}
+
+void CMainFrame::StopReading() {
+    if (m_timer.isActive()) {
+        m_timer.stop();
+        try {
+            m_link.AbortCurrent();
+        } catch (const std::exception&) {
+            // no request in the list
+        }
+    }
+    Log().Log(30, "Reading stopped");
+}
+
+bool CMainFrame::PingTransmitters() {
+    try {
+        return m_link.QueuePing(m_target);
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+        return false;
+    }
+}
+
+void CMainFrame::OnTimer() {
+    PingTransmitters();
+    UpdateStatusBar();
+}
+
+void CMainFrame::OnWorkFinished() {
+    try {
+        const FinishedRequest request = m_link.TakeRequest();
+        if (request.isPing) {
+            if (request.succeeded) {
+                m_failedPings = 0;
+            } else {
+                ++m_failedPings;
+                if (m_timer.isActive())
+                    PingTransmitters();
+            }
+        }
+        if (!request.succeeded)
+            Log().Log(10, "%s: %s", request.name.c_str(), request.message.c_str());
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+        if (m_failedPings != 0 && m_timer.isActive())
+            PingTransmitters();
+    }
+    UpdateStatusBar();
+}
+
+void CMainFrame::UpdateStatusBar() {
+    const bool connected = m_link.IsRunning() && m_failedPings == 0;
+    const QString iconName = connected ? QStringLiteral("connected") : QStringLiteral("disconnected");
+    if (m_statusBar->PaneIconName(CMPSBarWithAnimation::LinkPane) != iconName)
+        m_statusBar->SetPaneIcon(CMPSBarWithAnimation::LinkPane,
+                                 connected ? m_iconConnected : m_iconDisconnected, iconName);
+    QString current;
+    const QString displayed = FromUtf8(m_history.DisplayedTitle());
+    if (m_statusBar->GetPaneText(CMPSBarWithAnimation::DisplayedPane, current) && current != displayed)
+        m_statusBar->SetPaneText(CMPSBarWithAnimation::DisplayedPane, displayed);
+    const QString recording = FromUtf8(m_history.RecordingTitle());
+    if (m_statusBar->GetPaneText(CMPSBarWithAnimation::RecordingPane, current) && current != recording)
+        m_statusBar->SetPaneText(CMPSBarWithAnimation::RecordingPane, recording);
+}
+
+void CMainFrame::OnCommand(int id) {
+    try {
+        switch (id) {
+        case Command::FileExit:
+            OnFileExit();
+            break;
+        case Command::ExtrasOptions:
+            OnExtrasOptions();
+            break;
+        case Command::About:
+            OnAbout();
+            break;
+        case Command::DataImport:
+            OnDataImport();
+            break;
+        default:
+            m_view->OnCommand(id);
+            break;
+        }
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+    }
+}
+
+void CMainFrame::OnFileExit() {
+    close();
+}
+
+void CMainFrame::OnExtrasOptions() {
+    if (!m_optionsDialog)
+        return;
+    ApplyOptionsChanges(m_optionsDialog(*this));
+}
+
+void CMainFrame::ApplyOptionsChanges(int changes) {
+    int word = 0;
+    if (changes & OptionsChange::Format)
+        word |= OptionsChange::Format;
+    if (changes & OptionsChange::Language) {
+        BuildMenu();
+        UpdateToolTips();
+        UpdateTitle();
+        word |= OptionsChange::Language;
+    }
+    if (changes & OptionsChange::Port) {
+        StopReading();
+        StopHWManager();
+        StartHWManager();
+        StartReading();
+        UpdateStatusBar(); // show the new port's state now, not at the next tick
+        word |= OptionsChange::Port;
+    }
+    if (changes & OptionsChange::HistoryFile)
+        word |= OptionsChange::HistoryFile;
+    if (word != 0)
+        SendToDescendants(this, Message::UpdateView, word, 0);
+}
+
+void CMainFrame::OnAbout() {
+    if (m_aboutDialog)
+        m_aboutDialog(*this);
+}
+
+void CMainFrame::OnDataImport() {
+    if (!m_link.IsRunning())
+        return;
+    StopReading();
+    if (m_importDialog)
+        m_importDialog(*this);
+    StartReading();
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() != NotificationEvent::EventType())
+        return QMainWindow::event(event);
+    const auto* notification = static_cast<NotificationEvent*>(event);
+    try {
+        switch (notification->message()) {
+        case Message::RecordingHistoryChanged:
+            UpdateStatusBar();
+            SendToDescendants(this, Message::RecordingHistoryChanged);
+            break;
+        case Message::NrOfTransmittersChanged:
+            m_view->BuildColumns();
+            break;
+        case Message::WorkFinished:
+            OnWorkFinished();
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+    }
+    return true;
+}
+
+void CMainFrame::OnDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    try {
+        m_link.AbortCurrent();
+    } catch (const std::exception&) {
+        // no request in the list
+    }
+    StopHWManager();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_view->CancelEdit();
+    OnDestroy();
+    event->accept();
+    emit Closed();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "hw/MessageTarget.h"
+
+#include <QIcon>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CDataView;
+class CMPSBarWithAnimation;
+class HistoryAccess;
+class QtMessageTarget;
+class QToolBar;
+class StationLink;
+
+// Bits of the options-changed word the options command sends to every window.
+namespace OptionsChange {
+constexpr int Language = 1;
+constexpr int Format = 2;
+constexpr int Port = 4;
+constexpr int HistoryFile = 8;
+} // namespace OptionsChange
+
+// The program's main window and controller: menus in the chosen language, toolbar, status bar,
+// the history table, the station link with its five-second ping cycle, and the reactions to
+// history changes and to a new transmitter count.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int PingInterval = 5000;
+
+    // Builds the window, reads the recording history, starts the station link and sends the
+    // first ping at once.
+    CMainFrame(HistoryAccess& history, StationLink& link, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    void StartHWManager();
+    void StopHWManager();
+    void StartReading();
+    void StopReading();
+    bool PingTransmitters();
+    void UpdateStatusBar();
+    void UpdateTitle();
+    // Steps of the options command after its dialog reported these changes (OptionsChange bits).
+    void ApplyOptionsChanges(int changes);
+
+    // Runs a menu command: the frame's own (Exit, Options, About, Import) or the view's.
+    void OnCommand(int id);
+
+    // The dialogs the commands open are plugged in here; a command without its dialog does nothing.
+    // The options dialog returns the OptionsChange bits (0 when cancelled).
+    void SetOptionsDialog(std::function<int(CMainFrame&)> dialog) { m_optionsDialog = std::move(dialog); }
+    void SetImportDialog(std::function<void(CMainFrame&)> dialog) { m_importDialog = std::move(dialog); }
+    void SetAboutDialog(std::function<void(CMainFrame&)> dialog) { m_aboutDialog = std::move(dialog); }
+
+    CDataView* View() const { return m_view; }
+    CMPSBarWithAnimation* StatusBar() const { return m_statusBar; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    StationLink& Link() { return m_link; }
+    HistoryAccess& History() { return m_history; }
+    bool IsPolling() const { return m_timer.isActive(); }
+    int FailedPings() const { return m_failedPings; }
+    // The language whose menu is shown (1033 when LanguageID has none).
+    std::uint16_t MenuLanguage() const { return m_menuLanguage; }
+    // The receiver of worker-side notifications for this window.
+    MessageTargetRef Target() const;
+
+signals:
+    // The window was closed and the link stopped; the entry ends the program with exit code 1.
+    void Closed();
+
+public slots:
+    void OnFileExit();
+    void OnExtrasOptions();
+    void OnAbout();
+    void OnDataImport();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenu();
+    void BuildToolBar();
+    void UpdateToolTips();
+    void OnTimer();
+    void OnWorkFinished();
+    void OnDestroy();
+    QAction* MakeCommandAction(int id, QObject* parent);
+
+    HistoryAccess& m_history;
+    StationLink& m_link;
+    std::shared_ptr<QtMessageTarget> m_target;
+    CDataView* m_view = nullptr;
+    CMPSBarWithAnimation* m_statusBar = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    std::map<int, QAction*> m_toolActions;
+    std::uint16_t m_menuLanguage = 1033;
+    QIcon m_iconConnected;
+    QIcon m_iconDisconnected;
+    int m_failedPings = 0;
+    QTimer m_timer;
+    bool m_destroyed = false;
+    std::function<int(CMainFrame&)> m_optionsDialog;
+    std::function<void(CMainFrame&)> m_importDialog;
+    std::function<void(CMainFrame&)> m_aboutDialog;
+};

@@ -1,0 +1,166 @@
+#include "hw/HWManager.h"
+#include "log/Logger.h"
+#include "simulator/SimulatedSerialPort.h"
+
+#include "MessageQueue.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// A request whose work the test decides.
+class ScriptedRequest : public CHWRequest {
+public:
+    ScriptedRequest(MessageTargetRef window, std::function<void(ScriptedRequest&)> body)
+        : CHWRequest(std::move(window)), _body(std::move(body)) {}
+    void Execute(CI2CDriver&) override { _body(*this); }
+    std::string Name() const override { return "Scripted"; }
+
+private:
+    std::function<void(ScriptedRequest&)> _body;
+};
+
+class HWManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CLogger::Instance().SetLevel(50);
+        CLogger::Instance().SetFileOutput(true);
+    }
+    void TearDown() override {
+        CLogger::Instance().SetFileOutput(false);
+        CLogger::Instance().SetLevel(0);
+    }
+    std::string Log() const { return ReadWholeFile(dir / CLogger::FileNameFor(CLogger::SystemLocalTime())); }
+
+    std::shared_ptr<CHWRequest> Succeeding() {
+        return std::make_shared<ScriptedRequest>(queue, [](ScriptedRequest& r) { r.SetSucceeded(true); });
+    }
+
+    TempDir dir;
+    CurrentDirectory cwd{dir.path()};
+    std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+    CHWManager manager{std::make_shared<SimulatedSerialPort>(ClockMode::Virtual)};
+};
+
+TEST_F(HWManagerTest, RunsARequestAndHandsItBack) {
+    ASSERT_TRUE(manager.Start("sim"));
+    EXPECT_TRUE(manager.IsRunning());
+    auto request = Succeeding();
+    ASSERT_TRUE(manager.AddRequest(request));
+    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    EXPECT_EQ(manager.TakeRequest(), request);
+    EXPECT_TRUE(request->Succeeded());
+    manager.Stop();
+    EXPECT_FALSE(manager.IsRunning());
+}
+
+TEST_F(HWManagerTest, AddRequestRefusesWhileTheListIsOccupied) {
+    ASSERT_TRUE(manager.Start("sim"));
+    ASSERT_TRUE(manager.AddRequest(Succeeding()));
+    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    // Finished but not taken back: the list still holds it.
+    EXPECT_FALSE(manager.AddRequest(Succeeding()));
+    manager.TakeRequest();
+    EXPECT_TRUE(manager.AddRequest(Succeeding()));
+}
+
+TEST_F(HWManagerTest, TakeRequestOnAnEmptyListRaises) {
+    ASSERT_TRUE(manager.Start("sim"));
+    try {
+        manager.TakeRequest();
+        FAIL() << "no error raised";
+    } catch (const std::runtime_error& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find("Expression 'Requests().size() == 1' failed. No request available in list"),
+                  std::string::npos)
+            << text;
+    }
+}
+
+TEST_F(HWManagerTest, StartOnAPortThatCannotBeOpened) {
+    CHWManager real; // ports made by name
+    EXPECT_FALSE(real.Start("/dev/nivaro-no-such-port"));
+    EXPECT_FALSE(real.IsRunning());
+    const std::string log = Log();
+    EXPECT_NE(log.find("CHWManager::ThreadProc Error: "), std::string::npos);
+    EXPECT_NE(log.find("Could not open com-port"), std::string::npos);
+    EXPECT_NE(log.find("CHWManager::OnShutdown Closing Driver Finished"), std::string::npos);
+    EXPECT_NE(log.find("CHWManager::Shutdown Finished"), std::string::npos);
+}
+
+TEST_F(HWManagerTest, StopOnAManagerNeverStarted) {
+    manager.Stop();
+    EXPECT_FALSE(manager.IsRunning());
+    try {
+        manager.WaitForShutdown();
+        FAIL() << "no error raised";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("Thread was not started!"), std::string::npos);
+    }
+}
+
+TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
+    ASSERT_TRUE(manager.Start("sim"));
+    Event started(true, true), release(true, true);
+    auto request = std::make_shared<ScriptedRequest>(queue, [&](ScriptedRequest& r) {
+        started.Set();
+        release.Wait(INFINITE);
+        r.SetSucceeded(true);
+    });
+    ASSERT_TRUE(manager.AddRequest(request));
+    started.Wait(INFINITE);
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        manager.Stop();
+        stopped = true;
+    });
+    EXPECT_FALSE(stopped);
+    release.Set();
+    stopper.join();
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(request->Succeeded());
+    EXPECT_EQ(queue->Count(Message::WorkFinished), 1);
+}
+
+TEST_F(HWManagerTest, RestartsAfterStop) {
+    ASSERT_TRUE(manager.Start("sim"));
+    manager.Stop();
+    ASSERT_TRUE(manager.Start("sim"));
+    ASSERT_TRUE(manager.AddRequest(Succeeding()));
+    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    EXPECT_TRUE(manager.TakeRequest()->Succeeded());
+}
+
+TEST_F(HWManagerTest, ARequestThatRaisesIsLoggedAndKeepsTheListOccupied) {
+    ASSERT_TRUE(manager.Start("sim"));
+    Event done(true, true);
+    auto raising = std::make_shared<ScriptedRequest>(queue, [&](ScriptedRequest&) {
+        done.Set();
+        throw std::runtime_error("boom");
+    });
+    ASSERT_TRUE(manager.AddRequest(raising));
+    done.Wait(INFINITE);
+    manager.Stop(); // the worker has handled the request once Stop returns
+    EXPECT_EQ(queue->Count(Message::WorkFinished), 0);
+    EXPECT_EQ(manager.Requests().size(), 1u);
+    EXPECT_NE(Log().find("CHWManager::ThreadProc Error: boom"), std::string::npos);
+}
+
+TEST_F(HWManagerTest, AGoneTargetIsNotAnError) {
+    ASSERT_TRUE(manager.Start("sim"));
+    Event ran(true, true);
+    auto request = std::make_shared<ScriptedRequest>(std::weak_ptr<MessageTarget>{}, [&](ScriptedRequest& r) {
+        r.SetSucceeded(true);
+        ran.Set();
+    });
+    ASSERT_TRUE(manager.AddRequest(request));
+    ran.Wait(INFINITE); // a shutdown asked for at the same time would win over the request
+    manager.Stop();
+    EXPECT_TRUE(request->Succeeded());
+}
+
+} // namespace

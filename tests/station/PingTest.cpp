@@ -1,0 +1,81 @@
+#include "hw/HWManager.h"
+#include "settings/Options.h"
+#include "simulator/SimulatedSerialPort.h"
+#include "station/HWRequestPingTransmitters.h"
+#include "station/Hardware.h"
+
+#include "MessageQueue.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PingCase {
+    std::uint8_t stationByte;
+    int optionBefore;
+    int optionAfter;
+    int posted;
+};
+
+class PingTable : public ::testing::TestWithParam<PingCase> {};
+
+TEST_P(PingTable, ReadsTheCountAndTellsAChange) {
+    const PingCase& c = GetParam();
+    auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    port->eeprom().bytes()[Hardware::EE_NUMBER_OF_TRANSMITTERS] = c.stationByte;
+    CI2CDriver driver(port);
+    driver.Open("sim", 300, 0xA0, false);
+    Options().SetNrOfTransmitters(c.optionBefore);
+    auto queue = std::make_shared<MessageQueue>();
+    CHWRequestPingTransmitters ping(queue);
+    ping.Execute(driver);
+    EXPECT_TRUE(ping.Succeeded()) << ping.Message();
+    EXPECT_EQ(ping.Message(), "");
+    EXPECT_EQ(Options().GetNrOfTransmitters(), c.optionAfter);
+    EXPECT_EQ(queue->Count(Message::NrOfTransmittersChanged), c.posted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, PingTable,
+                         ::testing::Values(PingCase{0x02, 2, 2, 0}, PingCase{0x13, 2, 3, 1},
+                                           PingCase{0x0F, 6, 6, 0}, PingCase{0x07, 3, 6, 1},
+                                           PingCase{0x00, 6, 0, 1}));
+
+TEST(Ping, SilentStationFailsWithoutTouchingTheOption) {
+    auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    port->baseUnit().SetSilent(port->now());
+    CI2CDriver driver(port);
+    driver.Open("sim", 300, 0xA0, false);
+    Options().SetNrOfTransmitters(4);
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    ping.Execute(driver);
+    EXPECT_FALSE(ping.Succeeded());
+    EXPECT_EQ(ping.Message().rfind("Request failed: ", 0), 0u);
+    EXPECT_NE(ping.Message().find("Synchronize failed"), std::string::npos);
+    EXPECT_EQ(Options().GetNrOfTransmitters(), 4);
+}
+
+TEST(Ping, DeviceThatNeverAcknowledgesIsHardwareNotFound) {
+    auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    port->eeprom().SetAcknowledging(false);
+    CI2CDriver driver(port);
+    driver.Open("sim", 300, 0xA0, false);
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    ping.Execute(driver);
+    EXPECT_FALSE(ping.Succeeded());
+    EXPECT_NE(ping.Message().find("Read number of transmitters failed, hardware not found"),
+              std::string::npos);
+}
+
+TEST(Ping, AbortBetweenSyncAttemptsEndsTheRequest) {
+    auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
+    port->baseUnit().SetSilent(port->now());
+    CI2CDriver driver(port);
+    driver.Open("sim", 300, 0xA0, false);
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    ping.Abort();
+    ping.Execute(driver);
+    EXPECT_TRUE(ping.Aborted());
+    EXPECT_EQ(ping.Message(), "Request failed: Thread aborted");
+}
+
+} // namespace

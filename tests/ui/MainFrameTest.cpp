@@ -1,0 +1,208 @@
+#include "ui/MainFrame.h"
+#include "settings/LanguageMenu.h"
+#include "settings/Options.h"
+#include "ui/DataModel.h"
+#include "ui/DataView.h"
+#include "ui/StatusBar.h"
+
+#include "Fakes.h"
+#include "UiTests.h"
+
+#include <QMenuBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+QString PaneText(CMainFrame& frame, int pane) {
+    QString text;
+    frame.StatusBar()->GetPaneText(pane, text);
+    return text;
+}
+
+QString LinkIcon(CMainFrame& frame) {
+    return frame.StatusBar()->PaneIconName(CMPSBarWithAnimation::LinkPane);
+}
+
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        COptionsImpl& options = Options();
+        options.SetLanguageID(1033);
+        options.SetVersion(0);
+        options.SetNrOfTransmitters(6);
+        options.SetTemperatureFormat(0);
+    }
+
+    void columnsFollowTheTransmitterCount() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QCOMPARE(frame.View()->Model()->columnCount(), 4); // no count read yet
+        // The ping on the worker thread stores the count and posts.
+        std::thread worker([&] {
+            Options().SetNrOfTransmitters(3);
+            PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        });
+        worker.join();
+        QTRY_COMPARE(frame.View()->Model()->columnCount(), 10);
+        QCOMPARE(frame.View()->Model()->headerData(8, Qt::Horizontal).toString(),
+                 QStringLiteral("Temperature 3 (°C)"));
+        QCOMPARE(frame.View()->Model()->headerData(9, Qt::Horizontal).toString(),
+                 QStringLiteral("Humidity 3 (%)"));
+        Options().SetNrOfTransmitters(0);
+        PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        QTRY_COMPARE(frame.View()->Model()->columnCount(), 4);
+    }
+
+    void historyChangeFromAWorkerThreadUpdatesStatusBarAndRows() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QCOMPARE(frame.View()->Model()->rowCount(), 0);
+        std::thread worker([&] { history.SetRows(7); });
+        worker.join();
+        QTRY_COMPARE(frame.View()->Model()->rowCount(), 7);
+        QCOMPARE(PaneText(frame, CMPSBarWithAnimation::RecordingPane), QStringLiteral("history.nvh (7)"));
+        QCOMPARE(PaneText(frame, CMPSBarWithAnimation::DisplayedPane), QStringLiteral("history.nvh (7)"));
+        QCOMPARE(frame.View()->Model()->data(frame.View()->Model()->index(6, 0)).toString(),
+                 QStringLiteral("6"));
+        QCOMPARE(frame.View()->Model()->data(frame.View()->Model()->index(6, 2)).toString(),
+                 QStringLiteral("6:2"));
+    }
+
+    void switchingTheLanguageRebuildsMenusTitleAndColumns() {
+        Options().SetVersion(1);
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Nivaro Weather Station"));
+        QCOMPARE(frame.menuBar()->actions().at(0)->text(), QStringLiteral("&File"));
+
+        const struct {
+            std::uint16_t language;
+            const char* file;
+            const char* title;
+            const char* indoorTemperature;
+        } cases[] = {{1031, "&Datei", "Nivaro Wetterstation", "Temperatur Innen (°C)"},
+                     {1036, "&Fichier", "Nivaro Station météo", "Température Intérieur (°C)"},
+                     {1033, "&File", "Nivaro Weather Station", "Temperature Indoor (°C)"}};
+        for (const auto& c : cases) {
+            Options().SetLanguageID(c.language);
+            frame.ApplyOptionsChanges(OptionsChange::Language);
+            QCOMPARE(frame.menuBar()->actions().at(0)->text(), QString::fromUtf8(c.file));
+            QCOMPARE(frame.windowTitle(), QString::fromUtf8(c.title));
+            QCOMPARE(frame.View()->Model()->headerData(2, Qt::Horizontal).toString(),
+                     QString::fromUtf8(c.indoorTemperature));
+        }
+        // Menu actions carry their command ids.
+        const QList<QAction*> fileMenu = frame.menuBar()->actions().at(0)->menu()->actions();
+        QCOMPARE(fileMenu.at(0)->data().toInt(), Command::FileOpen);
+        QVERIFY(fileMenu.at(1)->isSeparator());
+        QCOMPARE(fileMenu.at(4)->data().toInt(), Command::FileExit);
+    }
+
+    void aLanguageWithoutMenuFallsBackToEnglish() {
+        Options().SetLanguageID(1040);
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QCOMPARE(frame.MenuLanguage(), std::uint16_t(1033));
+        QCOMPARE(frame.menuBar()->actions().size(), 4);
+        QCOMPARE(frame.menuBar()->actions().at(0)->text(), QStringLiteral("&File"));
+    }
+
+    void toolbarHasTheButtonsInOrder() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QList<int> ids;
+        for (QAction* action : frame.ToolBar()->actions())
+            ids.append(action->isSeparator() ? 0 : action->data().toInt());
+        QCOMPARE(ids, (QList<int>{Command::FileOpen, 0, Command::DataImport, Command::DataExport,
+                                  Command::DataDelete, 0, Command::FilePrint, 0, Command::About}));
+    }
+
+    void failedPingsTurnTheLinkIconAndPingAgainAtOnce() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QVERIFY(frame.IsPolling());
+        QCOMPARE(link.pings, 1); // the first ping goes out at creation
+        QCOMPARE(LinkIcon(frame), QStringLiteral("connected"));
+
+        link.FinishPing(false);
+        QTRY_COMPARE(LinkIcon(frame), QStringLiteral("disconnected"));
+        QCOMPARE(frame.FailedPings(), 1);
+        QCOMPARE(link.pings, 2); // re-pinged without waiting for the timer
+
+        link.FinishPing(false);
+        QTRY_COMPARE(frame.FailedPings(), 2);
+        QCOMPARE(link.pings, 3);
+
+        link.FinishPing(true);
+        QTRY_COMPARE(LinkIcon(frame), QStringLiteral("connected"));
+        QCOMPARE(frame.FailedPings(), 0);
+        QCOMPARE(link.pings, 3); // a good ping waits for the timer
+    }
+
+    void aPortThatDoesNotOpenLeavesTheLinkDisconnectedAndUnpolled() {
+        FakeHistory history;
+        FakeLink link;
+        link.startResult = false;
+        CMainFrame frame(history, link);
+        QVERIFY(!frame.IsPolling());
+        QCOMPARE(LinkIcon(frame), QStringLiteral("disconnected"));
+        // Import does nothing while the manager is stopped.
+        bool dialogShown = false;
+        frame.SetImportDialog([&](CMainFrame&) { dialogShown = true; });
+        frame.OnCommand(Command::DataImport);
+        QVERIFY(!dialogShown);
+    }
+
+    void importPausesThePingsAndResumesThemAfterwards() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        bool pollingDuringDialog = true;
+        frame.SetImportDialog([&](CMainFrame& f) { pollingDuringDialog = f.IsPolling(); });
+        frame.OnCommand(Command::DataImport);
+        QVERIFY(!pollingDuringDialog);
+        QCOMPARE(link.aborts, 1); // the ping still in the list was asked to abort
+        QVERIFY(frame.IsPolling());
+    }
+
+    void optionsWithANewPortRestartTheLink() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        link.startResult = false;
+        frame.SetOptionsDialog([](CMainFrame&) { return OptionsChange::Port; });
+        frame.OnCommand(Command::ExtrasOptions);
+        QVERIFY(!link.IsRunning());
+        QVERIFY(frame.IsPolling()); // the timer runs again even on a port that did not open
+        QCOMPARE(LinkIcon(frame), QStringLiteral("disconnected"));
+    }
+
+    void closingStopsTheLinkAndReportsClosed() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QSignalSpy closed(&frame, &CMainFrame::Closed);
+        frame.show();
+        frame.OnCommand(Command::FileExit);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!link.IsRunning());
+        QVERIFY(!frame.IsPolling());
+        QCOMPARE(link.aborts, 1);
+    }
+};
+
+static RegisterUiTest<MainFrameTest> registerMainFrameTest;
+
+#include "MainFrameTest.moc"

@@ -1,0 +1,26 @@
+// Runs every Qt test class of the desktop application offscreen, with the options file and the
+// start-up directory in a temporary folder.
+#include "settings/Options.h"
+#include "settings/StartupDirectory.h"
+
+#include "TempDir.h"
+#include "UiTests.h"
+
+#include <QApplication>
+#include <QtTest>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TempDir folder;
+    CurrentDirectory current(folder.path());
+    StartupDirectory();
+    COptionsImpl::UseFile(folder / "Nivaro.xml");
+    QApplication app(argc, argv);
+    int failures = 0;
+    for (const auto& make : UiTestFactories()) {
+        std::unique_ptr<QObject> test = make();
+        failures += QTest::qExec(test.get(), argc, argv);
+    }
+    return failures == 0 ? 0 : 1;
+}

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "station/Dataset.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 
 // What the windows need of the two history stores. The table asks it for every cell and keeps no
@@ -18,6 +21,9 @@ public:
     // Sets the column of the displayed dataset at row from text and writes the dataset to the
     // displayed history's file.
     virtual bool StoreDisplayed(std::size_t row, int column, const std::string& text) = 0;
+    // Runs read once on all displayed datasets in the store's order, under the store's lock (the
+    // chart reduces them in one pass). Without an override there are none.
+    virtual void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const { read({}); }
 
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What the windows need of the two history stores. The table asks it for every cell and keeps no
 // copy; a corrected cell goes back through it into the displayed history and its file.
@@ -22,6 +23,11 @@ public:
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;
     virtual bool ReadRecording(const std::filesystem::path& file) = 0;
+    // The commands' operations on the displayed history (its file is rewritten or written).
+    virtual bool OpenDisplayed(const std::string& path) = 0;
+    // rows ascending.
+    virtual bool DeleteDisplayed(const std::vector<std::size_t>& rows) = 0;
+    virtual bool ExportDisplayed(const std::string& path) = 0;
 
     // Calls changed after every change of either store, on the thread that changed it; the
     // callback must only post. Replaces an earlier subscription; an empty function unsubscribes.

@@ -90,6 +90,7 @@ private:
     void OnTimer();
     void OnWorkFinished();
     void OnDestroy();
+    void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
 
     HistoryAccess& m_history;

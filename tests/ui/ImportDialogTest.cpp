@@ -46,6 +46,9 @@ private slots:
         m_port->Release();
         m_link.reset();
         RecordingHistory().Clear();
+        // Later tests use the start-up folder's history file again.
+        Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
+        Options().SetLanguageID(1033);
         m_folder.reset();
     }
 

@@ -48,7 +48,8 @@ std::vector<std::string> Matching(const std::filesystem::path& folder, const std
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -72,7 +73,8 @@ std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev) {
     return ports;
 }
 
-std::vector<std::string> PortChoices(const std::vector<std::string>& items, const std::vector<std::string>& present) {
+std::vector<std::string> PortChoices(const std::vector<std::string>& items,
+                                     const std::vector<std::string>& present) {
     std::vector<std::string> choices = items;
     const auto add = [&](const std::string& name) {
         if (std::find(choices.begin(), choices.end(), name) == choices.end())

@@ -11,7 +11,8 @@ std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev = "
 
 // The port choices: the given items first, then every further name that is not among them yet,
 // then "sim" if it is not there already.
-std::vector<std::string> PortChoices(const std::vector<std::string>& items, const std::vector<std::string>& present);
+std::vector<std::string> PortChoices(const std::vector<std::string>& items,
+                                     const std::vector<std::string>& present);
 
 // The position the port option selects in a list of ports: an item equal to it (ignoring letter
 // case), else the first item that begins with it, searched from the second item on and wrapping

@@ -28,8 +28,9 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-template <typename Control> Control* Make(QWidget* dialog, int id, const DialogUnits& units, int x, int y, int w, int h,
-                                          const QString& text = {}) {
+template <typename Control>
+Control* Make(QWidget* dialog, int id, const DialogUnits& units, int x, int y, int w, int h,
+              const QString& text = {}) {
     auto* control = new Control(dialog);
     if constexpr (std::is_same_v<Control, QGroupBox>)
         control->setTitle(text);
@@ -115,8 +116,9 @@ void COptionsDlg::Initialise() {
         m_language->setItemData(i, LanguageIds[i]);
     m_language->setCurrentIndex(m_language->findData(int(options.GetLanguageID())));
 
-    const std::pair<QComboBox*, int> formats[] = {
-        {m_date, options.GetDateFormat()}, {m_time, options.GetTimeFormat()}, {m_unit, options.GetTemperatureFormat()}};
+    const std::pair<QComboBox*, int> formats[] = {{m_date, options.GetDateFormat()},
+                                                  {m_time, options.GetTimeFormat()},
+                                                  {m_unit, options.GetTemperatureFormat()}};
     for (const auto& [list, value] : formats) {
         NumberItems(list);
         list->setCurrentIndex(value < list->count() ? value : -1);
@@ -203,7 +205,8 @@ void COptionsDlg::OnOK() {
     }
 
     // A list without a selection (no language file) keeps its option as it was.
-    if (const std::optional<int> language = SelectedData(m_language); language && *language != options.GetLanguageID()) {
+    if (const std::optional<int> language = SelectedData(m_language);
+        language && *language != options.GetLanguageID()) {
         options.SetLanguageID(std::uint16_t(*language));
         m_languageChanged = true;
     }
@@ -215,7 +218,8 @@ void COptionsDlg::OnOK() {
         options.SetTimeFormat(*time);
         m_formatChanged = true;
     }
-    if (const std::optional<int> unit = SelectedData(m_unit); unit && *unit != options.GetTemperatureFormat()) {
+    if (const std::optional<int> unit = SelectedData(m_unit);
+        unit && *unit != options.GetTemperatureFormat()) {
         options.SetTemperatureFormat(*unit);
         m_formatChanged = true;
     }
@@ -229,7 +233,9 @@ void COptionsDlg::OnOK() {
     if (newFile) {
         m_file->setText(FromUtf8(newFile->string()));
         options.SetRecordingHistoryFile(*newFile);
-        { std::ofstream create(*newFile, std::ios::binary | std::ios::app); } // an empty file when there was none
+        {
+            std::ofstream create(*newFile, std::ios::binary | std::ios::app);
+        } // an empty file when there was none
         m_history.ReadRecording(*newFile);
         m_history.OpenDisplayed(newFile->string());
         m_historyFileChanged = true;
@@ -262,5 +268,6 @@ void COptionsDlg::showEvent(QShowEvent* event) {
 
 int COptionsDlg::Changes() const {
     return (m_languageChanged ? OptionsChange::Language : 0) | (m_formatChanged ? OptionsChange::Format : 0) |
-           (m_portChanged ? OptionsChange::Port : 0) | (m_historyFileChanged ? OptionsChange::HistoryFile : 0);
+           (m_portChanged ? OptionsChange::Port : 0) |
+           (m_historyFileChanged ? OptionsChange::HistoryFile : 0);
 }

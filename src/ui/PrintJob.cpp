@@ -63,8 +63,9 @@ int CListViewCtrlPrintJobInfo::HeaderHeight() const {
     const QFontMetrics metrics(m_font, m_device);
     int tallest = 0;
     for (int column = 0; column < int(m_columnWidths.size()); ++column) {
-        const QRect box = metrics.boundingRect(QRect(0, 0, m_columnWidths[std::size_t(column)], 0),
-                                               Qt::AlignHCenter | Qt::AlignTop, WrappedTitle(m_titles[column]));
+        const QRect box =
+            metrics.boundingRect(QRect(0, 0, m_columnWidths[std::size_t(column)], 0),
+                                 Qt::AlignHCenter | Qt::AlignTop, WrappedTitle(m_titles[column]));
         tallest = std::max(tallest, box.height());
     }
     return tallest;

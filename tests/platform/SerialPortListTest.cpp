@@ -42,8 +42,7 @@ TEST(SerialPortList, PresentPortsListAdaptersInNumberOrderAndSkipSilentUarts) {
     WriteWholeFile(dev / "serial" / "by-id" / "usb-Adapter_A-if00-port0", "");
     const std::string root = dev.path().string();
     // Plain files are no terminals: the ttyS entries do not answer.
-    EXPECT_EQ(PresentSerialPorts(dev.path()),
-              (Items{root + "/ttyUSB2", root + "/ttyUSB10", root + "/ttyACM0",
-                     root + "/serial/by-id/usb-Adapter_A-if00-port0"}));
+    EXPECT_EQ(PresentSerialPorts(dev.path()), (Items{root + "/ttyUSB2", root + "/ttyUSB10", root + "/ttyACM0",
+                                                     root + "/serial/by-id/usb-Adapter_A-if00-port0"}));
     EXPECT_TRUE(PresentSerialPorts(dev / "missing").empty());
 }

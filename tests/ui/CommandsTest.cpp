@@ -1,11 +1,11 @@
 // The dialogs and the table commands against the real history stores and files. Modal dialogs
 // are answered by a timer that acts on the active modal widget; file dialogs through their hook.
+#include "ui/Commands.h"
 #include "history/HistoryData.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
 #include "station/StationImage.h"
 #include "ui/AboutDlg.h"
-#include "ui/Commands.h"
 #include "ui/DataDeleteDlg.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
@@ -255,7 +255,8 @@ private slots:
             QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
         });
         m_frame->OnCommand(Command::DataDelete);
-        QCOMPARE(question, QStringLiteral("Do you really want to delete the selected datasets? This cannot be undone."));
+        QCOMPARE(question, QStringLiteral(
+                               "Do you really want to delete the selected datasets? This cannot be undone."));
         CHistoryData file;
         QVERIFY(file.Read(m_recording));
         QCOMPARE(file.Size(), std::size_t(7));
@@ -272,7 +273,8 @@ private slots:
         CDataView& view = *m_frame->View();
         m_frame->OnCommand(Command::DataDelete); // no selection: no dialog (WhenShown would fail)
         view.selectRow(1);
-        WhenShown<CDataDeleteDlg>([](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton); });
+        WhenShown<CDataDeleteDlg>(
+            [](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.CancelButton(), Qt::LeftButton); });
         m_frame->OnCommand(Command::DataDelete);
         CHistoryData file;
         QVERIFY(file.Read(m_recording));

@@ -19,7 +19,9 @@ namespace {
 constexpr int Bound = 20000; // ms; only ends a hang
 
 ReadPositionBytes ReadPosition(GatedPort& port) {
-    return port.With([](SimulatedSerialPort& station) { return SummarizeStationImage(station.eeprom().bytes()).readPosition; });
+    return port.With([](SimulatedSerialPort& station) {
+        return SummarizeStationImage(station.eeprom().bytes()).readPosition;
+    });
 }
 
 } // namespace

@@ -22,7 +22,8 @@ QString LinkIcon(CMainFrame& frame) {
 
 void StationAnswers(SimulatedSerialPort& station) {
     // The base unit's usual second: 150 ms busy, then quiet.
-    station.baseUnit().SetPattern({{true, 150 * BaseUnit::Ms}, {false, 850 * BaseUnit::Ms}}, true, station.now());
+    station.baseUnit().SetPattern({{true, 150 * BaseUnit::Ms}, {false, 850 * BaseUnit::Ms}}, true,
+                                  station.now());
 }
 
 } // namespace

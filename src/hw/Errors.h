@@ -7,8 +7,8 @@
 // own text for the error number; building one logs it at level 10.
 class os_error : public std::runtime_error {
 public:
-    os_error();                                  // from errno
-    explicit os_error(int code);                 // system text for code
+    os_error();                                    // from errno
+    explicit os_error(int code);                   // system text for code
     explicit os_error(const std::string& message); // message + system text for errno
     os_error(const std::string& message, int code);
     ~os_error() override;

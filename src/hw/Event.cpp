@@ -50,7 +50,9 @@ bool Event::TakeSignalLocked() {
     return true;
 }
 
-bool Event::Wait(std::uint32_t milliseconds) { return WaitAny({this}, milliseconds) == 0; }
+bool Event::Wait(std::uint32_t milliseconds) {
+    return WaitAny({this}, milliseconds) == 0;
+}
 
 void Event::Wait(CriticalSection& section) {
     CriticalSectionUnlock unlock(section);

@@ -6,12 +6,12 @@
 // The notifications that worker-side code posts to the user-interface side. The receiver does
 // the work on its own thread; posting never blocks and never calls into a window.
 enum class Message {
-    WorkFinished,               // a request ran; the receiver takes it back
-    NrOfTransmittersChanged,    // the ping read another transmitter count
-    ReadRingBufferStep,         // progress of a ring buffer read (wParam step, lParam steps)
-    RecordingHistoryChanged,    // the recording history changed
-    UpdateView,                 // options changed (lParam: which groups)
-    Initialize,                 // a dialog starts its work
+    WorkFinished,            // a request ran; the receiver takes it back
+    NrOfTransmittersChanged, // the ping read another transmitter count
+    ReadRingBufferStep,      // progress of a ring buffer read (wParam step, lParam steps)
+    RecordingHistoryChanged, // the recording history changed
+    UpdateView,              // options changed (lParam: which groups)
+    Initialize,              // a dialog starts its work
 };
 
 class MessageTarget {

@@ -3,13 +3,15 @@
 #include <chrono>
 #include <cstdarg>
 #include <ctime>
-#include <unistd.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
-unsigned long CurrentThreadId() { return static_cast<unsigned long>(::syscall(SYS_gettid)); }
+unsigned long CurrentThreadId() {
+    return static_cast<unsigned long>(::syscall(SYS_gettid));
+}
 
 } // namespace
 

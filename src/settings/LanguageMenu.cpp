@@ -8,7 +8,7 @@ namespace {
 
 LanguageMenu MakeMenu(const char* file, const char* open, const char* print, const char* exit,
                       const char* data, const char* import, const char* exportText, const char* deleteText,
-                      const char* options, const char* about) {
+                      const char* options, const char* about, const char* chart) {
     return {
         {file,
          {{Command::FileOpen, open},
@@ -19,7 +19,9 @@ LanguageMenu MakeMenu(const char* file, const char* open, const char* print, con
         {data,
          {{Command::DataImport, import},
           {Command::DataExport, exportText},
-          {Command::DataDelete, deleteText}}},
+          {Command::DataDelete, deleteText},
+          {0, ""},
+          {Command::DataChart, chart}}},
         {"E&xtras", {{Command::ExtrasOptions, options}}},
         {"?", {{Command::About, about}}},
     };
@@ -28,12 +30,12 @@ LanguageMenu MakeMenu(const char* file, const char* open, const char* print, con
 const std::map<std::uint16_t, LanguageMenu>& Menus() {
     static const std::map<std::uint16_t, LanguageMenu> menus = {
         {1033, MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import",
-                        "&Export", "&Delete...", "&Options...", "&About Nivaro...")},
+                        "&Export", "&Delete...", "&Options...", "&About Nivaro...", "&Chart\tCtrl+G")},
         {1031, MakeMenu("&Datei", "&Öffnen...", "&Drucken...", "&Beenden", "D&aten", "&Importieren...",
-                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...")},
-        {1036,
-         MakeMenu("&Fichier", "&Ouvrir...\tCtrl+O", "&Imprimer...\tCtrl+P", "&Quitter", "&Données",
-                  "&Importer...", "&Exporter...", "&Supprimer...", "&Options...", "&A propos de Nivaro...")},
+                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...", "&Diagramm")},
+        {1036, MakeMenu("&Fichier", "&Ouvrir...\tCtrl+O", "&Imprimer...\tCtrl+P", "&Quitter", "&Données",
+                        "&Importer...", "&Exporter...", "&Supprimer...", "&Options...",
+                        "&A propos de Nivaro...", "&Graphique\tCtrl+G")},
     };
     return menus;
 }

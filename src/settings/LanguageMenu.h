@@ -12,6 +12,7 @@ constexpr int FileExit = 57665;
 constexpr int DataImport = 32775;
 constexpr int DataExport = 32776;
 constexpr int DataDelete = 32781;
+constexpr int DataChart = 32800; // shows the chart instead of the table, and back
 constexpr int ExtrasOptions = 32772;
 constexpr int About = 57664;
 } // namespace Command

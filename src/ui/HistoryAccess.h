@@ -1,8 +1,11 @@
 #pragma once
 
+#include "station/Dataset.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,15 +22,18 @@ public:
     // Sets the column of the displayed dataset at row from text and writes the dataset to the
     // displayed history's file.
     virtual bool StoreDisplayed(std::size_t row, int column, const std::string& text) = 0;
+    // Runs read once on all displayed datasets in the store's order, under the store's lock (the
+    // chart reduces them in one pass). Without an override there are none.
+    virtual void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const { read({}); }
 
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;
     virtual bool ReadRecording(const std::filesystem::path& file) = 0;
-    // The commands' operations on the displayed history (its file is rewritten or written).
-    virtual bool OpenDisplayed(const std::string& path) = 0;
-    // rows ascending.
-    virtual bool DeleteDisplayed(const std::vector<std::size_t>& rows) = 0;
-    virtual bool ExportDisplayed(const std::string& path) = 0;
+    // The commands' operations on the displayed history (its file is read, rewritten or written);
+    // rows ascending. Without an override they do nothing and fail.
+    virtual bool OpenDisplayed(const std::string& /*path*/) { return false; }
+    virtual bool DeleteDisplayed(const std::vector<std::size_t>& /*rows*/) { return false; }
+    virtual bool ExportDisplayed(const std::string& /*path*/) { return false; }
 
     // Calls changed after every change of either store, on the thread that changed it; the
     // callback must only post. Replaces an earlier subscription; an empty function unsubscribes.

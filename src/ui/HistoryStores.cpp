@@ -27,6 +27,12 @@ bool HistoryStores::StoreDisplayed(std::size_t row, int column, const std::strin
     return UpdateDisplayed(row, dataset);
 }
 
+void HistoryStores::ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const {
+    const CHistoryData& store =
+        IsRecordingFileDisplayed() ? RecordingHistory() : static_cast<const CHistoryData&>(DisplayedHistory());
+    store.WithDatasets([&](const std::vector<CDataset>& datasets) { read(datasets); });
+}
+
 std::string HistoryStores::DisplayedTitle() const {
     return ::DisplayedTitle();
 }

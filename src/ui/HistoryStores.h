@@ -13,6 +13,7 @@ public:
     std::size_t DisplayedCount() const override;
     std::string DisplayedText(std::size_t row, int column) const override;
     bool StoreDisplayed(std::size_t row, int column, const std::string& text) override;
+    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override;
     std::string DisplayedTitle() const override;
     std::string RecordingTitle() const override;
     bool ReadRecording(const std::filesystem::path& file) override;

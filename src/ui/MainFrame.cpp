@@ -5,6 +5,7 @@
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
 #include "station/HWRequestPingTransmitters.h"
+#include "ui/ChartPanel.h"
 #include "ui/DataView.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QStackedWidget>
 #include <QToolBar>
 
 // The icons live in the static library's resources; they are linked in only when asked for.
@@ -71,8 +73,13 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     m_history.Subscribe(
         [target = MessageTargetRef(m_target)] { PostTo(target, Message::RecordingHistoryChanged); });
 
-    m_view = new CDataView(m_history, this);
-    setCentralWidget(m_view);
+    m_views = new QStackedWidget(this);
+    m_view = new CDataView(m_history, m_views);
+    m_chart = new CChartPanel(m_history, m_views);
+    m_views->addWidget(m_view);
+    m_views->addWidget(m_chart);
+    setCentralWidget(m_views);
+    UpdateChartToggles();
 
     m_timer.setInterval(PingInterval);
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -140,6 +147,7 @@ void CMainFrame::BuildToolBar() {
                    {Command::DataImport, ":/icons/import.svg"}, {Command::DataExport, ":/icons/export.svg"},
                    {Command::DataDelete, ":/icons/delete.svg"}, {0, nullptr},
                    {Command::FilePrint, ":/icons/print.svg"},   {0, nullptr},
+                   {Command::DataChart, ":/icons/chart.svg"},   {0, nullptr},
                    {Command::About, ":/icons/about.svg"}};
     for (const auto& button : buttons) {
         if (button.id == 0) {
@@ -151,9 +159,11 @@ void CMainFrame::BuildToolBar() {
         m_toolBar->addAction(action);
         m_toolActions[button.id] = action;
     }
-    // The accelerators: Ctrl+O opens, Ctrl+P prints, whatever the menu language.
+    // The accelerators: Ctrl+O opens, Ctrl+P prints, Ctrl+G toggles the chart, whatever the menu
+    // language.
     for (const auto& [id, key] : {std::pair{Command::FileOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
-                                  std::pair{Command::FilePrint, QKeySequence(Qt::CTRL | Qt::Key_P)}}) {
+                                  std::pair{Command::FilePrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
+                                  std::pair{Command::DataChart, QKeySequence(Qt::CTRL | Qt::Key_G)}}) {
         QAction* accelerator = MakeCommandAction(id, this);
         accelerator->setShortcut(key);
         accelerator->setShortcutContext(Qt::WindowShortcut);
@@ -287,6 +297,9 @@ void CMainFrame::OnCommand(int id) {
         case Command::DataImport:
             OnDataImport();
             break;
+        case Command::DataChart:
+            ShowChart(!IsChartShown());
+            break;
         default:
             m_view->OnCommand(id);
             break;
@@ -314,6 +327,7 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
         BuildMenu();
         UpdateToolTips();
         UpdateTitle();
+        UpdateChartToggles();
         word |= OptionsChange::Language;
     }
     if (changes & OptionsChange::Port) {
@@ -328,6 +342,28 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
         word |= OptionsChange::HistoryFile;
     if (word != 0)
         SendToDescendants(this, Message::UpdateView, word, 0);
+}
+
+void CMainFrame::ShowChart(bool show) {
+    if (show)
+        m_view->CancelEdit();
+    m_views->setCurrentWidget(show ? static_cast<QWidget*>(m_chart) : m_view);
+    UpdateChartToggles();
+}
+
+bool CMainFrame::IsChartShown() const {
+    return m_views->currentWidget() == m_chart;
+}
+
+// The menu entry and the toolbar button show whether the chart is up.
+void CMainFrame::UpdateChartToggles() {
+    if (!m_views)
+        return;
+    for (QAction* action : findChildren<QAction*>())
+        if (action->data().toInt() == Command::DataChart && action->shortcut().isEmpty()) {
+            action->setCheckable(true);
+            action->setChecked(IsChartShown());
+        }
 }
 
 void CMainFrame::OnAbout() {
@@ -356,6 +392,7 @@ bool CMainFrame::event(QEvent* event) {
             break;
         case Message::NrOfTransmittersChanged:
             m_view->BuildColumns();
+            m_chart->Invalidate();
             break;
         case Message::WorkFinished:
             OnWorkFinished();

@@ -10,10 +10,12 @@
 #include <map>
 #include <memory>
 
+class CChartPanel;
 class CDataView;
 class CMPSBarWithAnimation;
 class HistoryAccess;
 class QtMessageTarget;
+class QStackedWidget;
 class QToolBar;
 class StationLink;
 
@@ -58,6 +60,10 @@ public:
     void SetAboutDialog(std::function<void(CMainFrame&)> dialog) { m_aboutDialog = std::move(dialog); }
 
     CDataView* View() const { return m_view; }
+    CChartPanel* Chart() const { return m_chart; }
+    // The chart in place of the table (the Data menu's toggle), or the table again.
+    void ShowChart(bool show);
+    bool IsChartShown() const;
     CMPSBarWithAnimation* StatusBar() const { return m_statusBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
     StationLink& Link() { return m_link; }
@@ -92,11 +98,14 @@ private:
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
+    void UpdateChartToggles();
 
     HistoryAccess& m_history;
     StationLink& m_link;
     std::shared_ptr<QtMessageTarget> m_target;
     CDataView* m_view = nullptr;
+    CChartPanel* m_chart = nullptr;
+    QStackedWidget* m_views = nullptr;
     CMPSBarWithAnimation* m_statusBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     std::map<int, QAction*> m_toolActions;

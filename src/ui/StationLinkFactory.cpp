@@ -1,10 +1,11 @@
 #include "ui/StationLinkFactory.h"
 
-#include "platform/PortFactory.h"
+#include "station/SimulatedStation.h"
 #include "ui/HWManagerLink.h"
 
-// TODO(merge): the simulated station with demo data and recording once it is on main.
 std::unique_ptr<StationLink> MakeStationLink() {
-    return std::make_unique<CHWManagerLink>(
-        [](const std::string& name) { return MakeSerialPort(name, ClockMode::Real); });
+    SimulatedStationSetup setup;
+    setup.clock = ClockMode::Real;
+    setup.recordingIntervalMinutes = DemoRecordingMinutes;
+    return std::make_unique<CHWManagerLink>(StationPortFactory(setup));
 }

@@ -1,9 +1,11 @@
 // Development tool: renders the main window with demo data in one language and saves it as PNG.
-//   nivaro-screenshot OUTPUT.png LANGUAGE_ID
+//   nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart]
+// With "chart" it shows the chart of a year of half-hourly demo data instead of the table.
 // It works in a fresh temporary folder, so no options or history file of the user is touched.
 #include "history/HistoryData.h"
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
+#include "ui/ChartPanel.h"
 #include "ui/DataView.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
@@ -13,10 +15,12 @@
 #include <QItemSelectionModel>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -46,11 +50,42 @@ std::vector<CDataset> DemoDatasets(int count) {
     return datasets;
 }
 
+// A year of weather every half hour: seasons, days and nights, passing weather, and a transmitter
+// out of reach for two days in autumn.
+std::vector<CDataset> DemoYear() {
+    std::vector<CDataset> datasets;
+    const DATE start = CDateTime(2024, 1, 1, 0, 0, 0).Value();
+    for (int i = 0; i < 366 * 48; ++i) {
+        const double days = i / 48.0;
+        const double season = std::sin((days - 110) / 365.0 * 2 * M_PI);             // 1 in late July
+        const double daily = std::sin((days - std::floor(days) - 0.375) * 2 * M_PI); // 1 mid-afternoon
+        const double weather =
+            0.6 * std::sin(days / 3.7 * 2 * M_PI) + 0.4 * std::sin(days / 9.3 * 2 * M_PI + 1);
+        CDataset d;
+        d.SetDateTime(CDateTime(start + days));
+        d.SetTemperature(0, Tenths(20.5 + 1.8 * season + 0.4 * daily));
+        d.SetHumidity(0, float(std::round(46 + 9 * season - 2 * daily)));
+        d.SetTemperature(1, Tenths(9.5 + 10 * season + (3 + 2 * season) * daily + 3 * weather));
+        d.SetHumidity(1,
+                      float(std::round(std::clamp(74 - 10 * season - 12 * daily - 8 * weather, 20.0, 99.0))));
+        d.SetTemperature(2, Tenths(7.5 + 9 * season + 2 * daily + 2.5 * weather));
+        d.SetHumidity(2,
+                      float(std::round(std::clamp(82 - 8 * season - 6 * daily - 6 * weather, 20.0, 99.0))));
+        const bool away = days >= 280 && days < 282;
+        d.SetTemperature(3, away ? CDataset::TemperatureNotAvailable
+                                 : Tenths(12 + 6 * season + 0.8 * daily + weather));
+        d.SetHumidity(3, away ? CDataset::HumidityNotAvailable : float(std::round(60 - 5 * season)));
+        datasets.push_back(d);
+    }
+    return datasets;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID\n");
+    const bool chart = argc == 4 && std::string(argv[3]) == "chart";
+    if (argc != 3 && !chart) {
+        std::fprintf(stderr, "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart]\n");
         return 2;
     }
     const std::filesystem::path output = std::filesystem::absolute(argv[1]);
@@ -65,7 +100,7 @@ int main(int argc, char** argv) {
     Options().SetLanguageID(std::uint16_t(language));
     Options().SetNrOfTransmitters(3);
     Options().SetPort("sim");
-    RecordingHistory().Append(Options().GetRecordingHistoryFile(), DemoDatasets(96));
+    RecordingHistory().Append(Options().GetRecordingHistoryFile(), chart ? DemoYear() : DemoDatasets(96));
 
     QApplication application(argc, argv);
     HistoryStores history;
@@ -73,9 +108,13 @@ int main(int argc, char** argv) {
     int result = 1;
     {
         CMainFrame frame(history, *link);
-        frame.resize(1060, 620);
+        frame.resize(chart ? 1280 : 1060, chart ? 760 : 620);
         frame.show();
         frame.View()->selectRow(int(DisplayedCount()) - 3);
+        if (chart) {
+            frame.ShowChart(true);
+            frame.Chart()->SetRange(CChartPanel::LastYear);
+        }
         QTimer::singleShot(1500, [&] {
             result = frame.grab().save(QString::fromStdString(output.string()), "PNG") ? 0 : 1;
             QCoreApplication::quit();

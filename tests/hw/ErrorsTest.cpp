@@ -1,5 +1,5 @@
-#include "hw/Check.h"
 #include "hw/Errors.h"
+#include "hw/Check.h"
 #include "log/Logger.h"
 
 #include "TempDir.h"
@@ -24,7 +24,8 @@ std::string CaughtText(auto&& action) {
 TEST(CheckTest, FailedCheckNamesPositionExpressionAndMessage) {
     const int value = 3;
     const std::string text = CaughtText([&] { Check(value == 4) << "value was " << value; });
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'value == 4' failed\. value was 3)")))
+    EXPECT_TRUE(std::regex_match(
+        text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'value == 4' failed\. value was 3)")))
         << text;
 }
 
@@ -61,7 +62,9 @@ TEST(OsCheckTest, FailedCallCarriesExpressionMessageAndSystemText) {
         OsCheck(fd != -1) << "Could not open file";
     });
     EXPECT_TRUE(std::regex_match(
-        text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'fd != -1' failed\. Could not open file No such file or directory)")))
+        text,
+        std::regex(
+            R"(ErrorsTest\.cpp\(\d+\): Expression 'fd != -1' failed\. Could not open file No such file or directory)")))
         << text;
 }
 

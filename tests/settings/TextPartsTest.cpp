@@ -63,6 +63,8 @@ TEST(LanguageMenuTest, EveryLanguageHasTheSameCommandsInTheSameOrder) {
                                        Command::DataImport,
                                        Command::DataExport,
                                        Command::DataDelete,
+                                       0,
+                                       Command::DataChart,
                                        Command::ExtrasOptions,
                                        Command::About};
     std::vector<int> sortedExpected = expected;

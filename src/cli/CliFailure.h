@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// The command line's exit codes.
+enum CliExitCode {
+    ExitSuccess = 0,
+    ExitUsage = 1,        // bad arguments
+    ExitFailure = 2,      // the station or a file failed
+    ExitInterrupted = 130 // Ctrl+C (128 + SIGINT)
+};
+
+// A failure that ends the command: one line for stderr and the exit code.
+class CliFailure : public std::runtime_error {
+public:
+    CliFailure(const std::string& message, int exitCode = ExitFailure)
+        : std::runtime_error(message), _exitCode(exitCode) {}
+    int ExitCode() const { return _exitCode; }
+
+private:
+    int _exitCode;
+};
+
+// "'path'" for messages.
+std::string Quoted(const std::string& text);
+
+// An error text without the source position and expression that checks put in front of it
+// (they belong in the log, not in a one-line message for the user).
+std::string PlainReason(const std::string& text);

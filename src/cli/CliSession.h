@@ -1,0 +1,39 @@
+#pragma once
+
+#include "simulator/SimClock.h"
+
+#include <filesystem>
+#include <string>
+
+// The options every command takes. Overrides hold for this run only: they are never written into
+// the options file.
+struct CommonOptions {
+    std::string port;        // empty: the option Port
+    std::string history;     // empty: the option RecordingHistoryFile
+    std::string optionsFile; // empty: "Nivaro.xml" in the start-up directory
+    bool realtime = false;   // the simulator on the real clock
+};
+
+// A run that works with the options, in the desktop entry's order: start-up directory, options
+// (loaded by the first access), log configured from LogLevel and LogToFile, "Application Started";
+// at the end "Application Exited", and the options are saved at process exit.
+class CliSession {
+public:
+    // Raises CliFailure when the options file exists but is not one (it is never overwritten then).
+    explicit CliSession(const CommonOptions& common);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    std::string Port() const;
+    std::filesystem::path HistoryFile() const;
+    ClockMode SimulatorClock() const { return _common.realtime ? ClockMode::Real : ClockMode::Virtual; }
+
+    // Saves the options now so that a file that cannot be written is reported (one line on
+    // stderr; the command's result stands).
+    void SaveOptions();
+
+private:
+    CommonOptions _common;
+    std::filesystem::path _optionsFile;
+};

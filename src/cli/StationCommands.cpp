@@ -1,0 +1,238 @@
+#include "cli/StationCommands.h"
+
+#include "cli/CliFailure.h"
+#include "cli/CliMessageQueue.h"
+#include "cli/CliSession.h"
+#include "history/HistoryData.h"
+#include "hw/HWManager.h"
+#include "platform/PortName.h"
+#include "station/HWRequestPingTransmitters.h"
+#include "station/HWRequestReadRingBuffer.h"
+#include "station/SimulatedStation.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto PollInterval = std::chrono::milliseconds(50);
+
+// Ctrl+C (and a polite kill) are taken by the main thread only: they are blocked before the
+// worker starts, so the worker inherits the mask and its port calls are never interrupted.
+class InterruptWatch {
+public:
+    InterruptWatch() {
+        sigemptyset(&_set);
+        sigaddset(&_set, SIGINT);
+        sigaddset(&_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &_set, &_old);
+    }
+    ~InterruptWatch() { pthread_sigmask(SIG_SETMASK, &_old, nullptr); }
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+    // The pending interrupt, if any (0 = none); does not wait.
+    int Poll() {
+        const timespec zero{0, 0};
+        const int signal = sigtimedwait(&_set, nullptr, &zero);
+        return signal > 0 ? signal : 0;
+    }
+
+private:
+    sigset_t _set, _old;
+};
+
+std::string PortFailureReason(const std::string& port, const SimulatedStationSetup& setup) {
+    try {
+        auto probe = MakeStationPort(port, setup);
+        probe->open(port, 300);
+        probe->close();
+    } catch (const std::exception& e) {
+        return PlainReason(e.what());
+    }
+    return "the port could not be opened";
+}
+
+// A started hardware manager; stopped (port closed, a simulator image written back) on every way out.
+class RunningManager {
+public:
+    explicit RunningManager(const CliSession& session) : _port(session.Port()) {
+        SimulatedStationSetup setup;
+        setup.clock = session.SimulatorClock();
+        setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds
+        _manager = std::make_unique<CHWManager>(StationPortFactory(setup));
+        if (!_manager->Start(_port))
+            throw CliFailure("port " + Quoted(_port) +
+                             " cannot be opened: " + PortFailureReason(_port, setup));
+    }
+    ~RunningManager() { Stop(); }
+    void Stop() {
+        if (_manager)
+            _manager->Stop();
+    }
+    CHWManager& operator*() { return *_manager; }
+    CHWManager* operator->() { return _manager.get(); }
+    const std::string& Port() const { return _port; }
+
+private:
+    std::string _port;
+    std::unique_ptr<CHWManager> _manager;
+};
+
+struct Outcome {
+    std::shared_ptr<CHWRequest> request;
+    int interrupt = 0; // the signal that asked for the abort
+};
+
+// Runs one request to its end, passing progress to onStep and an interrupt to the request.
+Outcome RunRequest(RunningManager& manager, CliMessageQueue& queue, InterruptWatch& interrupts,
+                   const std::shared_ptr<CHWRequest>& request,
+                   const std::function<void(std::intptr_t, std::intptr_t)>& onStep,
+                   const std::function<void()>& onInterrupt = {}) {
+    if (!manager->AddRequest(request))
+        throw CliFailure("the hardware manager on port " + Quoted(manager.Port()) +
+                         " did not take the request");
+    Outcome outcome;
+    for (;;) {
+        if (!outcome.interrupt) {
+            if (const int signal = interrupts.Poll()) {
+                outcome.interrupt = signal;
+                request->Abort();
+                if (onInterrupt)
+                    onInterrupt();
+            }
+        }
+        const auto posted = queue.Take(PollInterval);
+        if (!posted)
+            continue;
+        if (posted->message == Message::ReadRingBufferStep && onStep)
+            onStep(posted->wParam, posted->lParam);
+        if (posted->message == Message::WorkFinished)
+            break;
+    }
+    outcome.request = manager->TakeRequest();
+    manager.Stop();
+    return outcome;
+}
+
+// The history file must take the new datasets before the station is asked for them.
+void CheckHistoryWritable(const fs::path& file) {
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (fs::exists(status)) {
+        if (fs::is_directory(status))
+            throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
+        const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0)
+            throw CliFailure("history file " + Quoted(file.string()) +
+                             " cannot be written: " + std::strerror(errno));
+        ::close(fd);
+        return;
+    }
+    const fs::path directory = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    if (!fs::is_directory(directory, error) || ::access(directory.c_str(), W_OK | X_OK) != 0)
+        throw CliFailure("history file " + Quoted(file.string()) + " cannot be created: " +
+                         (fs::is_directory(directory, error) ? std::strerror(errno) : "no such directory"));
+}
+
+// Progress for a person watching, never for a pipe or a log.
+class Progress {
+public:
+    Progress() : _shown(::isatty(STDERR_FILENO) == 1) {}
+    ~Progress() { Finish(); }
+    void Step(std::intptr_t done, std::intptr_t total) {
+        if (!_shown || total <= 0)
+            return;
+        std::cerr << "\rReading ring buffer: " << (done * 100 / total) << "%" << std::flush;
+        _open = true;
+    }
+    void Finish() {
+        if (_open)
+            std::cerr << "\rReading ring buffer: done" << std::endl;
+        _open = false;
+    }
+
+private:
+    bool _shown;
+    bool _open = false;
+};
+
+} // namespace
+
+int RunPing(CliSession& session) {
+    InterruptWatch interrupts;
+    auto queue = std::make_shared<CliMessageQueue>();
+    RunningManager manager(session);
+    auto request = std::make_shared<CHWRequestPingTransmitters>(queue);
+    const Outcome outcome = RunRequest(manager, *queue, interrupts, request, {});
+    if (outcome.interrupt && request->Aborted())
+        throw CliFailure("ping interrupted", ExitInterrupted);
+    if (!request->Succeeded())
+        throw CliFailure("station on port " + Quoted(manager.Port()) +
+                         " does not answer: " + PlainReason(request->Message()));
+    std::cout << request->NrOfTransmitters() << std::endl;
+    return ExitSuccess;
+}
+
+int RunImport(CliSession& session, const ImportArgs& args) {
+    const fs::path history = session.HistoryFile();
+    CheckHistoryWritable(history);
+    // As the main window does at start: datasets recorded already are recognised as known.
+    {
+        std::error_code error;
+        if (fs::exists(history, error) && !RecordingHistory().Read(history))
+            throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
+    }
+
+    InterruptWatch interrupts;
+    auto queue = std::make_shared<CliMessageQueue>();
+    // Test seam: an interrupt that arrives while the ring buffer is read, at a known step. The
+    // worker waits until the main thread has passed the abort on, so the moment is exact.
+    std::promise<void> interruptHandled;
+    auto handled = interruptHandled.get_future();
+    std::atomic<int> steps{0};
+    if (args.interruptAfterSteps > 0)
+        queue->SetPostHook([&](const CliMessageQueue::Posted& posted) {
+            if (posted.message == Message::ReadRingBufferStep && ++steps == args.interruptAfterSteps) {
+                ::kill(::getpid(), SIGINT);
+                handled.wait_for(std::chrono::seconds(30));
+            }
+        });
+
+    Progress progress;
+    RunningManager manager(session);
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, history);
+    const Outcome outcome = RunRequest(
+        manager, *queue, interrupts, request,
+        [&](std::intptr_t done, std::intptr_t total) { progress.Step(done, total); },
+        [&] { interruptHandled.set_value(); });
+    progress.Finish();
+
+    if (outcome.interrupt && request->Aborted())
+        throw CliFailure("import interrupted; the station and the history file are as they were",
+                         ExitInterrupted);
+    if (!request->Succeeded())
+        throw CliFailure("import from port " + Quoted(manager.Port()) +
+                         " failed: " + PlainReason(request->Message()));
+
+    const ImportSummary s = request->Summary();
+    std::cout << "Datasets parsed:           " << s.parsed << "\n"
+              << "Removed as invalid:        " << s.invalid << "\n"
+              << "Removed as read doubles:   " << s.readDoubles << "\n"
+              << "Removed as already known:  " << s.known << "\n"
+              << "Appended:                  " << s.appended << "\n"
+              << "New read position:         "
+              << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
+              << std::endl;
+    return ExitSuccess;
+}

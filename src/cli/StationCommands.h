@@ -1,0 +1,14 @@
+#pragma once
+
+class CliSession;
+
+// One ping through the hardware manager: prints the transmitter count.
+int RunPing(CliSession& session);
+
+struct ImportArgs {
+    // Test seam: raise SIGINT after this many progress steps (0 = never).
+    int interruptAfterSteps = 0;
+};
+// One ring buffer read through the hardware manager, as the import dialog runs it but without
+// its retry loop: prints what was parsed, removed and appended, and the new read position.
+int RunImport(CliSession& session, const ImportArgs& args);

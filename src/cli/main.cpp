@@ -1,0 +1,129 @@
+#include "cli/CliFailure.h"
+#include "cli/CliSession.h"
+#include "cli/HistoryCommands.h"
+#include "cli/SimCommands.h"
+#include "cli/StationCommands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <optional>
+
+namespace {
+
+// One line per failure, in the same shape as the program's own errors.
+std::string UsageMessage(const CLI::App*, const CLI::Error& e) {
+    return std::string("nivaro-cli: ") + e.what() + " (see --help)\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Nivaro on the command line: station import, history export and the station simulator.\n"
+                 "Exit codes: 0 success, 1 usage error, 2 station or file failure, 130 interrupted.",
+                 "nivaro-cli"};
+    app.require_subcommand(1);
+    app.failure_message(UsageMessage);
+
+    CommonOptions common;
+    app.add_option("--port", common.port,
+                   "Serial port of the station for this run (overrides the option Port); "
+                   "sim:IMAGE uses the simulated station with IMAGE as its EEPROM");
+    app.add_option("--history", common.history,
+                   "History file for this run (overrides the option RecordingHistoryFile)");
+    app.add_option("--options", common.optionsFile,
+                   "Options file (default: Nivaro.xml in the current directory)");
+    app.add_flag("--realtime", common.realtime,
+                 "Run the simulated station on the real clock (default: virtual)");
+
+    auto* ping = app.add_subcommand("ping", "Ask the station for its number of transmitters");
+    ping->fallthrough();
+
+    ImportArgs importArgs;
+    auto* import = app.add_subcommand("import", "Read new datasets from the station into the history file");
+    import->fallthrough();
+    import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
+
+    std::string out;
+    auto* exportCommand = app.add_subcommand("export", "Write the history as semicolon-separated text");
+    exportCommand->fallthrough();
+    exportCommand->add_option("--out", out, "Output file ('-' or omitted: standard output)");
+
+    std::optional<std::size_t> last;
+    auto* show = app.add_subcommand("show", "Show the history as a table");
+    show->fallthrough();
+    show->add_option("--last", last, "Only the newest N datasets")->check(CLI::PositiveNumber);
+
+    auto* sim = app.add_subcommand("sim", "Station EEPROM images for the simulated station");
+    sim->require_subcommand(1);
+
+    SimCreateArgs createArgs;
+    auto* create =
+        sim->add_subcommand("create", "Create an image as the base unit leaves it after some measurements");
+    create->add_option("IMAGE", createArgs.image, "Image file (32768 bytes)")->required();
+    create->add_option("--transmitters", createArgs.transmitters, "Outdoor transmitters, 1 to 5")
+        ->required()
+        ->check(CLI::Range(1, 5));
+    create
+        ->add_option("--datasets", createArgs.datasets,
+                     "Measurements recorded (more than the ring buffer holds wraps it)")
+        ->required()
+        ->check(CLI::NonNegativeNumber);
+    create->add_option(
+        "--start", createArgs.start,
+        "Date-time of the first measurement, e.g. 2005-01-17T14:35 (default: the newest is now)");
+    create->add_option("--interval", createArgs.intervalMinutes, "Minutes between measurements")
+        ->check(CLI::Range(1, 24 * 60));
+    create->add_option("--seed", createArgs.seed, "Selects the measured values");
+    create->add_flag("--force", createArgs.force, "Replace an existing image");
+
+    std::string infoImage;
+    auto* info = sim->add_subcommand("info", "Describe an image: flags, layout, end marker, read position");
+    info->add_option("IMAGE", infoImage, "Image file")->required();
+
+    SimAddArgs addArgs;
+    std::optional<int> addInterval;
+    auto* add = sim->add_subcommand("add", "Let the base unit record more measurements into an image");
+    add->add_option("IMAGE", addArgs.image, "Image file")->required();
+    add->add_option("--datasets", addArgs.datasets, "Measurements to record")
+        ->required()
+        ->check(CLI::Range(1, 100000));
+    add->add_option("--interval", addInterval, "Minutes between measurements (default: as recorded, else 5)")
+        ->check(CLI::Range(1, 24 * 60));
+    add->add_option("--seed", addArgs.seed, "Selects the measured values");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? ExitSuccess : ExitUsage;
+    }
+
+    try {
+        if (sim->parsed()) {
+            if (create->parsed())
+                return RunSimCreate(createArgs);
+            if (info->parsed())
+                return RunSimInfo(infoImage);
+            addArgs.intervalMinutes = addInterval;
+            return RunSimAdd(addArgs);
+        }
+        CliSession session(common);
+        int result = ExitSuccess;
+        if (ping->parsed())
+            result = RunPing(session);
+        else if (import->parsed())
+            result = RunImport(session, importArgs);
+        else if (exportCommand->parsed())
+            result = RunExport(session, out);
+        else
+            result = RunShow(session, last);
+        session.SaveOptions();
+        return result;
+    } catch (const CliFailure& e) {
+        std::cerr << "nivaro-cli: " << e.what() << std::endl;
+        return e.ExitCode();
+    } catch (const std::exception& e) {
+        std::cerr << "nivaro-cli: " << e.what() << std::endl;
+        return ExitFailure;
+    }
+}

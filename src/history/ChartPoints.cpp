@@ -1,0 +1,183 @@
+#include "history/ChartPoints.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+DATE When(const CDataset& dataset) {
+    return dataset.GetDateTime().Value();
+}
+
+// The datasets with a valid, representable date-time: the store keeps valid dates ascending
+// first and NaN dates after them, so they form one sorted stretch.
+std::span<const CDataset> Plottable(std::span<const CDataset> datasets) {
+    const auto valid = std::partition_point(datasets.begin(), datasets.end(), [](const CDataset& d) {
+        return d.GetDateTime().GetStatus() == CDateTime::valid && !std::isnan(When(d));
+    });
+    const auto first = std::partition_point(datasets.begin(), valid,
+                                            [](const CDataset& d) { return When(d) < CDateTime::MinDate; });
+    const auto last =
+        std::partition_point(first, valid, [](const CDataset& d) { return When(d) <= CDateTime::MaxDate; });
+    return {first, last};
+}
+
+// A quantity's extremes inside the current bucket.
+struct Bucket {
+    float min = 0, max = 0;
+    DATE minX = 0, maxX = 0;
+    bool measured = false;
+    bool reserved = false;
+};
+
+template <ChartQuantity::Kind kind>
+Bucket Reduce(std::span<const CDataset>::iterator begin, std::span<const CDataset>::iterator end,
+              int sensor) {
+    Bucket b;
+    for (auto d = begin; d != end; ++d) {
+        const float value =
+            kind == ChartQuantity::Temperature ? d->GetTemperature(sensor) : d->GetHumidity(sensor);
+        if (!IsPlottable(kind, value)) {
+            b.reserved = true;
+        } else if (!b.measured) {
+            b.min = b.max = value;
+            b.minX = b.maxX = When(*d);
+            b.measured = true;
+        } else if (value < b.min) {
+            b.min = value;
+            b.minX = When(*d);
+        } else if (value > b.max) {
+            b.max = value;
+            b.maxX = When(*d);
+        }
+    }
+    return b;
+}
+
+void AddRaw(ChartLine& line, const ChartQuantity& quantity, const CDataset& dataset) {
+    const float value = quantity.ValueOf(dataset);
+    if (IsPlottable(quantity.kind, value))
+        line.Add(When(dataset), value);
+    else
+        line.Break();
+}
+
+void Flush(ChartLine& line, Bucket& bucket) {
+    if (bucket.measured) {
+        if (bucket.minX == bucket.maxX) {
+            line.Add(bucket.minX, bucket.min);
+            if (bucket.max != bucket.min)
+                line.Add(bucket.maxX, bucket.max);
+        } else if (bucket.minX < bucket.maxX) {
+            line.Add(bucket.minX, bucket.min);
+            line.Add(bucket.maxX, bucket.max);
+        } else {
+            line.Add(bucket.maxX, bucket.max);
+            line.Add(bucket.minX, bucket.min);
+        }
+    } else if (bucket.reserved) {
+        line.Break();
+    }
+    bucket = Bucket{};
+}
+
+} // namespace
+
+std::span<const ChartPoint> ChartLine::Run(std::size_t run) const {
+    const std::size_t begin = runStarts[run];
+    const std::size_t end = run + 1 < runStarts.size() ? runStarts[run + 1] : points.size();
+    return std::span<const ChartPoint>(points).subspan(begin, end - begin);
+}
+
+void ChartLine::Clear() {
+    points.clear();
+    runStarts.clear();
+    m_broken = true;
+}
+
+void ChartLine::Add(DATE x, float y) {
+    if (m_broken || runStarts.empty()) {
+        runStarts.push_back(points.size());
+        m_broken = false;
+    }
+    points.push_back({x, y});
+}
+
+std::vector<ChartLine> BuildChartLines(std::span<const CDataset> datasets,
+                                       std::span<const ChartQuantity> quantities, const ChartWindow& window) {
+    std::vector<ChartLine> lines;
+    BuildChartLines(datasets, quantities, window, lines);
+    return lines;
+}
+
+void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQuantity> quantities,
+                     const ChartWindow& window, std::vector<ChartLine>& lines) {
+    lines.resize(quantities.size());
+    for (ChartLine& line : lines)
+        line.Clear();
+    const std::span<const CDataset> plottable = Plottable(datasets);
+    if (plottable.empty() || !(window.from <= window.to))
+        return;
+
+    const auto lo = std::partition_point(plottable.begin(), plottable.end(),
+                                         [&](const CDataset& d) { return When(d) < window.from; });
+    const auto hi =
+        std::partition_point(lo, plottable.end(), [&](const CDataset& d) { return When(d) <= window.to; });
+    // The neighbours just outside the window carry the lines to its edges.
+    const auto first = lo == plottable.begin() ? lo : lo - 1;
+    const auto last = hi == plottable.end() ? hi : hi + 1;
+    const std::size_t quantityCount = quantities.size();
+    const int buckets = std::max(1, window.buckets);
+
+    if (last - first <= 2 * static_cast<std::ptrdiff_t>(buckets)) {
+        for (auto d = first; d != last; ++d)
+            for (std::size_t q = 0; q < quantityCount; ++q)
+                AddRaw(lines[q], quantities[q], *d);
+        return;
+    }
+
+    if (first != lo)
+        for (std::size_t q = 0; q < quantityCount; ++q)
+            AddRaw(lines[q], quantities[q], *first);
+
+    const double width = window.to - window.from;
+    const double scale = width > 0 ? buckets / width : 0.0;
+    const auto bucketOf = [&](const CDataset& d) {
+        return std::min(buckets - 1, static_cast<int>((When(d) - window.from) * scale));
+    };
+    // A bucket's datasets are consecutive: find where it ends, then reduce each quantity over
+    // them in a loop of its own (the bucket stays in the cache for the next quantity).
+    for (auto begin = lo; begin != hi;) {
+        const int bucket = bucketOf(*begin);
+        auto end = begin + 1;
+        while (end != hi && bucketOf(*end) == bucket)
+            ++end;
+        for (std::size_t q = 0; q < quantityCount; ++q) {
+            Bucket b = quantities[q].kind == ChartQuantity::Temperature
+                           ? Reduce<ChartQuantity::Temperature>(begin, end, quantities[q].sensor)
+                           : Reduce<ChartQuantity::Humidity>(begin, end, quantities[q].sensor);
+            Flush(lines[q], b);
+        }
+        begin = end;
+    }
+
+    if (last != hi)
+        for (std::size_t q = 0; q < quantityCount; ++q)
+            AddRaw(lines[q], quantities[q], *hi);
+}
+
+std::optional<ChartSpan> HistorySpan(std::span<const CDataset> datasets) {
+    const std::span<const CDataset> plottable = Plottable(datasets);
+    if (plottable.empty())
+        return std::nullopt;
+    return ChartSpan{When(plottable.front()), When(plottable.back())};
+}
+
+std::vector<ChartQuantity> ChartQuantities(int transmitters) {
+    const int outdoor = transmitters >= 0 && transmitters <= 5 ? transmitters : 0;
+    std::vector<ChartQuantity> quantities;
+    for (const auto kind : {ChartQuantity::Temperature, ChartQuantity::Humidity})
+        for (int sensor = 0; sensor <= outdoor; ++sensor)
+            quantities.push_back({kind, sensor});
+    return quantities;
+}

@@ -1,0 +1,120 @@
+#include "CliFixture.h"
+
+#include "history/HistoryData.h"
+#include "history/TextExport.h"
+
+namespace {
+
+const char* const UsOptions = "<options><DateFormat value=\"4\"/><TimeFormat value=\"1\"/>"
+                              "<TemperatureFormat value=\"1\"/><Port value=\"COM7\"/></options>";
+
+// Measurements every 5 minutes from 2005-01-17 14:05 with one transmitter.
+std::vector<CDataset> Measurements(int n) {
+    std::vector<CDataset> datasets;
+    for (int i = 0; i < n; ++i)
+        datasets.push_back(
+            MakeMeasurement(CDateTime(CDateTime(2005, 1, 17, 14, 5, 0).Value() + i * 5 / 1440.0), 1, 7));
+    return datasets;
+}
+
+class CliHistoryTest : public CliTest {
+protected:
+    void SetUp() override {
+        datasets = Measurements(6);
+        CHistoryData store;
+        store.Append(Path("history.nvh"), datasets);
+        WriteWholeFile(Path("us.xml"), UsOptions);
+    }
+    std::vector<CDataset> datasets;
+};
+
+} // namespace
+
+TEST_F(CliHistoryTest, ExportFollowsTheOptionsFormatsAndUnit) {
+    const CliResult r = Run({"--options", "us.xml", "export"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], std::string(ExportHeader) + "\r");
+    const std::string fahrenheit = TemperatureText(datasets[0].GetTemperature(0), true);
+    EXPECT_EQ(lines[1].rfind("\"2005-01-17 02:05 PM\";\"" + fahrenheit + "\";", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find("\"---\""), std::string::npos) << "transmitter 2 has no values";
+
+    // The same bytes into a file, and --out - is stdout.
+    ASSERT_EQ(Run({"--options", "us.xml", "export", "--out", "export.txt"}).exitCode, 0);
+    EXPECT_EQ(Read("export.txt"), r.out);
+    EXPECT_EQ(Run({"--options", "us.xml", "export", "--out", "-"}).out, r.out);
+    // The run saved the options file without losing the user's values.
+    EXPECT_NE(Read("us.xml").find("<Port value=\"COM7\"/>"), std::string::npos) << Read("us.xml");
+}
+
+TEST_F(CliHistoryTest, ShowAlignsTheNewestDatasets) {
+    const CliResult r = Run({"--options", "us.xml", "show", "--last", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_NE(lines[0].find("Indoor °F"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("Outdoor 1 %"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].find("Outdoor 2"), std::string::npos) << "only transmitters with values";
+    EXPECT_EQ(lines[1].rfind("2005-01-17 02:20 PM", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[3].rfind("2005-01-17 02:30 PM", 0), 0u) << lines[3];
+    const std::string lastTemperature = TemperatureText(datasets[5].GetTemperature(1), true);
+    const std::string lastHumidity = HumidityText(datasets[5].GetHumidity(1));
+    EXPECT_NE(lines[3].find(lastTemperature + "  "), std::string::npos);
+    EXPECT_EQ(lines[3].substr(lines[3].size() - lastHumidity.size()), lastHumidity);
+    // Right-aligned columns: every row as wide as the others (the title holds a two-byte sign).
+    EXPECT_EQ(lines[1].size(), lines[2].size());
+    EXPECT_EQ(lines[1].size(), lines[3].size());
+}
+
+TEST_F(CliHistoryTest, EmptyAndMissingHistory) {
+    WriteWholeFile(Path("empty.nvh"), "");
+    const CliResult empty = Run({"--history", "empty.nvh", "export"});
+    EXPECT_EQ(empty.exitCode, 0);
+    EXPECT_EQ(empty.out, std::string(ExportHeader) + "\r\n");
+    EXPECT_EQ(Run({"--history", "empty.nvh", "show"}).out,
+              "No datasets in '" + Path("empty.nvh").string() + "'\n");
+
+    for (const char* command : {"export", "show"}) {
+        const CliResult missing = Run({"--history", "nothere.nvh", command});
+        EXPECT_EQ(missing.exitCode, 2) << command;
+        ExpectOneErrorLine(missing, "nothere.nvh");
+    }
+}
+
+TEST_F(CliHistoryTest, FailedExportLeavesTheTargetAlone) {
+    WriteWholeFile(Path("export.txt"), "old");
+    std::filesystem::create_directory(Path("export.txt.tmp")); // the file beside it cannot be made
+    const CliResult r = Run({"export", "--out", "export.txt"});
+    EXPECT_EQ(r.exitCode, 2);
+    ExpectOneErrorLine(r, "export.txt");
+    EXPECT_EQ(Read("export.txt"), "old");
+
+    const CliResult self = Run({"export", "--out", "history.nvh"});
+    EXPECT_EQ(self.exitCode, 1);
+    ExpectOneErrorLine(self, "history file");
+    EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
+}
+
+TEST_F(CliHistoryTest, MalformedOptionsFileIsNeverOverwritten) {
+    WriteWholeFile(Path("Nivaro.xml"), "<options><DateFormat value=\"4\"");
+    const CliResult r = Run({"show"});
+    EXPECT_EQ(r.exitCode, 2);
+    ExpectOneErrorLine(r, "Nivaro.xml");
+    EXPECT_EQ(Read("Nivaro.xml"), "<options><DateFormat value=\"4\"");
+
+    const CliResult wrongFile = Run({"--options", "history.nvh", "show"});
+    EXPECT_EQ(wrongFile.exitCode, 2);
+    EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
+}
+
+TEST_F(CliHistoryTest, OptionsFileIsWrittenAtExitWithoutTheOverrides) {
+    const CliResult r = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string options = Read("Nivaro.xml");
+    EXPECT_NE(options.find("<Port value=\"COM1\"/>"), std::string::npos) << options;
+    EXPECT_EQ(options.find("elsewhere"), std::string::npos) << options;
+    EXPECT_NE(options.find("<RecordingHistoryFile value=\"" + Path("history.nvh").string() + "\"/>"),
+              std::string::npos)
+        << options;
+}

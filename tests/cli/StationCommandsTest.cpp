@@ -1,0 +1,145 @@
+#include "CliFixture.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr std::size_t RecordSize = 56;
+
+std::size_t Records(const std::filesystem::path& file) {
+    return std::filesystem::exists(file) ? std::filesystem::file_size(file) / RecordSize : 0;
+}
+
+// The value after a "Label:" line of the import summary.
+std::string SummaryValue(const std::string& out, const std::string& label) {
+    const auto at = out.find(label + ":");
+    if (at == std::string::npos)
+        return "<missing " + label + ">";
+    const auto start = out.find_first_not_of(' ', at + label.size() + 1);
+    return out.substr(start, out.find('\n', start) - start);
+}
+
+} // namespace
+
+TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
+    CreateImage("station.img", 3, 20);
+    const std::vector<std::string> import{"--port", "sim:station.img", "import"};
+
+    const CliResult first = Run(import);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(SummaryValue(first.out, "Datasets parsed"), "20");
+    EXPECT_EQ(SummaryValue(first.out, "Appended"), "20");
+    EXPECT_EQ(SummaryValue(first.out, "New read position"), "slot 19");
+    EXPECT_EQ(Records(Path("history.nvh")), 20u);
+    StationImageSummary station = SummarizeStationImage(Image("station.img"));
+    EXPECT_EQ(station.lastReadIndex, 19);
+    EXPECT_EQ(station.lastNrOfTransmitters, 3);
+    EXPECT_EQ(station.unread, 0);
+
+    const CliResult again = Run(import);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(SummaryValue(again.out, "Appended"), "0");
+    EXPECT_EQ(SummaryValue(again.out, "New read position"), "unchanged");
+    EXPECT_EQ(Records(Path("history.nvh")), 20u);
+
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "4"}).exitCode, 0);
+    const CliResult added = Run(import);
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_EQ(SummaryValue(added.out, "Datasets parsed"), "4");
+    EXPECT_EQ(SummaryValue(added.out, "Removed as already known"), "0");
+    EXPECT_EQ(SummaryValue(added.out, "Appended"), "4");
+    EXPECT_EQ(SummaryValue(added.out, "New read position"), "slot 23");
+    EXPECT_EQ(Records(Path("history.nvh")), 24u);
+
+    // The overrides stayed out of the options file; what the run learned did not.
+    const std::string options = Read("Nivaro.xml");
+    EXPECT_NE(options.find("<Port value=\"COM1\"/>"), std::string::npos) << options;
+
+    const CliResult show = Run({"show", "--last", "2"});
+    ASSERT_EQ(show.exitCode, 0) << show.err;
+    EXPECT_NE(show.out.find("17.01.2005 16:30"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Outdoor 3"), std::string::npos) << show.out;
+}
+
+TEST_F(CliTest, ImportRecognisesDatasetsTheHistoryHoldsAlready) {
+    CreateImage("station.img", 2, 10);
+    const std::string image = Read("station.img");
+    ASSERT_EQ(Run({"--port", "sim:station.img", "--history", "h.nvh", "import"}).exitCode, 0);
+    // The same station as it was before the import: its read position is erased again.
+    WriteWholeFile(Path("station.img"), image);
+    const CliResult r = Run({"--port", "sim:station.img", "--history", "h.nvh", "import"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(SummaryValue(r.out, "Removed as already known"), "10");
+    EXPECT_EQ(SummaryValue(r.out, "Appended"), "0");
+    EXPECT_EQ(Records(Path("h.nvh")), 10u);
+}
+
+TEST_F(CliTest, PingPrintsTheCountAndRemembersIt) {
+    CreateImage("station.img", 4, 3);
+    const CliResult r = Run({"--port", "sim:station.img", "ping"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "4\n");
+    EXPECT_NE(Read("Nivaro.xml").find("<NrOfTransmitters value=\"4\"/>"), std::string::npos);
+    EXPECT_EQ(Read("Nivaro.xml").find("sim:"), std::string::npos);
+}
+
+TEST_F(CliTest, StationFailuresExitTwoAndTouchNothing) {
+    WriteWholeFile(Path("short.img"), std::string(100, '\x42'));
+    CreateImage("station.img", 3, 20);
+    const std::string image = Read("station.img");
+    std::filesystem::create_directory(Path("adir"));
+    WriteWholeFile(Path("afile"), "x");
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const std::vector<Case> cases{
+        {{"--port", Path("no-such-tty").string(), "ping"}, "no-such-tty"},
+        {{"--port", Path("no-such-tty").string(), "import"}, "no-such-tty"},
+        {{"--port", "sim:short.img", "ping"}, "short.img"},
+        {{"--port", "sim:short.img", "import"}, "short.img"},
+        {{"--port", "sim:station.img", "--history", "adir", "import"}, "adir"},
+        {{"--port", "sim:station.img", "--history", "afile/h.nvh", "import"}, "afile/h.nvh"},
+        {{"--port", "sim:station.img", "--history", "missing-dir/h.nvh", "import"}, "missing-dir/h.nvh"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args[1] << " " << c.args.back();
+        ExpectOneErrorLine(r, c.mentions);
+        EXPECT_EQ(Read("short.img"), std::string(100, '\x42'));
+        EXPECT_EQ(Read("station.img"), image);
+        EXPECT_FALSE(Exists("history.nvh"));
+        EXPECT_FALSE(Exists("missing-dir"));
+        EXPECT_TRUE(std::filesystem::is_directory(Path("adir")));
+        EXPECT_EQ(Read("afile"), "x");
+    }
+}
+
+TEST_F(CliTest, InterruptedImportStopsAndLeavesStationAndHistoryAlone) {
+    CreateImage("station.img", 3, 300);
+    ASSERT_EQ(Run({"--port", "sim:station.img", "import"}).exitCode, 0);
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "5"}).exitCode, 0);
+    const std::string image = Read("station.img");
+    const std::string history = Read("history.nvh");
+
+    const CliResult r = Run({"--port", "sim:station.img", "import", "--interrupt-after-steps", "3"});
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    ExpectOneErrorLine(r, "interrupted");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Read("station.img"), image);
+    EXPECT_EQ(Read("history.nvh"), history);
+
+    // The next import still finds the five new ones.
+    const CliResult after = Run({"--port", "sim:station.img", "import"});
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(SummaryValue(after.out, "Appended"), "5");
+}
+
+TEST_F(CliTest, ImportOfAMissingImageStartsFromDemoData) {
+    const CliResult r = Run({"--port", "sim:demo.img", "import"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(SummaryValue(r.out, "Appended"), "576");
+    EXPECT_EQ(Records(Path("history.nvh")), 576u);
+    EXPECT_EQ(std::filesystem::file_size(Path("demo.img")), 32768u);
+}

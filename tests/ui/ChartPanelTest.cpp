@@ -1,0 +1,455 @@
+#include "ui/ChartPanel.h"
+#include "settings/LanguageMenu.h"
+#include "settings/Options.h"
+#include "ui/ChartTime.h"
+#include "ui/ChartView.h"
+#include "ui/HistoryAccess.h"
+#include "ui/MainFrame.h"
+#include "ui/NotificationEvent.h"
+
+#include "Fakes.h"
+#include "TempDir.h"
+#include "UiTests.h"
+
+#include <QChart>
+#include <QDateTimeAxis>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QValueAxis>
+#include <QtTest>
+
+#include <vector>
+
+namespace {
+
+const DATE Start = CDateTime(2024, 3, 14, 0, 0, 0).Value();
+
+// A displayed history of datasets held in memory, as the chart reads it.
+class ChartHistory : public HistoryAccess {
+public:
+    std::vector<CDataset> datasets;
+
+    std::size_t DisplayedCount() const override { return datasets.size(); }
+    std::string DisplayedText(std::size_t, int) const override { return {}; }
+    bool StoreDisplayed(std::size_t, int, const std::string&) override { return false; }
+    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
+        read(datasets);
+    }
+    std::string DisplayedTitle() const override { return {}; }
+    std::string RecordingTitle() const override { return {}; }
+    bool ReadRecording(const std::filesystem::path&) override { return true; }
+    void Subscribe(std::function<void()>) override {}
+
+    // Datasets every half hour from Start on; every sensor reads value(i) and humidity 50.
+    void Append(
+        int count, const std::function<float(int)>& value = [](int i) { return float(i % 20); }) {
+        const int first = int(datasets.size());
+        for (int i = first; i < first + count; ++i) {
+            CDataset d;
+            d.SetDateTime(CDateTime(Start + i / 48.0));
+            for (int s = 0; s < CDataset::SensorCount; ++s) {
+                d.SetTemperature(s, value(i));
+                d.SetHumidity(s, 50);
+            }
+            datasets.push_back(d);
+        }
+    }
+};
+
+std::size_t PointCount(const CChartPanel& panel, std::size_t quantity) {
+    std::size_t count = 0;
+    for (QLineSeries* series : panel.SeriesOf(quantity))
+        count += std::size_t(series->count());
+    return count;
+}
+
+std::vector<QPointF> Points(const CChartPanel& panel, std::size_t quantity) {
+    std::vector<QPointF> points;
+    for (QLineSeries* series : panel.SeriesOf(quantity))
+        for (const QPointF& p : series->points())
+            points.push_back(p);
+    return points;
+}
+
+// As the main frame passes it on.
+void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
+    NotificationEvent event(message, wParam, 0);
+    QCoreApplication::sendEvent(receiver, &event);
+}
+
+} // namespace
+
+class ChartPanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        Options().SetLanguageID(1033);
+        Options().SetNrOfTransmitters(1);
+        Options().SetTemperatureFormat(0);
+        Options().SetDateFormat(0);
+        Options().SetTimeFormat(0);
+    }
+    void cleanup() { init(); }
+
+    void seriesFollowTheTransmitterCount_data() {
+        QTest::addColumn<int>("transmitters");
+        QTest::addColumn<int>("series");
+        QTest::addColumn<QString>("lastTemperature");
+        QTest::newRow("none") << 0 << 2 << "Indoor temperature";
+        QTest::newRow("one") << 1 << 4 << "Outdoor temperature 1";
+        QTest::newRow("five") << 5 << 12 << "Outdoor temperature 5";
+        QTest::newRow("not read yet") << 6 << 2 << "Indoor temperature";
+    }
+    void seriesFollowTheTransmitterCount() {
+        QFETCH(int, transmitters);
+        QFETCH(int, series);
+        QFETCH(QString, lastTemperature);
+        Options().SetNrOfTransmitters(transmitters);
+        ChartHistory history;
+        history.Append(100);
+        CChartPanel panel(history);
+        panel.show();
+        QCOMPARE(int(panel.Quantities().size()), series);
+        int shown = 0;
+        for (QLegendMarker* marker : panel.Chart()->legend()->markers())
+            shown += marker->isVisible() ? 1 : 0;
+        QCOMPARE(shown, series);
+        for (int q = 0; q < series; ++q)
+            QCOMPARE(PointCount(panel, std::size_t(q)), std::size_t(100));
+        QCOMPARE(panel.SeriesOf(std::size_t(series / 2 - 1)).front()->name(), lastTemperature);
+        QVERIFY(panel.SeriesOf(std::size_t(series - 1)).front()->pen().color().alpha() < 255); // humidity
+    }
+
+    void aNewTransmitterCountAddsSeriesOnTheNextChange() {
+        ChartHistory history;
+        history.Append(10);
+        CChartPanel panel(history);
+        QCOMPARE(panel.Quantities().size(), std::size_t(4));
+        Options().SetNrOfTransmitters(3);
+        Notify(&panel, Message::NrOfTransmittersChanged);
+        panel.Refresh();
+        QCOMPARE(panel.Quantities().size(), std::size_t(8));
+        QCOMPARE(panel.SeriesOf(3).front()->name(), QStringLiteral("Outdoor temperature 3"));
+    }
+
+    void reservedValuesLeaveGaps_data() {
+        QTest::addColumn<float>("temperature");
+        QTest::addColumn<float>("humidity");
+        QTest::newRow("not available") << CDataset::TemperatureNotAvailable << CDataset::HumidityNotAvailable;
+        QTest::newRow("overflow") << CDataset::TemperatureOverflow << CDataset::HumidityOverflow;
+    }
+    void reservedValuesLeaveGaps() {
+        QFETCH(float, temperature);
+        QFETCH(float, humidity);
+        ChartHistory history;
+        history.Append(30);
+        for (int i = 10; i < 13; ++i) {
+            history.datasets[std::size_t(i)].SetTemperature(1, temperature);
+            history.datasets[std::size_t(i)].SetHumidity(1, humidity);
+        }
+        CChartPanel panel(history);
+        panel.SetRange(CChartPanel::All);
+        // Outdoor temperature (quantity 1) and outdoor humidity (3) break; indoor does not.
+        QCOMPARE(panel.SeriesOf(0).size(), std::size_t(1));
+        QCOMPARE(panel.SeriesOf(1).size(), std::size_t(2));
+        QCOMPARE(panel.SeriesOf(3).size(), std::size_t(2));
+        QCOMPARE(PointCount(panel, 1), std::size_t(27));
+        for (const QPointF& p : Points(panel, 1))
+            QVERIFY(p.y() < 20);
+        for (const QPointF& p : Points(panel, 3))
+            QCOMPARE(p.y(), 50.0);
+        QVERIFY(panel.TemperatureAxis()->max() < 30);
+        QCOMPARE(panel.HumidityAxis()->max(), 100.0);
+        // The extra segment has no legend entry of its own.
+        QVERIFY(!panel.Chart()->legend()->markers(panel.SeriesOf(1)[1]).front()->isVisible());
+    }
+
+    void aHistoryChangeAddsPointsAndTheWindowFollows() {
+        ChartHistory history;
+        history.Append(48); // one day
+        CChartPanel panel(history);
+        panel.resize(800, 500);
+        panel.show();
+        panel.SetRange(CChartPanel::LastWeek);
+        QCOMPARE(PointCount(panel, 0), std::size_t(48));
+        history.Append(24);
+        Notify(&panel, Message::RecordingHistoryChanged);
+        QTRY_COMPARE(PointCount(panel, 0), std::size_t(72));
+        QCOMPARE(panel.Window().to, history.datasets.back().GetDateTime().Value());
+        ChartClock clock;
+        QCOMPARE(panel.TimeAxis()->max().toMSecsSinceEpoch(),
+                 clock.ToMsecs(history.datasets.back().GetDateTime().Value()));
+    }
+
+    void theChartWaitsUntilItIsShown() {
+        ChartHistory history;
+        history.Append(10);
+        CChartPanel panel(history);
+        history.Append(10);
+        Notify(&panel, Message::RecordingHistoryChanged);
+        QCoreApplication::processEvents();
+        QCOMPARE(PointCount(panel, 0), std::size_t(10));
+        panel.show();
+        QTRY_COMPARE(PointCount(panel, 0), std::size_t(20));
+    }
+
+    void aUnitChangeRescales() {
+        ChartHistory history;
+        history.Append(10, [](int i) { return float(i); }); // 0.0 .. 9.0 °C
+        CChartPanel panel(history);
+        QCOMPARE(Points(panel, 0).back().y(), 9.0);
+        QVERIFY(panel.TemperatureAxis()->titleText().contains(QStringLiteral("°C")));
+        QVERIFY(panel.TemperatureAxis()->max() < 15);
+
+        Options().SetTemperatureFormat(1);
+        Notify(&panel, Message::UpdateView, 2);
+        const std::vector<QPointF> points = Points(panel, 0);
+        QCOMPARE(points.front().y(), double(ToFahrenheit(0.0f)));
+        QCOMPARE(points.back().y(), double(ToFahrenheit(9.0f)));
+        QVERIFY(panel.TemperatureAxis()->titleText().contains(QStringLiteral("°F")));
+        QVERIFY(panel.TemperatureAxis()->min() <= 32 && panel.TemperatureAxis()->max() >= 48.2);
+        QCOMPARE(Points(panel, 2).back().y(), 50.0); // humidity stays
+    }
+
+    void aLanguageChangeRenamesTheSeries() {
+        ChartHistory history;
+        history.Append(10);
+        CChartPanel panel(history);
+        Options().SetLanguageID(1031);
+        Notify(&panel, Message::UpdateView, 1);
+        QCOMPARE(panel.SeriesOf(0).front()->name(), QStringLiteral("Innentemperatur"));
+        QCOMPARE(panel.SeriesOf(3).front()->name(), QStringLiteral("Luftfeuchte außen 1"));
+        Options().SetLanguageID(1036);
+        Notify(&panel, Message::UpdateView, 1);
+        QCOMPARE(panel.SeriesOf(1).front()->name(), QStringLiteral("Température extérieure 1"));
+        QCOMPARE(panel.Texts().ranges.size(), 5);
+    }
+
+    void rangesEndWithTheNewestDataset_data() {
+        QTest::addColumn<int>("range");
+        QTest::addColumn<double>("days");
+        QTest::newRow("day") << int(CChartPanel::LastDay) << 1.0;
+        QTest::newRow("week") << int(CChartPanel::LastWeek) << 7.0;
+        QTest::newRow("month") << int(CChartPanel::LastMonth) << 31.0; // April 22 back to March 22
+        QTest::newRow("all") << int(CChartPanel::All) << 40.0 - 1.0 / 48;
+    }
+    void rangesEndWithTheNewestDataset() {
+        QFETCH(int, range);
+        QFETCH(double, days);
+        ChartHistory history;
+        history.datasets.clear();
+        history.Append(48 * 40);
+        CChartPanel panel(history);
+        panel.SetRange(CChartPanel::Range(range));
+        const DATE last = history.datasets.back().GetDateTime().Value();
+        QCOMPARE(panel.Window().to, last);
+        QVERIFY(std::abs(panel.Window().to - panel.Window().from - days) < 1e-6);
+    }
+
+    void zoomPanAndWholeHistory() {
+        ChartHistory history;
+        history.Append(48 * 10);
+        CChartPanel panel(history);
+        panel.SetRange(CChartPanel::All);
+        const ChartWindow all = panel.Window();
+        const double width = all.to - all.from;
+
+        panel.ZoomAt(0.5, 0.5);
+        QVERIFY(panel.IsZoomed());
+        QVERIFY(std::abs((panel.Window().to - panel.Window().from) - width / 2) < 1e-9);
+        QVERIFY(std::abs((panel.Window().from + panel.Window().to) / 2 - (all.from + all.to) / 2) < 1e-9);
+        QVERIFY(PointCount(panel, 0) < std::size_t(48 * 10));
+
+        const DATE before = panel.Window().from;
+        panel.Pan(0.25);
+        QVERIFY(std::abs(panel.Window().from - (before + width / 8)) < 1e-9);
+        panel.Pan(10); // not past the newest dataset
+        QCOMPARE(panel.Window().to, all.to);
+
+        // A zoomed window stays put while datasets arrive.
+        const ChartWindow zoomed = panel.Window();
+        history.Append(48);
+        panel.Refresh();
+        QCOMPARE(panel.Window().from, zoomed.from);
+
+        panel.ZoomAt(0.5, 1000); // no further out than the whole history
+        QCOMPARE(panel.Window().from, all.from);
+
+        panel.ShowSpan(0.25, 0.5);
+        QVERIFY(panel.IsZoomed());
+        panel.ShowWholeHistory();
+        QVERIFY(!panel.IsZoomed());
+        QCOMPARE(panel.CurrentRange(), CChartPanel::All);
+        QCOMPARE(panel.Window().to, history.datasets.back().GetDateTime().Value());
+    }
+
+    void mouseZoomsWithWheelAndRubberBand() {
+        ChartHistory history;
+        history.Append(48 * 10);
+        CChartPanel panel(history);
+        panel.resize(900, 500);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        panel.SetRange(CChartPanel::All);
+        const ChartWindow all = panel.Window();
+        const QRectF plot = panel.Chart()->plotArea();
+        QWidget* viewport = panel.View()->viewport();
+
+        const QPoint left(int(plot.left() + plot.width() * 0.25), int(plot.center().y()));
+        const QPoint right(int(plot.left() + plot.width() * 0.75), int(plot.center().y()));
+        QTest::mousePress(viewport, Qt::LeftButton, {}, left);
+        QTest::mouseMove(viewport, right);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, right);
+        QVERIFY(panel.IsZoomed());
+        const double width = all.to - all.from;
+        QVERIFY(std::abs((panel.Window().to - panel.Window().from) - width / 2) < width * 0.01);
+
+        const ChartWindow banded = panel.Window();
+        QWheelEvent wheel(QPointF(plot.center()), viewport->mapToGlobal(plot.center()), {}, QPoint(0, 120),
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &wheel);
+        QVERIFY(std::abs((panel.Window().to - panel.Window().from) -
+                         (banded.to - banded.from) * CChartView::WheelFactor) < 1e-9);
+
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, right);
+        QVERIFY(!panel.IsZoomed());
+        QCOMPARE(panel.Window().from, all.from);
+    }
+
+    void manyDatasetsAreReducedToThePixels() {
+        ChartHistory history;
+        history.Append(100000, [](int i) { return i == 51234 ? 60.0f : float(i % 7); });
+        CChartPanel panel(history);
+        panel.SetRange(CChartPanel::All);
+        const std::size_t points = PointCount(panel, 0);
+        QVERIFY(points <= std::size_t(2 * panel.Window().buckets + 2));
+        QCOMPARE(panel.TemperatureAxis()->max() >= 60, true); // the one warm spell is not lost
+    }
+
+    void emptyHistorySaysSo() {
+        ChartHistory history;
+        CChartPanel panel(history);
+        QCOMPARE(panel.Chart()->title(), QStringLiteral("No datasets to show"));
+        QCOMPARE(PointCount(panel, 0), std::size_t(0));
+        history.Append(3);
+        panel.Refresh();
+        QCOMPARE(panel.Chart()->title(), QString());
+    }
+
+    void savesPngAndSvg() {
+        ChartHistory history;
+        history.Append(100);
+        CChartPanel panel(history);
+        panel.resize(640, 400);
+        panel.show();
+        TempDir folder;
+        const QString png = QString::fromStdString((folder / "chart.png").string());
+        const QString svg = QString::fromStdString((folder / "chart.SVG").string());
+        QVERIFY(panel.SaveChart(png));
+        QVERIFY(panel.SaveChart(svg));
+        QCOMPARE(QImage(png).isNull(), false);
+        QVERIFY(ReadWholeFile(folder / "chart.png").substr(1, 3) == "PNG");
+        QVERIFY(ReadWholeFile(folder / "chart.SVG").find("<svg") != std::string::npos);
+
+        const QString missing = QString::fromStdString((folder / "no such folder" / "chart.png").string());
+        QVERIFY(!panel.SaveChart(missing));
+        QVERIFY(panel.StatusText().contains(missing));
+        QVERIFY(!std::filesystem::exists(folder / "no such folder"));
+
+        panel.SetFileChooser([&](CChartPanel&) { return png; });
+        std::filesystem::remove(folder / "chart.png");
+        panel.OnSaveChart();
+        QVERIFY(std::filesystem::exists(folder / "chart.png"));
+        QCOMPARE(panel.StatusText(), QString());
+    }
+
+    void dateTimeFormatsFollowTheOptions_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("default") << "%d.%m.%Y %H:%M"
+                                 << "dd'.'MM'.'yyyy' 'HH':'mm";
+        QTest::newRow("iso, 12 hours") << "%Y-%m-%d %I:%M %p"
+                                       << "yyyy'-'MM'-'dd' 'hh':'mm' 'AP";
+        QTest::newRow("literal letters") << "%y at %H%%"
+                                         << "yy' at 'HH'%'";
+    }
+    void dateTimeFormatsFollowTheOptions() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, format);
+        QCOMPARE(QtDateTimeFormat(pattern.toStdString()), format);
+        const QDateTime when(QDate(2024, 3, 14), QTime(15, 5));
+        QCOMPARE(when.toString(QtDateTimeFormat("%d.%m.%Y %I:%M %p")), QStringLiteral("14.03.2024 03:05 PM"));
+    }
+
+    void theMainWindowTogglesAndFeedsTheChart() {
+        ChartHistory history;
+        history.Append(48);
+        FakeLink link;
+        CMainFrame frame(history, link);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(!frame.IsChartShown());
+        const auto toggles = [&] {
+            QList<QAction*> shown = frame.ToolBar()->actions();
+            for (QAction* popup : frame.menuBar()->actions())
+                shown += popup->menu()->actions();
+            QList<QAction*> found;
+            for (QAction* action : shown)
+                if (action->data().toInt() == Command::DataChart && action->isCheckable())
+                    found.append(action);
+            return found;
+        };
+        QCOMPARE(toggles().size(), 2); // the Data menu's entry and the toolbar button
+        frame.OnCommand(Command::DataChart);
+        QVERIFY(frame.IsChartShown());
+        QVERIFY(frame.Chart()->isVisible());
+        for (QAction* action : toggles())
+            QVERIFY(action->isChecked());
+        QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(48));
+
+        history.Append(10);
+        PostTo(frame.Target(), Message::RecordingHistoryChanged);
+        QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(58));
+
+        Options().SetTemperatureFormat(1);
+        frame.ApplyOptionsChanges(OptionsChange::Format);
+        QVERIFY(frame.Chart()->TemperatureAxis()->titleText().contains(QStringLiteral("°F")));
+
+        Options().SetNrOfTransmitters(2);
+        PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        QTRY_COMPARE(frame.Chart()->Quantities().size(), std::size_t(6));
+
+        QTest::keyClick(&frame, Qt::Key_G, Qt::ControlModifier);
+        QVERIFY(!frame.IsChartShown());
+        for (QAction* action : toggles())
+            QVERIFY(!action->isChecked());
+
+        Options().SetLanguageID(1031); // the rebuilt menu's toggle keeps the state
+        frame.OnCommand(Command::DataChart);
+        frame.ApplyOptionsChanges(OptionsChange::Language);
+        QCOMPARE(toggles().size(), 2);
+        for (QAction* action : toggles())
+            QVERIFY(action->isChecked());
+        QCOMPARE(frame.Chart()->SeriesOf(0).front()->name(), QStringLiteral("Innentemperatur"));
+    }
+
+    void axisTimesReadAsTheStationsWallClock() {
+        ChartClock clock;
+        for (const DATE date : {Start, Start + 0.5, CDateTime(2024, 7, 1, 23, 59, 0).Value(), -1.25}) {
+            const qint64 msecs = clock.ToMsecs(date);
+            CDateTime::Fields fields;
+            QVERIFY(CDateTime(date).GetFields(fields));
+            const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs);
+            QCOMPARE(local.date(), QDate(fields.year, fields.month, fields.day));
+            QCOMPARE(local.time(), QTime(fields.hour, fields.minute, fields.second));
+            QVERIFY(std::abs(clock.FromMsecs(msecs) - date) < 1e-9);
+        }
+    }
+};
+
+static RegisterUiTest<ChartPanelTest> registerChartPanelTest;
+
+#include "ChartPanelTest.moc"

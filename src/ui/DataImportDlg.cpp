@@ -95,6 +95,11 @@ void CDataImportDlg::OnWorkFinished() {
         CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
+        if (m_request) {
+            // Our read is still in the list (the worker had not let go of it yet): take it later.
+            QTimer::singleShot(RetryMs, this, [this] { PostTo(m_target, Message::WorkFinished); });
+            return;
+        }
     }
     if (m_cancelRequested && !m_request) {
         done(Cancelled);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 // What the windows need of the two history stores. The table asks it for every cell and keeps no
 // copy; a corrected cell goes back through it into the displayed history and its file.
@@ -28,6 +29,11 @@ public:
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;
     virtual bool ReadRecording(const std::filesystem::path& file) = 0;
+    // The commands' operations on the displayed history (its file is read, rewritten or written);
+    // rows ascending. Without an override they do nothing and fail.
+    virtual bool OpenDisplayed(const std::string& /*path*/) { return false; }
+    virtual bool DeleteDisplayed(const std::vector<std::size_t>& /*rows*/) { return false; }
+    virtual bool ExportDisplayed(const std::string& /*path*/) { return false; }
 
     // Calls changed after every change of either store, on the thread that changed it; the
     // callback must only post. Replaces an earlier subscription; an empty function unsubscribes.

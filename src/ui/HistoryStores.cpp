@@ -45,6 +45,18 @@ bool HistoryStores::ReadRecording(const std::filesystem::path& file) {
     return RecordingHistory().Read(file);
 }
 
+bool HistoryStores::OpenDisplayed(const std::string& path) {
+    return ::OpenDisplayed(path);
+}
+
+bool HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
+    return ::DeleteDisplayed(rows);
+}
+
+bool HistoryStores::ExportDisplayed(const std::string& path) {
+    return ::ExportDisplayed(path);
+}
+
 void HistoryStores::Subscribe(std::function<void()> changed) {
     m_connections->recording.disconnect();
     m_connections->displayed.disconnect();

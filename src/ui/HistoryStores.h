@@ -17,6 +17,9 @@ public:
     std::string DisplayedTitle() const override;
     std::string RecordingTitle() const override;
     bool ReadRecording(const std::filesystem::path& file) override;
+    bool OpenDisplayed(const std::string& path) override;
+    bool DeleteDisplayed(const std::vector<std::size_t>& rows) override;
+    bool ExportDisplayed(const std::string& path) override;
     void Subscribe(std::function<void()> changed) override;
 
 private:

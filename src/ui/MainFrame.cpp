@@ -4,6 +4,7 @@
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
+#include "station/HWRequestPingTransmitters.h"
 #include "ui/ChartPanel.h"
 #include "ui/DataView.h"
 #include "ui/HistoryAccess.h"
@@ -225,18 +226,14 @@ void CMainFrame::StartReading() {
 void CMainFrame::StopReading() {
     if (m_timer.isActive()) {
         m_timer.stop();
-        try {
-            m_link.AbortCurrent();
-        } catch (const std::exception&) {
-            // no request in the list
-        }
+        AbortCurrentRequest();
     }
     Log().Log(30, "Reading stopped");
 }
 
 bool CMainFrame::PingTransmitters() {
     try {
-        return m_link.QueuePing(m_target);
+        return m_link.AddRequest(std::make_shared<CHWRequestPingTransmitters>(m_target));
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         return false;
@@ -250,9 +247,9 @@ void CMainFrame::OnTimer() {
 
 void CMainFrame::OnWorkFinished() {
     try {
-        const FinishedRequest request = m_link.TakeRequest();
-        if (request.isPing) {
-            if (request.succeeded) {
+        const StationLink::RequestPtr request = m_link.TakeRequest();
+        if (std::dynamic_pointer_cast<CHWRequestPingTransmitters>(request)) {
+            if (request->Succeeded()) {
                 m_failedPings = 0;
             } else {
                 ++m_failedPings;
@@ -260,8 +257,8 @@ void CMainFrame::OnWorkFinished() {
                     PingTransmitters();
             }
         }
-        if (!request.succeeded)
-            Log().Log(10, "%s: %s", request.name.c_str(), request.message.c_str());
+        if (!request->Succeeded())
+            Log().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         if (m_failedPings != 0 && m_timer.isActive())
@@ -413,12 +410,16 @@ void CMainFrame::OnDestroy() {
     if (m_destroyed)
         return;
     m_destroyed = true;
+    AbortCurrentRequest();
+    StopHWManager();
+}
+
+void CMainFrame::AbortCurrentRequest() {
     try {
-        m_link.AbortCurrent();
+        m_link.CurrentRequest()->Abort();
     } catch (const std::exception&) {
         // no request in the list
     }
-    StopHWManager();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -96,6 +96,7 @@ private:
     void OnTimer();
     void OnWorkFinished();
     void OnDestroy();
+    void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
     void UpdateChartToggles();
 

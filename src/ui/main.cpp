@@ -4,6 +4,7 @@
 #include "log/Logger.h"
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
+#include "ui/Commands.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
 #include "ui/StationLinkFactory.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<CMainFrame> frame;
         try {
             frame = std::make_unique<CMainFrame>(history, *link);
+            InstallCommands(*frame);
         } catch (const std::exception& e) {
             log.Log(10, "%s", e.what());
         }

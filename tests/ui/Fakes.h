@@ -3,10 +3,10 @@
 #include "ui/HistoryAccess.h"
 #include "ui/StationLink.h"
 
-#include <deque>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A displayed history held in memory: row r, column c reads "r:c" unless a value was stored.
@@ -33,6 +33,19 @@ public:
     }
     std::string RecordingTitle() const override { return DisplayedTitle(); }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
+    bool OpenDisplayed(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
+    bool DeleteDisplayed(const std::vector<std::size_t>& rows) override {
+        deleted.push_back(rows);
+        SetRows(DisplayedCount() - rows.size());
+        return true;
+    }
+    bool ExportDisplayed(const std::string& path) override {
+        exported.push_back(path);
+        return true;
+    }
     void Subscribe(std::function<void()> changed) override {
         std::lock_guard lock(m_lock);
         m_changed = std::move(changed);
@@ -52,6 +65,8 @@ public:
         std::string text;
     };
     std::vector<Stored> stored;
+    std::vector<std::string> opened, exported;
+    std::vector<std::vector<std::size_t>> deleted;
 
 private:
     mutable std::recursive_mutex m_lock;
@@ -59,7 +74,7 @@ private:
     std::function<void()> m_changed;
 };
 
-// A station link whose pings finish when the test says so.
+// A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {
 public:
     bool startResult = true;
@@ -69,36 +84,37 @@ public:
     bool Start(const std::string&) override { return running = startResult; }
     void Stop() override { running = false; }
     bool IsRunning() const override { return running; }
-    bool QueuePing(const MessageTargetRef& target) override {
-        if (queued)
+    bool AddRequest(const RequestPtr& request) override {
+        if (m_request)
             return false;
-        queued = true;
-        m_target = target;
+        m_request = request;
+        m_finished = false;
         ++pings;
         return true;
     }
-    FinishedRequest TakeRequest() override {
-        if (m_finished.empty())
-            throw std::runtime_error("No request");
-        FinishedRequest request = m_finished.front();
-        m_finished.pop_front();
-        return request;
+    RequestPtr CurrentRequest() override {
+        if (!m_request)
+            throw std::runtime_error("No request available in list");
+        ++aborts; // the frame only asks for it to abort it
+        return m_request;
     }
-    void AbortCurrent() override {
-        if (!queued)
-            throw std::runtime_error("No request");
-        ++aborts;
+    RequestPtr TakeRequest() override {
+        if (!m_request || !m_finished)
+            throw std::runtime_error("No request available in list");
+        return std::exchange(m_request, nullptr);
     }
-    // The queued ping comes back (posted as the worker would).
+    // The queued request comes back (posted as the worker would).
     void FinishPing(bool succeeded) {
-        queued = false;
-        m_finished.push_back({true, succeeded, "Ping Transmitters", succeeded ? "" : "No acknowledge"});
-        PostTo(m_target, Message::WorkFinished);
+        m_request->SetSucceeded(succeeded);
+        if (!succeeded)
+            m_request->SetMessage("No acknowledge");
+        m_finished = true;
+        PostTo(m_request->Window(), Message::WorkFinished);
     }
+    bool Queued() const { return m_request != nullptr; }
     bool running = false;
-    bool queued = false;
 
 private:
-    MessageTargetRef m_target;
-    std::deque<FinishedRequest> m_finished;
+    RequestPtr m_request;
+    bool m_finished = false;
 };

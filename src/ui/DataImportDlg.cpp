@@ -1,0 +1,153 @@
+#include "ui/DataImportDlg.h"
+
+#include "log/Logger.h"
+#include "settings/Options.h"
+#include "station/HWRequestReadRingBuffer.h"
+#include "ui/DialogUnits.h"
+#include "ui/NotificationEvent.h"
+#include "ui/QtMessageTarget.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
+    : QDialog(parent), m_link(link), m_target(QtMessageTarget::Create(this)), m_texts(this, 207) {
+    SetUpDialogWindow(this);
+    setWindowTitle(QStringLiteral("+"));
+    const DialogUnits units(this);
+    units.Size(this, 155, 54);
+    m_progress = new QProgressBar(this);
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    SetControlId(m_progress, 1005);
+    units.Place(m_progress, 2, 5, 151, 11);
+    m_label = new QLabel(QStringLiteral("Data import in progress"), this);
+    m_label->setAlignment(Qt::AlignCenter);
+    SetControlId(m_label, 1004);
+    units.Place(m_label, 3, 19, 148, 8);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    SetControlId(m_cancel, 1003);
+    units.Place(m_cancel, 53, 36, 50, 14);
+    connect(m_cancel, &QPushButton::clicked, this, &CDataImportDlg::OnCancel);
+
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &CDataImportDlg::PostInitialize);
+
+    m_texts.SetLanguage(Options().GetLanguageID(), false);
+}
+
+CDataImportDlg::~CDataImportDlg() {
+    m_target->Detach();
+}
+
+void CDataImportDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    CentreOnParent(this);
+    if (!m_started) {
+        m_started = true;
+        PostInitialize();
+    }
+}
+
+void CDataImportDlg::PostInitialize() {
+    PostTo(m_target, Message::Initialize);
+}
+
+void CDataImportDlg::OnInitialize() {
+    if (m_request)
+        return;
+    if (m_cancelRequested) {
+        done(Cancelled); // nothing of ours runs
+        return;
+    }
+    try {
+        auto request =
+            std::make_shared<CHWRequestReadRingBuffer>(m_target, Options().GetRecordingHistoryFile());
+        if (m_link.AddRequest(request)) {
+            m_request = request;
+            return;
+        }
+    } catch (const std::exception& e) {
+        CLogger::Instance().Log(10, "%s", e.what());
+    }
+    // The link still holds another request (the aborted ping, say): try again shortly.
+    show();
+    m_retry.start();
+}
+
+void CDataImportDlg::OnWorkFinished() {
+    try {
+        const StationLink::RequestPtr request = m_link.TakeRequest();
+        if (request == m_request)
+            m_request.reset();
+        if (request->Succeeded()) {
+            done(Succeeded);
+            return;
+        }
+        if (request->Aborted()) {
+            done(Cancelled);
+            return;
+        }
+        CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
+    } catch (const std::exception& e) {
+        CLogger::Instance().Log(10, "%s", e.what());
+        if (m_request) {
+            // Our read is still in the list (the worker had not let go of it yet): take it later.
+            QTimer::singleShot(RetryMs, this, [this] { PostTo(m_target, Message::WorkFinished); });
+            return;
+        }
+    }
+    if (m_cancelRequested && !m_request) {
+        done(Cancelled);
+        return;
+    }
+    PostInitialize(); // a new read
+}
+
+void CDataImportDlg::OnCancel() {
+    m_cancelRequested = true;
+    if (m_request) {
+        m_request->Abort(); // closes when the worker reports the abort
+        return;
+    }
+    if (!m_retry.isActive())
+        return; // a start message is on its way and finds the cancel
+    m_retry.stop();
+    done(Cancelled);
+}
+
+void CDataImportDlg::reject() {
+    OnCancel(); // Escape cancels like the button
+}
+
+void CDataImportDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    OnCancel();
+}
+
+bool CDataImportDlg::event(QEvent* event) {
+    if (event->type() != NotificationEvent::EventType())
+        return QDialog::event(event);
+    const auto* notification = static_cast<NotificationEvent*>(event);
+    switch (notification->message()) {
+    case Message::Initialize:
+        OnInitialize();
+        break;
+    case Message::ReadRingBufferStep: {
+        const int steps = int(notification->lParam());
+        m_progress->setRange(0, steps > 0 ? steps : 1);
+        m_progress->setValue(int(std::min(notification->wParam(), notification->lParam())));
+        break;
+    }
+    case Message::WorkFinished:
+        OnWorkFinished();
+        break;
+    default:
+        break;
+    }
+    return true;
+}

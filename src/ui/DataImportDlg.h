@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ui/DialogTexts.h"
+#include "ui/StationLink.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QtMessageTarget;
+
+// Reads the new datasets from the station while the user waits: queues a ring buffer read with
+// the link (again and again until the link takes it), shows its progress, and closes with 1 when
+// the read succeeded and with 2 when it was cancelled. A failed read is logged and tried again.
+class CDataImportDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int Succeeded = 1;
+    static constexpr int Cancelled = 2;
+    // Pause before queuing again when the link held another request.
+    static constexpr int RetryMs = 50;
+
+    CDataImportDlg(StationLink& link, QWidget* parent = nullptr);
+    ~CDataImportDlg() override;
+
+    QProgressBar* Progress() const { return m_progress; }
+    QPushButton* CancelButton() const { return m_cancel; }
+    // The read the link holds for this dialog, if any.
+    const StationLink::RequestPtr& Request() const { return m_request; }
+
+public slots:
+    void OnCancel();
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnInitialize();
+    void OnWorkFinished();
+    void PostInitialize();
+
+    StationLink& m_link;
+    std::shared_ptr<QtMessageTarget> m_target;
+    CTooltipHandlerImpl m_texts;
+    QProgressBar* m_progress;
+    QLabel* m_label;
+    QPushButton* m_cancel;
+    QTimer m_retry;
+    StationLink::RequestPtr m_request;
+    bool m_started = false;
+    bool m_cancelRequested = false;
+};

@@ -1,0 +1,38 @@
+#include "ui/FileDialogs.h"
+
+#include <QFileDialog>
+
+namespace {
+
+FileDialogHook& Hook() {
+    static FileDialogHook hook;
+    return hook;
+}
+
+std::optional<QString> ShowQtDialog(QWidget* owner, const FileDialogRequest& request) {
+    QFileDialog dialog(owner);
+    const bool open = request.kind == FileDialogRequest::Kind::Open;
+    dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(request.filterName, request.pattern));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    // A replaced export needs no question; a recording file that is chosen may be new.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.initialFile.isEmpty())
+        dialog.selectFile(request.initialFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+std::optional<QString> AskForFile(QWidget* owner, const FileDialogRequest& request) {
+    if (Hook())
+        return Hook()(owner, request);
+    return ShowQtDialog(owner, request);
+}
+
+void SetFileDialogHook(FileDialogHook hook) {
+    Hook() = std::move(hook);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "ui/DialogTexts.h"
+
+#include <QDialog>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+class CWtlEditBrowserCtrl;
+class HistoryAccess;
+class QComboBox;
+class QPushButton;
+
+// The recording history file a typed text stands for: its folder, its name without the last
+// extension, then ".nvh". Nothing when the text names no file (empty, ends in a separator) or its
+// folder does not exist.
+std::optional<std::filesystem::path> RecordingFileFromText(const std::string& text);
+
+// Language, date and time format, temperature unit, port and recording history file. OK stores
+// what changed, saves the options file and closes with 1; Cancel closes with 2 and stores nothing.
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int Ok = 1;
+    static constexpr int Cancel = 2;
+
+    COptionsDlg(HistoryAccess& history, QWidget* parent = nullptr);
+
+    bool LanguageChanged() const { return m_languageChanged; }
+    bool FormatChanged() const { return m_formatChanged; }
+    bool PortChanged() const { return m_portChanged; }
+    bool HistoryFileChanged() const { return m_historyFileChanged; }
+    // The OptionsChange bits of the flags.
+    int Changes() const;
+
+    QComboBox* LanguageList() const { return m_language; }
+    QComboBox* DateList() const { return m_date; }
+    QComboBox* TimeList() const { return m_time; }
+    QComboBox* UnitList() const { return m_unit; }
+    QComboBox* PortList() const { return m_port; }
+    CWtlEditBrowserCtrl* HistoryFileEdit() const { return m_file; }
+    QPushButton* OkButton() const { return m_ok; }
+    QPushButton* CancelButton() const { return m_cancel; }
+
+public slots:
+    void OnOK();
+    void OnCancel();
+    void OnBrowse();
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Initialise();
+    void OnLanguageSelected(int position);
+    void RebuildPortList(const QString& selection);
+    QStringList LanguagePortItems() const;
+
+    HistoryAccess& m_history;
+    CTooltipHandlerImpl m_texts;
+    QComboBox* m_language;
+    QComboBox* m_date;
+    QComboBox* m_time;
+    QComboBox* m_unit;
+    QComboBox* m_port;
+    CWtlEditBrowserCtrl* m_file;
+    QPushButton* m_ok;
+    QPushButton* m_cancel;
+    bool m_initialising = true;
+    bool m_languageChanged = false;
+    bool m_formatChanged = false;
+    bool m_portChanged = false;
+    bool m_historyFileChanged = false;
+};

@@ -1,0 +1,176 @@
+#include "ui/PrintJob.h"
+
+#include "log/Logger.h"
+#include "ui/DataModel.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MaxText = 199;
+
+QString WrappedTitle(const QString& title) {
+    QString wrapped = title.left(MaxText);
+    wrapped.replace(QLatin1Char(' '), QLatin1Char('\n'));
+    return wrapped;
+}
+
+int WidestWord(const QString& title, const QFontMetrics& metrics) {
+    int widest = 0;
+    for (const QString& word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(word));
+    return widest;
+}
+
+} // namespace
+
+CListViewCtrlPrintJobInfo::CListViewCtrlPrintJobInfo(const CDataModel& model) : m_model(model) {}
+
+void CListViewCtrlPrintJobInfo::BeginPrintJob(QPaintDevice& device) {
+    m_device = &device;
+    m_columnWidths.clear();
+    m_font = QFont(QStringLiteral("Arial"));
+    m_font.setPointSize(8);
+    const QFontMetrics metrics(m_font, &device);
+    m_pageWidth = device.width();
+    m_pageHeight = device.height();
+    m_lineHeight = metrics.height();
+    m_rows = m_model.rowCount();
+    m_nextRow = 0;
+
+    const int padding = ColumnPadding(device.logicalDpiX());
+    m_titles.clear();
+    for (int column = 0; column < m_model.columnCount(); ++column) {
+        const QString title = m_model.headerData(column, Qt::Horizontal).toString().left(MaxText);
+        m_titles.append(title);
+        int width = 0;
+        if (column == 0)
+            width = metrics.horizontalAdvance(QStringLiteral("11111111"));
+        else if (column == 1)
+            width = metrics.horizontalAdvance(QStringLiteral("23.12.2002 16:24:25"));
+        else
+            width = WidestWord(title, metrics);
+        m_columnWidths.push_back(width + padding);
+    }
+}
+
+int CListViewCtrlPrintJobInfo::HeaderHeight() const {
+    const QFontMetrics metrics(m_font, m_device);
+    int tallest = 0;
+    for (int column = 0; column < int(m_columnWidths.size()); ++column) {
+        const QRect box =
+            metrics.boundingRect(QRect(0, 0, m_columnWidths[std::size_t(column)], 0),
+                                 Qt::AlignHCenter | Qt::AlignTop, WrappedTitle(m_titles[column]));
+        tallest = std::max(tallest, box.height());
+    }
+    return tallest;
+}
+
+int CListViewCtrlPrintJobInfo::RowsPerPage() const {
+    // Rows start below the header and a blank line; a row needs itself and the footer's line.
+    const int top = HeaderHeight() + m_lineHeight;
+    if (m_lineHeight <= 0 || m_pageHeight - top < 2 * m_lineHeight)
+        return 0;
+    return (m_pageHeight - top - 2 * m_lineHeight) / m_lineHeight + 1;
+}
+
+bool CListViewCtrlPrintJobInfo::PrintPage(int page, QPainter* painter) {
+    if (m_nextRow >= m_rows)
+        return false;
+    if (painter)
+        painter->setFont(m_font);
+
+    // The header: every title wrapped word by word and centred in its column.
+    int x = 0;
+    const int header = HeaderHeight();
+    for (int column = 0; column < int(m_columnWidths.size()); ++column) {
+        const int width = m_columnWidths[std::size_t(column)];
+        if (painter)
+            painter->drawText(QRect(x, 0, width, header), Qt::AlignCenter, WrappedTitle(m_titles[column]));
+        x += width;
+    }
+    int y = header + m_lineHeight;
+
+    // Whole rows while a row and the footer line still fit below the pen.
+    while (m_nextRow < m_rows && m_pageHeight - y >= 2 * m_lineHeight) {
+        x = 0;
+        for (int column = 0; column < int(m_columnWidths.size()); ++column) {
+            const int width = m_columnWidths[std::size_t(column)];
+            if (painter)
+                painter->drawText(QRect(x, y, width, m_lineHeight), Qt::AlignCenter | Qt::TextSingleLine,
+                                  m_model.CellText(m_nextRow, column).left(MaxText));
+            x += width;
+        }
+        y += m_lineHeight;
+        ++m_nextRow;
+    }
+
+    if (painter)
+        painter->drawText(QRect(0, m_pageHeight - m_lineHeight, m_pageWidth, m_lineHeight), Qt::AlignCenter,
+                          QStringLiteral("%1 / %2").arg(page).arg(m_pageCount));
+    return true;
+}
+
+int CListViewCtrlPrintJobInfo::CountPages(QPaintDevice& device) {
+    BeginPrintJob(device);
+    int pages = 0;
+    while (PrintPage(pages, nullptr))
+        ++pages;
+    return pages;
+}
+
+bool RunPrintJob(CListViewCtrlPrintJobInfo& job, QPrinter& printer, int pages) {
+    if (pages <= 0)
+        return false; // no rows: no sheet of paper for nothing
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        CLogger::Instance().Log(10, "Print job could not be started");
+        return false;
+    }
+    job.BeginPrintJob(printer);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1 && !printer.newPage()) {
+            printer.abort();
+            return false;
+        }
+        painter.save();
+        const bool printed = job.PrintPage(page, &painter);
+        painter.restore();
+        if (!printed) {
+            printer.abort();
+            job.EndPrintJob(true);
+            return false;
+        }
+    }
+    job.EndPrintJob(false);
+    return painter.end();
+}
+
+QString PrintCaption(const QString& format, const QString& caption, int pages) {
+    QString result;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c != QLatin1Char('%') || i + 1 >= format.size()) {
+            result.append(c);
+            continue;
+        }
+        const QChar directive = format[i + 1];
+        if (directive == QLatin1Char('s'))
+            result.append(caption);
+        else if (directive == QLatin1Char('d'))
+            result.append(QString::number(pages));
+        else if (directive == QLatin1Char('%'))
+            result.append(QLatin1Char('%'));
+        else {
+            result.append(c);
+            continue;
+        }
+        ++i;
+    }
+    return result;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class CDataModel;
+class QPaintDevice;
+class QPainter;
+class QPrinter;
+
+// Lays out and draws the table page by page: the column titles at the top of every page, as many
+// whole rows as fit, and "page / pages" at the bottom, in 8-point Arial at the device's resolution.
+class CListViewCtrlPrintJobInfo {
+public:
+    explicit CListViewCtrlPrintJobInfo(const CDataModel& model);
+
+    // Font, page and column layout for this device; the next row is the first.
+    void BeginPrintJob(QPaintDevice& device);
+    void EndPrintJob(bool /*aborted*/) {}
+    // Draws one page (painter null: only measures). False when no row was left for it.
+    bool PrintPage(int page, QPainter* painter);
+    // The pages a print on this device produces.
+    int CountPages(QPaintDevice& device);
+    // The total shown in the page footers.
+    void SetPageCount(int total) { m_pageCount = total; }
+
+    // After BeginPrintJob: rows on a full page, column widths, line height.
+    int RowsPerPage() const;
+    const std::vector<int>& ColumnWidths() const { return m_columnWidths; }
+    int LineHeight() const { return m_lineHeight; }
+
+    // Extra width of every column: 100 device units at 600 dots per inch, in proportion elsewhere.
+    static int ColumnPadding(int dotsPerInch) { return (100 * dotsPerInch + 300) / 600; }
+
+private:
+    int HeaderHeight() const;
+
+    const CDataModel& m_model;
+    QPaintDevice* m_device = nullptr;
+    QFont m_font;
+    QStringList m_titles;
+    std::vector<int> m_columnWidths;
+    int m_pageWidth = 0;
+    int m_pageHeight = 0;
+    int m_lineHeight = 0;
+    int m_rows = 0;
+    int m_nextRow = 0;
+    int m_pageCount = 0;
+};
+
+// Prints pages 1 to pages on the printer, starting a new sheet for each; a page without rows
+// cancels the document. False when nothing could be printed.
+bool RunPrintJob(CListViewCtrlPrintJobInfo& job, QPrinter& printer, int pages);
+
+// The print dialog's caption from the language text: every "%s" becomes the dialog's own caption,
+// every "%d" the page count, "%%" a percent sign. Other directives stay as they are: a language
+// file can never make the formatting read what it was not given.
+QString PrintCaption(const QString& format, const QString& caption, int pages);

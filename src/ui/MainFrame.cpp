@@ -120,6 +120,10 @@ void CMainFrame::BuildMenu() {
         m_menuLanguage = 1033;
     }
     QMenuBar* bar = menuBar();
+    // clear() only takes the actions away; the menus of the old language stay children of the bar.
+    // Later, not now: this may run inside one of their actions (the options command).
+    for (QMenu* old : bar->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+        old->deleteLater();
     bar->clear();
     for (const MenuDefinition& popup : *menu) {
         QMenu* submenu = bar->addMenu(FromUtf8(popup.title));

@@ -167,7 +167,9 @@ void AppendTemperature(std::string& out, float v, bool fahrenheit) {
     if (fahrenheit)
         v = ToFahrenheit(v);
     const float tenths = v * 10.0f;
-    const float t = (v >= 0 ? std::floor(tenths) : std::ceil(tenths)) / 10.0f;
+    float t = (v >= 0 ? std::floor(tenths) : std::ceil(tenths)) / 10.0f;
+    if (t == 0.0f)
+        t = 0.0f; // a value just below zero truncates to -0.0, which reads as "-0.0"
     AppendFixed(out, t, 1);
 }
 

@@ -36,23 +36,13 @@ std::vector<int> KeysIn(std::string_view text) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (fs::temp_directory_path() / "nivaro-fuzz-lang-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        std::abort();
-    g_dir = pattern;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(g_dir, ignored);
-    });
+    g_dir = MakeScratchFolder("nivaro-fuzz-lang");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    {
-        std::ofstream out(g_dir / LoadMultiLangXml::FileName(1033), std::ios::binary | std::ios::trunc);
-        out.write(input.data(), static_cast<std::streamsize>(input.size()));
-    }
+    WriteInputFile(g_dir / LoadMultiLangXml::FileName(1033), input);
     LoadMultiLangXml texts({g_dir});
     texts.SetLanguage(0); // 0 stands for English
     FUZZ_CHECK(texts.GetLanguage() == 1033);

@@ -39,23 +39,13 @@ Values Snapshot(const COptionsImpl& options) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     CLogger::Instance().SetLevel(0);
-    std::string pattern = (fs::temp_directory_path() / "nivaro-fuzz-options-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        std::abort();
-    g_dir = pattern;
-    std::atexit([] {
-        std::error_code ignored;
-        fs::remove_all(g_dir, ignored);
-    });
+    g_dir = MakeScratchFolder("nivaro-fuzz-options");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fs::path file = g_dir / "Nivaro.xml";
-    {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    WriteInputFile(file, std::string_view(reinterpret_cast<const char*>(data), size));
     Values loaded;
     {
         COptionsImpl options(file, g_dir);

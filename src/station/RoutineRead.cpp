@@ -28,7 +28,7 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
 
     const unsigned lastRead = static_cast<unsigned>(config.LastReadIndex) * S;
     Log().Log(30, "Reading last read dataset at index %d", config.LastReadIndex);
-    image.Read(lastRead, lastRead + S);
+    image.Read(lastRead, lastRead + DateTimeSize);
     const CDateTime atLastRead = DecodeDateTime(image.Bytes().data() + lastRead);
     if (atLastRead.GetStatus() == CDateTime::invalid) {
         Log().Log(30, "LastReadDateTime invalid, reading whole ring buffer");
@@ -47,13 +47,15 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
     if (abortPoint)
         abortPoint();
 
-    // The new datasets, the end marker and the slot after it: the counter says how many are new.
+    // The new datasets, the end marker and the date-time of the slot after it, which judges the
+    // marker: the counter says how many are new.
     const unsigned off = lastRead + S;
     const unsigned rest = B - off;
     const unsigned unread = unreadCount();
-    unsigned length = std::min(rest, (std::min(unread, B / S) + 2) * S);
-    Log().Log(30, "Unread datasets (%u), reading %u datasets after last read dataset", unread, length / S);
+    unsigned slots = std::min(unread, B / S) + 1;
+    Log().Log(30, "Unread datasets (%u), reading %u datasets after last read dataset", unread, slots);
     for (;;) {
+        const unsigned length = slots * S + DateTimeSize;
         if (length >= rest) {
             Log().Log(30, "Read would reach the end of the ring buffer, reading whole ring buffer");
             return std::nullopt;
@@ -83,9 +85,9 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
             Log().Log(30, "Only a possibly valid end marker in read bytes, reading whole ring buffer");
             return std::nullopt;
         }
-        length = std::min(rest, 2 * length);
+        slots *= 2;
         Log().Log(30, "No valid end marker in read bytes, reading %u datasets after last read dataset",
-                  length / S);
+                  slots);
     }
 }
 

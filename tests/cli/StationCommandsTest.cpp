@@ -50,8 +50,9 @@ TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
     EXPECT_EQ(SummaryValue(added.out, "Removed as already known"), "0");
     EXPECT_EQ(SummaryValue(added.out, "Appended"), "4");
     EXPECT_EQ(SummaryValue(added.out, "New read position"), "slot 23");
-    // Flags and record, the last read slot (15 bytes), the unread counter, 4 new, marker, one more.
-    EXPECT_EQ(SummaryValue(added.out, "Bytes read from station"), "125");
+    // Flags and record, the last read date-time (5 bytes), the unread counter, 4 new and the
+    // marker (15 bytes each), the date-time after it.
+    EXPECT_EQ(SummaryValue(added.out, "Bytes read from station"), "105");
     EXPECT_EQ(Records(Path("history.nvh")), 24u);
 
     // The overrides stayed out of the options file; what the run learned did not.

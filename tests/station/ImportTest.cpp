@@ -226,17 +226,18 @@ TEST_F(ImportTest, RoutineImportReadsOnlyWhatIsNew) {
     EXPECT_EQ(FileTimes(), MeasurementTimes(101, slots + 112));
     EXPECT_EQ(Station().lastReadIndex, 111);
     EXPECT_EQ(Station().unread, 0);
-    // Flags, record, the last read slot, the counter, then 12 new, the marker and the slot after it.
-    EXPECT_EQ(request->Summary().bytesRead, 2u + 16u + 18u + 2u + 14u * 18u);
-    EXPECT_TRUE(Logged("Reading from 0x75A, 18 bytes"));
-    EXPECT_TRUE(Logged("Reading from 0x76C, 252 bytes"));
+    // Flags, record, the last read date-time, the counter, then 12 new, the marker and the
+    // date-time after it.
+    EXPECT_EQ(request->Summary().bytesRead, 2u + 16u + 5u + 2u + 13u * 18u + 5u);
+    EXPECT_TRUE(Logged("Reading from 0x75A, 5 bytes"));
+    EXPECT_TRUE(Logged("Reading from 0x76C, 239 bytes"));
     // Progress counts the bytes read so far, of those and the current read.
     const auto steps = queue->All();
     ASSERT_EQ(queue->Count(Message::ReadRingBufferStep), 2);
     EXPECT_EQ(steps[0].wParam, 0);
-    EXPECT_EQ(steps[0].lParam, 18);
-    EXPECT_EQ(steps[1].wParam, 18);
-    EXPECT_EQ(steps[1].lParam, 270);
+    EXPECT_EQ(steps[0].lParam, 5);
+    EXPECT_EQ(steps[1].wParam, 5);
+    EXPECT_EQ(steps[1].lParam, 244);
 }
 
 TEST_F(ImportTest, ForcedWholeReadReadsEverythingWithTheSameResult) {

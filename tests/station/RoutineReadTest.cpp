@@ -171,11 +171,12 @@ TEST_P(RoutineReadCases, ReadsWhatItNeedsAndDecidesAsTheWholeRead) {
 INSTANTIATE_TEST_SUITE_P(
     Station, RoutineReadCases,
     ::testing::Values(
-        // The last read slot, then 12 new, the marker and the slot after it: 15 slots of 18 bytes.
-        Case{"CounterRight", [](Station&) {}, 15 * 18, 12},
-        // 2, 4, 8, then 16 slots after the last read one.
-        Case{"CounterZeroGrowsTheRead", [](Station& s) { SetUnread(s, 0); }, 17 * 18, 12},
-        Case{"CounterTooSmall", [](Station& s) { SetUnread(s, 3); }, 21 * 18, 12},
+        // The last read date-time (5 bytes), then 12 new, the marker and the next date-time.
+        Case{"CounterRight", [](Station&) {}, 5 + 13 * 18 + 5, 12},
+        // 1, 2, 4, 8, then 16 slots after the last read one.
+        Case{"CounterZeroGrowsTheRead", [](Station& s) { SetUnread(s, 0); }, 5 + 16 * 18 + 5, 12},
+        // The marker's lead byte is read, the date-time after it not: 12, then 24 slots.
+        Case{"CounterOneShort", [](Station& s) { SetUnread(s, 11); }, 5 + 24 * 18 + 5, 12},
         Case{"CounterHugeReadsTheRest", [](Station& s) { SetUnread(s, 0xFFFF); }, 0, 12},
         Case{"RecordErased",
              [](Station& s) {

@@ -271,6 +271,7 @@ TEST_F(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
     Figures figures;
     ImportCheck check{model, *station, historyFile, figures, {}, {}, {}};
     std::uint64_t cleanLineChanges = 0;
+    std::uint64_t bytesRead = 0, routineImports = 0; // routine: less than the whole ring buffer read
     Fault previousFault = None;
 
     for (long i = 0; i < imports; ++i) {
@@ -375,6 +376,8 @@ TEST_F(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
                         static_cast<unsigned long long>(strikeAt),
                         taken->Succeeded() ? "succeeded" : "failed", taken->Message().c_str());
         ++figures.imports;
+        bytesRead += request->Summary().bytesRead;
+        routineImports += request->Summary().bytesRead < EE_RINGBUFFER_SIZE ? 1 : 0;
         figures.succeeded += taken->Succeeded() ? 1 : 0;
         if (!taken->Succeeded())
             ++figures.failedWith[fault];
@@ -427,6 +430,9 @@ TEST_F(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         figures.leftBehind);
     std::printf("  imports without a fault that found no end marker behind an invalid newest dataset: %d\n",
                 figures.blockedByInvalidNewest);
+    std::printf("  imports that read only what was new %llu, bytes read %.1f %% of whole reads\n",
+                static_cast<unsigned long long>(routineImports),
+                100.0 * static_cast<double>(bytesRead) / (figures.imports * (EE_RINGBUFFER_SIZE + 18.0)));
     EXPECT_EQ(figures.lost, 0);
     EXPECT_EQ(figures.doubled, 0);
 }

@@ -27,7 +27,7 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
     }
 
     const unsigned lastRead = static_cast<unsigned>(config.LastReadIndex) * S;
-    Log().Log(30, "Reading last read dataset at index %d", config.LastReadIndex);
+    Log().Log(30, "Reading last read datetime at index %d", config.LastReadIndex);
     image.Read(lastRead, lastRead + DateTimeSize);
     const CDateTime atLastRead = DecodeDateTime(image.Bytes().data() + lastRead);
     if (atLastRead.GetStatus() == CDateTime::invalid) {

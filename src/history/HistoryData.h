@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/CriticalSection.h"
+#include "base/CriticalSection.h"
 #include "station/Dataset.h"
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe

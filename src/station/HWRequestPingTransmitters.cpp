@@ -1,6 +1,6 @@
 #include "station/HWRequestPingTransmitters.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "settings/Options.h"

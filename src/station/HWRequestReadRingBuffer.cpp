@@ -1,7 +1,7 @@
 #include "station/HWRequestReadRingBuffer.h"
 
 #include "history/HistoryData.h"
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "station/Hardware.h"

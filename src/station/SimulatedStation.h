@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/I2CDriver.h"
+#include "ports/PortFactory.h"
 #include "simulator/SimClock.h"
 #include "station/StationImage.h"
 
@@ -33,7 +34,10 @@ CDateTime StationTimeOf(std::chrono::system_clock::time_point when);
 // returns whether it recorded.
 bool RecordMeasurement(std::span<std::uint8_t> eeprom, const CDateTime& when, std::uint32_t seed);
 
-// The port for a name: the simulated station for "sim" and "sim:FILE" set up as asked, a serial
-// device for every other name.
+// The simulator behind "sim" and "sim:FILE" as the programs want it: demo data in a new image, and
+// the base unit recording on the schedule asked for.
+SimulatorSetup StationSimulatorSetup(const SimulatedStationSetup& setup);
+
+// MakeSerialPort with the station simulator set up as asked.
 std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const SimulatedStationSetup& setup);
 CI2CDriver::PortFactory StationPortFactory(SimulatedStationSetup setup);

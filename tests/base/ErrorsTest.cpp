@@ -1,5 +1,5 @@
-#include "hw/Errors.h"
-#include "hw/Check.h"
+#include "base/Errors.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 
 #include "TempDir.h"

@@ -61,9 +61,10 @@ SimulatorSetup StationSimulatorSetup(const SimulatedStationSetup& setup) {
     const std::uint32_t seed = setup.seed;
     SimulatorSetup simulator;
     simulator.clock = setup.clock;
-    simulator.initialImage = [seed](std::span<std::uint8_t> eeprom) {
+    simulator.initialImage = [seed, wallClock = setup.wallClock](std::span<std::uint8_t> eeprom) {
         try {
-            CopyImage(eeprom, CreateStationImage(DemoStationSpec(std::chrono::system_clock::now(), seed)));
+            const auto now = wallClock ? wallClock() : std::chrono::system_clock::now();
+            CopyImage(eeprom, CreateStationImage(DemoStationSpec(now, seed)));
         } catch (const std::exception& e) {
             CLogger::Instance().Log(10, "Simulated station demo image failed: %s", e.what());
         }

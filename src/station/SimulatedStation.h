@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -20,6 +21,8 @@ struct SimulatedStationSetup {
     // station holds exactly what the image holds (command line).
     int recordingIntervalMinutes = 0;
     std::uint32_t seed = 1; // values of demo data and recordings
+    // The wall clock a new demo image ends at; empty: the system clock.
+    std::function<std::chrono::system_clock::time_point()> wallClock;
 };
 
 // Demo data for a new image: three transmitters, two days of 5-minute measurements, the newest

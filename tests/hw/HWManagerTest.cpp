@@ -31,9 +31,9 @@ protected:
     void SetUp() override {
         CLogger::Instance().SetLevel(50);
         CLogger::Instance().SetFileOutput(true);
-        // A fixed day keeps the log in one file; the clock also tells when the watched thread logs.
+        // A fixed day keeps the log in one file; the clock also counts the watched thread's lines.
         CLogger::Instance().SetClock([this] {
-            if (watchedThread.load() == std::this_thread::get_id())
+            if (watchedThread.load() == std::this_thread::get_id() && ++watchedLines == watchedLinesAwaited)
                 watchedThreadLogged.Set();
             return Today;
         });
@@ -53,6 +53,8 @@ protected:
     CurrentDirectory cwd{dir.path()};
     std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
     std::atomic<std::thread::id> watchedThread{};
+    std::atomic<int> watchedLines{0};
+    int watchedLinesAwaited = 1;
     Event watchedThreadLogged{true, true};
     CHWManager manager{std::make_shared<SimulatedSerialPort>(ClockMode::Virtual)};
 };
@@ -114,9 +116,9 @@ TEST_F(HWManagerTest, StopOnAManagerNeverStarted) {
     }
 }
 
-// The request is let go only once the stopping thread is inside Stop (it logs there), and the
-// stopping thread notes whether the request had finished when Stop returned: a Stop that does not
-// wait returns while the request is still held, and the test fails.
+// The request is let go only once the stopping thread is about to wait inside Stop, or Stop has
+// returned; the stopping thread notes whether the request had finished when Stop returned. A Stop
+// that does not wait returns while the request is still held, and the test fails.
 TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     ASSERT_TRUE(manager.Start("sim"));
     Event started(true, true), release(true, true);
@@ -129,6 +131,9 @@ TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     });
     ASSERT_TRUE(manager.AddRequest(request));
     started.Wait(INFINITE);
+    // Stop logs "CHWManager::Shutdown", "CHWManager::WaitForShutdown" and "... Waiting For
+    // CleanedUpEvent" on the calling thread before it waits for the worker.
+    watchedLinesAwaited = 3;
     bool finishedWhenStopReturned = false;
     std::thread stopper([&] {
         watchedThread = std::this_thread::get_id();

@@ -7,8 +7,8 @@
 // adapter that spends another 1 ms on each line change. The routine import also reports its
 // bytes as a percentage of the whole import's.
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
-#include "settings/Options.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "station/HWRequestReadRingBuffer.h"
 #include "station/RingBuffer.h"
@@ -33,14 +33,15 @@ struct Figures {
 Figures ImportOnce(const EepromImage& image, const std::filesystem::path& history, bool whole,
                    EepromImage* after = nullptr) {
     std::filesystem::remove(history);
-    RecordingHistory().Clear();
+    CHistoryData store;
     auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     port->eeprom().bytes() = image;
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
     const auto changesBefore = port->LineChanges();
     const auto timeBefore = port->now();
-    auto request = std::make_shared<CHWRequestReadRingBuffer>(std::weak_ptr<MessageTarget>{}, history);
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(
+        std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(store, history));
     if (whole)
         request->ForceWholeRead();
     request->Execute(driver);
@@ -68,7 +69,6 @@ void TwelveNewDatasets(benchmark::State& state) {
     const auto folder =
         std::filesystem::temp_directory_path() / ("nivaro-bench-routine-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    COptionsImpl::UseFile(folder / "Nivaro.xml");
     const auto history = folder / "history.nvh";
     const bool routine = state.range(0) == 1;
     state.SetLabel(routine ? "routine" : "whole");
@@ -87,7 +87,6 @@ void TwelveNewDatasets(benchmark::State& state) {
     state.counters["usb_seconds"] = figures.UsbSeconds();
     if (routine)
         state.counters["percent_of_whole_bytes"] = 100.0 * figures.bytesRead / whole.bytesRead;
-    RecordingHistory().Clear();
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(TwelveNewDatasets)

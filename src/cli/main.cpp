@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     import->add_flag("--whole", importArgs.whole,
                      "Read the whole ring buffer, not only what is new since the last import");
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
+    import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
 
     std::string out;
     auto* exportCommand = app.add_subcommand("export", "Write the history as semicolon-separated text");

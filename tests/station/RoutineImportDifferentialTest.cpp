@@ -1,19 +1,17 @@
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "station/HWRequestReadRingBuffer.h"
 
 #include "RandomStation.h"
 #include "TempDir.h"
-#include "TempOptions.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 namespace {
-
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
 
 // What one whole import leaves behind.
 struct Result {
@@ -29,12 +27,13 @@ struct Result {
 Result Import(const EepromImage& image, bool whole, const std::filesystem::path& history,
               unsigned& bytesRead) {
     std::filesystem::remove(history);
-    RecordingHistory().Clear();
+    CHistoryData store;
     auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     port->eeprom().bytes() = image;
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    auto request = std::make_shared<CHWRequestReadRingBuffer>(std::weak_ptr<MessageTarget>{}, history);
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(
+        std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(store, history));
     if (whole)
         request->ForceWholeRead();
     request->Execute(driver);
@@ -74,7 +73,6 @@ TEST(RoutineImportDifferential, LeavesTheSameFileAndStationAsTheWholeImport) {
         cheaper += routineBytes < wholeBytes ? 1 : 0;
     }
     EXPECT_GT(cheaper, imports / 10);
-    RecordingHistory().Clear();
 }
 
 } // namespace

@@ -5,6 +5,9 @@
 #include "simulator/EepromImageFile.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path imageFile,
                                          InitialImage initialImage)
@@ -17,6 +20,7 @@ SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path i
 SimulatedSerialPort::~SimulatedSerialPort() {
     if (_open)
         close();
+    UnlockImage();
 }
 
 bool SimulatedSerialPort::Usable() {
@@ -43,18 +47,73 @@ void SimulatedSerialPort::LoadImage() {
     _imageLoaded = true;
 }
 
+void SimulatedSerialPort::LockImage(const std::string& name) {
+    if (_imageFile.empty() || _lockFd >= 0)
+        return;
+    // The lock lives beside the image: the image itself is replaced by a rename at every save,
+    // which would leave a lock on it behind on the old file.
+    const std::string lockFile = _imageFile.string() + ".lock";
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw os_error("Could not open com-port " + name + " (cannot create " + lockFile + ")", errno);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            throw os_error("Could not open com-port " + name + " (the simulated station " +
+                               _imageFile.string() + " is in use by another program)",
+                           EBUSY);
+        throw os_error("Could not open com-port " + name + " (cannot lock " + lockFile + ")", error);
+    }
+    _lockFd = fd;
+}
+
+void SimulatedSerialPort::UnlockImage() {
+    if (_lockFd < 0)
+        return;
+    ::close(_lockFd); // drops the lock; the file stays, removing it would race with a new opener
+    _lockFd = -1;
+}
+
 void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate*/) {
     if (_open)
         close();
     if (_vanished)
         throw os_error("Could not open com-port " + name, ENOENT);
-    LoadImage();
+    LockImage(name);
+    try {
+        LoadImage();
+    } catch (...) {
+        UnlockImage();
+        throw;
+    }
     _open = true;
-    // Opening clears both outputs: the PC releases the bus.
-    _rts = _dtr = false;
+    ++_opens;
     CatchUp();
+    // The kernel raises both outputs at open; the port's set-up clears them with its first
+    // request. The short low pulse on both bus lines is an edge like any other for the DSR
+    // reports; the base unit does not take it for the PC talking.
+    _rts = _dtr = true;
     BusChanged(_clock.now());
+    _clock.busyWait(_adapter.lineChangeNanos);
+    CatchUp();
+    _rts = _dtr = false;
+    if (_busHeld) {
+        _busHeld = false;
+        _base.PcHoldsBus(false, _clock.now());
+    }
+    BusChanged(_clock.now());
+    DeliverDsrReports(_clock.now());
     _dsrSeen = _dsrEdges;
+}
+
+void SimulatedSerialPort::SaveImage() {
+    if (_imageFile.empty() || _lockFd < 0)
+        return; // only the holder writes the image
+    SaveEepromImage(_imageFile, _eeprom.bytes());
+    // Saved: the next open reads the file again, which another holder may have changed by then.
+    // After a failed save the memory stays the station's, so nothing is lost.
+    _imageLoaded = false;
 }
 
 bool SimulatedSerialPort::close() {
@@ -63,15 +122,34 @@ bool SimulatedSerialPort::close() {
     _open = false;
     _rts = _dtr = false;
     BusChanged(_clock.now());
-    if (_imageFile.empty())
-        return true;
+    bool saved = true;
     try {
-        SaveEepromImage(_imageFile, _eeprom.bytes());
+        SaveImage();
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
-        return false;
+        saved = false;
     }
-    return true;
+    UnlockImage();
+    return saved;
+}
+
+void SimulatedSerialPort::HolderDied() {
+    if (!_open)
+        return;
+    _open = false;
+    if (_hangUpOnClose) {
+        _rts = _dtr = false;
+    } else if (_rts || _dtr) {
+        _busHeld = true;
+        _base.PcHoldsBus(true, _clock.now());
+    }
+    BusChanged(_clock.now());
+    try {
+        SaveImage();
+    } catch (const std::exception& e) {
+        CLogger::Instance().Log(10, "%s", e.what());
+    }
+    UnlockImage();
 }
 
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {
@@ -96,7 +174,10 @@ bool SimulatedSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& change
         const Nanos now = _clock.now();
         if (now >= deadline)
             break;
-        _clock.sleepUntil(std::min(_base.Next(), deadline));
+        Nanos next = std::min(_base.Next(), deadline);
+        if (!_dsrReports.empty())
+            next = std::min(next, _dsrReports.front());
+        _clock.sleepUntil(next);
     }
     changed = false;
     return true;
@@ -110,8 +191,8 @@ DummyWrite SimulatedSerialPort::startDummyWrite(const std::uint8_t*, std::size_t
 
 void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
     _clock.sleepUntil(_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
-    if (_open && !_vanished)
-        CatchUp();
+    if (!_vanished)
+        CatchUp(); // the station lives on while the port is closed
 }
 
 PortSettings SimulatedSerialPort::settings() const {

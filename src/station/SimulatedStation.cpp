@@ -4,6 +4,7 @@
 #include "platform/PortFactory.h"
 #include "platform/PortName.h"
 #include "simulator/SimulatedSerialPort.h"
+#include "simulator/SimulatorTarget.h"
 
 #include <algorithm>
 #include <ctime>
@@ -64,8 +65,9 @@ std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const Simul
     if (target.kind != PortTarget::Kind::Simulator)
         return MakeSerialPort(name);
     const std::uint32_t seed = setup.seed;
+    const SimulatorTarget simulator = ParseSimulatorTarget(target.path);
     auto port = std::make_unique<SimulatedSerialPort>(
-        setup.clock, target.path, [seed](std::span<std::uint8_t> eeprom) {
+        setup.clock, simulator.imageFile, [seed](std::span<std::uint8_t> eeprom) {
             try {
                 CopyImage(eeprom,
                           CreateStationImage(DemoStationSpec(std::chrono::system_clock::now(), seed)));
@@ -73,6 +75,7 @@ std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const Simul
                 CLogger::Instance().Log(10, "Simulated station demo image failed: %s", e.what());
             }
         });
+    port->SetAdapter(simulator.adapter);
     if (setup.recordingIntervalMinutes > 0) {
         SimulatedSerialPort& simulated = *port;
         const auto interval =

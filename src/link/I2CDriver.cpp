@@ -108,7 +108,14 @@ void CI2CDriver::SettleModemStatus() {
 
 void CI2CDriver::ReFillBuffer() {
     // The port stays open: the attempt starts from released lines and a fresh dummy write. Only a
-    // port lost earlier (a failed open) is opened again.
+    // port lost earlier (a failed open, an adapter unplugged and plugged in again) is opened anew.
+    ModemStatus status;
+    if (IsOpened() && !_port->modemStatus(status)) {
+        const int error = errno;
+        CLogger::Instance().Log(30, "Port %s does not answer (%s); opening it again", _portName.c_str(),
+                                os_error::ErrorText(error).c_str());
+        Close();
+    }
     if (!IsOpened()) {
         Open(_portName.c_str(), 300, 0xA0, false);
     } else if (_sdaDrivenLow || _sclDrivenLow) {

@@ -5,9 +5,6 @@
 #include "simulator/EepromImageFile.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path imageFile,
                                          InitialImage initialImage)
@@ -20,11 +17,11 @@ SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path i
 SimulatedSerialPort::~SimulatedSerialPort() {
     if (_open)
         close();
-    UnlockImage();
+    _lock.Release();
 }
 
 bool SimulatedSerialPort::Usable() {
-    if (_vanished) {
+    if (_vanished || (_dead && _open)) {
         errno = EIO;
         return false;
     }
@@ -48,31 +45,12 @@ void SimulatedSerialPort::LoadImage() {
 }
 
 void SimulatedSerialPort::LockImage(const std::string& name) {
-    if (_imageFile.empty() || _lockFd >= 0)
+    if (_imageFile.empty())
         return;
-    // The lock lives beside the image: the image itself is replaced by a rename at every save,
-    // which would leave a lock on it behind on the old file.
-    const std::string lockFile = _imageFile.string() + ".lock";
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw os_error("Could not open com-port " + name + " (cannot create " + lockFile + ")", errno);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        if (error == EWOULDBLOCK)
-            throw os_error("Could not open com-port " + name + " (the simulated station " +
-                               _imageFile.string() + " is in use by another program)",
-                           EBUSY);
-        throw os_error("Could not open com-port " + name + " (cannot lock " + lockFile + ")", error);
-    }
-    _lockFd = fd;
-}
-
-void SimulatedSerialPort::UnlockImage() {
-    if (_lockFd < 0)
-        return;
-    ::close(_lockFd); // drops the lock; the file stays, removing it would race with a new opener
-    _lockFd = -1;
+    if (const int error = _lock.Acquire(_imageFile))
+        throw os_error("Could not open com-port " + name + " (" + EepromImageLock::Reason(_imageFile, error) +
+                           ")",
+                       error);
 }
 
 void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate*/) {
@@ -84,10 +62,11 @@ void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate
     try {
         LoadImage();
     } catch (...) {
-        UnlockImage();
+        _lock.Release();
         throw;
     }
     _open = true;
+    _dead = false;
     ++_opens;
     CatchUp();
     // The kernel raises both outputs at open; the port's set-up clears them with its first
@@ -108,7 +87,7 @@ void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate
 }
 
 void SimulatedSerialPort::SaveImage() {
-    if (_imageFile.empty() || _lockFd < 0)
+    if (_imageFile.empty() || !_lock.Held())
         return; // only the holder writes the image
     SaveEepromImage(_imageFile, _eeprom.bytes());
     // Saved: the next open reads the file again, which another holder may have changed by then.
@@ -129,7 +108,7 @@ bool SimulatedSerialPort::close() {
         CLogger::Instance().Log(10, "%s", e.what());
         saved = false;
     }
-    UnlockImage();
+    _lock.Release();
     return saved;
 }
 
@@ -149,7 +128,7 @@ void SimulatedSerialPort::HolderDied() {
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
     }
-    UnlockImage();
+    _lock.Release();
 }
 
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {

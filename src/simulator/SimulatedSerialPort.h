@@ -4,6 +4,7 @@
 #include "simulator/AdapterProfile.h"
 #include "simulator/BaseUnit.h"
 #include "simulator/Eeprom.h"
+#include "simulator/EepromImageLock.h"
 #include "simulator/SimClock.h"
 
 #include <deque>
@@ -72,8 +73,12 @@ public:
     BaseUnit& baseUnit() { return _base; }
     Nanos now() const { return _clock.now(); }
 
-    // Fault: the device disappears (unplugged adapter); every call fails until it is back.
-    void SetVanished(bool vanished) { _vanished = vanished; }
+    // Fault: the device disappears (unplugged adapter); every call fails until it is back, and a
+    // port open at the time stays dead until it is opened again, as a Linux descriptor does.
+    void SetVanished(bool vanished) {
+        _vanished = vanished;
+        _dead = _dead || (vanished && _open);
+    }
     // Line changes made by the PC since construction.
     std::uint64_t LineChanges() const { return _lineChanges; }
     bool Rts() const { return _rts; }
@@ -120,7 +125,6 @@ private:
     }
     void LoadImage();
     void LockImage(const std::string& name);
-    void UnlockImage();
     void SaveImage();
 
     SimClock _clock;
@@ -129,7 +133,7 @@ private:
     std::filesystem::path _imageFile;
     InitialImage _initialImage;
     bool _imageLoaded = false;
-    int _lockFd = -1;
+    EepromImageLock _lock;
     AdapterProfile _adapter = IdealAdapter();
     bool _hangUpOnClose = true;
     bool _busHeld = false; // lines left asserted by a holder that died
@@ -137,6 +141,7 @@ private:
 
     bool _open = false;
     bool _vanished = false;
+    bool _dead = false; // open while the device vanished
     bool _rts = false, _dtr = false;
     bool _busSclLow = false;
     std::uint64_t _dsrEdges = 0, _dsrSeen = 0; // reported DSR changes, and those looked at

@@ -131,6 +131,10 @@ TEST_F(CliTest, SimulatedStationHeldByAnotherProgramIsInUse) {
             EXPECT_EQ(Read("station.img"), image) << "only the holder writes the image";
             EXPECT_FALSE(Exists("history.nvh"));
         }
+        const CliResult add = Run({"sim", "add", "station.img", "--datasets", "2"});
+        EXPECT_EQ(add.exitCode, 2);
+        ExpectOneErrorLine(add, "is in use by another program");
+        EXPECT_EQ(Read("station.img"), image);
     }
     const CliResult unknown = Run({"--port", "sim:station.img?adapter=rs485", "ping"});
     EXPECT_EQ(unknown.exitCode, 2);

@@ -66,4 +66,10 @@ TEST(AdapterSync, APortLostEarlierIsOpenedAgain) {
     s.port->SetVanished(false);
     EXPECT_TRUE(s.driver.Synchronize());
     EXPECT_EQ(s.port->Opens(), 1);
+
+    s.port->SetVanished(true); // unplugged between two requests, and plugged in again
+    s.port->sleep(5'000);
+    s.port->SetVanished(false);
+    EXPECT_TRUE(s.driver.Synchronize());
+    EXPECT_EQ(s.port->Opens(), 2);
 }

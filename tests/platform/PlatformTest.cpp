@@ -27,6 +27,8 @@ TEST(PortName, Resolution) {
         {"/dev/ttyUSB0", PortTarget::Kind::Device, "/dev/ttyUSB0"},
         {"sim", PortTarget::Kind::Simulator, ""},
         {"sim:station.bin", PortTarget::Kind::Simulator, "station.bin"},
+        {"sim:station.bin?adapter=usb", PortTarget::Kind::Simulator, "station.bin?adapter=usb"},
+        {"sim?adapter=slow-usb", PortTarget::Kind::Simulator, "?adapter=slow-usb"},
         {"simulator", PortTarget::Kind::Device, "simulator"},
     };
     for (const Case& c : cases) {
@@ -41,6 +43,9 @@ TEST(PortFactory, MakesTheSimulatorForSimNames) {
     auto* simulated = dynamic_cast<SimulatedSerialPort*>(port.get());
     ASSERT_NE(simulated, nullptr);
     EXPECT_TRUE(simulated->clock().isVirtual());
+    EXPECT_EQ(simulated->Adapter().name, "ideal");
+    auto usb = MakeSerialPort("sim?adapter=usb", ClockMode::Virtual);
+    EXPECT_EQ(dynamic_cast<SimulatedSerialPort&>(*usb).Adapter().name, "usb");
     EXPECT_NE(dynamic_cast<PosixSerialPort*>(MakeSerialPort("COM1").get()), nullptr);
 }
 

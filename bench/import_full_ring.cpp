@@ -4,8 +4,8 @@
 // pass over the same datasets through the parser alone. The import runs behind each simulated
 // adapter; virtual_seconds is how long the user waits for it on that adapter.
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
-#include "settings/Options.h"
 #include "simulator/AdapterProfile.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "station/HWRequestReadRingBuffer.h"
@@ -31,7 +31,6 @@ void FullRingImport(benchmark::State& state) {
     const auto folder =
         std::filesystem::temp_directory_path() / ("nivaro-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    COptionsImpl::UseFile(folder / "Nivaro.xml");
     const auto image = FullStation();
     const AdapterProfile adapter = AdapterProfiles().at(static_cast<std::size_t>(state.range(0)));
     state.SetLabel(adapter.name);
@@ -46,7 +45,8 @@ void FullRingImport(benchmark::State& state) {
         port->eeprom().bytes() = image;
         CI2CDriver driver(port);
         driver.Open("sim", 300, 0xA0, false);
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(std::weak_ptr<MessageTarget>{}, history);
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(
+            std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(RecordingHistory(), history));
         state.ResumeTiming();
 
         request->Execute(driver);

@@ -1,7 +1,7 @@
 // The system console is never offered and never opened: recognised from the kernel's lists, by
 // name through symbolic links, and by device number.
 #include "TempDir.h"
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/SystemConsole.h"
 

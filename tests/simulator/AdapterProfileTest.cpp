@@ -1,7 +1,7 @@
 // The simulated adapter as real hardware behaves: profiles chosen by port name, the cost of a
 // line change, late DSR reports, the lines raised at open, exclusive images, a holder that dies.
 #include "TempDir.h"
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "simulator/SimulatorTarget.h"
 

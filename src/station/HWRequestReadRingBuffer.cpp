@@ -128,8 +128,9 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     } else {
         // Only datasets that reached the file count as recorded: otherwise the station keeps its
         // read position and offers them again at the next import.
-        Check(RecordingHistory().Append(_historyFile, _datasets))
-            << "Appending to history file '" << _historyFile.string() << "' failed, aborting";
+        const HistoryOutcome appendedToFile = RecordingHistory().Append(_historyFile, _datasets);
+        Check(appendedToFile) << "Appending to history file '" << _historyFile.string()
+                              << "' failed: " << appendedToFile.reason << ", aborting";
         appended = true;
         Log().Log(30, "%d valid datasets appended, last parsed dataset datetime is %s",
                   static_cast<int>(_datasets.size()), _datasets.back().GetDateTime().LogText().c_str());

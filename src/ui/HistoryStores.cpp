@@ -1,6 +1,7 @@
 #include "ui/HistoryStores.h"
 
 #include "history/HistoryData.h"
+#include "settings/Options.h"
 
 #include <boost/signals2/connection.hpp>
 
@@ -21,15 +22,17 @@ std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
     return DisplayedAt(row).GetColumnText(column);
 }
 
-bool HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
+HistoryOutcome HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
     CDataset dataset = DisplayedAt(row);
-    dataset.SetColumnFromText(column, text);
+    if (!dataset.SetColumnFromText(column, text))
+        return HistoryOutcome::Failure("\"" + text + "\" is no value");
     return UpdateDisplayed(row, dataset);
 }
 
 void HistoryStores::ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const {
-    const CHistoryData& store =
-        IsRecordingFileDisplayed() ? RecordingHistory() : static_cast<const CHistoryData&>(DisplayedHistory());
+    const CHistoryData& store = IsRecordingFileDisplayed()
+                                    ? RecordingHistory()
+                                    : static_cast<const CHistoryData&>(DisplayedHistory());
     store.WithDatasets([&](const std::vector<CDataset>& datasets) { read(datasets); });
 }
 
@@ -49,12 +52,36 @@ bool HistoryStores::OpenDisplayed(const std::string& path) {
     return ::OpenDisplayed(path);
 }
 
-bool HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
+HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
     return ::DeleteDisplayed(rows);
 }
 
-bool HistoryStores::ExportDisplayed(const std::string& path) {
+HistoryOutcome HistoryStores::ExportDisplayed(const std::string& path) {
     return ::ExportDisplayed(path);
+}
+
+std::string HistoryStores::DisplayedFileName() const {
+    return DisplayedHistory().FileName();
+}
+
+std::string HistoryStores::RecordingFileName() const {
+    return Options().GetRecordingHistoryFile().string();
+}
+
+HistoryDamage HistoryStores::DisplayedDamage() const {
+    return ::DisplayedDamage();
+}
+
+bool HistoryStores::RefreshFromDisk() {
+    bool changed = false;
+    const std::filesystem::path recording = Options().GetRecordingHistoryFile();
+    if (RecordingHistory().ChangedOnDisk(recording)) {
+        RecordingHistory().Read(recording);
+        changed = true;
+    }
+    if (!IsRecordingFileDisplayed())
+        changed = RefreshDisplayedFromDisk() || changed;
+    return changed;
 }
 
 void HistoryStores::Subscribe(std::function<void()> changed) {

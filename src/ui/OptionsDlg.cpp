@@ -11,6 +11,7 @@
 #include "ui/MainFrame.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,7 +22,6 @@
 
 namespace {
 
-constexpr int MaxText = 259;
 constexpr std::uint16_t LanguageIds[] = {1033, 1031, 1036};
 
 QString FromUtf8(const std::string& text) {
@@ -110,7 +110,10 @@ void COptionsDlg::Initialise() {
     COptionsImpl& options = Options();
     m_texts.SetLanguage(options.GetLanguageID(), false);
     RebuildPortList({});
-    m_file->setText(FromUtf8(options.GetRecordingHistoryFile().string()));
+    // The shown text may not give back the file's bytes (a name in another encoding): only a text
+    // the user changed names a new file.
+    m_shownFile = QFile::decodeName(QByteArray::fromStdString(options.GetRecordingHistoryFile().native()));
+    m_file->setText(m_shownFile);
 
     for (int i = 0; i < int(std::size(LanguageIds)) && i < m_language->count(); ++i)
         m_language->setItemData(i, LanguageIds[i]);
@@ -175,7 +178,7 @@ void COptionsDlg::OnBrowse() {
     request.filterName = QStringLiteral("History Files");
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
-    request.initialFile = m_file->text().left(MaxText);
+    request.initialFile = m_file->text();
     request.fileMustExist = false;
     if (const std::optional<QString> chosen = AskForFile(this, request)) {
         m_file->setText(*chosen);
@@ -186,9 +189,9 @@ void COptionsDlg::OnBrowse() {
 void COptionsDlg::OnOK() {
     COptionsImpl& options = Options();
     // The file name first: a name that cannot be used keeps the dialog open and changes nothing.
-    const std::string fileText = m_file->text().left(MaxText).toStdString();
     std::optional<std::filesystem::path> newFile;
-    if (fileText != options.GetRecordingHistoryFile().string()) {
+    if (m_file->text() != m_shownFile) {
+        const std::string fileText = QFile::encodeName(m_file->text()).toStdString();
         newFile = RecordingFileFromText(fileText);
         if (!newFile) {
             const QString message =
@@ -224,14 +227,15 @@ void COptionsDlg::OnOK() {
         m_formatChanged = true;
     }
     if (m_port->currentIndex() >= 0) {
-        const std::string port = m_port->currentText().left(MaxText).toStdString();
+        const std::string port = m_port->currentText().toStdString();
         if (port != options.GetPort()) {
             options.SetPort(port);
             m_portChanged = true;
         }
     }
     if (newFile) {
-        m_file->setText(FromUtf8(newFile->string()));
+        m_shownFile = QFile::decodeName(QByteArray::fromStdString(newFile->native()));
+        m_file->setText(m_shownFile);
         options.SetRecordingHistoryFile(*newFile);
         {
             std::ofstream create(*newFile, std::ios::binary | std::ios::app);

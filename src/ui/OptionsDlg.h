@@ -68,6 +68,7 @@ private:
     QComboBox* m_unit;
     QComboBox* m_port;
     CWtlEditBrowserCtrl* m_file;
+    QString m_shownFile; // the recording file as the field showed it before the user typed
     QPushButton* m_ok;
     QPushButton* m_cancel;
     bool m_initialising = true;

@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(asked.pattern, QStringLiteral("*.txt"));
         QCOMPARE(asked.defaultSuffix, QStringLiteral("txt"));
         const std::filesystem::path direct = *m_folder / "direct.txt";
-        QVERIFY(RecordingHistory().Export(direct));
+        QVERIFY(bool(RecordingHistory().Export(direct, CurrentColumnFormat())));
         QCOMPARE(ReadWholeFile(exported), ReadWholeFile(direct));
 
         const std::filesystem::path other = *m_folder / "other.nvh";

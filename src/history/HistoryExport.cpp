@@ -2,9 +2,6 @@
 
 #include "history/HistoryData.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 std::optional<std::string> RefusedExportTarget(const fs::path& target,
@@ -33,17 +30,14 @@ HistoryOutcome ExportHistory(const fs::path& target, std::span<const fs::path> h
 
     HistoryOutcome outcome = writer.Open(temporary);
     if (!outcome)
-        return discard(outcome);
+        return outcome; // nothing of ours is there to remove
+
     const bool fed = source([&writer](const CDataset& dataset) { return writer.Write(dataset); });
     outcome = writer.Close();
     if (!outcome)
         return discard(outcome);
     if (!fed)
         return discard(HistoryOutcome::Failure("the export was not completed"));
-    if (const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
     fs::rename(temporary, target, ec);
     if (ec)
         return discard(HistoryOutcome::Failure(ec.message()));

@@ -32,8 +32,9 @@ std::optional<std::string> RefusedExportTarget(const std::filesystem::path& targ
                                                std::span<const std::filesystem::path> historyFiles);
 
 // The one export routine of the desktop and the command line: refuses the history files, writes
-// the source's datasets through the writer into a file beside the target, syncs it and renames it
-// over the target. A failure leaves an existing target as it was and removes the temporary file.
+// the source's datasets through the writer into a file beside the target and renames it over the
+// target (not synced: an export can always be made again from the history). A failure leaves an existing
+// target as it was and removes the temporary file.
 HistoryOutcome ExportHistory(const std::filesystem::path& target,
                              std::span<const std::filesystem::path> historyFiles, ExportWriter& writer,
                              const ExportSource& source);

@@ -16,8 +16,8 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-CellInput Refused(std::string problem) {
-    return {false, {}, std::move(problem)};
+CellInput Refused(CellInput::Problem problem) {
+    return {false, {}, problem};
 }
 
 } // namespace
@@ -25,10 +25,10 @@ CellInput Refused(std::string problem) {
 CellInput CheckCellInput(int column, std::string_view text, bool fahrenheit) {
     const bool temperature = CDataset::IsTemperatureColumn(column);
     if (!temperature && !CDataset::IsHumidityColumn(column))
-        return Refused("This column cannot be changed.");
+        return Refused(CellInput::Problem::NotEditable);
     text = Trimmed(text);
     if (text == "---" || text == "OFL")
-        return {true, std::string(text), {}};
+        return {true, std::string(text), CellInput::Problem::None};
 
     std::string number(text);
     if (const auto comma = number.find(',');
@@ -41,7 +41,7 @@ CellInput CheckCellInput(int column, std::string_view text, bool fahrenheit) {
     double value = 0.0;
     const auto parsed = std::from_chars(begin, end, value, std::chars_format::fixed);
     if (begin == end || parsed.ec != std::errc() || parsed.ptr != end || !std::isfinite(value))
-        return Refused("\"" + std::string(text) + "\" is not a number.");
+        return Refused(CellInput::Problem::NotANumber);
 
     const double tenths = std::round(value * 10.0) / 10.0;
     if (temperature) {
@@ -50,10 +50,26 @@ CellInput CheckCellInput(int column, std::string_view text, bool fahrenheit) {
         const double lowest = fahrenheit ? -22.0 : StationTemperatureMin;
         const double highest = fahrenheit ? 157.8 : StationTemperatureMax;
         if (tenths < lowest - 1e-9 || tenths > highest + 1e-9 || !IsStationTemperature(celsius))
-            return Refused(fahrenheit ? "A temperature lies between -22.0 and 157.8 °F, or is --- or OFL."
-                                      : "A temperature lies between -30.0 and 69.9 °C, or is --- or OFL.");
+            return Refused(CellInput::Problem::Temperature);
     } else if (tenths < StationHumidityMin || tenths > StationHumidityMax) {
-        return Refused("A humidity lies between 0 and 99 %, or is --- or OFL.");
+        return Refused(CellInput::Problem::Humidity);
     }
-    return {true, number.substr(std::size_t(begin - number.data())), {}};
+    return {true, number.substr(std::size_t(begin - number.data())), CellInput::Problem::None};
+}
+
+std::string ProblemText(CellInput::Problem problem, bool fahrenheit) {
+    switch (problem) {
+    case CellInput::Problem::None:
+        return {};
+    case CellInput::Problem::NotANumber:
+        return "Please type a number, --- or OFL.";
+    case CellInput::Problem::Temperature:
+        return fahrenheit ? "A temperature lies between -22.0 and 157.8 °F, or is --- or OFL."
+                          : "A temperature lies between -30.0 and 69.9 °C, or is --- or OFL.";
+    case CellInput::Problem::Humidity:
+        return "A humidity lies between 0 and 99 %, or is --- or OFL.";
+    case CellInput::Problem::NotEditable:
+        return "This column cannot be changed.";
+    }
+    return {};
 }

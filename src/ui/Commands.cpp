@@ -9,6 +9,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
+#include "ui/MessageTexts.h"
 #include "ui/OptionsDlg.h"
 #include "ui/PrintCommand.h"
 #include "ui/UserMessage.h"
@@ -35,15 +36,14 @@ QString FromUtf8(const std::string& text) {
 
 void ReportHistoryFailure(QWidget* owner, const std::string& file, const HistoryOutcome& outcome) {
     ShowUserMessage(owner, MessageKind::Error,
-                    QStringLiteral("The history file \"%1\" was not changed: %2.")
-                        .arg(FromUtf8(file), FromUtf8(outcome.reason)));
+                    Text(MessageText::HistoryNotChanged).arg(FromUtf8(file), FromUtf8(outcome.reason)));
 }
 
 void WarnOfDamage(QWidget* owner, HistoryAccess& history) {
     const HistoryDamage damage = history.DisplayedDamage();
     if (damage.Any())
         ShowUserMessage(owner, MessageKind::Warning,
-                        QStringLiteral("The history file \"%1\" is damaged: %2. Nothing was changed in it.")
+                        Text(MessageText::HistoryDamaged)
                             .arg(FromUtf8(history.DisplayedFileName()), FromUtf8(DamageText(damage))));
 }
 
@@ -57,8 +57,7 @@ void OpenCommand(CDataView& view) {
     if (const std::optional<QString> path = AskForFile(Owner(&view), request)) {
         HistoryAccess& history = view.Model()->History();
         if (!history.OpenDisplayed(path->toStdString()))
-            ShowUserMessage(Owner(&view), MessageKind::Error,
-                            QStringLiteral("The history file \"%1\" could not be read.").arg(*path));
+            ShowUserMessage(Owner(&view), MessageKind::Error, Text(MessageText::HistoryNotRead).arg(*path));
         else
             WarnOfDamage(Owner(&view), history);
     }
@@ -81,8 +80,7 @@ void ExportCommand(CDataView& view) {
     const HistoryOutcome outcome = view.Model()->History().ExportDisplayed(path->toStdString());
     if (!outcome)
         ShowUserMessage(Owner(&view), MessageKind::Error,
-                        QStringLiteral("The export file \"%1\" was not written: %2")
-                            .arg(*path, FromUtf8(outcome.reason)));
+                        Text(MessageText::ExportNotWritten).arg(*path, FromUtf8(outcome.reason)));
 }
 
 void DeleteCommand(CDataView& view) {

@@ -10,6 +10,7 @@
 #include "ui/DataModel.h"
 #include "ui/HeaderControlEx.h"
 #include "ui/HistoryAccess.h"
+#include "ui/MessageTexts.h"
 #include "ui/NotificationEvent.h"
 #include "ui/SubEdit.h"
 #include "ui/UserMessage.h"
@@ -182,9 +183,10 @@ void CDataView::EndEdit(const std::optional<QString>& text) {
     if (!text)
         return;
     // The file first: memory and the cell change only when the file took the value.
-    const CellInput input = CheckCellInput(m_column, text->toStdString(), Options().UsesFahrenheit());
+    const bool fahrenheit = Options().UsesFahrenheit();
+    const CellInput input = CheckCellInput(m_column, text->toStdString(), fahrenheit);
     if (!input.accepted) {
-        ShowUserMessage(this, MessageKind::Warning, FromUtf8(input.problem));
+        ShowUserMessage(this, MessageKind::Warning, Text(input.problem, fahrenheit));
         return;
     }
     HistoryOutcome outcome;

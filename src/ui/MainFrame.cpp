@@ -10,8 +10,10 @@
 #include "ui/Commands.h"
 #include "ui/DataView.h"
 #include "ui/HistoryAccess.h"
+#include "ui/MessageTexts.h"
 #include "ui/NotificationEvent.h"
 #include "ui/QtMessageTarget.h"
+#include "ui/QtTranslations.h"
 #include "ui/StationLink.h"
 #include "ui/StatusBar.h"
 #include "ui/UserMessage.h"
@@ -107,25 +109,24 @@ void CMainFrame::WatchHistoryFiles(bool renew) {
     if (!m_watcher)
         return;
     QStringList wanted;
-    for (const std::string& file : {m_history.RecordingFileName(), m_history.DisplayedFileName()})
-        if (!file.empty() && !wanted.contains(FromUtf8(file)))
+    for (const std::string& file : {m_history.RecordingFileName(), m_history.DisplayedFileName()}) {
+        std::error_code ec;
+        if (!file.empty() && std::filesystem::exists(file, ec) && !wanted.contains(FromUtf8(file)))
             wanted.append(FromUtf8(file));
+    }
     QStringList watched = m_watcher->files();
     if (!renew &&
         QSet<QString>(watched.begin(), watched.end()) == QSet<QString>(wanted.begin(), wanted.end()))
         return;
     if (!watched.isEmpty())
         m_watcher->removePaths(watched);
-    for (const QString& file : wanted)
-        m_watcher->addPath(file); // a file that does not exist yet is looked at after the next change
+    if (!wanted.isEmpty())
+        m_watcher->addPaths(wanted); // a file made later is watched from the next status update on
 }
 
 void CMainFrame::OnHistoryFileChanged() {
     try {
-        if (m_history.RefreshFromDisk()) {
-            UpdateStatusBar();
-            SendToDescendants(this, Message::RecordingHistoryChanged);
-        }
+        m_history.RefreshFromDisk(); // a store read again says so through its change signal
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
@@ -327,10 +328,9 @@ void CMainFrame::UpdateStatusBar() {
         m_statusBar->SetPaneIcon(CMPSBarWithAnimation::LinkPane,
                                  connected ? m_iconConnected : m_iconDisconnected, iconName);
     const QString port = FromUtf8(Options().GetPort());
-    m_statusBar->SetPaneToolTip(
-        CMPSBarWithAnimation::LinkPane,
-        connected ? QStringLiteral("Station connected on port %1").arg(port)
-                  : QStringLiteral("No station on port %1: %2").arg(port, LinkProblemText()));
+    m_statusBar->SetPaneToolTip(CMPSBarWithAnimation::LinkPane,
+                                connected ? Text(MessageText::LinkConnected).arg(port)
+                                          : Text(MessageText::LinkDown).arg(port, LinkProblemText()));
     QString current;
     const QString displayed = FromUtf8(m_history.DisplayedTitle());
     if (m_statusBar->GetPaneText(CMPSBarWithAnimation::DisplayedPane, current) && current != displayed)
@@ -382,6 +382,7 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
     if (changes & OptionsChange::Format)
         word |= OptionsChange::Format;
     if (changes & OptionsChange::Language) {
+        UseQtTranslations(Options().GetLanguageID());
         BuildMenu();
         UpdateToolTips();
         UpdateTitle();
@@ -439,9 +440,7 @@ QString CMainFrame::LinkProblemText() const {
 void CMainFrame::OnDataImport() {
     if (!m_link.IsRunning() || m_failedPings != 0) {
         ShowUserMessage(this, MessageKind::Warning,
-                        QStringLiteral("No station answers on port %1: %2. Check the cable and the port in "
-                                       "Extras > Options.")
-                            .arg(FromUtf8(Options().GetPort()), LinkProblemText()));
+                        Text(MessageText::NoStation).arg(FromUtf8(Options().GetPort()), LinkProblemText()));
         return;
     }
     StopReading();

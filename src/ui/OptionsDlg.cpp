@@ -22,6 +22,15 @@
 
 namespace {
 
+PresentPortsSource& PortsSource() {
+    static PresentPortsSource source;
+    return source;
+}
+
+std::vector<std::string> PresentPorts() {
+    return PortsSource() ? PortsSource()() : PresentSerialPorts();
+}
+
 constexpr std::uint16_t LanguageIds[] = {1033, 1031, 1036};
 
 QString FromUtf8(const std::string& text) {
@@ -69,6 +78,10 @@ std::optional<std::filesystem::path> RecordingFileFromText(const std::string& te
     return folder / (typed.stem().string() + ".nvh");
 }
 
+void SetPresentPortsSource(PresentPortsSource source) {
+    PortsSource() = std::move(source);
+}
+
 COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     : QDialog(parent), m_history(history), m_texts(this, 206) {
     SetUpDialogWindow(this);
@@ -87,6 +100,9 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     Make<QGroupBox>(this, 10214, units, 7, 50, 291, 40, QStringLiteral("Weather Station Settings"));
     Make<QLabel>(this, 1061, units, 13, 62, 62, 8, QStringLiteral("Port"));
     m_port = Make<QComboBox>(this, 1265, units, 11, 71, 65, 13);
+    // Device paths can be long; the open list shows them whole, the closed box need not.
+    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_port->setMinimumContentsLength(6);
     Make<QLabel>(this, 1264, units, 83, 62, 126, 8, QStringLiteral("Recording History File"));
     m_file = Make<CWtlEditBrowserCtrl>(this, 1263, units, 81, 71, 211, 13);
     m_ok = Make<QPushButton>(this, 1000, units, 7, 101, 50, 14, QStringLiteral("OK"));
@@ -147,7 +163,7 @@ void COptionsDlg::RebuildPortList(const QString& selection) {
     std::vector<std::string> items;
     for (const QString& item : LanguagePortItems())
         items.push_back(item.toStdString());
-    std::vector<std::string> choices = PortChoices(items, PresentSerialPorts());
+    std::vector<std::string> choices = PortChoices(items, PresentPorts());
     const std::string port = selection.isEmpty() ? Options().GetPort() : selection.toStdString();
     int position = FindPortItem(choices, port);
     if (position < 0 && !port.empty()) {

@@ -7,16 +7,6 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
-std::string RecordBytes(const std::vector<CDataset>& datasets) {
-    std::string bytes;
-    for (const CDataset& dataset : datasets) {
-        std::uint8_t record[HistoryRecordSize];
-        EncodeHistoryRecord(dataset, record);
-        bytes.append(reinterpret_cast<const char*>(record), HistoryRecordSize);
-    }
-    return bytes;
-}
-
 namespace {
 
 std::string Hex(const std::string& bytes) {

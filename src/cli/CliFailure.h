@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/Check.h"
+#include "base/Check.h"
 
 #include <stdexcept>
 #include <string>

@@ -8,7 +8,7 @@
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 #include "history/TextExport.h"
-#include "settings/Options.h"
+#include "settings/OptionValues.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,7 +5,6 @@
 #include "history/HistoryRecord.h"
 #include "history/TextExport.h"
 #include "log/Logger.h"
-#include "settings/Options.h"
 #include "station/StationRange.h"
 
 #include <algorithm>
@@ -300,6 +299,30 @@ std::string CDisplayedHistory::FileName() const {
 void CDisplayedHistory::SetFileName(const std::string& fileName) {
     CriticalSectionLock lock(m_lock);
     m_fileName = fileName;
+    m_fileOpened = true;
+    DecideShown();
+}
+
+CDisplayedHistory::Path CDisplayedHistory::RecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_recordingFile;
+}
+
+void CDisplayedHistory::SetRecordingFile(const Path& recordingFile) {
+    CriticalSectionLock lock(m_lock);
+    m_recordingFile = recordingFile;
+    if (!m_fileOpened)
+        m_fileName = recordingFile.native();
+    DecideShown();
+}
+
+bool CDisplayedHistory::ShowsRecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_showsRecordingFile;
+}
+
+void CDisplayedHistory::DecideShown() {
+    m_showsRecordingFile = IsSameHistoryFile(m_fileName, m_recordingFile);
 }
 
 CHistoryData& RecordingHistory() {
@@ -308,7 +331,7 @@ CHistoryData& RecordingHistory() {
 }
 
 CDisplayedHistory& DisplayedHistory() {
-    static CDisplayedHistory displayed(Options().GetRecordingHistoryFile().native());
+    static CDisplayedHistory displayed;
     return displayed;
 }
 
@@ -328,8 +351,13 @@ std::string HistoryTitle(const fs::path& path, std::size_t count) {
     return path.filename().string() + " (" + std::to_string(count) + ")";
 }
 
+bool ReadRecording(const fs::path& file) {
+    DisplayedHistory().SetRecordingFile(file);
+    return RecordingHistory().Read(file);
+}
+
 bool IsRecordingFileDisplayed() {
-    return IsSameHistoryFile(DisplayedHistory().FileName(), Options().GetRecordingHistoryFile());
+    return DisplayedHistory().ShowsRecordingFile();
 }
 
 namespace {
@@ -395,9 +423,9 @@ HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices) {
     return DisplayedStore().Delete(DisplayedHistory().FileName(), indices);
 }
 
-HistoryOutcome ExportDisplayed(const std::string& path) {
-    const fs::path historyFiles[] = {DisplayedHistory().FileName(), Options().GetRecordingHistoryFile()};
-    return DisplayedStore().Export(path, CurrentColumnFormat(), historyFiles);
+HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format) {
+    const fs::path historyFiles[] = {DisplayedHistory().FileName(), DisplayedHistory().RecordingFile()};
+    return DisplayedStore().Export(path, format, historyFiles);
 }
 
 std::string DisplayedTitle() {
@@ -407,5 +435,5 @@ std::string DisplayedTitle() {
 }
 
 std::string RecordingTitle() {
-    return HistoryTitle(Options().GetRecordingHistoryFile(), RecordingHistory().Size());
+    return HistoryTitle(DisplayedHistory().RecordingFile(), RecordingHistory().Size());
 }

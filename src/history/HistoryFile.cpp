@@ -18,14 +18,8 @@ namespace {
 
 constexpr std::size_t RecordsPerBlock = 4096;
 
-// Flushes a closed file's data to the disk so a rename after it cannot expose an empty file.
-bool SyncPath(const fs::path& path, int flags = O_RDONLY) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
+fs::path FolderOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
 // The system's reason for the last failure, or a general one when errno says nothing.
@@ -34,6 +28,14 @@ std::string SystemReason() {
 }
 
 } // namespace
+
+bool SyncToDisk(const fs::path& path, bool folder) {
+    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
 
 bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
                          HistoryDamage* damage) {
@@ -129,7 +131,7 @@ HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
             reason = SystemReason();
         }
     }
-    if (ok && !SyncPath(temporary)) {
+    if (ok && !SyncToDisk(temporary, false)) {
         ok = false;
         reason = SystemReason();
     }
@@ -150,8 +152,7 @@ HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
         fs::remove(temporary, ec);
         return HistoryOutcome::Failure(reason);
     }
-    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    SyncPath(directory, O_RDONLY | O_DIRECTORY);
+    SyncToDisk(FolderOf(target), true);
     if (written) {
         const auto stamp = newFile.Stamp();
         *written = stamp ? *stamp : HistoryFileStamp{};
@@ -159,8 +160,10 @@ HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
     return HistoryOutcome::Success();
 }
 
-HistoryOutcome AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write) {
+HistoryOutcome AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write,
+                                 const DiskSync& sync) {
     std::error_code ec;
+    const bool created = !fs::exists(path, ec);
     std::uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
     if (ec)
         size = 0;
@@ -181,14 +184,15 @@ HistoryOutcome AppendHistoryFile(const fs::path& path, const std::function<bool(
         ok = false;
         reason = SystemReason();
     }
-    // On the disk before anyone is told the datasets are kept (the station forgets them then).
-    if (ok && !SyncPath(path)) {
+    // On the disk before anyone is told the datasets are kept (the station forgets them then); a
+    // file that was empty may be new, and its folder entry must last too.
+    if (ok && !(sync(path, false) && (!(created || size == 0) || sync(FolderOf(path), true)))) {
         ok = false;
         reason = SystemReason();
     }
     if (!ok) {
         if (fs::is_regular_file(path, ec))
-            fs::resize_file(path, size, ec); // no partial record may stay behind
+            fs::resize_file(path, size, ec); // no partial or unsynced record may stay behind
         return HistoryOutcome::Failure(reason);
     }
     return HistoryOutcome::Success();

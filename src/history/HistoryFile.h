@@ -37,8 +37,15 @@ ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& datase
 HistoryOutcome WriteHistoryFileReplacing(const std::filesystem::path& path,
                                          const std::function<bool(std::ostream&)>& write,
                                          HistoryFileStamp* written = nullptr);
-// Appends to a file, creating it, and syncs it to the disk. A trailing incomplete record (never
-// readable) is cut off first so the new records stay aligned; a failed append cuts the file back
-// to where it was. The caller holds the file's lock.
+// Forces the data of a file, or the entries of a folder, to the disk; false when that failed.
+bool SyncToDisk(const std::filesystem::path& path, bool folder);
+using DiskSync = std::function<bool(const std::filesystem::path& path, bool folder)>;
+
+// Appends to a file, creating it, and returns only once the records are on disk: the file is
+// synced, and its folder too when the file was new or empty. A trailing incomplete record (never
+// readable) is cut off first so the new records stay aligned; a failed write or sync cuts the file
+// back to where it was, so records reported as not appended cannot turn up later. The caller holds
+// the file's lock.
 HistoryOutcome AppendHistoryFile(const std::filesystem::path& path,
-                                 const std::function<bool(std::ostream&)>& write);
+                                 const std::function<bool(std::ostream&)>& write,
+                                 const DiskSync& sync = SyncToDisk);

@@ -1,7 +1,7 @@
 #include "ui/HistoryStores.h"
 
 #include "history/HistoryData.h"
-#include "settings/Options.h"
+#include "settings/OptionValues.h"
 
 #include <boost/signals2/connection.hpp>
 
@@ -19,12 +19,12 @@ std::size_t HistoryStores::DisplayedCount() const {
 }
 
 std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
-    return DisplayedAt(row).GetColumnText(column);
+    return DisplayedAt(row).GetColumnText(column, CurrentColumnFormat());
 }
 
 HistoryOutcome HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
     CDataset dataset = DisplayedAt(row);
-    if (!dataset.SetColumnFromText(column, text))
+    if (!dataset.SetColumnFromText(column, text, CurrentColumnFormat()))
         return HistoryOutcome::Failure("\"" + text + "\" is no value");
     return UpdateDisplayed(row, dataset);
 }
@@ -45,7 +45,7 @@ std::string HistoryStores::RecordingTitle() const {
 }
 
 bool HistoryStores::ReadRecording(const std::filesystem::path& file) {
-    return RecordingHistory().Read(file);
+    return ::ReadRecording(file);
 }
 
 bool HistoryStores::OpenDisplayed(const std::string& path) {
@@ -57,7 +57,7 @@ HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& ro
 }
 
 HistoryOutcome HistoryStores::ExportDisplayed(const std::string& path) {
-    return ::ExportDisplayed(path);
+    return ::ExportDisplayed(path, CurrentColumnFormat());
 }
 
 std::string HistoryStores::DisplayedFileName() const {
@@ -65,7 +65,7 @@ std::string HistoryStores::DisplayedFileName() const {
 }
 
 std::string HistoryStores::RecordingFileName() const {
-    return Options().GetRecordingHistoryFile().string();
+    return DisplayedHistory().RecordingFile().string();
 }
 
 HistoryDamage HistoryStores::DisplayedDamage() const {
@@ -74,7 +74,7 @@ HistoryDamage HistoryStores::DisplayedDamage() const {
 
 bool HistoryStores::RefreshFromDisk() {
     bool changed = false;
-    const std::filesystem::path recording = Options().GetRecordingHistoryFile();
+    const std::filesystem::path recording = DisplayedHistory().RecordingFile();
     if (RecordingHistory().ChangedOnDisk(recording)) {
         RecordingHistory().Read(recording);
         changed = true;

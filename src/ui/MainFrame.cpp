@@ -1,10 +1,10 @@
 #include "ui/MainFrame.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
-#include "settings/Options.h"
+#include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "ui/ChartPanel.h"
 #include "ui/Commands.h"
@@ -284,7 +284,8 @@ void CMainFrame::StopReading() {
 
 bool CMainFrame::PingTransmitters() {
     try {
-        return m_link.AddRequest(std::make_shared<CHWRequestPingTransmitters>(m_target));
+        return m_link.AddRequest(
+            std::make_shared<CHWRequestPingTransmitters>(m_target, TransmitterCountOption(Options())));
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         return false;

@@ -4,7 +4,7 @@
 #include "cli/CliSession.h"
 #include "cli/HistoryTable.h"
 #include "history/HistoryData.h"
-#include "history/TextExport.h"
+#include "history/ExportFile.h"
 #include "settings/Options.h"
 
 #include <cerrno>
@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <span>
+#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -42,41 +43,32 @@ void WriteToStdout(const std::string& text) {
         throw CliFailure(std::string("standard output cannot be written: ") + std::strerror(errno));
 }
 
-void ExportToFile(const fs::path& target, std::span<const CDataset> datasets, const ColumnFormat& format) {
-    const fs::path temporary = target.string() + ".tmp";
-    if (!WriteTextExport(temporary, datasets, format)) {
-        const std::string reason = std::strerror(errno);
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw CliFailure("export file " + Quoted(target.string()) + " cannot be written: " + reason);
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw CliFailure("export file " + Quoted(target.string()) + " cannot be written: " + error.message());
-    }
-}
-
 } // namespace
 
-int RunExport(CliSession& session, const std::string& out) {
+int RunExport(CliSession& session, const std::string& out, const std::string& formatName) {
+    const std::optional<ExportFormat> exportFormat = ExportFormatFromName(formatName);
+    if (!exportFormat)
+        throw CliFailure("export format " + Quoted(formatName) + " is not text, csv or sqlite", ExitUsage);
+    const bool toStdout = out.empty() || out == "-";
+    if (toStdout && *exportFormat == ExportFormat::Sqlite)
+        throw CliFailure("an sqlite export needs a file: give --out FILE", ExitUsage);
     const fs::path history = session.HistoryFile();
     const std::vector<CDataset> datasets = ReadHistoryFileForCli(history);
-    const ColumnFormat format = CurrentColumnFormat();
-    if (out.empty() || out == "-") {
-        std::string text = ExportHeader;
-        text += ExportLineEnd;
-        for (const CDataset& dataset : datasets)
-            AppendExportLine(text, dataset, format);
-        WriteToStdout(text);
-        return ExitSuccess;
-    }
-    if (IsSameHistoryFile(out, history))
+    if (!toStdout && IsSameHistoryFile(out, history))
         throw CliFailure("export file " + Quoted(out) + " is the history file; choose another file",
                          ExitUsage);
-    ExportToFile(out, datasets, format);
+    const ColumnFormat format = CurrentColumnFormat();
+    try {
+        if (toStdout) {
+            std::ostringstream text;
+            WriteExportStream(text, *exportFormat, datasets, format);
+            WriteToStdout(text.str());
+        } else {
+            WriteExportFile(out, *exportFormat, datasets, format);
+        }
+    } catch (const ExportError& e) {
+        throw CliFailure(e.what());
+    }
     return ExitSuccess;
 }
 

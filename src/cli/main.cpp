@@ -45,9 +45,16 @@ int main(int argc, char** argv) {
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
 
     std::string out;
-    auto* exportCommand = app.add_subcommand("export", "Write the history as semicolon-separated text");
+    std::string exportFormat = "text";
+    auto* exportCommand = app.add_subcommand("export", "Write the history as text, CSV or an SQLite table");
     exportCommand->fallthrough();
     exportCommand->add_option("--out", out, "Output file ('-' or omitted: standard output)");
+    exportCommand
+        ->add_option("--format", exportFormat,
+                     "text: semicolon-separated as the table shows it (default); csv: comma-separated with "
+                     "ISO 8601 date-times and units in the header; sqlite: table 'measurements' in the "
+                     "database --out")
+        ->check(CLI::IsMember({"text", "csv", "sqlite"}));
 
     std::optional<std::size_t> last;
     auto* show = app.add_subcommand("show", "Show the history as a table");
@@ -114,7 +121,7 @@ int main(int argc, char** argv) {
         else if (import->parsed())
             result = RunImport(session, importArgs);
         else if (exportCommand->parsed())
-            result = RunExport(session, out);
+            result = RunExport(session, out, exportFormat);
         else
             result = RunShow(session, last);
         session.SaveOptions();

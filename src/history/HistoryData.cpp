@@ -2,7 +2,7 @@
 
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
-#include "history/TextExport.h"
+#include "history/ExportFile.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
 
@@ -190,7 +190,13 @@ bool CHistoryData::Delete(const Path& path, const std::vector<std::size_t>& indi
 
 bool CHistoryData::Export(const Path& path, const ColumnFormat& format) const {
     CriticalSectionLock lock(m_lock);
-    return WriteTextExport(path, m_datasets, format);
+    try {
+        WriteExportFile(path, ExportFormatForFile(path), m_datasets, format);
+        return true;
+    } catch (const ExportError& e) {
+        CLogger::Instance().Log(10, "%s", e.what());
+        return false;
+    }
 }
 
 bool CHistoryData::Export(const Path& path) const {

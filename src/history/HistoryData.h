@@ -59,7 +59,8 @@ public:
     bool Append(const Path& path, const std::vector<CDataset>& datasets);
     // Erases the datasets at the ascending indices and rewrites the file. Emits Changed.
     bool Delete(const Path& path, const std::vector<std::size_t>& indices);
-    // The semicolon-separated text export; false when it could not be written completely.
+    // The export in the format the file's extension asks for (".csv", ".sqlite"/".db", else the
+    // semicolon-separated text); false, and the failure logged, when it could not be written.
     bool Export(const Path& path, const ColumnFormat& format) const;
     bool Export(const Path& path) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.

@@ -3,8 +3,8 @@
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/HistoryTable.h"
-#include "history/HistoryData.h"
 #include "history/ExportFile.h"
+#include "history/HistoryData.h"
 #include "settings/Options.h"
 
 #include <cerrno>

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
                    "History file for this run (overrides the option RecordingHistoryFile)");
     app.add_option("--options", common.optionsFile,
                    "Options file (default: Nivaro.xml in the current directory)");
+    app.add_flag("--user-data", common.userData,
+                 "Work in the user data folder ($XDG_DATA_HOME/nivaro, else ~/.local/share/nivaro; created "
+                 "when missing) as the desktop program started from the menu does; relative paths count "
+                 "from there");
     app.add_flag("--realtime", common.realtime,
                  "Run the simulated station on the real clock (default: virtual)");
 

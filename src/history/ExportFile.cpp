@@ -37,24 +37,33 @@ void WriteStreamed(std::ostream& out, ExportFormat exportFormat, std::span<const
     throw ExportError("export file '" + file.string() + "' cannot be written: " + reason);
 }
 
+// Writes the whole export into path; false with errno set when not every byte reached it.
+bool WriteWhole(const fs::path& path, ExportFormat exportFormat, std::span<const CDataset> datasets,
+                const ColumnFormat& format) {
+    if (exportFormat == ExportFormat::Text)
+        return WriteTextExport(path, datasets, format);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) {
+        try {
+            WriteStreamed(out, exportFormat, datasets, format);
+        } catch (const ExportError&) {
+            // The stream is failed now; errno holds the reason.
+        }
+        out.close();
+    }
+    return static_cast<bool>(out);
+}
+
+void WriteInPlace(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
+                  const ColumnFormat& format) {
+    if (!WriteWhole(file, exportFormat, datasets, format))
+        FailFile(file, std::strerror(errno));
+}
+
 void WriteBesideAndRename(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
                           const ColumnFormat& format) {
     const fs::path temporary = file.string() + ".tmp";
-    bool written = false;
-    if (exportFormat == ExportFormat::Text) {
-        written = WriteTextExport(temporary, datasets, format);
-    } else {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            try {
-                WriteStreamed(out, exportFormat, datasets, format);
-            } catch (const ExportError&) {
-                // The stream is failed now; its errno is the reason given below.
-            }
-            out.close();
-        }
-        written = static_cast<bool>(out);
-    }
+    const bool written = WriteWhole(temporary, exportFormat, datasets, format);
     std::error_code ignored;
     if (!written) {
         const std::string reason = std::strerror(errno);
@@ -74,7 +83,18 @@ void WriteBesideAndRename(const fs::path& file, ExportFormat exportFormat, std::
 void WriteExportFile(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
                      const ColumnFormat& format) {
     if (exportFormat != ExportFormat::Sqlite) {
-        WriteBesideAndRename(file, exportFormat, datasets, format);
+        std::error_code error;
+        const fs::file_status status = fs::status(file, error);
+        if (!fs::exists(status)) {
+            WriteBesideAndRename(file, exportFormat, datasets, format);
+        } else if (fs::is_regular_file(status)) {
+            // Through a link, the file it points to is replaced and the link stays.
+            const fs::path target = fs::canonical(file, error);
+            WriteBesideAndRename(error ? file : target, exportFormat, datasets, format);
+        } else {
+            // A device or a pipe cannot be replaced by renaming; it gets the bytes directly.
+            WriteInPlace(file, exportFormat, datasets, format);
+        }
         return;
     }
     SqliteExportWriter writer(file, TransmittersWithValues(datasets), format.fahrenheit);

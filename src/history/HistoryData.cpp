@@ -1,8 +1,8 @@
 #include "history/HistoryData.h"
 
+#include "history/ExportFile.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
-#include "history/ExportFile.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
 
@@ -188,10 +188,10 @@ bool CHistoryData::Delete(const Path& path, const std::vector<std::size_t>& indi
     return ok;
 }
 
-bool CHistoryData::Export(const Path& path, const ColumnFormat& format) const {
+bool CHistoryData::Export(const Path& path, const ColumnFormat& format, ExportFormat exportFormat) const {
     CriticalSectionLock lock(m_lock);
     try {
-        WriteExportFile(path, ExportFormatForFile(path), m_datasets, format);
+        WriteExportFile(path, exportFormat, m_datasets, format);
         return true;
     } catch (const ExportError& e) {
         CLogger::Instance().Log(10, "%s", e.what());
@@ -303,7 +303,7 @@ bool DeleteDisplayed(const std::vector<std::size_t>& indices) {
 }
 
 bool ExportDisplayed(const std::string& path) {
-    return DisplayedStore().Export(path);
+    return DisplayedStore().Export(path, CurrentColumnFormat(), ExportFormatForFile(path));
 }
 
 std::string DisplayedTitle() {

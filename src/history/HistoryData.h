@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/ExportFormat.h"
 #include "hw/CriticalSection.h"
 #include "station/Dataset.h"
 
@@ -59,9 +60,10 @@ public:
     bool Append(const Path& path, const std::vector<CDataset>& datasets);
     // Erases the datasets at the ascending indices and rewrites the file. Emits Changed.
     bool Delete(const Path& path, const std::vector<std::size_t>& indices);
-    // The export in the format the file's extension asks for (".csv", ".sqlite"/".db", else the
-    // semicolon-separated text); false, and the failure logged, when it could not be written.
-    bool Export(const Path& path, const ColumnFormat& format) const;
+    // The export in a format (the semicolon-separated text unless asked otherwise); false, and
+    // the failure logged, when it could not be written.
+    bool Export(const Path& path, const ColumnFormat& format,
+                ExportFormat exportFormat = ExportFormat::Text) const;
     bool Export(const Path& path) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
     void RemoveKnown(std::vector<CDataset>& datasets) const;
@@ -117,6 +119,8 @@ bool UpdateDisplayed(const CDataset& dataset);
 // An edited copy from DisplayedAt(index): back into memory and into the file.
 bool UpdateDisplayed(std::size_t index, const CDataset& dataset);
 bool DeleteDisplayed(const std::vector<std::size_t>& indices);
+// The displayed history exported in the format its extension asks for (".csv", ".sqlite"/".db",
+// else text).
 bool ExportDisplayed(const std::string& path);
 std::string DisplayedTitle();
 std::string RecordingTitle();

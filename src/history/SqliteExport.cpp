@@ -31,7 +31,8 @@ SqliteExportWriter::SqliteExportWriter(const std::filesystem::path& file, int tr
 }
 
 void SqliteExportWriter::Begin() {
-    if (sqlite3_open_v2(m_file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(m_file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
         Fail("cannot be opened");
     // Fails at once for a file that is not a database, before anything is changed.
     Execute("BEGIN IMMEDIATE");
@@ -79,10 +80,12 @@ void SqliteExportWriter::Add(const CDataset& dataset) {
                           : sqlite3_bind_null(m_insert, parameter);
         } else if (column.kind == ExportColumn::Kind::Temperature) {
             const auto value = TemperatureValue(dataset.GetTemperature(column.sensor), m_fahrenheit);
-            result = value ? sqlite3_bind_double(m_insert, parameter, *value) : sqlite3_bind_null(m_insert, parameter);
+            result = value ? sqlite3_bind_double(m_insert, parameter, *value)
+                           : sqlite3_bind_null(m_insert, parameter);
         } else {
             const auto value = HumidityValue(dataset.GetHumidity(column.sensor));
-            result = value ? sqlite3_bind_int(m_insert, parameter, *value) : sqlite3_bind_null(m_insert, parameter);
+            result = value ? sqlite3_bind_int(m_insert, parameter, *value)
+                           : sqlite3_bind_null(m_insert, parameter);
         }
         if (result != SQLITE_OK)
             Fail("cannot be written");

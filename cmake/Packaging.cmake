@@ -38,14 +38,13 @@ set(CPACK_PACKAGE_VENDOR "The Nivaro developers")
 set(CPACK_PACKAGE_CONTACT "Nivaro developers <nivaro@example.org>")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "home weather station software with desktop program and command line")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "home weather station software with desktop program and command line
- Nivaro imports the measurements a home weather station keeps in its
- memory over a serial-port adapter into a history file, and shows,
- corrects, prints and exports them (text, CSV, SQLite), in English,
- German or French. The package holds the Qt desktop program, the
- command-line tool nivaro-cli with a built-in station simulator, and a
- systemd user timer for an hourly import.")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Nivaro imports the measurements a home weather station keeps in its
+memory over a serial-port adapter into a history file, and shows,
+corrects, prints and exports them (text, CSV, SQLite), in English,
+German or French. The package holds the Qt desktop program, the
+command-line tool nivaro-cli with a built-in station simulator, and a
+systemd user timer for an hourly import.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/nivaro")
@@ -56,3 +55,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
 include(CPack)
+
+if(NIVARO_BUILD_TESTS)
+  find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+  if(DESKTOP_FILE_VALIDATE)
+    add_test(NAME DesktopEntryValid COMMAND "${DESKTOP_FILE_VALIDATE}" "${NIVARO_PACKAGING_DIR}/nivaro.desktop")
+    set_tests_properties(DesktopEntryValid PROPERTIES LABELS packaging)
+  endif()
+endif()

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/ExportColumns.h"
-#include "history/ExportWriter.h"
+#include "history/ExportFormatWriter.h"
 
 #include <ostream>
 #include <string>
@@ -10,7 +10,7 @@
 // Comma-separated values as spreadsheets and data tools read them without options: a header line
 // with the units, ISO 8601 date-times, a decimal point, empty fields for missing values, CR LF line
 // ends, fields quoted only where they need it.
-class CsvExportWriter : public ExportWriter {
+class CsvExportWriter : public ExportFormatWriter {
 public:
     // Writes the header at once; columns for the indoor sensor and outdoor transmitters
     // 1..transmitters.

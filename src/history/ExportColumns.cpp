@@ -33,17 +33,20 @@ std::string ExportColumnTitle(const ExportColumn& column, bool fahrenheit) {
 }
 
 std::string ExportColumnName(const ExportColumn& column, bool fahrenheit) {
-    const std::string place = column.sensor == 0 ? "indoor" : "outdoor";
-    const std::string number = column.sensor == 0 ? "" : "_" + std::to_string(column.sensor);
-    switch (column.kind) {
-    case ExportColumn::Kind::DateTime:
+    if (column.kind == ExportColumn::Kind::DateTime)
         return "date_time";
-    case ExportColumn::Kind::Temperature:
-        return place + "_temperature" + number + (fahrenheit ? "_f" : "_c");
-    case ExportColumn::Kind::Humidity:
-        break;
+    // Appended piece by piece: g++ 12 at -O3 warns falsely about chained string additions.
+    std::string name = column.sensor == 0 ? "indoor" : "outdoor";
+    name += column.kind == ExportColumn::Kind::Temperature ? "_temperature" : "_humidity";
+    if (column.sensor != 0) {
+        name += '_';
+        name += std::to_string(column.sensor);
     }
-    return place + "_humidity" + number + "_pct";
+    if (column.kind == ExportColumn::Kind::Temperature)
+        name += fahrenheit ? "_f" : "_c";
+    else
+        name += "_pct";
+    return name;
 }
 
 std::optional<std::string> IsoDateTime(const CDateTime& dateTime) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/ExportFormat.h"
-#include "history/ExportWriter.h"
+#include "history/ExportFormatWriter.h"
 #include "station/Dataset.h"
 
 #include <filesystem>

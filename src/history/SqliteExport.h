@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/ExportColumns.h"
-#include "history/ExportWriter.h"
+#include "history/ExportFormatWriter.h"
 
 #include <filesystem>
 #include <string>
@@ -14,7 +14,7 @@ struct sqlite3_stmt;
 // text, temperatures REAL and humidities INTEGER in the unit the column name says, NULL where a
 // value is missing. An existing database keeps its other tables; the export's table is replaced in
 // one transaction, so a failure leaves the file as it was.
-class SqliteExportWriter : public ExportWriter {
+class SqliteExportWriter : public ExportFormatWriter {
 public:
     static constexpr const char* TableName = "measurements";
 

@@ -13,9 +13,9 @@ public:
 // One export format, fed the datasets one at a time in history order. Nothing counts as written
 // before Finish returned; a writer destroyed without Finish leaves no partial result it can undo.
 // Failures throw ExportError.
-class ExportWriter {
+class ExportFormatWriter {
 public:
-    virtual ~ExportWriter() = default;
+    virtual ~ExportFormatWriter() = default;
     virtual void Add(const CDataset& dataset) = 0;
     virtual void Finish() = 0;
 };

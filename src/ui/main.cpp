@@ -28,7 +28,7 @@ bool ChooseStartupDirectory(int& argc, char** argv) {
     if (option == end)
         return true;
     std::rotate(option, option + 1, end);
-    --argc;
+    argv[--argc] = nullptr;
     try {
         EnterUserDataFolder();
         return true;

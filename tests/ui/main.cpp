@@ -24,6 +24,7 @@ QByteArray TakeClassArgument(int& argc, char** argv) {
         QByteArray name = argv[i + 1];
         std::copy(argv + i + 2, argv + argc, argv + i);
         argc -= 2;
+        argv[argc] = nullptr;
         return name;
     }
     return {};

@@ -4,7 +4,6 @@
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 #include "log/Logger.h"
-#include "settings/Options.h"
 
 #include <algorithm>
 #include <chrono>
@@ -199,10 +198,6 @@ bool CHistoryData::Export(const Path& path, const ColumnFormat& format, ExportFo
     }
 }
 
-bool CHistoryData::Export(const Path& path) const {
-    return Export(path, CurrentColumnFormat());
-}
-
 void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {
     CriticalSectionLock lock(m_lock);
     // The store is sorted, so a binary search finds the run of a date-time.
@@ -222,6 +217,30 @@ std::string CDisplayedHistory::FileName() const {
 void CDisplayedHistory::SetFileName(const std::string& fileName) {
     CriticalSectionLock lock(m_lock);
     m_fileName = fileName;
+    m_fileOpened = true;
+    DecideShown();
+}
+
+CDisplayedHistory::Path CDisplayedHistory::RecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_recordingFile;
+}
+
+void CDisplayedHistory::SetRecordingFile(const Path& recordingFile) {
+    CriticalSectionLock lock(m_lock);
+    m_recordingFile = recordingFile;
+    if (!m_fileOpened)
+        m_fileName = recordingFile.native();
+    DecideShown();
+}
+
+bool CDisplayedHistory::ShowsRecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_showsRecordingFile;
+}
+
+void CDisplayedHistory::DecideShown() {
+    m_showsRecordingFile = IsSameHistoryFile(m_fileName, m_recordingFile);
 }
 
 CHistoryData& RecordingHistory() {
@@ -230,7 +249,7 @@ CHistoryData& RecordingHistory() {
 }
 
 CDisplayedHistory& DisplayedHistory() {
-    static CDisplayedHistory displayed(Options().GetRecordingHistoryFile().native());
+    static CDisplayedHistory displayed;
     return displayed;
 }
 
@@ -250,8 +269,13 @@ std::string HistoryTitle(const fs::path& path, std::size_t count) {
     return path.filename().string() + " (" + std::to_string(count) + ")";
 }
 
+bool ReadRecording(const fs::path& file) {
+    DisplayedHistory().SetRecordingFile(file);
+    return RecordingHistory().Read(file);
+}
+
 bool IsRecordingFileDisplayed() {
-    return IsSameHistoryFile(DisplayedHistory().FileName(), Options().GetRecordingHistoryFile());
+    return DisplayedHistory().ShowsRecordingFile();
 }
 
 namespace {
@@ -302,8 +326,8 @@ bool DeleteDisplayed(const std::vector<std::size_t>& indices) {
     return DisplayedStore().Delete(DisplayedHistory().FileName(), indices);
 }
 
-bool ExportDisplayed(const std::string& path) {
-    return DisplayedStore().Export(path, CurrentColumnFormat(), ExportFormatForFile(path));
+bool ExportDisplayed(const std::string& path, const ColumnFormat& format) {
+    return DisplayedStore().Export(path, format, ExportFormatForFile(path));
 }
 
 std::string DisplayedTitle() {
@@ -313,5 +337,5 @@ std::string DisplayedTitle() {
 }
 
 std::string RecordingTitle() {
-    return HistoryTitle(Options().GetRecordingHistoryFile(), RecordingHistory().Size());
+    return HistoryTitle(DisplayedHistory().RecordingFile(), RecordingHistory().Size());
 }

@@ -4,6 +4,7 @@
 #include "log/Logger.h"
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
+#include "settings/UserDataFolder.h"
 
 #include <tinyxml2.h>
 
@@ -38,6 +39,13 @@ std::string Quoted(const std::string& text) {
 }
 
 CliSession::CliSession(const CommonOptions& common) : _common(common) {
+    if (common.userData) {
+        try {
+            EnterUserDataFolder();
+        } catch (const std::runtime_error& e) {
+            throw CliFailure(e.what());
+        }
+    }
     const fs::path& startup = StartupDirectory();
     _optionsFile = common.optionsFile.empty() ? startup / "Nivaro.xml" : fs::absolute(common.optionsFile);
     CheckOptionsFile(_optionsFile);

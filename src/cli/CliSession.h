@@ -12,6 +12,7 @@ struct CommonOptions {
     std::string history;     // empty: the option RecordingHistoryFile
     std::string optionsFile; // empty: "Nivaro.xml" in the start-up directory
     bool realtime = false;   // the simulator on the real clock
+    bool userData = false;   // work in the user data folder instead of the current directory
 };
 
 // A run that works with the options, in the desktop entry's order: start-up directory, options

@@ -3,6 +3,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/HistoryTable.h"
+#include "history/ExportFile.h"
 #include "history/HistoryData.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <span>
+#include <sstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -113,13 +115,35 @@ void WriteToStdout(const std::string& text) {
 
 } // namespace
 
-int RunExport(CliSession& session, const std::string& out) {
-    const fs::path history = session.HistoryFile();
+int RunExport(CliSession& session, const std::string& out, const std::string& formatName) {
+    const std::optional<ExportFormat> exportFormat = ExportFormatFromName(formatName);
+    if (!exportFormat)
+        throw CliFailure("export format " + Quoted(formatName) + " is not text, csv or sqlite", ExitUsage);
     const bool toStdout = out.empty() || out == "-";
+    if (toStdout && *exportFormat == ExportFormat::Sqlite)
+        throw CliFailure("an sqlite export needs a file: give --out FILE", ExitUsage);
+    const fs::path history = session.HistoryFile();
     const fs::path historyFiles[] = {history};
     if (!toStdout)
         if (const auto refused = RefusedExportTarget(out, historyFiles))
             throw CliFailure(*refused, ExitUsage);
+    if (*exportFormat != ExportFormat::Text) {
+        // CSV and SQLite name their columns after the transmitters present, so they see the
+        // whole history before the first line.
+        const std::vector<CDataset> datasets = ReadHistoryFileForCli(history);
+        try {
+            if (toStdout) {
+                std::ostringstream text;
+                WriteExportStream(text, *exportFormat, datasets, CurrentColumnFormat());
+                WriteToStdout(text.str());
+            } else {
+                WriteExportFile(out, *exportFormat, datasets, CurrentColumnFormat());
+            }
+        } catch (const ExportError& e) {
+            throw CliFailure(e.what());
+        }
+        return ExitSuccess;
+    }
     const HistoryFileSource source(history);
     TextExportWriter writer(CurrentColumnFormat());
     if (toStdout) {

@@ -16,7 +16,7 @@ std::vector<CDataset> ReadHistoryFileForCli(const std::filesystem::path& file);
 
 // The text export of the history file to out ("-" or empty: stdout). A file is written beside the
 // target and renamed over it, so a failed export leaves the old file as it was.
-int RunExport(CliSession& session, const std::string& out);
+int RunExport(CliSession& session, const std::string& out, const std::string& format = "text");
 
 // The history (its last `last` datasets when given) as an aligned table on stdout.
 int RunShow(CliSession& session, std::optional<std::size_t> last);

@@ -16,23 +16,7 @@ void Pad(std::string& line, const std::string& text, std::size_t width, bool rig
     line += right ? fill + text : text + fill;
 }
 
-bool HasValue(const CDataset& dataset, int sensor) {
-    return dataset.GetTemperature(sensor) != CDataset::TemperatureNotAvailable ||
-           dataset.GetHumidity(sensor) != CDataset::HumidityNotAvailable;
-}
-
 } // namespace
-
-int TransmittersWithValues(std::span<const CDataset> datasets) {
-    int highest = 0;
-    for (const CDataset& dataset : datasets)
-        for (int sensor = CDataset::SensorCount - 1; sensor > highest; --sensor)
-            if (HasValue(dataset, sensor)) {
-                highest = sensor;
-                break;
-            }
-    return highest;
-}
 
 std::string FormatHistoryTable(std::span<const CDataset> datasets, const ColumnFormat& format,
                                int transmitters) {

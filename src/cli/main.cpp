@@ -34,6 +34,10 @@ int main(int argc, char** argv) {
                    "History file for this run (overrides the option RecordingHistoryFile)");
     app.add_option("--options", common.optionsFile,
                    "Options file (default: Nivaro.xml in the current directory)");
+    app.add_flag("--user-data", common.userData,
+                 "Work in the user data folder ($XDG_DATA_HOME/nivaro, else ~/.local/share/nivaro; created "
+                 "when missing) as the desktop program started from the menu does; relative paths count "
+                 "from there");
     app.add_flag("--realtime", common.realtime,
                  "Run the simulated station on the real clock (default: virtual)");
 
@@ -49,9 +53,16 @@ int main(int argc, char** argv) {
     import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
 
     std::string out;
-    auto* exportCommand = app.add_subcommand("export", "Write the history as semicolon-separated text");
+    std::string exportFormat = "text";
+    auto* exportCommand = app.add_subcommand("export", "Write the history as text, CSV or an SQLite table");
     exportCommand->fallthrough();
     exportCommand->add_option("--out", out, "Output file ('-' or omitted: standard output)");
+    exportCommand
+        ->add_option("--format", exportFormat,
+                     "text: semicolon-separated as the table shows it (default); csv: comma-separated with "
+                     "ISO 8601 date-times and units in the header; sqlite: table 'measurements' in the "
+                     "database --out")
+        ->check(CLI::IsMember({"text", "csv", "sqlite"}));
 
     std::optional<std::size_t> last;
     auto* show = app.add_subcommand("show", "Show the history as a table");
@@ -118,7 +129,7 @@ int main(int argc, char** argv) {
         else if (import->parsed())
             result = RunImport(session, importArgs);
         else if (exportCommand->parsed())
-            result = RunExport(session, out);
+            result = RunExport(session, out, exportFormat);
         else
             result = RunShow(session, last);
         session.SaveOptions();

@@ -1,5 +1,6 @@
 #include "history/HistoryData.h"
 
+#include "history/ExportFile.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
@@ -269,8 +270,19 @@ HistoryOutcome CHistoryData::Delete(const Path& path, const std::vector<std::siz
 }
 
 HistoryOutcome CHistoryData::Export(const Path& path, const ColumnFormat& format,
-                                    std::span<const Path> historyFiles) const {
+                                    std::span<const Path> historyFiles, ExportFormat exportFormat) const {
     CriticalSectionLock lock(m_lock);
+    if (exportFormat != ExportFormat::Text) {
+        if (const auto refused = RefusedExportTarget(path, historyFiles))
+            return HistoryOutcome::Failure(*refused);
+        try {
+            WriteExportFile(path, exportFormat, m_datasets, format);
+            return HistoryOutcome::Success();
+        } catch (const ExportError& e) {
+            CLogger::Instance().Log(10, "%s", e.what());
+            return HistoryOutcome::Failure(e.what());
+        }
+    }
     TextExportWriter writer(format);
     return ExportHistory(path, historyFiles, writer, [this](const auto& write) {
         for (const CDataset& dataset : m_datasets)
@@ -425,7 +437,7 @@ HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices) {
 
 HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format) {
     const fs::path historyFiles[] = {DisplayedHistory().FileName(), DisplayedHistory().RecordingFile()};
-    return DisplayedStore().Export(path, format, historyFiles);
+    return DisplayedStore().Export(path, format, historyFiles, ExportFormatForFile(path));
 }
 
 std::string DisplayedTitle() {

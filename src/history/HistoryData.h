@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/CriticalSection.h"
+#include "history/ExportFormat.h"
 #include "history/HistoryDamage.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryOutcome.h"
@@ -74,9 +75,10 @@ public:
     // changed the file since this store read it, the erasure is applied to the file as it is now
     // (the datasets erased are those shown at the indices), so no record appended meanwhile is lost.
     HistoryOutcome Delete(const Path& path, const std::vector<std::size_t>& indices);
-    // The semicolon-separated text export; historyFiles are refused as targets.
-    HistoryOutcome Export(const Path& path, const ColumnFormat& format,
-                          std::span<const Path> historyFiles = {}) const;
+    // The export in a format (the semicolon-separated text unless asked otherwise); historyFiles
+    // are refused as targets.
+    HistoryOutcome Export(const Path& path, const ColumnFormat& format, std::span<const Path> historyFiles = {},
+                          ExportFormat exportFormat = ExportFormat::Text) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
     void RemoveKnown(std::vector<CDataset>& datasets) const;
 
@@ -149,7 +151,8 @@ HistoryOutcome UpdateDisplayed(const CDataset& dataset);
 // An edited copy from DisplayedAt(index): into the file, then back into memory.
 HistoryOutcome UpdateDisplayed(std::size_t index, const CDataset& dataset);
 HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices);
-// The export of the displayed history; the recording and the displayed file are refused.
+// The export of the displayed history in the format its extension asks for (".csv",
+// ".sqlite"/".db", else text); the recording and the displayed file are refused.
 HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format);
 std::string DisplayedTitle();
 std::string RecordingTitle();

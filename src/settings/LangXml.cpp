@@ -1,5 +1,6 @@
 #include "settings/LangXml.h"
 
+#include "settings/InstalledDataDirectory.h"
 #include "settings/StartupDirectory.h"
 
 #include <tinyxml2.h>
@@ -39,7 +40,11 @@ std::string LoadMultiLangXml::FileName(std::uint16_t languageId) {
 }
 
 std::vector<std::filesystem::path> LoadMultiLangXml::DefaultSearchDirectories() {
-    return {StartupDirectory(), NIVARO_INSTALLED_DATA_DIR, NIVARO_SOURCE_DATA_DIR};
+    std::vector<std::filesystem::path> directories{StartupDirectory()};
+    if (const std::filesystem::path installed = InstalledDataDirectory(); !installed.empty())
+        directories.push_back(installed);
+    directories.insert(directories.end(), {NIVARO_INSTALLED_DATA_DIR, NIVARO_SOURCE_DATA_DIR});
+    return directories;
 }
 
 void LoadMultiLangXml::SetLanguage(std::uint16_t languageId) {

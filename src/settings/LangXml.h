@@ -11,8 +11,9 @@ class XMLDocument;
 }
 
 // The text table of one language: "texts_<id>.xml", entries looked up by numeric key.
-// The file is searched in the start-up directory first, then in the installed data directory,
-// then in the source tree's data directory (a build run from the source tree).
+// The file is searched in the start-up directory first, then in the data directory beside the
+// installed program ("<prefix>/share/nivaro" for "<prefix>/bin/nivaro"), then in the configured
+// install prefix's, then in the source tree's data directory (a build run from the source tree).
 class LoadMultiLangXml {
 public:
     // Starts with the user's default language; nothing is loaded until SetLanguage.
@@ -39,7 +40,8 @@ public:
 
     // "texts_<id>.xml"
     static std::string FileName(std::uint16_t languageId);
-    // Start-up directory, installed data directory, source data directory.
+    // Start-up directory, data directory beside the program, configured installed data directory,
+    // source data directory.
     static std::vector<std::filesystem::path> DefaultSearchDirectories();
 
 private:

@@ -74,6 +74,9 @@ void ExportCommand(CDataView& view) {
     request.filterName = QStringLiteral("Text Files");
     request.pattern = QStringLiteral("*.txt");
     request.defaultSuffix = QStringLiteral("txt");
+    // The file type chosen (its extension) picks the export format.
+    request.moreFilters = {QStringLiteral("CSV Files (*.csv)"),
+                           QStringLiteral("SQLite Databases (*.sqlite *.sqlite3 *.db)")};
     const std::optional<QString> path = AskForFile(Owner(&view), request);
     if (!path)
         return;

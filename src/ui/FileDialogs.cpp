@@ -1,6 +1,7 @@
 #include "ui/FileDialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace {
 
@@ -14,8 +15,15 @@ std::optional<QString> ShowQtDialog(QWidget* owner, const FileDialogRequest& req
     const bool open = request.kind == FileDialogRequest::Kind::Open;
     dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(request.filterName, request.pattern));
+    dialog.setNameFilters(QStringList{QStringLiteral("%1 (%2)").arg(request.filterName, request.pattern)} +
+                          request.moreFilters);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        static const QRegularExpression firstExtension(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = firstExtension.match(filter);
+        if (match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1));
+    });
     // A replaced export needs no question; a recording file that is chosen may be new.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialFile.isEmpty())

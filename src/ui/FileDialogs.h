@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -14,7 +15,10 @@ struct FileDialogRequest {
     QString filterName;    // "History Files"
     QString pattern;       // "*.nvh"
     QString defaultSuffix; // "nvh", added when the typed name has none
-    QString initialFile;   // empty: no file name
+    // Further choices of file type, "CSV Files (*.csv)"; choosing one makes its first
+    // extension the one added.
+    QStringList moreFilters;
+    QString initialFile; // empty: no file name
     bool fileMustExist = false;
 };
 

@@ -145,3 +145,30 @@ TEST_F(CliHistoryTest, DamagedOrUnorderedFilesAreExportedInOrderWithAWarning) {
     EXPECT_EQ(lines[4].rfind("\"17.01.2005 14:20\"", 0), 0u) << lines[4];
     EXPECT_EQ(ReadWholeFile(Path("damaged.nvh")), bytes); // untouched
 }
+
+TEST_F(CliHistoryTest, ExportFormatChoice) {
+    // CSV goes to standard output like the text; SQLite needs a file.
+    const CliResult csv = Run({"export", "--format", "csv"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    EXPECT_EQ(csv.out.rfind("Date Time,Indoor Temperature (°C),", 0), 0u) << csv.out;
+    EXPECT_EQ(Lines(csv.out).size(), 7u);
+
+    ASSERT_EQ(Run({"export", "--format", "sqlite", "--out", "history.db"}).exitCode, 0);
+    EXPECT_EQ(Read("history.db").substr(0, 15), "SQLite format 3");
+
+    struct Refused {
+        std::vector<std::string> args;
+        const char* mentions;
+    };
+    const Refused refused[] = {
+        {{"export", "--format", "sqlite"}, "--out"},
+        {{"export", "--format", "sqlite", "--out", "-"}, "--out"},
+        {{"export", "--format", "xml"}, "xml"},
+    };
+    for (const Refused& r : refused) {
+        const CliResult result = Run(r.args);
+        EXPECT_EQ(result.exitCode, 1) << r.mentions;
+        ExpectOneErrorLine(result, r.mentions);
+        EXPECT_TRUE(result.out.empty()) << result.out;
+    }
+}

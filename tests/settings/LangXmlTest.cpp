@@ -1,4 +1,5 @@
 #include "settings/LangXml.h"
+#include "settings/InstalledDataDirectory.h"
 
 #include "TempDir.h"
 
@@ -118,3 +119,27 @@ TEST(LangXmlTest, UserDefaultLanguageFollowsTheLocale) {
 }
 
 } // namespace
+
+TEST(LangXmlTest, InstalledProgramFindsTheTextsUnderItsPrefix) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/usr/bin/nivaro", "/usr/share/nivaro"},
+        {"/usr/local/bin/nivaro-cli", "/usr/local/share/nivaro"},
+        {"/home/anna/.local/bin/nivaro", "/home/anna/.local/share/nivaro"},
+    };
+    for (const auto& [executable, data] : cases)
+        EXPECT_EQ(InstalledDataDirectory(executable), std::filesystem::path(data)) << executable;
+
+    // An installed tree: the start-up directory has no texts, the prefix's share folder has.
+    TempDir startup, prefix;
+    std::filesystem::create_directories(prefix / "share" / "nivaro");
+    WriteWholeFile(prefix / "share" / "nivaro" / "texts_1031.xml",
+                   Table(R"(<data key="1"><value>installiert</value></data>)"));
+    LoadMultiLangXml texts({startup.path(), InstalledDataDirectory(prefix / "bin" / "nivaro")});
+    texts.SetLanguage(1031);
+    EXPECT_EQ(texts.Text(1), "installiert");
+
+    // This program's own prefix is searched right after the start-up directory.
+    const auto directories = LoadMultiLangXml::DefaultSearchDirectories();
+    ASSERT_GE(directories.size(), 2u);
+    EXPECT_EQ(directories[1], InstalledDataDirectory(std::filesystem::read_symlink("/proc/self/exe")));
+}

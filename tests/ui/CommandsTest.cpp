@@ -416,6 +416,23 @@ private slots:
         }
     }
 
+    void exportFormatFollowsTheChosenFileType() {
+        const std::filesystem::path csv = *m_folder / "export.csv";
+        const std::filesystem::path database = *m_folder / "export.db";
+        FileDialogRequest asked;
+        for (const std::filesystem::path& chosen : {csv, database}) {
+            SetFileDialogHook([&](QWidget*, const FileDialogRequest& request) {
+                asked = request;
+                return std::optional<QString>(QString::fromStdString(chosen.string()));
+            });
+            m_frame->OnCommand(Command::DataExport);
+        }
+        QCOMPARE(asked.moreFilters,
+                 QStringList({"CSV Files (*.csv)", "SQLite Databases (*.sqlite *.sqlite3 *.db)"}));
+        QVERIFY(ReadWholeFile(csv).starts_with("Date Time,Indoor Temperature (°C),"));
+        QVERIFY(ReadWholeFile(database).starts_with(std::string("SQLite format 3\0", 16)));
+    }
+
 private:
     QStringList m_messages;
     std::unique_ptr<TempDir> m_folder;

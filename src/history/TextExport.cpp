@@ -27,9 +27,8 @@ void AppendExportLine(std::string& out, const CDataset& dataset, const ColumnFor
     out += ExportLineEnd;
 }
 
-TextExportWriter::TextExportWriter(ColumnFormat format) : m_format(std::move(format)) {
-    m_buffer.reserve(BlockSize + 1024);
-}
+TextExportWriter::TextExportWriter(ColumnFormat format)
+    : m_formatter(format), m_block(BlockSize + m_formatter.MaxLineSize()) {}
 
 TextExportWriter::~TextExportWriter() {
     if (m_owned && m_fd >= 0)
@@ -49,15 +48,24 @@ HistoryOutcome TextExportWriter::Attach(int fd) {
     m_fd = fd;
     m_owned = false;
     m_error = 0;
-    m_buffer.clear();
-    m_buffer += ExportHeader;
-    m_buffer += ExportLineEnd;
+    m_used = 0;
+    Put(ExportHeader, std::strlen(ExportHeader));
+    Put(ExportLineEnd, std::strlen(ExportLineEnd));
     return HistoryOutcome::Success();
 }
 
+void TextExportWriter::Put(const char* text, std::size_t size) {
+    if (m_used + size > m_block.size())
+        Flush();
+    if (size > m_block.size())
+        m_block.resize(size);
+    std::memcpy(m_block.data() + m_used, text, size);
+    m_used += size;
+}
+
 bool TextExportWriter::Flush() {
-    const char* data = m_buffer.data();
-    std::size_t left = m_buffer.size();
+    const char* data = m_block.data();
+    std::size_t left = m_used;
     while (left > 0 && m_error == 0) {
         const ssize_t written = ::write(m_fd, data, left);
         if (written < 0 && errno == EINTR)
@@ -69,13 +77,13 @@ bool TextExportWriter::Flush() {
         data += written;
         left -= std::size_t(written);
     }
-    m_buffer.clear();
+    m_used = 0;
     return m_error == 0;
 }
 
 bool TextExportWriter::Write(const CDataset& dataset) {
-    AppendExportLine(m_buffer, dataset, m_format);
-    return m_buffer.size() < BlockSize || Flush();
+    m_used = std::size_t(m_formatter.Write(m_block.data() + m_used, dataset) - m_block.data());
+    return m_used < BlockSize || Flush();
 }
 
 HistoryOutcome TextExportWriter::Close() {

@@ -1,0 +1,159 @@
+#include "history/ExportLineFormat.h"
+
+#include "history/TextExport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Longest text of a value taken by the general path: a float's 39 integer digits, sign,
+// point and decimal.
+constexpr std::size_t MaxValueSize = 48;
+constexpr std::size_t MaxDateTimeFieldSize = 4;
+constexpr std::size_t InvalidDateTimeSize = 16;
+// Beyond this many tenths, a value's text is left to the general path.
+constexpr float DigitCodeLimit = 1e7f;
+
+char* Copy(char* out, const std::string& text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+char* Copy3(char* out, const char* text) {
+    std::memcpy(out, text, 3);
+    return out + 3;
+}
+
+// Two digits, as the date-time text writes them: the last two of the number.
+char* Two(char* out, int value) {
+    out[0] = static_cast<char>('0' + value / 10 % 10);
+    out[1] = static_cast<char>('0' + value % 10);
+    return out + 2;
+}
+
+char* Unsigned(char* out, unsigned value) {
+    return std::to_chars(out, out + 16, value).ptr;
+}
+
+} // namespace
+
+ExportLineFormatter::ExportLineFormatter(const ColumnFormat& format) : m_format(format) {
+    const std::string& pattern = m_format.dateTimePattern;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c != '%' || i + 1 == pattern.size()) {
+            m_pattern.push_back({0, c});
+            continue;
+        }
+        const char conversion = pattern[++i];
+        if (std::strchr("dmYyHMSIp", conversion) != nullptr) {
+            m_pattern.push_back({conversion, 0});
+        } else if (conversion == '%') {
+            m_pattern.push_back({0, '%'});
+        } else { // unknown conversions are kept as written
+            m_pattern.push_back({0, '%'});
+            m_pattern.push_back({0, conversion});
+        }
+    }
+    const std::size_t dateTimeSize = std::max(InvalidDateTimeSize, m_pattern.size() * MaxDateTimeFieldSize);
+    const std::size_t quotesAndSeparators = 2 * DatasetColumnCount + (DatasetColumnCount - 1);
+    m_maxLineSize = dateTimeSize + (DatasetColumnCount - 1) * MaxValueSize + quotesAndSeparators +
+                    std::strlen(ExportLineEnd);
+}
+
+char* ExportLineFormatter::WriteDateTime(char* out, const CDateTime& dateTime) {
+    CDateTime::Fields f;
+    if (!dateTime.GetFields(f)) { // empty or invalid: the general text
+        m_scratch.clear();
+        dateTime.FormatTo(m_scratch, m_format.dateTimePattern);
+        return Copy(out, m_scratch);
+    }
+    for (const Piece& piece : m_pattern) {
+        switch (piece.conversion) {
+        case 0:
+            *out++ = piece.literal;
+            break;
+        case 'd':
+            out = Two(out, f.day);
+            break;
+        case 'm':
+            out = Two(out, f.month);
+            break;
+        case 'Y':
+            out = Two(Two(out, f.year / 100), f.year % 100);
+            break;
+        case 'y':
+            out = Two(out, f.year % 100);
+            break;
+        case 'H':
+            out = Two(out, f.hour);
+            break;
+        case 'M':
+            out = Two(out, f.minute);
+            break;
+        case 'S':
+            out = Two(out, f.second);
+            break;
+        case 'I':
+            out = Two(out, f.hour % 12 == 0 ? 12 : f.hour % 12);
+            break;
+        case 'p':
+            *out++ = f.hour < 12 ? 'A' : 'P';
+            *out++ = 'M';
+            break;
+        }
+    }
+    return out;
+}
+
+char* ExportLineFormatter::WriteTemperature(char* out, float celsius) const {
+    if (celsius == CDataset::TemperatureOverflow)
+        return Copy3(out, "OFL");
+    if (celsius == CDataset::TemperatureNotAvailable)
+        return Copy3(out, "---");
+    const float v = m_format.fahrenheit ? ToFahrenheit(celsius) : celsius;
+    // Cut to tenths towards zero; a value just below zero reads "0.0", not "-0.0".
+    const float tenths = v * 10.0f;
+    const float cut = v >= 0 ? std::floor(tenths) : std::ceil(tenths);
+    if (!(std::fabs(cut) < DigitCodeLimit)) // also NaN
+        return Copy(out, TemperatureText(celsius, m_format.fahrenheit));
+    int whole = static_cast<int>(cut);
+    if (whole < 0) {
+        *out++ = '-';
+        whole = -whole;
+    }
+    out = Unsigned(out, static_cast<unsigned>(whole / 10));
+    *out++ = '.';
+    *out++ = static_cast<char>('0' + whole % 10);
+    return out;
+}
+
+char* ExportLineFormatter::WriteHumidity(char* out, float humidity) {
+    if (humidity == CDataset::HumidityOverflow)
+        return Copy3(out, "OFL");
+    if (humidity == CDataset::HumidityNotAvailable)
+        return Copy3(out, "---");
+    // Whole, non-negative humidities are all a station gives; the rest take the general path.
+    if (humidity >= 0 && !std::signbit(humidity) && humidity < DigitCodeLimit &&
+        humidity == std::floor(humidity))
+        return Unsigned(out, static_cast<unsigned>(humidity));
+    return Copy(out, HumidityText(humidity));
+}
+
+char* ExportLineFormatter::Write(char* out, const CDataset& dataset) {
+    *out++ = '"';
+    out = WriteDateTime(out, dataset.GetDateTime());
+    for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+        out = Copy3(out, "\";\"");
+        out = WriteTemperature(out, dataset.GetTemperature(sensor));
+        out = Copy3(out, "\";\"");
+        out = WriteHumidity(out, dataset.GetHumidity(sensor));
+    }
+    *out++ = '"';
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "station/Dataset.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Writes export lines straight into a character buffer. The text is the same as AppendExportLine
+// gives, but the date pattern is parsed once and the common values are written with integer
+// digit code instead of a string operation per character; rare values (damaged records,
+// numbers too large for the digit code) take the general column texts.
+class ExportLineFormatter {
+public:
+    explicit ExportLineFormatter(const ColumnFormat& format);
+
+    // The most bytes one line can take, line end included.
+    std::size_t MaxLineSize() const { return m_maxLineSize; }
+    // Writes one dataset's line, line end included, at `out`, which has room for MaxLineSize()
+    // bytes; returns the end of what was written.
+    char* Write(char* out, const CDataset& dataset);
+
+private:
+    // One piece of the date-time pattern: a literal character or a field conversion.
+    struct Piece {
+        char conversion; // 0 for a literal
+        char literal;
+    };
+
+    char* WriteDateTime(char* out, const CDateTime& dateTime);
+    char* WriteTemperature(char* out, float celsius) const;
+    static char* WriteHumidity(char* out, float humidity);
+
+    ColumnFormat m_format;
+    std::vector<Piece> m_pattern;
+    std::size_t m_maxLineSize = 0;
+    std::string m_scratch; // for the general path
+};

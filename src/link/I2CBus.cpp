@@ -87,6 +87,24 @@ bool CI2CDriver::PollAcknowledge(std::uint8_t address) {
     return false;
 }
 
+bool CI2CDriver::ClearBus() {
+    // Nine clocks bring any slave to the end of a byte it is sending or receiving; the START that
+    // follows abandons a page write it may have latched, the STOP leaves it in standby. The START
+    // is only given once SDA reads free on a high clock (a receiving slave may be in its
+    // acknowledge clock after the ninth).
+    Sda(SdaHigh);
+    for (int clock = 0; clock < ResetClocks; ++clock) {
+        Scl(SclLow);
+        Scl(SclHigh);
+    }
+    if (Sda() == SdaHigh) {
+        StartCondition();
+        StopCondition();
+        return true;
+    }
+    return ResetBus();
+}
+
 bool CI2CDriver::ResetBus() {
     Sda(SdaHigh);
     for (int clock = 0; clock < ResetClocks; ++clock) {
@@ -123,10 +141,25 @@ void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, st
             if (i + 1 < size)
                 PutAck();
         }
+        if (size > 0)
+            EndRead();
         StopCondition();
     } catch (...) {
-        ResetBus();
+        ClearBus();
         throw;
+    }
+}
+
+void CI2CDriver::EndRead() {
+    // The master's not-acknowledge after the last byte. The EEPROM sending to us has released SDA
+    // for it; a low SDA means a slave is receiving and acknowledging instead (it lost clocks and
+    // took our clocks for a write). A STOP now would start its write cycle: a START abandons it.
+    Scl(SclHigh);
+    const bool held = Sda() == SdaLow;
+    Scl(SclLow);
+    if (held) {
+        StartCondition();
+        throw std::runtime_error("SDA held low at the end of the read in CI2CDriver::RandomRead");
     }
 }
 
@@ -153,7 +186,7 @@ void CI2CDriver::Write(std::uint16_t startAddress, const std::uint8_t* sourceBuf
         if (remaining > 0)
             Write(static_cast<std::uint16_t>(pageEnd + 1), sourceBuffer + count, remaining);
     } catch (...) {
-        ResetBus();
+        ClearBus();
         throw;
     }
 }

@@ -49,6 +49,9 @@ public:
     bool GetAck();
     bool PollAcknowledge(std::uint8_t address);
     bool ResetBus();
+    // Nine clocks with SDA released, then START and STOP: a slave left in the middle of a byte is
+    // brought back to standby without writing. True when SDA was free for the START.
+    bool ClearBus();
     void ReleaseLines();
 
     // EEPROM transfers.
@@ -69,6 +72,7 @@ public:
 
 private:
     void LineDelay() { _port->settleDelay(); }
+    void EndRead();
 
     std::uint8_t _DeviceReadAddress = 0;
     std::uint8_t _DeviceWriteAddress = 0;

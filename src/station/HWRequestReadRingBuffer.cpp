@@ -101,8 +101,14 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     RingBufferConfig readRingBufferConfig;
     readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
 
-    RingBufferParse parse =
-        ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
+    RingBufferParse parse;
+    try {
+        parse = ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
+    } catch (const NewestDatasetInvalid&) {
+        std::lock_guard lock(_summaryLock);
+        _summary.newestDatasetInvalid = true;
+        throw;
+    }
     _datasets = std::move(parse.datasets);
     const int parsed = static_cast<int>(_datasets.size());
 

@@ -17,6 +17,9 @@ struct ImportSummary {
     int known = 0;
     int appended = 0;
     std::optional<int> newReadIndex; // set when a new read position was written to the station
+    // The import failed because the station's newest dataset has an invalid date-time (it passes
+    // with the station's next measurement).
+    bool newestDatasetInvalid = false;
 };
 
 // Fetches the datasets that are new since the last import from the station's ring buffer,

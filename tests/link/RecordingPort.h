@@ -26,6 +26,10 @@ public:
     bool modemStatus(ModemStatus& status) override {
         steps.push_back("read");
         status.cts = sdaReadsLow;
+        if (!scriptedSdaLow.empty()) {
+            status.cts = scriptedSdaLow.front();
+            scriptedSdaLow.erase(scriptedSdaLow.begin());
+        }
         status.dsr = false;
         return true;
     }
@@ -41,6 +45,8 @@ public:
     std::vector<std::string> steps;
     int settles = 0;
     bool sdaReadsLow = true;
+    // Levels for the next reads, one each, before sdaReadsLow applies again (true = low).
+    std::vector<bool> scriptedSdaLow;
 
 private:
     bool _open = false;

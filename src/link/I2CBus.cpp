@@ -72,7 +72,13 @@ bool CI2CDriver::GetAck() {
     if (Sda() != SdaLow)
         return false;
     Scl(SclHigh);
+    // Another device holding SCL low here keeps the slave in its acknowledge: it would hold SDA
+    // low for every acknowledge we look for and miss the bytes in between.
+    const bool held = Scl() == SclLow;
     Scl(SclLow);
+    if (held)
+        throw std::runtime_error(
+            "SCL held low by another device during an acknowledge in CI2CDriver::GetAck");
     return true;
 }
 

@@ -85,3 +85,69 @@ INSTANTIATE_TEST_SUITE_P(Cases, BusClear,
                          [](const ::testing::TestParamInfo<LeftState>& info) {
                              return std::string(info.param.name);
                          });
+
+namespace {
+
+struct HeldClockCase {
+    const char* name;
+    std::function<void(CI2CDriver&)> transfer; // may fail; must write nothing but its own bytes
+    std::size_t from, to;                      // the bytes the transfer may change
+};
+
+void PrintTo(const HeldClockCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class HeldClock : public ::testing::TestWithParam<HeldClockCase> {};
+
+constexpr SimulatedSerialPort::Nanos LineChange = SimulatedSerialPort::SettleTime;
+
+} // namespace
+
+// The base unit holds SCL low for a while, starting at every line change of the transfer in
+// turn: the EEPROM loses the clocks of that time. Whatever it made of the rest, nothing outside
+// the transfer's own bytes changes.
+TEST_P(HeldClock, NeverWritesOutsideTheTransfer) {
+    const HeldClockCase& c = GetParam();
+    // Lengths in line changes: a few bits, a byte and its acknowledge (27), whole bytes.
+    for (const int length : {4, 27, 54, 100, 271}) {
+        for (int start = 0; start < 700; ++start) {
+            SimulatedStation s;
+            const auto before = s.port->eeprom().bytes();
+            const auto now = s.port->now();
+            s.port->baseUnit().DriveSclLow(now + start * LineChange, now + (start + length) * LineChange,
+                                           now);
+            try {
+                c.transfer(s.driver);
+            } catch (const std::exception&) {
+            }
+            s.port->sleep(10); // a write cycle started at the end completes
+            const auto& after = s.port->eeprom().bytes();
+            for (std::size_t a = 0; a < after.size(); ++a)
+                if ((a < c.from || a >= c.to) && after[a] != before[a]) {
+                    ADD_FAILURE() << "held from line change " << start << " for " << length
+                                  << ": EEPROM changed at " << a;
+                    return;
+                }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, HeldClock,
+                         ::testing::Values(HeldClockCase{"RandomRead",
+                                                         [](CI2CDriver& d) {
+                                                             std::uint8_t buffer[24];
+                                                             d.RandomRead(0x1FC0, buffer, sizeof buffer);
+                                                         },
+                                                         0, 0},
+                                           HeldClockCase{"Write",
+                                                         [](CI2CDriver& d) {
+                                                             const std::uint8_t record[16] = {
+                                                                 1, 2,  3,  4,  5,  6,  7,  8,
+                                                                 9, 10, 11, 12, 13, 14, 15, 16};
+                                                             d.Write(0x51, record, sizeof record);
+                                                         },
+                                                         0x51, 0x61}),
+                         [](const ::testing::TestParamInfo<HeldClockCase>& info) {
+                             return std::string(info.param.name);
+                         });

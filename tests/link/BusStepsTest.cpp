@@ -73,7 +73,7 @@ TEST(BusSteps, PutByteSendsBit7FirstAndReleasesSda) {
     EXPECT_EQ(r.port->settles, 25) << "every line change waits the settle delay";
 }
 
-TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClock) {
+TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClockAndAHeldClockFails) {
     Recorded r;
     r.port->sdaReadsLow = false;
     EXPECT_FALSE(r.driver.GetAck());
@@ -82,7 +82,12 @@ TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClock) {
     r.port->steps.clear();
     r.port->sdaReadsLow = true;
     EXPECT_TRUE(r.driver.GetAck());
-    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "SclLow"}));
+    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "read", "SclLow"})) << "SCL is looked at on the clock";
+
+    r.port->steps.clear();
+    r.port->sclReadsLow = true;
+    EXPECT_THROW(r.driver.GetAck(), std::runtime_error) << "another device holds the clock";
+    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "read", "SclLow"}));
 }
 
 TEST(BusSteps, ConditionsAndAcknowledge) {
@@ -151,8 +156,9 @@ class RandomReadAcks : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByteAndEndsWithANotAcknowledge) {
     const std::uint32_t size = GetParam();
     Recorded r;
-    // Four acknowledges and the data bits read low; SDA is free for the not-acknowledge.
-    r.port->scriptedSdaLow.assign(4 + 8 * size, true);
+    // Four acknowledges (SDA and SCL looked at) and the data bits read low; SDA is free for the
+    // not-acknowledge.
+    r.port->scriptedSdaLow.assign(8 + 8 * size, true);
     r.port->scriptedSdaLow.push_back(false);
     std::vector<std::uint8_t> buffer(size + 1, 0x77);
     r.driver.RandomRead(0x1234, buffer.data(), size);
@@ -160,7 +166,7 @@ TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByteAndEndsWithANotAcknowl
     // After the read address and its acknowledge: the bytes, the master acknowledges, the stop.
     Steps tail = Bits(0xA1);
     tail.push_back("SdaHigh");
-    for (const char* s : {"read", "SclHigh", "SclLow"})
+    for (const char* s : {"read", "SclHigh", "read", "SclLow"})
         tail.push_back(s);
     for (std::uint32_t i = 0; i < size; ++i) {
         for (int bit = 0; bit < 8; ++bit)
@@ -189,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RandomReadAcks, ::testing::Values(1u, 3u, 0u));
 TEST(BusSteps, ReadEndsWithStartAndBusClearWhenSdaIsHeldAtTheNotAcknowledge) {
     Recorded r;
     // A receiving slave acknowledges on the not-acknowledge clock: no STOP may follow it.
-    r.port->scriptedSdaLow.assign(4 + 8, true);
+    r.port->scriptedSdaLow.assign(8 + 8, true);
     r.port->scriptedSdaLow.push_back(true);
     r.port->sdaReadsLow = false; // free afterwards
     std::uint8_t byte = 0;

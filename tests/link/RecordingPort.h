@@ -30,7 +30,7 @@ public:
             status.cts = scriptedSdaLow.front();
             scriptedSdaLow.erase(scriptedSdaLow.begin());
         }
-        status.dsr = false;
+        status.dsr = sclReadsLow;
         return true;
     }
     bool waitDsrChange(std::uint32_t, bool& changed) override {
@@ -45,6 +45,7 @@ public:
     std::vector<std::string> steps;
     int settles = 0;
     bool sdaReadsLow = true;
+    bool sclReadsLow = false;
     // Levels for the next reads, one each, before sdaReadsLow applies again (true = low).
     std::vector<bool> scriptedSdaLow;
 

@@ -114,7 +114,7 @@ void CDataImportDlg::ShowNewestDatasetInvalid(bool show) {
     if (show == m_newestInvalidShown)
         return;
     m_newestInvalidShown = show;
-    // The reason takes three lines: the label grows and the button moves down.
+    // The reason takes up to five lines: the label grows and the button moves down.
     const DialogUnits units(this);
     const int extra = show ? LabelExtraHeight : 0;
     units.Size(this, 155, 54 + extra);

@@ -51,7 +51,7 @@ private:
     void ShowNewestDatasetInvalid(bool show);
 
     static constexpr int NewestDatasetInvalidText = 100012;
-    static constexpr int LabelExtraHeight = 16;
+    static constexpr int LabelExtraHeight = 32;
 
     StationLink& m_link;
     std::shared_ptr<QtMessageTarget> m_target;

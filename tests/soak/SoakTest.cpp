@@ -120,6 +120,22 @@ struct Figures {
     std::array<int, FaultKinds> failedAfterFault{};
 };
 
+// One line for scripts/soak's tables: every 1000 imports ("partial") and at the end ("final").
+void PrintFigures(std::uint32_t seed, int transmitters, const Figures& figures, BaseUnit::Nanos now,
+                  const char* stage) {
+    int failedWithoutFault = 0;
+    for (int f = 0; f < FaultKinds; ++f)
+        failedWithoutFault += figures.failedAfterFault[f];
+    std::printf("soak-figures %s seed=%u transmitters=%d imports=%d succeeded=%d faulted=%d lost=%d doubled=%d "
+                "foreign=%d skipped=%d outsidePc=%d cleanFailed=%d cleanFailedAfterUnplug=%d "
+                "blockedByInvalidNewest=%d hours=%.1f\n",
+                stage, seed, transmitters, figures.imports, figures.succeeded,
+                figures.imports - figures.faults[None], figures.lost, figures.doubled, figures.foreign,
+                figures.skipped, figures.stationChanged, failedWithoutFault, figures.failedAfterFault[Unplugged],
+                figures.blockedByInvalidNewest, static_cast<double>(now) / 3.6e12);
+    std::fflush(stdout);
+}
+
 class Soak : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
@@ -442,6 +458,8 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         }
         previousFault = taken->Succeeded() ? None : fault;
         check.Run(taken->Succeeded(), recordedBefore, i % FullCheckEvery == 0 || i + 1 == imports);
+        if ((i + 1) % 1000 == 0 && i + 1 < imports)
+            PrintFigures(seed, transmitters, figures, station->now(), "partial");
         ASSERT_TRUE(check.violation.str().empty())
             << "seed " << seed << ", import " << i << " (fault: " << FaultNames[fault] << ", request "
             << (taken->Succeeded() ? "succeeded" : "failed: " + taken->Message())
@@ -472,18 +490,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         figures.leftBehind);
     std::printf("  imports without a fault that found no end marker behind an invalid newest dataset: %d\n",
                 figures.blockedByInvalidNewest);
-    int failedWithoutFault = 0;
-    for (int f = 0; f < FaultKinds; ++f)
-        failedWithoutFault += figures.failedAfterFault[f];
-    // One line for scripts/soak's tables.
-    std::printf("soak-figures seed=%u transmitters=%d imports=%d succeeded=%d faulted=%d lost=%d doubled=%d "
-                "foreign=%d skipped=%d outsidePc=%d cleanFailed=%d cleanFailedAfterUnplug=%d "
-                "blockedByInvalidNewest=%d hours=%.1f\n",
-                seed, transmitters, figures.imports, figures.succeeded,
-                figures.imports - figures.faults[None], figures.lost, figures.doubled, figures.foreign,
-                figures.skipped, figures.stationChanged, failedWithoutFault,
-                figures.failedAfterFault[Unplugged], figures.blockedByInvalidNewest,
-                static_cast<double>(station->now()) / 3.6e12);
+    PrintFigures(seed, transmitters, figures, station->now(), "final");
     EXPECT_EQ(figures.lost, 0);
     EXPECT_EQ(figures.doubled, 0);
 }

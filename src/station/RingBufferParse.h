@@ -1,6 +1,7 @@
 #pragma once
 
 #include "station/Dataset.h"
+#include "station/ImportSink.h"
 #include "station/RingBufferConfig.h"
 
 #include <cstdint>
@@ -8,8 +9,6 @@
 #include <span>
 #include <stdexcept>
 #include <vector>
-
-class CHistoryData;
 
 // What the station's ring buffer image yields: the new datasets, oldest first, ending right
 // before the end marker, and the marker's offset in the image.
@@ -49,6 +48,6 @@ struct CleanCounts {
     int known = 0;
 };
 
-// Removes invalid datasets, neighbouring doubles and datasets the history already holds,
-// keeping the order of the rest.
-CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const CHistoryData& history);
+// Removes invalid datasets, neighbouring doubles and datasets the sink already holds, keeping the
+// order of the rest.
+CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sink);

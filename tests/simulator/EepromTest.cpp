@@ -139,3 +139,19 @@ TEST(Eeprom, NoAcknowledgeDuringTheWriteCycle) {
     pins.Play("S A0");
     EXPECT_TRUE(pins.acknowledged);
 }
+
+// The bus as the EEPROM saw it in a soak import whose ring-buffer read lost clocks to the base
+// unit: after the START and its device address it took every later byte for a write (the master's
+// read clocks with SDA released, the master's acknowledge as a zero bit), and the read's closing
+// STOP came three bits into a byte. That STOP used to write the page at 0x5FC0.
+TEST(Eeprom, StopOfAReadThatLostItsClocksWritesNothing) {
+    Pins pins;
+    std::string script = "S A0";
+    for (int i = 0; i < 1472; ++i)
+        script += " DF";
+    script += " b11 P";
+    const auto before = pins.eeprom.bytes();
+    pins.Play(script);
+    EXPECT_EQ(pins.eeprom.PageWrites(), 0);
+    EXPECT_TRUE(pins.eeprom.bytes() == before);
+}

@@ -121,7 +121,7 @@ struct Figures {
     std::array<int, FaultKinds> failedAfterFault{};
 };
 
-// One line for scripts/soak's tables: every 1000 imports ("partial") and at the end ("final").
+// One line for scripts/soak's tables: every 250 imports ("partial") and at the end ("final").
 void PrintFigures(std::uint32_t seed, int transmitters, const Figures& figures, BaseUnit::Nanos now,
                   const char* stage) {
     int failedWithoutFault = 0;
@@ -460,7 +460,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         }
         previousFault = taken->Succeeded() ? None : fault;
         check.Run(taken->Succeeded(), recordedBefore, i % FullCheckEvery == 0 || i + 1 == imports);
-        if ((i + 1) % 1000 == 0 && i + 1 < imports)
+        if ((i + 1) % 250 == 0 && i + 1 < imports)
             PrintFigures(seed, transmitters, figures, station->now(), "partial");
         ASSERT_TRUE(check.violation.str().empty())
             << "seed " << seed << ", import " << i << " (fault: " << FaultNames[fault] << ", request "

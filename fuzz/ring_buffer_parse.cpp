@@ -5,7 +5,8 @@
 // Input: flags byte, transmitter byte, mode byte, 16 read-position bytes, then image bytes.
 // Mode bits 0-1 say how the image bytes fill the ring (rest erased, tiled, or at the ring's end);
 // bit 2 builds a read position that matches the slot named by the first two record bytes, so the
-// partial window is reached as often as the whole one.
+// partial window is reached as often as the whole one. Bits 3-7 are the station's unread counter
+// for the routine read, which must decide exactly as the parse of the whole image does.
 #include "FuzzSupport.h"
 
 #include "history/HistoryData.h"
@@ -16,6 +17,7 @@
 #include "station/RingBuffer.h"
 #include "station/RingBufferConfig.h"
 #include "station/RingBufferParse.h"
+#include "station/RoutineRead.h"
 #include "station/StationImage.h"
 
 #include <algorithm>
@@ -79,12 +81,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RingBufferConfig config;
     config.ReadFromBuffer(record, layout);
 
+    RingBufferImage routineImage(static_cast<unsigned>(B),
+                                 [&](unsigned offset, std::span<std::uint8_t> into) {
+                                     std::copy_n(ring.begin() + offset, into.size(), into.begin());
+                                 });
+    RingBufferParse routine;
+    bool routineFailed = false;
+    try {
+        routine =
+            ReadAndParseRingBuffer(routineImage, layout, full, config, [&] { return unsigned(mode >> 3); });
+    } catch (const std::runtime_error&) {
+        routineFailed = true;
+    }
+
     RingBufferParse parse;
     try {
         parse = ParseRingBuffer(ring, layout, full, config);
     } catch (const std::runtime_error&) {
+        FUZZ_CHECK(routineFailed);
         return 0; // no end marker: the request fails and touches nothing
     }
+    FUZZ_CHECK(!routineFailed);
+    FUZZ_CHECK(routine.endMarkerOffset == parse.endMarkerOffset);
+    FUZZ_CHECK(routine.datasets.size() == parse.datasets.size());
+    for (std::size_t i = 0; i < parse.datasets.size(); ++i)
+        FUZZ_CHECK(SameRecord(routine.datasets[i], parse.datasets[i]));
     const int e0 = parse.endMarkerOffset;
     FUZZ_CHECK(e0 >= 0 && e0 < B && e0 % S == 0);
     FUZZ_CHECK(parse.datasets.size() <= static_cast<std::size_t>(slots));

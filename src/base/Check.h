@@ -49,6 +49,10 @@ std::string ExpressionText(const char* file, int line, const char* expression);
 
 } // namespace check_detail
 
+// An error text without the source position and expression that checks put in front of it
+// (they belong in the log, not in a one-line message for the user).
+std::string PlainReason(const std::string& text);
+
 #define Check(condition)                                                                                     \
     ::check_detail::Checker(static_cast<bool>(condition), ::check_detail::Checker::Kind::Plain, __FILE__,    \
                             __LINE__, #condition)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Check.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +26,3 @@ private:
 
 // "'path'" for messages.
 std::string Quoted(const std::string& text);
-
-// An error text without the source position and expression that checks put in front of it
-// (they belong in the log, not in a one-line message for the user).
-std::string PlainReason(const std::string& text);

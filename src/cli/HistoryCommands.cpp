@@ -4,79 +4,136 @@
 #include "cli/CliSession.h"
 #include "cli/HistoryTable.h"
 #include "history/HistoryData.h"
+#include "history/HistoryExport.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryRecord.h"
 #include "history/TextExport.h"
 #include "settings/OptionValues.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <span>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
-std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
+namespace {
+
+void CheckHistoryFileReadable(const fs::path& file) {
     std::error_code error;
     const auto status = fs::status(file, error);
     if (!fs::exists(status))
         throw CliFailure("history file " + Quoted(file.string()) + " does not exist");
     if (fs::is_directory(status))
         throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
-    {
-        std::ifstream probe(file, std::ios::binary);
-        if (!probe)
-            throw CliFailure("history file " + Quoted(file.string()) +
-                             " cannot be read: " + std::strerror(errno));
-    }
+    std::ifstream probe(file, std::ios::binary);
+    if (!probe)
+        throw CliFailure("history file " + Quoted(file.string()) +
+                         " cannot be read: " + std::strerror(errno));
+}
+
+// A damaged file is still shown and exported, with a warning on standard error.
+void WarnOfDamage(const fs::path& file, const HistoryDamage& damage) {
+    if (damage.Any())
+        std::cerr << "nivaro-cli: warning: history file " << Quoted(file.string()) << ": "
+                  << DamageText(damage) << std::endl;
+}
+
+} // namespace
+
+std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
+    CheckHistoryFileReadable(file);
     CHistoryData store;
     if (!store.Read(file))
         throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
+    WarnOfDamage(file, store.Damage());
     return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
 }
 
 namespace {
+
+// The history file's datasets in date-time order for an export, read a block at a time: a file
+// in order (the usual case, checked in a first pass) is streamed, so memory does not grow with
+// the file; only a file out of order is sorted in memory. The file stays locked (shared) meanwhile.
+class HistoryFileSource {
+public:
+    explicit HistoryFileSource(const fs::path& file) : m_file(file) {
+        CheckHistoryFileReadable(file);
+        m_lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
+        if (!m_lock.Held())
+            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
+        std::ifstream in(file, std::ios::binary);
+        bool first = true;
+        CDataset previous;
+        HistoryDamage damage;
+        VisitHistoryRecords(
+            in,
+            [&](const CDataset& dataset) {
+                if (!first && HistoryOrder(dataset, previous))
+                    m_inOrder = false;
+                previous = dataset;
+                first = false;
+                return true;
+            },
+            &damage);
+        if (in.bad())
+            throw CliFailure("history file " + Quoted(file.string()) +
+                             " cannot be read: " + std::strerror(errno));
+        WarnOfDamage(file, damage);
+    }
+
+    bool Feed(const std::function<bool(const CDataset&)>& write) const {
+        std::ifstream in(m_file, std::ios::binary);
+        if (m_inOrder)
+            return VisitHistoryRecords(in, write) && !in.bad();
+        std::vector<CDataset> datasets;
+        ReadHistoryRecords(in, datasets);
+        std::stable_sort(datasets.begin(), datasets.end(), HistoryOrder);
+        for (const CDataset& dataset : datasets)
+            if (!write(dataset))
+                return false;
+        return !in.bad();
+    }
+
+private:
+    fs::path m_file;
+    HistoryFileLock m_lock;
+    bool m_inOrder = true;
+};
 
 void WriteToStdout(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw CliFailure(std::string("standard output cannot be written: ") + std::strerror(errno));
 }
 
-void ExportToFile(const fs::path& target, std::span<const CDataset> datasets, const ColumnFormat& format) {
-    const fs::path temporary = target.string() + ".tmp";
-    if (!WriteTextExport(temporary, datasets, format)) {
-        const std::string reason = std::strerror(errno);
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw CliFailure("export file " + Quoted(target.string()) + " cannot be written: " + reason);
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw CliFailure("export file " + Quoted(target.string()) + " cannot be written: " + error.message());
-    }
-}
-
 } // namespace
 
 int RunExport(CliSession& session, const std::string& out) {
     const fs::path history = session.HistoryFile();
-    const std::vector<CDataset> datasets = ReadHistoryFileForCli(history);
-    const ColumnFormat format = CurrentColumnFormat();
-    if (out.empty() || out == "-") {
-        std::string text = ExportHeader;
-        text += ExportLineEnd;
-        for (const CDataset& dataset : datasets)
-            AppendExportLine(text, dataset, format);
-        WriteToStdout(text);
+    const bool toStdout = out.empty() || out == "-";
+    const fs::path historyFiles[] = {history};
+    if (!toStdout)
+        if (const auto refused = RefusedExportTarget(out, historyFiles))
+            throw CliFailure(*refused, ExitUsage);
+    const HistoryFileSource source(history);
+    TextExportWriter writer(CurrentColumnFormat());
+    if (toStdout) {
+        std::fflush(stdout);
+        writer.Attach(STDOUT_FILENO);
+        source.Feed([&writer](const CDataset& dataset) { return writer.Write(dataset); });
+        if (const HistoryOutcome closed = writer.Close(); !closed)
+            throw CliFailure("standard output cannot be written: " + closed.reason);
         return ExitSuccess;
     }
-    if (IsSameHistoryFile(out, history))
-        throw CliFailure("export file " + Quoted(out) + " is the history file; choose another file",
-                         ExitUsage);
-    ExportToFile(out, datasets, format);
+    const HistoryOutcome outcome =
+        ExportHistory(out, historyFiles, writer, [&source](const auto& write) { return source.Feed(write); });
+    if (!outcome)
+        throw CliFailure("export file " + Quoted(out) + " cannot be written: " + outcome.reason);
     return ExitSuccess;
 }
 

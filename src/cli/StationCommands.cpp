@@ -177,21 +177,32 @@ class Progress {
 public:
     Progress() : _shown(::isatty(STDERR_FILENO) == 1) {}
     ~Progress() { Finish(); }
+    // Bytes read so far, of those and the bytes of the current read: a routine import reads on
+    // only as far as it needs, so the total grows while it reads.
     void Step(std::intptr_t done, std::intptr_t total) {
         if (!_shown || total <= 0)
             return;
-        std::cerr << "\rReading ring buffer: " << (done * 100 / total) << "%" << std::flush;
+        Show(std::to_string(done) + " of " + std::to_string(total) + " bytes");
         _open = true;
     }
     void Finish() {
-        if (_open)
-            std::cerr << "\rReading ring buffer: done" << std::endl;
+        if (_open) {
+            Show("done");
+            std::cerr << std::endl;
+        }
         _open = false;
     }
 
 private:
+    void Show(const std::string& text) {
+        const std::string line = "\rReading ring buffer: " + text;
+        std::cerr << line << std::string(_width > line.size() ? _width - line.size() : 0, ' ') << std::flush;
+        _width = line.size();
+    }
+
     bool _shown;
     bool _open = false;
+    std::size_t _width = 0;
 };
 
 } // namespace
@@ -246,6 +257,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         afterAppend = interruptNow;
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
         queue, std::make_shared<CliImportSink>(recorded, history, std::move(afterAppend)));
+    if (args.whole)
+        request->ForceWholeRead();
     const Outcome outcome = RunRequest(
         manager, *queue, interrupts, request,
         [&](std::intptr_t done, std::intptr_t total) { progress.Step(done, total); },
@@ -266,6 +279,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
               << "Appended:                  " << s.appended << "\n"
               << "New read position:         "
               << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
-              << std::endl;
+              << "\n"
+              << "Bytes read from station:   " << s.bytesRead << std::endl;
     return ExitSuccess;
 }

@@ -6,6 +6,7 @@ class CliSession;
 int RunPing(CliSession& session);
 
 struct ImportArgs {
+    bool whole = false; // read the whole ring buffer
     // Test seam: raise SIGINT after this many progress steps (0 = never).
     int interruptAfterSteps = 0;
     // Test seam: raise SIGINT right after the new datasets reached the history file.

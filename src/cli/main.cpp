@@ -43,6 +43,8 @@ int main(int argc, char** argv) {
     ImportArgs importArgs;
     auto* import = app.add_subcommand("import", "Read new datasets from the station into the history file");
     import->fallthrough();
+    import->add_flag("--whole", importArgs.whole,
+                     "Read the whole ring buffer, not only what is new since the last import");
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
     import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
 

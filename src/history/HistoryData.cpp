@@ -1,12 +1,16 @@
 #include "history/HistoryData.h"
 
+#include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 #include "history/TextExport.h"
 #include "log/Logger.h"
+#include "station/StationRange.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -95,14 +99,18 @@ bool CHistoryData::AppendTo(std::ostream& stream, const std::vector<CDataset>& d
     return ok;
 }
 
-bool CHistoryData::WriteFile(const Path& path) const {
-    CriticalSectionLock lock(m_lock);
-    return WriteHistoryFileReplacing(path, [this](std::ostream& out) { return WriteTo(out); });
-}
-
-bool CHistoryData::AppendFile(const Path& path, const std::vector<CDataset>& datasets) const {
-    CriticalSectionLock lock(m_lock);
-    return AppendHistoryFile(path, [&](std::ostream& out) { return AppendTo(out, datasets); });
+bool CHistoryData::ReadLocked(const Path& path, const HistoryFileLock& lock) {
+    m_datasets.clear();
+    m_damage = {};
+    m_stamp = lock.Stamp();
+    if (m_stamp)
+        m_datasets.reserve(static_cast<std::size_t>(m_stamp->size) / HistoryRecordSize);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    ReadHistoryRecords(in, m_datasets, &m_damage);
+    std::sort(m_datasets.begin(), m_datasets.end(), HistoryOrder);
+    return !in.bad();
 }
 
 bool CHistoryData::Read(const Path& path) {
@@ -110,86 +118,166 @@ bool CHistoryData::Read(const Path& path) {
     CLogger::Instance().Log(30, "Read history file start");
     CriticalSectionLock lock(m_lock);
     m_datasets.clear();
+    m_damage = {};
+    m_stamp.reset();
     bool ok = false;
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (!ec && fs::exists(status) && !fs::is_directory(status)) {
-        const auto size = fs::file_size(path, ec);
-        if (!ec)
-            m_datasets.reserve(static_cast<std::size_t>(size / HistoryRecordSize));
-        std::ifstream in(path, std::ios::binary);
-        if (in) {
-            ReadFrom(in);
-            ok = true;
-        }
+        const HistoryFileLock fileLock = HistoryFileLock::Acquire(path, HistoryFileLock::Mode::Shared, false);
+        ok = fileLock.Held() && ReadLocked(path, fileLock);
     }
     CLogger::Instance().Log(30, "Read history file finished %ld dp, %ld ms",
                             static_cast<long>(m_datasets.size()), watch.Milliseconds());
+    if (m_damage.Any())
+        CLogger::Instance().Log(10, "History file %s: %s", path.string().c_str(),
+                                DamageText(m_damage).c_str());
     EmitChanged();
     return ok;
 }
 
-bool CHistoryData::Update(const Path& path, const CDataset& dataset) {
+HistoryDamage CHistoryData::Damage() const {
+    CriticalSectionLock lock(m_lock);
+    return m_damage;
+}
+
+bool CHistoryData::ChangedOnDisk(const Path& path) const {
+    CriticalSectionLock lock(m_lock);
+    return StampOfHistoryFile(path) != m_stamp;
+}
+
+namespace {
+
+// The exclusive lock of an existing history file, or the failure that says why there is none.
+HistoryOutcome LockForWriting(const fs::path& path, bool create, HistoryFileLock& fileLock) {
+    fileLock = HistoryFileLock::Acquire(path, HistoryFileLock::Mode::Exclusive, create);
+    return fileLock.Held() ? HistoryOutcome::Success() : HistoryOutcome::Failure(fileLock.Reason());
+}
+
+bool SameRecord(const CDataset& a, const CDataset& b) {
+    std::uint8_t ra[HistoryRecordSize], rb[HistoryRecordSize];
+    EncodeHistoryRecord(a, ra);
+    EncodeHistoryRecord(b, rb);
+    return std::equal(std::begin(ra), std::end(ra), std::begin(rb));
+}
+
+} // namespace
+
+HistoryOutcome CHistoryData::Update(const Path& path, const CDataset& dataset) {
+    return Update(path, static_cast<std::size_t>(-1), dataset);
+}
+
+HistoryOutcome CHistoryData::Update(const Path& path, std::size_t index, const CDataset& dataset) {
     const Stopwatch watch;
     CLogger::Instance().Log(30, "Update history file start");
     CriticalSectionLock lock(m_lock);
-    std::error_code ec;
-    if (!fs::exists(path, ec))
-        return false; // never create a file here
+    HistoryFileLock fileLock;
+    if (HistoryOutcome locked = LockForWriting(path, false, fileLock); !locked)
+        return locked;
+    const bool current = fileLock.Stamp() == m_stamp;
     std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
     if (!file)
-        return false;
-    if (!ReplaceHistoryRecord(file, dataset))
-        return false;
-    file.clear(); // a search that ran to the end of the file left the stream failed
+        return HistoryOutcome::Failure(std::strerror(errno));
+    const ReplaceResult replaced = ReplaceHistoryRecord(file, dataset);
+    if (replaced == ReplaceResult::NotFound)
+        return HistoryOutcome::Failure("the dataset of " + dataset.GetDateTime().LogText() +
+                                       " is no longer in the file");
+    if (replaced == ReplaceResult::Failed)
+        return HistoryOutcome::Failure(errno != 0 ? std::strerror(errno) : "the file could not be written");
     file.close();
-    if (file.fail())
-        return false;
+    if (file.fail() || !fileLock.Sync())
+        return HistoryOutcome::Failure(std::strerror(errno));
+    Replace(index, dataset);
+    if (current)
+        m_stamp = fileLock.Stamp();
     CLogger::Instance().Log(30, "Update history file finished %ld ms", watch.Milliseconds());
     EmitChanged();
-    return true;
+    return HistoryOutcome::Success();
 }
 
-bool CHistoryData::Update(const Path& path, std::size_t index, const CDataset& dataset) {
+HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
+    const Stopwatch watch;
     CriticalSectionLock lock(m_lock);
-    Replace(index, dataset);
-    return Update(path, dataset);
-}
-
-bool CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
-    CriticalSectionLock lock(m_lock);
+    HistoryFileLock fileLock;
+    if (HistoryOutcome locked = LockForWriting(path, true, fileLock); !locked)
+        return locked;
+    std::vector<CDataset> fresh = datasets;
+    if (fileLock.Stamp() != m_stamp) {
+        // Another process wrote the file since this store read it: what it appended is known too.
+        if (!ReadLocked(path, fileLock))
+            return HistoryOutcome::Failure(std::strerror(errno));
+        RemoveKnown(fresh);
+    }
     // Only what reached the file is kept: a caller that finds the write failed can offer the
     // same datasets again without doubling them in memory.
-    const bool ok = AppendFile(path, datasets);
-    if (ok) {
+    const HistoryOutcome outcome =
+        AppendHistoryFile(path, [&](std::ostream& out) { return WriteHistoryRecords(out, fresh); });
+    if (outcome) {
         const std::size_t before = m_datasets.size();
-        m_datasets.insert(m_datasets.end(), datasets.begin(), datasets.end());
+        m_datasets.insert(m_datasets.end(), fresh.begin(), fresh.end());
         SortAppended(before);
+        m_stamp = fileLock.Stamp();
+        CLogger::Instance().Log(30, "Append history file finished %ld dp, %ld ms",
+                                static_cast<long>(fresh.size()), watch.Milliseconds());
     }
     EmitChanged();
-    return ok;
+    return outcome;
 }
 
-bool CHistoryData::Delete(const Path& path, const std::vector<std::size_t>& indices) {
+HistoryOutcome CHistoryData::Delete(const Path& path, const std::vector<std::size_t>& indices) {
     CriticalSectionLock lock(m_lock);
-    // Erase in one pass; indices may come in any order and twice, any past the end are ignored.
-    std::vector<bool> erase(m_datasets.size(), false);
+    HistoryFileLock fileLock;
+    if (HistoryOutcome locked = LockForWriting(path, false, fileLock); !locked)
+        return locked;
+    // What the user chose, by value: indices mean nothing once the file is read again.
+    std::vector<bool> chosen(m_datasets.size(), false);
+    std::vector<CDataset> doomed;
     for (std::size_t index : indices)
-        if (index < erase.size())
-            erase[index] = true;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < m_datasets.size(); ++i)
-        if (!erase[i])
-            m_datasets[kept++] = m_datasets[i];
-    m_datasets.resize(kept);
-    const bool ok = WriteFile(path);
-    EmitChanged();
-    return ok;
+        if (index < chosen.size() && !chosen[index]) {
+            chosen[index] = true;
+            doomed.push_back(m_datasets[index]);
+        }
+    bool reread = false;
+    if (fileLock.Stamp() != m_stamp) {
+        if (!ReadLocked(path, fileLock)) {
+            EmitChanged();
+            return HistoryOutcome::Failure(std::strerror(errno));
+        }
+        reread = true;
+    }
+    std::vector<CDataset> kept;
+    kept.reserve(m_datasets.size());
+    for (const CDataset& dataset : m_datasets) {
+        const auto match = std::find_if(doomed.begin(), doomed.end(), [&](const CDataset& gone) {
+            return gone == dataset && SameRecord(gone, dataset);
+        });
+        if (match == doomed.end())
+            kept.push_back(dataset);
+        else
+            doomed.erase(match); // each chosen dataset goes once, also when the file holds it twice
+    }
+    HistoryFileStamp written;
+    const HistoryOutcome outcome = WriteHistoryFileReplacing(
+        path, [&](std::ostream& out) { return WriteHistoryRecords(out, kept); }, &written);
+    if (outcome) {
+        m_datasets = std::move(kept);
+        m_stamp = written;
+    }
+    if (outcome || reread)
+        EmitChanged();
+    return outcome;
 }
 
-bool CHistoryData::Export(const Path& path, const ColumnFormat& format) const {
+HistoryOutcome CHistoryData::Export(const Path& path, const ColumnFormat& format,
+                                    std::span<const Path> historyFiles) const {
     CriticalSectionLock lock(m_lock);
-    return WriteTextExport(path, m_datasets, format);
+    TextExportWriter writer(format);
+    return ExportHistory(path, historyFiles, writer, [this](const auto& write) {
+        for (const CDataset& dataset : m_datasets)
+            if (!write(dataset))
+                return false;
+        return true;
+    });
 }
 
 void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {
@@ -298,30 +386,46 @@ bool OpenDisplayed(const std::string& path) {
     return ok;
 }
 
-bool UpdateDisplayed(const CDataset& dataset) {
+HistoryDamage DisplayedDamage() {
+    return DisplayedStore().Damage();
+}
+
+bool RefreshDisplayedFromDisk() {
+    const std::string file = DisplayedHistory().FileName();
+    CHistoryData& store = DisplayedStore();
+    if (!store.ChangedOnDisk(file))
+        return false;
+    store.Read(file);
+    if (&store != &DisplayedHistory())
+        DisplayedHistory().Changed(DisplayedHistory());
+    return true;
+}
+
+HistoryOutcome UpdateDisplayed(const CDataset& dataset) {
     const std::string file = DisplayedHistory().FileName();
     if (!IsRecordingFileDisplayed())
         return DisplayedHistory().Update(file, dataset);
-    const bool ok = RecordingHistory().Update(file, dataset);
+    HistoryOutcome outcome = RecordingHistory().Update(file, dataset);
     DisplayedHistory().Changed(DisplayedHistory());
-    return ok;
+    return outcome;
 }
 
-bool UpdateDisplayed(std::size_t index, const CDataset& dataset) {
+HistoryOutcome UpdateDisplayed(std::size_t index, const CDataset& dataset) {
     const std::string file = DisplayedHistory().FileName();
     if (!IsRecordingFileDisplayed())
         return DisplayedHistory().Update(file, index, dataset);
-    const bool ok = RecordingHistory().Update(file, index, dataset);
+    HistoryOutcome outcome = RecordingHistory().Update(file, index, dataset);
     DisplayedHistory().Changed(DisplayedHistory());
-    return ok;
+    return outcome;
 }
 
-bool DeleteDisplayed(const std::vector<std::size_t>& indices) {
+HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices) {
     return DisplayedStore().Delete(DisplayedHistory().FileName(), indices);
 }
 
-bool ExportDisplayed(const std::string& path, const ColumnFormat& format) {
-    return DisplayedStore().Export(path, format);
+HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format) {
+    const fs::path historyFiles[] = {DisplayedHistory().FileName(), DisplayedHistory().RecordingFile()};
+    return DisplayedStore().Export(path, format, historyFiles);
 }
 
 std::string DisplayedTitle() {

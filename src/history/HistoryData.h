@@ -1,6 +1,9 @@
 #pragma once
 
 #include "base/CriticalSection.h"
+#include "history/HistoryDamage.h"
+#include "history/HistoryFileLock.h"
+#include "history/HistoryOutcome.h"
 #include "station/Dataset.h"
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
@@ -17,6 +20,8 @@
 #include <cstddef>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,20 +52,31 @@ public:
         return f(static_cast<const std::vector<CDataset>&>(m_datasets));
     }
 
-    // Replaces the store with the file's datasets, sorted. Emits Changed.
+    // Replaces the store with the file's datasets, sorted, under a shared lock of the file. Emits
+    // Changed. Damage() then tells what the file held that no station writes.
     bool Read(const Path& path);
-    // Rewrites the file's first record of the dataset's date-time; memory is not touched.
-    // Emits Changed when it succeeds.
-    bool Update(const Path& path, const CDataset& dataset);
-    // Replace(index, dataset) and Update(path, dataset) under one lock.
-    bool Update(const Path& path, std::size_t index, const CDataset& dataset);
-    // Appends to the file in the given order and, only when that succeeded, adds to memory (kept
-    // sorted). Emits Changed.
-    bool Append(const Path& path, const std::vector<CDataset>& datasets);
-    // Erases the datasets at the ascending indices and rewrites the file. Emits Changed.
-    bool Delete(const Path& path, const std::vector<std::size_t>& indices);
-    // The semicolon-separated text export; false when it could not be written completely.
-    bool Export(const Path& path, const ColumnFormat& format) const;
+    HistoryDamage Damage() const;
+    // Whether the file is no longer what this store last read or wrote (another process appended
+    // or rewrote it), so the store should be read again.
+    bool ChangedOnDisk(const Path& path) const;
+
+    // Every write below holds the file's exclusive lock, changes the file first and memory only
+    // when the file took the change, and emits Changed.
+    // Rewrites the file's first record of the dataset's date-time in place, then memory's.
+    HistoryOutcome Update(const Path& path, const CDataset& dataset);
+    // As above; memory's dataset is looked for at index first.
+    HistoryOutcome Update(const Path& path, std::size_t index, const CDataset& dataset);
+    // Appends to the file in the given order and syncs it, then adds to memory (kept sorted).
+    // When another process changed the file since this store read it, the store reads it again
+    // first and datasets it holds by then are not appended twice.
+    HistoryOutcome Append(const Path& path, const std::vector<CDataset>& datasets);
+    // Erases the datasets at the indices (any order) and rewrites the file. When another process
+    // changed the file since this store read it, the erasure is applied to the file as it is now
+    // (the datasets erased are those shown at the indices), so no record appended meanwhile is lost.
+    HistoryOutcome Delete(const Path& path, const std::vector<std::size_t>& indices);
+    // The semicolon-separated text export; historyFiles are refused as targets.
+    HistoryOutcome Export(const Path& path, const ColumnFormat& format,
+                          std::span<const Path> historyFiles = {}) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
     void RemoveKnown(std::vector<CDataset>& datasets) const;
 
@@ -68,8 +84,6 @@ public:
     void ReadFrom(std::istream& stream);
     bool WriteTo(std::ostream& stream) const;
     bool AppendTo(std::ostream& stream, const std::vector<CDataset>& datasets) const;
-    bool WriteFile(const Path& path) const;
-    bool AppendFile(const Path& path, const std::vector<CDataset>& datasets) const;
 
     ChangedSignal Changed;
 
@@ -79,8 +93,12 @@ protected:
 
 private:
     void SortAppended(std::size_t firstAppended);
+    // Reads the locked file into memory (the lock's file is the path's).
+    bool ReadLocked(const Path& path, const HistoryFileLock& lock);
 
     std::vector<CDataset> m_datasets;
+    std::optional<HistoryFileStamp> m_stamp; // of the file as memory last matched it
+    HistoryDamage m_damage;
 };
 
 // The displayed history: a store plus the path of the file the user looks at, and whether that
@@ -122,11 +140,16 @@ bool IsRecordingFileDisplayed();
 std::size_t DisplayedCount();
 CDataset DisplayedAt(std::size_t index);
 bool OpenDisplayed(const std::string& path);
-// Brings the file up to date with an edited dataset (memory untouched).
-bool UpdateDisplayed(const CDataset& dataset);
-// An edited copy from DisplayedAt(index): back into memory and into the file.
-bool UpdateDisplayed(std::size_t index, const CDataset& dataset);
-bool DeleteDisplayed(const std::vector<std::size_t>& indices);
-bool ExportDisplayed(const std::string& path, const ColumnFormat& format);
+// The damage found when the displayed file was last read.
+HistoryDamage DisplayedDamage();
+// Reads the displayed file again when another process changed it; true when it did.
+bool RefreshDisplayedFromDisk();
+// Writes an edited dataset to the displayed file, then memory.
+HistoryOutcome UpdateDisplayed(const CDataset& dataset);
+// An edited copy from DisplayedAt(index): into the file, then back into memory.
+HistoryOutcome UpdateDisplayed(std::size_t index, const CDataset& dataset);
+HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices);
+// The export of the displayed history; the recording and the displayed file are refused.
+HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format);
 std::string DisplayedTitle();
 std::string RecordingTitle();

@@ -1,7 +1,11 @@
 #include "history/HistoryFile.h"
 
+#include "history/HistoryFileLock.h"
 #include "history/HistoryRecord.h"
+#include "station/StationRange.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <istream>
@@ -18,6 +22,11 @@ fs::path FolderOf(const fs::path& path) {
     return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
+// The system's reason for the last failure, or a general one when errno says nothing.
+std::string SystemReason() {
+    return errno != 0 ? std::string(std::strerror(errno)) : std::string("the file could not be written");
+}
+
 } // namespace
 
 bool SyncToDisk(const fs::path& path, bool folder) {
@@ -28,16 +37,35 @@ bool SyncToDisk(const fs::path& path, bool folder) {
     return ::close(fd) == 0 && synced;
 }
 
-void ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets) {
+bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
+                         HistoryDamage* damage) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
+    CDataset dataset;
     while (stream) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
-        const auto records = static_cast<std::size_t>(stream.gcount()) / HistoryRecordSize;
+        const auto bytes = static_cast<std::size_t>(stream.gcount());
+        const std::size_t records = bytes / HistoryRecordSize;
         for (std::size_t i = 0; i < records; ++i) {
-            CDataset& dataset = datasets.emplace_back();
             DecodeHistoryRecord(block.data() + i * HistoryRecordSize, dataset);
+            if (damage && !IsStationDataset(dataset))
+                ++damage->implausibleRecords;
+            if (!visit(dataset))
+                return false;
         }
+        if (damage)
+            damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
     }
+    return true;
+}
+
+void ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets, HistoryDamage* damage) {
+    VisitHistoryRecords(
+        stream,
+        [&datasets](const CDataset& dataset) {
+            datasets.push_back(dataset);
+            return true;
+        },
+        damage);
 }
 
 bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> datasets) {
@@ -53,30 +81,32 @@ bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> dataset
     return static_cast<bool>(stream);
 }
 
-bool ReplaceHistoryRecord(std::iostream& stream, const CDataset& dataset) {
+ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& dataset) {
     std::uint8_t record[HistoryRecordSize];
     CDataset candidate;
     for (;;) {
         stream.read(reinterpret_cast<char*>(record), HistoryRecordSize);
         if (stream.gcount() != static_cast<std::streamsize>(HistoryRecordSize))
-            return true; // no record of that date-time: nothing to write
+            return stream.bad() ? ReplaceResult::Failed : ReplaceResult::NotFound;
         DecodeHistoryRecord(record, candidate);
         if (candidate == dataset)
             break;
     }
     const auto end = stream.tellg();
     if (end == std::streampos(-1))
-        return false;
+        return ReplaceResult::Failed;
     stream.seekp(end - static_cast<std::streamoff>(HistoryRecordSize));
     if (!stream)
-        return false;
+        return ReplaceResult::Failed;
     EncodeHistoryRecord(dataset, record);
     stream.write(reinterpret_cast<const char*>(record), HistoryRecordSize);
     stream.flush();
-    return static_cast<bool>(stream);
+    return stream ? ReplaceResult::Replaced : ReplaceResult::Failed;
 }
 
-bool WriteHistoryFileReplacing(const fs::path& path, const std::function<bool(std::ostream&)>& write) {
+HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
+                                         const std::function<bool(std::ostream&)>& write,
+                                         HistoryFileStamp* written) {
     std::error_code ec;
     // Replace the file a link points to, not the link.
     fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
@@ -85,33 +115,53 @@ bool WriteHistoryFileReplacing(const fs::path& path, const std::function<bool(st
     fs::path temporary = target;
     temporary += ".tmp";
 
+    errno = 0;
+    std::string reason;
     bool ok = false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out)
-            return false;
+            return HistoryOutcome::Failure(SystemReason());
         ok = write(out);
+        if (!ok)
+            reason = SystemReason();
         out.close();
-        ok = ok && !out.fail();
+        if (ok && out.fail()) {
+            ok = false;
+            reason = SystemReason();
+        }
     }
+    if (ok && !SyncToDisk(temporary, false)) {
+        ok = false;
+        reason = SystemReason();
+    }
+    // The new file is locked before it appears under the path, so no other writer can touch it
+    // before its stamp is taken.
+    HistoryFileLock newFile;
     if (ok) {
-        SyncToDisk(temporary, false); // so a rename after it cannot expose an empty file
+        newFile = HistoryFileLock::Acquire(temporary, HistoryFileLock::Mode::Exclusive, false);
         const auto status = fs::status(target, ec);
         if (!ec && fs::exists(status))
             fs::permissions(temporary, status.permissions(), ec);
         fs::rename(temporary, target, ec);
         ok = !ec;
+        if (ec)
+            reason = ec.message();
     }
     if (!ok) {
         fs::remove(temporary, ec);
-        return false;
+        return HistoryOutcome::Failure(reason);
     }
     SyncToDisk(FolderOf(target), true);
-    return true;
+    if (written) {
+        const auto stamp = newFile.Stamp();
+        *written = stamp ? *stamp : HistoryFileStamp{};
+    }
+    return HistoryOutcome::Success();
 }
 
-bool AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write,
-                       const DiskSync& sync) {
+HistoryOutcome AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write,
+                                 const DiskSync& sync) {
     std::error_code ec;
     const bool created = !fs::exists(path, ec);
     std::uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
@@ -120,15 +170,30 @@ bool AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostre
     if (size % HistoryRecordSize != 0) {
         size -= size % HistoryRecordSize;
         fs::resize_file(path, size, ec);
+        if (ec)
+            return HistoryOutcome::Failure(ec.message());
     }
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::app);
     if (!out)
-        return false;
+        return HistoryOutcome::Failure(SystemReason());
     bool ok = write(out);
+    std::string reason = ok ? std::string() : SystemReason();
     out.close();
-    ok = ok && !out.fail();
-    ok = ok && sync(path, false) && (!created || sync(FolderOf(path), true));
-    if (!ok && fs::is_regular_file(path, ec))
-        fs::resize_file(path, size, ec); // no partial or unsynced record may stay behind
-    return ok;
+    if (ok && out.fail()) {
+        ok = false;
+        reason = SystemReason();
+    }
+    // On the disk before anyone is told the datasets are kept (the station forgets them then); a
+    // file that was empty may be new, and its folder entry must last too.
+    if (ok && !(sync(path, false) && (!(created || size == 0) || sync(FolderOf(path), true)))) {
+        ok = false;
+        reason = SystemReason();
+    }
+    if (!ok) {
+        if (fs::is_regular_file(path, ec))
+            fs::resize_file(path, size, ec); // no partial or unsynced record may stay behind
+        return HistoryOutcome::Failure(reason);
+    }
+    return HistoryOutcome::Success();
 }

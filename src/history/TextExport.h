@@ -1,9 +1,8 @@
 #pragma once
 
+#include "history/HistoryExport.h"
 #include "station/Dataset.h"
 
-#include <filesystem>
-#include <span>
 #include <string>
 
 // The semicolon-separated export: a fixed English header, then one line per dataset with the 13
@@ -14,7 +13,25 @@ constexpr const char* ExportLineEnd = "\r\n";
 // Appends one dataset's line, line end included.
 void AppendExportLine(std::string& out, const CDataset& dataset, const ColumnFormat& format);
 
-// Writes the whole export, replacing an existing file. False when the file could not be opened or
-// not every byte reached it (a full disk is reported, not hidden).
-bool WriteTextExport(const std::filesystem::path& path, std::span<const CDataset> datasets,
-                     const ColumnFormat& format);
+// The text format as an export writer: lines are gathered in a buffer and written in large
+// blocks straight to the file descriptor.
+class TextExportWriter : public ExportWriter {
+public:
+    explicit TextExportWriter(ColumnFormat format);
+    ~TextExportWriter() override;
+
+    HistoryOutcome Open(const std::filesystem::path& file) override;
+    // Writes to a descriptor that stays open (standard output) instead of a file.
+    HistoryOutcome Attach(int fd);
+    bool Write(const CDataset& dataset) override;
+    HistoryOutcome Close() override;
+
+private:
+    bool Flush();
+
+    ColumnFormat m_format;
+    std::string m_buffer;
+    int m_fd = -1;
+    bool m_owned = false;
+    int m_error = 0;
+};

@@ -88,6 +88,8 @@ private:
 float DecodeTemperature(int tenths, int units, int tens);
 float DecodeHumidity(int units, int tens);
 CDateTime DecodeDateTime(const std::uint8_t* bytes);
+// The date-time takes this many bytes at the start of a slot.
+constexpr unsigned DateTimeSize = 5;
 // Nibble n of a byte sequence: low nibble of byte n/2 for even n, its high nibble for odd n.
 inline int Nibble(const std::uint8_t* bytes, int n) {
     return n % 2 == 0 ? bytes[n / 2] & 0x0F : bytes[n / 2] >> 4;

@@ -3,107 +3,138 @@
 #include "log/Logger.h"
 #include "station/Dataset.h"
 
-int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::RingBuffer& layout, bool full,
-                  const std::uint8_t* ringStart) {
-    CLogger& log = CLogger::Instance();
-    const int S = static_cast<int>(layout.DatasetSize());
-    int possiblyValid = -1, firstValid = -1;
-    int found = 0, valid = 0, invalid = 0;
+EndMarkerSearch ScanEndMarkers(const std::uint8_t* window, unsigned length,
+                               const Hardware::RingBuffer& layout, bool full, const std::uint8_t* ringStart) {
+    const unsigned S = layout.DatasetSize();
+    EndMarkerSearch search;
+    search.length = length;
+    search.slotSize = S;
 
-    auto acceptValid = [&](int pos) {
-        if (firstValid == -1)
-            firstValid = pos;
-        ++valid;
+    auto judge = [&](int pos, MarkerVerdict verdict, const CDateTime& before = {},
+                     const CDateTime& after = {}) {
+        search.candidates.push_back({pos, verdict, before, after});
+        switch (verdict) {
+        case MarkerVerdict::OutOfBounds:
+        case MarkerVerdict::BeforeInvalid:
+            ++search.invalid;
+            break;
+        case MarkerVerdict::PossiblyValid:
+            search.possiblyValid = pos;
+            ++search.invalid;
+            break;
+        default:
+            if (search.firstValid == -1)
+                search.firstValid = pos;
+            ++search.valid;
+        }
     };
 
-    for (unsigned upos = 0; upos < length; upos += static_cast<unsigned>(S)) {
+    for (unsigned upos = 0; upos < length; upos += S) {
         const int pos = static_cast<int>(upos);
         if (!IsEndMarkerByte(window[pos]))
             continue;
-        ++found;
-        const int before = pos - S;
-        const unsigned after = upos + static_cast<unsigned>(S);
-        const std::uint8_t* afterSlot = after < length ? window + after : nullptr;
-
         if (pos == 0) {
-            acceptValid(pos);
+            judge(pos, MarkerVerdict::FirstSlot);
+            continue;
+        }
+        const unsigned after = upos + S;
+        const std::uint8_t* afterSlot = after < length ? window + after : ringStart;
+        if (!afterSlot) {
+            judge(pos, MarkerVerdict::OutOfBounds);
+            continue;
+        }
+        const CDateTime before = DecodeDateTime(window + upos - S);
+        const CDateTime next = DecodeDateTime(afterSlot);
+        if (before.GetStatus() == CDateTime::invalid)
+            judge(pos, MarkerVerdict::BeforeInvalid);
+        else if (next.GetStatus() == CDateTime::invalid)
+            judge(pos, MarkerVerdict::AfterInvalid, before);
+        else if (full && next < before)
+            judge(pos, MarkerVerdict::AfterOlder, before, next);
+        else if (full)
+            judge(pos, MarkerVerdict::PossiblyValid, before, next);
+        else
+            judge(pos, MarkerVerdict::BothValid, before, next);
+    }
+    return search;
+}
+
+void LogEndMarkerSearch(const EndMarkerSearch& search) {
+    CLogger& log = CLogger::Instance();
+    for (const MarkerCandidate& c : search.candidates) {
+        const int pos = c.position;
+        switch (c.verdict) {
+        case MarkerVerdict::FirstSlot:
             log.Log(30,
                     "Possible end marker at buffer position %d is VALID: end marker in first searched "
                     "dataset, no "
                     "new data",
                     pos);
-            continue;
-        }
-        if (!afterSlot && ringStart)
-            afterSlot = ringStart; // the ring goes on at its first slot
-        if (!afterSlot) {
+            break;
+        case MarkerVerdict::OutOfBounds:
             log.Log(
                 40,
                 "Possible end marker at buffer position %d is INVALID: After end marker position is out of "
                 "bounds (greater or equal to read bytes %d: %d, no end marker in read bytes found)",
-                pos, static_cast<int>(length), static_cast<int>(after));
-            ++invalid;
-            continue;
-        }
-
-        const CDateTime beforeEndMarker = DecodeDateTime(window + before);
-        const CDateTime afterEndMarker = DecodeDateTime(afterSlot);
-        const bool beforeValid = beforeEndMarker.GetStatus() != CDateTime::invalid;
-        const bool afterValid = afterEndMarker.GetStatus() != CDateTime::invalid;
-        if (!beforeValid) {
+                pos, static_cast<int>(search.length), pos + static_cast<int>(search.slotSize));
+            break;
+        case MarkerVerdict::BeforeInvalid:
             log.Log(
                 40,
                 "Possible end marker at buffer position %d is INVALID: datetime before end marker is invalid",
                 pos);
-            ++invalid;
-        } else if (!afterValid) {
+            break;
+        case MarkerVerdict::AfterInvalid:
             log.Log(30,
                     "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), "
                     "datetime "
                     "after end marker (invalid)",
-                    pos, beforeEndMarker.LogText().c_str());
-            acceptValid(pos);
-        } else if (full && afterEndMarker < beforeEndMarker) {
+                    pos, c.before.LogText().c_str());
+            break;
+        case MarkerVerdict::AfterOlder:
             log.Log(30,
                     "Possible end marker at buffer position %d is VALID: datetime after end marker (%s) is "
                     "less than "
                     "the datetime before end marker (%s)",
-                    pos, afterEndMarker.LogText().c_str(), beforeEndMarker.LogText().c_str());
-            acceptValid(pos);
-        } else if (full) {
+                    pos, c.after.LogText().c_str(), c.before.LogText().c_str());
+            break;
+        case MarkerVerdict::PossiblyValid:
             log.Log(30,
                     "Possible end marker at buffer position %d is possibly VALID: datetime after end marker "
                     "(%s) is "
                     "greater or equal to the datetime before end marker (%s), possible old datasets with "
                     "time set "
                     "to future, use if this is the only end marker",
-                    pos, afterEndMarker.LogText().c_str(), beforeEndMarker.LogText().c_str());
-            possiblyValid = pos;
-            ++invalid;
-        } else {
+                    pos, c.after.LogText().c_str(), c.before.LogText().c_str());
+            break;
+        case MarkerVerdict::BothValid:
             log.Log(30,
                     "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), "
                     "datetime "
                     "after end marker (%s)",
-                    pos, beforeEndMarker.LogText().c_str(), afterEndMarker.LogText().c_str());
-            acceptValid(pos);
+                    pos, c.before.LogText().c_str(), c.after.LogText().c_str());
+            break;
         }
     }
 
+    const int found = static_cast<int>(search.candidates.size());
     log.Log(40, "------------------------------------");
-    if (firstValid != -1) {
+    if (search.firstValid != -1)
         log.Log(40,
                 "Using valid end marker at buffer position %d, found %d end markers (%d valid, %d invalid)",
-                firstValid, found, valid, invalid);
-        return firstValid;
-    }
-    if (possiblyValid != -1) {
+                search.firstValid, found, search.valid, search.invalid);
+    else if (search.possiblyValid != -1)
         log.Log(40,
                 "Using possibly invalid end marker at buffer position %d, found %d end markers (%d valid, %d "
                 "invalid)",
-                possiblyValid, found, valid, invalid);
-        return possiblyValid;
-    }
-    log.Log(40, "No end marker found");
-    return -1;
+                search.possiblyValid, found, search.valid, search.invalid);
+    else
+        log.Log(40, "No end marker found");
+}
+
+int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::RingBuffer& layout, bool full,
+                  const std::uint8_t* ringStart) {
+    const EndMarkerSearch search = ScanEndMarkers(window, length, layout, full, ringStart);
+    LogEndMarkerSearch(search);
+    return search.Chosen();
 }

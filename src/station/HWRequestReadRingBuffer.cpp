@@ -6,6 +6,7 @@
 #include "station/Hardware.h"
 #include "station/RingBuffer.h"
 #include "station/RingBufferParse.h"
+#include "station/RoutineRead.h"
 
 #include <algorithm>
 #include <array>
@@ -25,6 +26,11 @@ CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std:
 ImportSummary CHWRequestReadRingBuffer::Summary() const {
     std::lock_guard lock(_summaryLock);
     return _summary;
+}
+
+void CHWRequestReadRingBuffer::AddBytesRead(std::uint32_t count) {
+    std::lock_guard lock(_summaryLock);
+    _summary.bytesRead += count;
 }
 
 void CHWRequestReadRingBuffer::AbortPoint() {
@@ -52,6 +58,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         _summary = {};
     }
     _datasets.clear();
+    _progressBase = 0;
     std::string msg;
     std::array<std::uint8_t, 2> eepromTransmittersBuffer{0xFF, 0xFF};
     RingBufferConfig::Bytes readRingBufferConfigBuffer;
@@ -66,6 +73,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
                              Hardware::EE_EEPROM_FLAGS_1_SIZE + Hardware::EE_NUMBER_OF_TRANSMITTERS_SIZE,
                              msg))
         << "Read eeprom flags and number of transmitters failed, aborting";
+    AddBytesRead(eepromTransmittersBuffer.size());
     AbortPoint();
 
     Log().Log(50, "---------------------------");
@@ -73,6 +81,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     Check(driver.ReadCompare(Hardware::EE_PC_BEGIN, readRingBufferConfigBuffer.data(), Hardware::EE_PC_SIZE,
                              msg))
         << "Read ring buffer configuration failed, aborting";
+    AddBytesRead(Hardware::EE_PC_SIZE);
     AbortPoint();
 
     // The image covers the whole layout. For one and five transmitters the last slot ends one
@@ -82,13 +91,17 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     if (Hardware::IsValidTransmitterCount(transmitters))
         readSize =
             std::max<std::uint32_t>(readSize, Hardware::RingBuffer::GetConfig(transmitters)->ByteSize());
-    std::vector<std::uint8_t> ringBuffer(std::max<std::uint32_t>(readSize, Hardware::EE_RINGBUFFER_SIZE),
-                                         0xFF);
+    RingBufferImage ringBuffer(readSize, [&](unsigned offset, std::span<std::uint8_t> into) {
+        Check(Read(driver, static_cast<std::uint16_t>(Hardware::EE_START_OF_RINGBUFFER + offset), into.data(),
+                   static_cast<std::uint32_t>(into.size())))
+            << "Read ring buffer failed, aborting";
+    });
 
     Log().Log(50, "---------------------------");
     Log().Log(50, "Read ring buffer");
-    Check(Read(driver, Hardware::EE_START_OF_RINGBUFFER, ringBuffer.data(), readSize))
-        << "Read ring buffer failed, aborting";
+    // A routine import reads only what is new, once the layout and the read position are known.
+    if (_wholeRead || !Hardware::IsValidTransmitterCount(transmitters))
+        ringBuffer.ReadAll();
 
     const std::uint8_t eepromFlags = Hardware::FlagsOf(eepromTransmittersBuffer[0]);
     const bool full = Hardware::IsRingBufferFull(eepromFlags);
@@ -100,9 +113,19 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     RingBufferConfig readRingBufferConfig;
     readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
 
+    auto unreadCount = [&]() -> unsigned {
+        std::array<std::uint8_t, 2> unread{0xFF, 0xFF};
+        Log().Log(50, "---------------------------");
+        Log().Log(50, "Read unread datasets counter");
+        Check(driver.ReadCompare(Hardware::EE_EEPROM_UNREAD_GL, unread.data(), unread.size(), msg))
+            << "Read unread datasets counter failed, aborting";
+        AddBytesRead(unread.size());
+        return unread[0] | unread[1] << 8u;
+    };
     RingBufferParse parse;
     try {
-        parse = ParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, [this] { AbortPoint(); });
+        parse = ReadAndParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, unreadCount,
+                                       [this] { AbortPoint(); });
     } catch (const NewestDatasetInvalid&) {
         std::lock_guard lock(_summaryLock);
         _summary.newestDatasetInvalid = true;
@@ -183,8 +206,8 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
         const int left = static_cast<int>(size - done);
         Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n),
                   left);
-        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(done),
-               static_cast<std::intptr_t>(size));
+        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(_progressBase + done),
+               static_cast<std::intptr_t>(_progressBase + size));
         bool blockOk = false;
         try {
             driver.RandomRead(blockAddress, buffer + done, n);
@@ -202,8 +225,10 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
                       static_cast<int>(size), blockAddress);
             return false;
         }
+        AddBytesRead(n);
         AbortPoint();
         done += n;
     }
+    _progressBase += size;
     return true;
 }

@@ -18,6 +18,7 @@ struct ImportSummary {
     int known = 0;
     int appended = 0;
     std::optional<int> newReadIndex; // set when a new read position was written to the station
+    unsigned bytesRead = 0;          // bytes read from the station's memory, each counted once
     // The import failed because the station's newest dataset has an invalid date-time (it passes
     // with the station's next measurement).
     bool newestDatasetInvalid = false;
@@ -36,7 +37,11 @@ public:
 
     ImportSummary Summary() const;
 
-    // Reads size bytes in compared blocks of at most BlockSize, posting progress before each.
+    // Reads the whole ring buffer instead of only what is new since the last read.
+    void ForceWholeRead() { _wholeRead = true; }
+
+    // Reads size bytes in compared blocks of at most BlockSize, posting progress before each: the
+    // ring buffer bytes read so far in this import, of those plus this read's size.
     bool Read(CI2CDriver& driver, std::uint16_t address, std::uint8_t* buffer, std::uint32_t size);
 
     static constexpr std::uint32_t BlockSize = 1800;
@@ -45,9 +50,12 @@ private:
     void Run(CI2CDriver& driver);
     void WriteConfig(CI2CDriver& driver, const RingBufferConfig& config);
     void AbortPoint();
+    void AddBytesRead(std::uint32_t count);
 
     std::vector<CDataset> _datasets;
     std::shared_ptr<ImportSink> _sink;
+    bool _wholeRead = false;
+    std::uint32_t _progressBase = 0; // ring buffer bytes read by earlier reads of this import
     mutable std::mutex _summaryLock;
     ImportSummary _summary;
 };

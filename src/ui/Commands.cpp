@@ -9,8 +9,10 @@
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
+#include "ui/MessageTexts.h"
 #include "ui/OptionsDlg.h"
 #include "ui/PrintCommand.h"
+#include "ui/UserMessage.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -26,7 +28,24 @@ QWidget* Owner(QWidget* fallback) {
     return active ? active : fallback;
 }
 
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 } // namespace
+
+void ReportHistoryFailure(QWidget* owner, const std::string& file, const HistoryOutcome& outcome) {
+    ShowUserMessage(owner, MessageKind::Error,
+                    Text(MessageText::HistoryNotChanged).arg(FromUtf8(file), FromUtf8(outcome.reason)));
+}
+
+void WarnOfDamage(QWidget* owner, HistoryAccess& history) {
+    const HistoryDamage damage = history.DisplayedDamage();
+    if (damage.Any())
+        ShowUserMessage(owner, MessageKind::Warning,
+                        Text(MessageText::HistoryDamaged)
+                            .arg(FromUtf8(history.DisplayedFileName()), FromUtf8(DamageText(damage))));
+}
 
 void OpenCommand(CDataView& view) {
     FileDialogRequest request;
@@ -35,8 +54,13 @@ void OpenCommand(CDataView& view) {
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
     request.fileMustExist = true;
-    if (const std::optional<QString> path = AskForFile(Owner(&view), request))
-        view.Model()->History().OpenDisplayed(path->toStdString());
+    if (const std::optional<QString> path = AskForFile(Owner(&view), request)) {
+        HistoryAccess& history = view.Model()->History();
+        if (!history.OpenDisplayed(path->toStdString()))
+            ShowUserMessage(Owner(&view), MessageKind::Error, Text(MessageText::HistoryNotRead).arg(*path));
+        else
+            WarnOfDamage(Owner(&view), history);
+    }
 }
 
 void PrintCommand(CDataView& view) {
@@ -50,25 +74,30 @@ void ExportCommand(CDataView& view) {
     request.filterName = QStringLiteral("Text Files");
     request.pattern = QStringLiteral("*.txt");
     request.defaultSuffix = QStringLiteral("txt");
-    if (const std::optional<QString> path = AskForFile(Owner(&view), request))
-        view.Model()->History().ExportDisplayed(path->toStdString());
+    const std::optional<QString> path = AskForFile(Owner(&view), request);
+    if (!path)
+        return;
+    const HistoryOutcome outcome = view.Model()->History().ExportDisplayed(path->toStdString());
+    if (!outcome)
+        ShowUserMessage(Owner(&view), MessageKind::Error,
+                        Text(MessageText::ExportNotWritten).arg(*path, FromUtf8(outcome.reason)));
 }
 
 void DeleteCommand(CDataView& view) {
-    QItemSelectionModel* selection = view.selectionModel();
-    const QModelIndexList selected = selection->selectedRows();
-    if (selected.isEmpty())
+    const std::vector<std::size_t> rows = view.SelectedRows();
+    if (rows.empty())
         return;
     CDataDeleteDlg dialog(&view);
     if (dialog.exec() != CDataDeleteDlg::Ok)
         return;
-    std::vector<std::size_t> rows;
-    for (const QModelIndex& index : selected)
-        rows.push_back(std::size_t(index.row()));
-    std::sort(rows.begin(), rows.end());
     view.CancelEdit();
-    view.Model()->History().DeleteDisplayed(rows);
-    selection->clear();
+    HistoryAccess& history = view.Model()->History();
+    const HistoryOutcome outcome = history.DeleteDisplayed(rows);
+    if (!outcome) {
+        ReportHistoryFailure(Owner(&view), history.DisplayedFileName(), outcome);
+        return; // the rows stay, and stay selected
+    }
+    view.selectionModel()->clear();
 }
 
 void InstallCommands(CMainFrame& frame) {

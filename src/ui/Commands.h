@@ -1,7 +1,13 @@
 #pragma once
 
+#include "history/HistoryOutcome.h"
+
+#include <string>
+
 class CDataView;
 class CMainFrame;
+class HistoryAccess;
+class QWidget;
 
 // Plugs the dialogs into the main window's commands: Options, About and Import on the frame,
 // Open, Print, Export and Delete on its table.
@@ -12,3 +18,8 @@ void OpenCommand(CDataView& view);
 void PrintCommand(CDataView& view);
 void ExportCommand(CDataView& view);
 void DeleteCommand(CDataView& view);
+
+// "The history file "history.nvh" was not changed: No space left on device."
+void ReportHistoryFailure(QWidget* owner, const std::string& file, const HistoryOutcome& outcome);
+// Warns with the counts when the displayed file holds records no station writes.
+void WarnOfDamage(QWidget* owner, HistoryAccess& history);

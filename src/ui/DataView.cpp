@@ -4,16 +4,23 @@
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
+#include "station/CellInput.h"
 #include "ui/ColumnTitles.h"
+#include "ui/Commands.h"
 #include "ui/DataModel.h"
 #include "ui/HeaderControlEx.h"
 #include "ui/HistoryAccess.h"
+#include "ui/MessageTexts.h"
 #include "ui/NotificationEvent.h"
 #include "ui/SubEdit.h"
+#include "ui/UserMessage.h"
 
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+
+#include <set>
 
 namespace {
 
@@ -71,7 +78,11 @@ void CDataView::BuildColumns() {
     QStringList list;
     for (const std::string& title : titles)
         list.append(FromUtf8(title));
+    // New columns are not part of the rows selected before: select those rows whole again, so
+    // what looks selected is what Delete takes.
+    const std::vector<std::size_t> selected = SelectedRows();
     m_model->SetTitles(list);
+    SelectRows(selected);
 
     const QFontMetrics metrics(font());
     const auto width = [&](const std::string& word) { return metrics.horizontalAdvance(FromUtf8(word)); };
@@ -91,6 +102,28 @@ void CDataView::BuildColumns() {
                                   }) + 12);
         setColumnWidth(column, columnWidth);
     }
+}
+
+std::vector<std::size_t> CDataView::SelectedRows() const {
+    std::set<std::size_t> rows;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+        rows.insert(std::size_t(index.row()));
+    return {rows.begin(), rows.end()};
+}
+
+void CDataView::SelectRows(const std::vector<std::size_t>& rows) {
+    if (rows.empty() || m_model->columnCount() == 0)
+        return;
+    const int lastColumn = m_model->columnCount() - 1;
+    QItemSelection selection;
+    for (std::size_t first = 0; first < rows.size();) {
+        std::size_t last = first;
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+            ++last;
+        selection.select(m_model->index(int(rows[first]), 0), m_model->index(int(rows[last]), lastColumn));
+        first = last + 1;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 int CDataView::RowsPerPage() const {
@@ -143,19 +176,29 @@ void CDataView::EndEdit(const std::optional<QString>& text) {
     if (!m_editing)
         return;
     m_editing = false; // first: hiding the edit takes its focus away, which cancels again
-    if (text) {
-        try {
-            m_model->History().StoreDisplayed(std::size_t(m_row), m_column, text->toStdString());
-        } catch (const std::exception& e) {
-            CLogger::Instance().Log(10, "%s", e.what());
-        }
-        const QModelIndex cell = m_model->index(m_row, m_column);
-        emit m_model->dataChanged(cell, cell, {Qt::DisplayRole});
-    }
     const bool hadFocus = m_edit->hasFocus();
     m_edit->hide();
     if (hadFocus)
         setFocus(Qt::OtherFocusReason);
+    if (!text)
+        return;
+    // The file first: memory and the cell change only when the file took the value.
+    const bool fahrenheit = Options().UsesFahrenheit();
+    const CellInput input = CheckCellInput(m_column, text->toStdString(), fahrenheit);
+    if (!input.accepted) {
+        ShowUserMessage(this, MessageKind::Warning, Text(input.problem, fahrenheit));
+        return;
+    }
+    HistoryOutcome outcome;
+    try {
+        outcome = m_model->History().StoreDisplayed(std::size_t(m_row), m_column, input.value);
+    } catch (const std::exception& e) {
+        outcome = HistoryOutcome::Failure(e.what());
+    }
+    const QModelIndex cell = m_model->index(m_row, m_column);
+    emit m_model->dataChanged(cell, cell, {Qt::DisplayRole});
+    if (!outcome)
+        ReportHistoryFailure(this, m_model->History().DisplayedFileName(), outcome);
 }
 
 void CDataView::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 class CDataModel;
 class CHeaderControlEx;
@@ -27,6 +28,9 @@ public:
     // Starts an in-place edit of that cell; row numbers and dates are not editable.
     bool BeginEdit(int row, int column);
     bool IsEditing() const { return m_editing; }
+    // The rows with a selected cell, ascending; selects rows whole (every column).
+    std::vector<std::size_t> SelectedRows() const;
+    void SelectRows(const std::vector<std::size_t>& rows);
     CSubEdit* Edit() const { return m_edit; }
     CDataModel* Model() const { return m_model; }
 

@@ -1,5 +1,7 @@
 #include "ui/DialogTexts.h"
 
+#include "ui/DialogFit.h"
+
 #include "settings/TextParts.h"
 
 #include <QAbstractButton>
@@ -72,6 +74,7 @@ void CTooltipHandlerImpl::ApplyTexts(std::uint16_t languageId) {
         if (key != 0 && !ApplyControlText(control, key))
             Diagnose(control, key);
     }
+    FitDialogTexts(m_dialog);
 }
 
 bool CTooltipHandlerImpl::ApplyControlText(QWidget* control, int key) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/HistoryDamage.h"
+#include "history/HistoryOutcome.h"
 #include "station/Dataset.h"
 
 #include <cstddef>
@@ -19,9 +21,9 @@ public:
     // The text of a dataset column (1 to 13) of the displayed dataset at row; "" when the row
     // cannot be fetched.
     virtual std::string DisplayedText(std::size_t row, int column) const = 0;
-    // Sets the column of the displayed dataset at row from text and writes the dataset to the
-    // displayed history's file.
-    virtual bool StoreDisplayed(std::size_t row, int column, const std::string& text) = 0;
+    // Sets the column of the displayed dataset at row from text (checked already) and writes the
+    // dataset to the displayed history's file first, memory only when the file took it.
+    virtual HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) = 0;
     // Runs read once on all displayed datasets in the store's order, under the store's lock (the
     // chart reduces them in one pass). Without an override there are none.
     virtual void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const { read({}); }
@@ -32,8 +34,19 @@ public:
     // The commands' operations on the displayed history (its file is read, rewritten or written);
     // rows ascending. Without an override they do nothing and fail.
     virtual bool OpenDisplayed(const std::string& /*path*/) { return false; }
-    virtual bool DeleteDisplayed(const std::vector<std::size_t>& /*rows*/) { return false; }
-    virtual bool ExportDisplayed(const std::string& /*path*/) { return false; }
+    virtual HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& /*rows*/) {
+        return HistoryOutcome::Failure("not available");
+    }
+    virtual HistoryOutcome ExportDisplayed(const std::string& /*path*/) {
+        return HistoryOutcome::Failure("not available");
+    }
+    // The displayed history's file, for messages and for watching.
+    virtual std::string DisplayedFileName() const { return {}; }
+    virtual std::string RecordingFileName() const { return {}; }
+    // What the displayed file held that no station writes, as found when it was last read.
+    virtual HistoryDamage DisplayedDamage() const { return {}; }
+    // Reads the histories again whose files another process changed; true when one was.
+    virtual bool RefreshFromDisk() { return false; }
 
     // Calls changed after every change of either store, on the thread that changed it; the
     // callback must only post. Replaces an earlier subscription; an empty function unsubscribes.

@@ -22,9 +22,10 @@ std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
     return DisplayedAt(row).GetColumnText(column, CurrentColumnFormat());
 }
 
-bool HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
+HistoryOutcome HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
     CDataset dataset = DisplayedAt(row);
-    dataset.SetColumnFromText(column, text, CurrentColumnFormat());
+    if (!dataset.SetColumnFromText(column, text, CurrentColumnFormat()))
+        return HistoryOutcome::Failure("\"" + text + "\" is no value");
     return UpdateDisplayed(row, dataset);
 }
 
@@ -51,12 +52,36 @@ bool HistoryStores::OpenDisplayed(const std::string& path) {
     return ::OpenDisplayed(path);
 }
 
-bool HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
+HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
     return ::DeleteDisplayed(rows);
 }
 
-bool HistoryStores::ExportDisplayed(const std::string& path) {
+HistoryOutcome HistoryStores::ExportDisplayed(const std::string& path) {
     return ::ExportDisplayed(path, CurrentColumnFormat());
+}
+
+std::string HistoryStores::DisplayedFileName() const {
+    return DisplayedHistory().FileName();
+}
+
+std::string HistoryStores::RecordingFileName() const {
+    return DisplayedHistory().RecordingFile().string();
+}
+
+HistoryDamage HistoryStores::DisplayedDamage() const {
+    return ::DisplayedDamage();
+}
+
+bool HistoryStores::RefreshFromDisk() {
+    bool changed = false;
+    const std::filesystem::path recording = DisplayedHistory().RecordingFile();
+    if (RecordingHistory().ChangedOnDisk(recording)) {
+        RecordingHistory().Read(recording);
+        changed = true;
+    }
+    if (!IsRecordingFileDisplayed())
+        changed = RefreshDisplayedFromDisk() || changed;
+    return changed;
 }
 
 void HistoryStores::Subscribe(std::function<void()> changed) {

@@ -12,14 +12,18 @@ public:
 
     std::size_t DisplayedCount() const override;
     std::string DisplayedText(std::size_t row, int column) const override;
-    bool StoreDisplayed(std::size_t row, int column, const std::string& text) override;
+    HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) override;
     void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override;
     std::string DisplayedTitle() const override;
     std::string RecordingTitle() const override;
     bool ReadRecording(const std::filesystem::path& file) override;
     bool OpenDisplayed(const std::string& path) override;
-    bool DeleteDisplayed(const std::vector<std::size_t>& rows) override;
-    bool ExportDisplayed(const std::string& path) override;
+    HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& rows) override;
+    HistoryOutcome ExportDisplayed(const std::string& path) override;
+    std::string DisplayedFileName() const override;
+    std::string RecordingFileName() const override;
+    HistoryDamage DisplayedDamage() const override;
+    bool RefreshFromDisk() override;
     void Subscribe(std::function<void()> changed) override;
 
 private:

@@ -1,21 +1,28 @@
 #include "ui/MainFrame.h"
 
+#include "base/Check.h"
 #include "log/Logger.h"
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
 #include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "ui/ChartPanel.h"
+#include "ui/Commands.h"
 #include "ui/DataView.h"
 #include "ui/HistoryAccess.h"
+#include "ui/MessageTexts.h"
 #include "ui/NotificationEvent.h"
 #include "ui/QtMessageTarget.h"
+#include "ui/QtTranslations.h"
 #include "ui/StationLink.h"
 #include "ui/StatusBar.h"
+#include "ui/UserMessage.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileSystemWatcher>
 #include <QMenuBar>
+#include <QSet>
 #include <QStackedWidget>
 #include <QToolBar>
 
@@ -73,6 +80,12 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     m_history.Subscribe(
         [target = MessageTargetRef(m_target)] { PostTo(target, Message::RecordingHistoryChanged); });
 
+    // Another process (the command-line import, a second window) may append to or rewrite the
+    // files shown: the table, status bar and chart follow.
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &CMainFrame::OnHistoryFileChanged);
+    WatchHistoryFiles();
+
     m_views = new QStackedWidget(this);
     m_view = new CDataView(m_history, m_views);
     m_chart = new CChartPanel(m_history, m_views);
@@ -88,6 +101,37 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     PingTransmitters(); // the first ping goes out at once
     UpdateStatusBar();
     resize(900, 560);
+    if (m_history.DisplayedDamage().Any())
+        QTimer::singleShot(0, this, [this] { WarnOfDamage(this, m_history); });
+}
+
+void CMainFrame::WatchHistoryFiles(bool renew) {
+    if (!m_watcher)
+        return;
+    QStringList wanted;
+    for (const std::string& file : {m_history.RecordingFileName(), m_history.DisplayedFileName()}) {
+        std::error_code ec;
+        if (!file.empty() && std::filesystem::exists(file, ec) && !wanted.contains(FromUtf8(file)))
+            wanted.append(FromUtf8(file));
+    }
+    QStringList watched = m_watcher->files();
+    if (!renew &&
+        QSet<QString>(watched.begin(), watched.end()) == QSet<QString>(wanted.begin(), wanted.end()))
+        return;
+    if (!watched.isEmpty())
+        m_watcher->removePaths(watched);
+    if (!wanted.isEmpty())
+        m_watcher->addPaths(wanted); // a file made later is watched from the next status update on
+}
+
+void CMainFrame::OnHistoryFileChanged() {
+    try {
+        m_history.RefreshFromDisk(); // a store read again says so through its change signal
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+    }
+    // A rewrite renames a new file over the old one and the watch went with the old file.
+    WatchHistoryFiles(true);
 }
 
 CMainFrame::~CMainFrame() {
@@ -197,15 +241,18 @@ void CMainFrame::UpdateTitle() {
 void CMainFrame::StartHWManager() {
     try {
         const std::string port = Options().GetPort();
+        m_linkProblem.clear();
         if (m_link.Start(port)) {
             Log().Log(30, "Hardware manager started");
             m_timer.start(PingInterval);
         } else {
             Log().Log(30, "Hardware manager could not be started");
+            m_linkProblem = QStringLiteral("the port could not be opened");
         }
     } catch (const std::exception& e) {
         m_link.Stop();
         Log().Log(10, "%s", e.what());
+        m_linkProblem = FromUtf8(PlainReason(e.what()));
     }
 }
 
@@ -256,8 +303,10 @@ void CMainFrame::OnWorkFinished() {
         if (std::dynamic_pointer_cast<CHWRequestPingTransmitters>(request)) {
             if (request->Succeeded()) {
                 m_failedPings = 0;
+                m_linkProblem.clear();
             } else {
                 ++m_failedPings;
+                m_linkProblem = FromUtf8(PlainReason(request->Message()));
                 if (m_timer.isActive())
                     PingTransmitters();
             }
@@ -273,11 +322,16 @@ void CMainFrame::OnWorkFinished() {
 }
 
 void CMainFrame::UpdateStatusBar() {
+    WatchHistoryFiles(); // the displayed file may be another one now
     const bool connected = m_link.IsRunning() && m_failedPings == 0;
     const QString iconName = connected ? QStringLiteral("connected") : QStringLiteral("disconnected");
     if (m_statusBar->PaneIconName(CMPSBarWithAnimation::LinkPane) != iconName)
         m_statusBar->SetPaneIcon(CMPSBarWithAnimation::LinkPane,
                                  connected ? m_iconConnected : m_iconDisconnected, iconName);
+    const QString port = FromUtf8(Options().GetPort());
+    m_statusBar->SetPaneToolTip(CMPSBarWithAnimation::LinkPane,
+                                connected ? Text(MessageText::LinkConnected).arg(port)
+                                          : Text(MessageText::LinkDown).arg(port, LinkProblemText()));
     QString current;
     const QString displayed = FromUtf8(m_history.DisplayedTitle());
     if (m_statusBar->GetPaneText(CMPSBarWithAnimation::DisplayedPane, current) && current != displayed)
@@ -329,6 +383,7 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
     if (changes & OptionsChange::Format)
         word |= OptionsChange::Format;
     if (changes & OptionsChange::Language) {
+        UseQtTranslations(Options().GetLanguageID());
         BuildMenu();
         UpdateToolTips();
         UpdateTitle();
@@ -343,8 +398,9 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
         UpdateStatusBar(); // show the new port's state now, not at the next tick
         word |= OptionsChange::Port;
     }
-    if (changes & OptionsChange::HistoryFile)
+    if (changes & OptionsChange::HistoryFile) {
         word |= OptionsChange::HistoryFile;
+    }
     if (word != 0)
         SendToDescendants(this, Message::UpdateView, word, 0);
 }
@@ -376,9 +432,18 @@ void CMainFrame::OnAbout() {
         m_aboutDialog(*this);
 }
 
+QString CMainFrame::LinkProblemText() const {
+    if (!m_linkProblem.isEmpty())
+        return m_linkProblem;
+    return m_link.IsRunning() ? QStringLiteral("no answer yet") : QStringLiteral("the link is not running");
+}
+
 void CMainFrame::OnDataImport() {
-    if (!m_link.IsRunning())
+    if (!m_link.IsRunning() || m_failedPings != 0) {
+        ShowUserMessage(this, MessageKind::Warning,
+                        Text(MessageText::NoStation).arg(FromUtf8(Options().GetPort()), LinkProblemText()));
         return;
+    }
     StopReading();
     if (m_importDialog)
         m_importDialog(*this);

@@ -16,6 +16,7 @@ class CMPSBarWithAnimation;
 class HistoryAccess;
 class QtMessageTarget;
 class QStackedWidget;
+class QFileSystemWatcher;
 class QToolBar;
 class StationLink;
 
@@ -70,6 +71,8 @@ public:
     HistoryAccess& History() { return m_history; }
     bool IsPolling() const { return m_timer.isActive(); }
     int FailedPings() const { return m_failedPings; }
+    // Why no station answers ("" while one does): the link's start failure or the last ping's.
+    QString LinkProblem() const { return m_linkProblem; }
     // The language whose menu is shown (1033 when LanguageID has none).
     std::uint16_t MenuLanguage() const { return m_menuLanguage; }
     // The receiver of worker-side notifications for this window.
@@ -99,6 +102,10 @@ private:
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
     void UpdateChartToggles();
+    // Watches the recording and the displayed file; renew starts the watches afresh.
+    void WatchHistoryFiles(bool renew = false);
+    QString LinkProblemText() const;
+    void OnHistoryFileChanged();
 
     HistoryAccess& m_history;
     StationLink& m_link;
@@ -113,6 +120,8 @@ private:
     QIcon m_iconConnected;
     QIcon m_iconDisconnected;
     int m_failedPings = 0;
+    QString m_linkProblem;
+    QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_timer;
     bool m_destroyed = false;
     std::function<int(CMainFrame&)> m_optionsDialog;

@@ -11,6 +11,7 @@
 #include "ui/MainFrame.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,7 +22,15 @@
 
 namespace {
 
-constexpr int MaxText = 259;
+PresentPortsSource& PortsSource() {
+    static PresentPortsSource source;
+    return source;
+}
+
+std::vector<std::string> PresentPorts() {
+    return PortsSource() ? PortsSource()() : PresentSerialPorts();
+}
+
 constexpr std::uint16_t LanguageIds[] = {1033, 1031, 1036};
 
 QString FromUtf8(const std::string& text) {
@@ -69,6 +78,10 @@ std::optional<std::filesystem::path> RecordingFileFromText(const std::string& te
     return folder / (typed.stem().string() + ".nvh");
 }
 
+void SetPresentPortsSource(PresentPortsSource source) {
+    PortsSource() = std::move(source);
+}
+
 COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     : QDialog(parent), m_history(history), m_texts(this, 206) {
     SetUpDialogWindow(this);
@@ -87,6 +100,9 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     Make<QGroupBox>(this, 10214, units, 7, 50, 291, 40, QStringLiteral("Weather Station Settings"));
     Make<QLabel>(this, 1061, units, 13, 62, 62, 8, QStringLiteral("Port"));
     m_port = Make<QComboBox>(this, 1265, units, 11, 71, 65, 13);
+    // Device paths can be long; the open list shows them whole, the closed box need not.
+    m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_port->setMinimumContentsLength(6);
     Make<QLabel>(this, 1264, units, 83, 62, 126, 8, QStringLiteral("Recording History File"));
     m_file = Make<CWtlEditBrowserCtrl>(this, 1263, units, 81, 71, 211, 13);
     m_ok = Make<QPushButton>(this, 1000, units, 7, 101, 50, 14, QStringLiteral("OK"));
@@ -110,7 +126,10 @@ void COptionsDlg::Initialise() {
     COptionsImpl& options = Options();
     m_texts.SetLanguage(options.GetLanguageID(), false);
     RebuildPortList({});
-    m_file->setText(FromUtf8(options.GetRecordingHistoryFile().string()));
+    // The shown text may not give back the file's bytes (a name in another encoding): only a text
+    // the user changed names a new file.
+    m_shownFile = QFile::decodeName(QByteArray::fromStdString(options.GetRecordingHistoryFile().native()));
+    m_file->setText(m_shownFile);
 
     for (int i = 0; i < int(std::size(LanguageIds)) && i < m_language->count(); ++i)
         m_language->setItemData(i, LanguageIds[i]);
@@ -144,7 +163,7 @@ void COptionsDlg::RebuildPortList(const QString& selection) {
     std::vector<std::string> items;
     for (const QString& item : LanguagePortItems())
         items.push_back(item.toStdString());
-    std::vector<std::string> choices = PortChoices(items, PresentSerialPorts());
+    std::vector<std::string> choices = PortChoices(items, PresentPorts());
     const std::string port = selection.isEmpty() ? Options().GetPort() : selection.toStdString();
     int position = FindPortItem(choices, port);
     if (position < 0 && !port.empty()) {
@@ -175,7 +194,7 @@ void COptionsDlg::OnBrowse() {
     request.filterName = QStringLiteral("History Files");
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
-    request.initialFile = m_file->text().left(MaxText);
+    request.initialFile = m_file->text();
     request.fileMustExist = false;
     if (const std::optional<QString> chosen = AskForFile(this, request)) {
         m_file->setText(*chosen);
@@ -186,9 +205,9 @@ void COptionsDlg::OnBrowse() {
 void COptionsDlg::OnOK() {
     COptionsImpl& options = Options();
     // The file name first: a name that cannot be used keeps the dialog open and changes nothing.
-    const std::string fileText = m_file->text().left(MaxText).toStdString();
     std::optional<std::filesystem::path> newFile;
-    if (fileText != options.GetRecordingHistoryFile().string()) {
+    if (m_file->text() != m_shownFile) {
+        const std::string fileText = QFile::encodeName(m_file->text()).toStdString();
         newFile = RecordingFileFromText(fileText);
         if (!newFile) {
             const QString message =
@@ -224,14 +243,15 @@ void COptionsDlg::OnOK() {
         m_formatChanged = true;
     }
     if (m_port->currentIndex() >= 0) {
-        const std::string port = m_port->currentText().left(MaxText).toStdString();
+        const std::string port = m_port->currentText().toStdString();
         if (port != options.GetPort()) {
             options.SetPort(port);
             m_portChanged = true;
         }
     }
     if (newFile) {
-        m_file->setText(FromUtf8(newFile->string()));
+        m_shownFile = QFile::decodeName(QByteArray::fromStdString(newFile->native()));
+        m_file->setText(m_shownFile);
         options.SetRecordingHistoryFile(*newFile);
         {
             std::ofstream create(*newFile, std::ios::binary | std::ios::app);

@@ -4,6 +4,10 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,6 +21,11 @@ class QPushButton;
 // extension, then ".nvh". Nothing when the text names no file (empty, ends in a separator) or its
 // folder does not exist.
 std::optional<std::filesystem::path> RecordingFileFromText(const std::string& text);
+
+// Where the dialog learns the serial devices present; tests give a fixed list so that no test
+// ever looks at the machine's devices. An empty function brings the system's list back.
+using PresentPortsSource = std::function<std::vector<std::string>()>;
+void SetPresentPortsSource(PresentPortsSource source);
 
 // Language, date and time format, temperature unit, port and recording history file. OK stores
 // what changed, saves the options file and closes with 1; Cancel closes with 2 and stores nothing.
@@ -68,6 +77,7 @@ private:
     QComboBox* m_unit;
     QComboBox* m_port;
     CWtlEditBrowserCtrl* m_file;
+    QString m_shownFile; // the recording file as the field showed it before the user typed
     QPushButton* m_ok;
     QPushButton* m_cancel;
     bool m_initialising = true;

@@ -102,6 +102,21 @@ bool CMPSBarWithAnimation::SetPaneIcon(int pane, const QIcon& icon, const QStrin
     return true;
 }
 
+bool CMPSBarWithAnimation::SetPaneToolTip(int pane, const QString& text) {
+    Pane* p = Find(pane);
+    if (!p)
+        return false;
+    p->box->setToolTip(text);
+    p->icon->setToolTip(text);
+    p->text->setToolTip(text);
+    return true;
+}
+
+QString CMPSBarWithAnimation::PaneToolTip(int pane) const {
+    const Pane* p = Find(pane);
+    return p ? p->box->toolTip() : QString();
+}
+
 bool CMPSBarWithAnimation::GetPaneIcon(int pane, QIcon& icon) const {
     const Pane* p = Find(pane);
     if (!p)

@@ -31,6 +31,9 @@ public:
     // The key of the icon last set, to tell icons apart ("" when none).
     QString PaneIconName(int pane) const;
     bool SetPaneIcon(int pane, const QIcon& icon, const QString& name);
+    // The text shown when the pointer rests on the pane.
+    bool SetPaneToolTip(int pane, const QString& text);
+    QString PaneToolTip(int pane) const;
     // Pane widths (tests).
     int PaneWidth(int pane) const;
 

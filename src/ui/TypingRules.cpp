@@ -4,12 +4,13 @@ bool AcceptTypedCharacter(const std::string& text, int caret, char character, bo
     const bool digit = character >= '0' && character <= '9';
     const bool control = static_cast<unsigned char>(character) < 32;
     const bool minus = character == '-';
-    const bool point = character == '.';
+    const bool point =
+        character == '.' || character == ','; // a comma is the decimal point in German and French
     if (!(digit || control || (minus && allowMinus) || (point && decimals > 0)))
         return false;
     if (text.empty())
         return true;
-    const std::size_t pointAt = text.find('.');
+    const std::size_t pointAt = text.find_first_of(".,");
     if (point && (pointAt != std::string::npos || caret == 0))
         return false;
     if (minus && (text.find('-') != std::string::npos || caret != 0))

@@ -7,6 +7,7 @@
 #include "ui/Commands.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
+#include "ui/QtTranslations.h"
 #include "ui/StationLinkFactory.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
         QApplication application(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Nivaro"));
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/nivaro.svg")));
+        UseQtTranslations(Options().GetLanguageID());
         // The window's close ends the loop with 1, as the frame's base handling of its
         // destruction does.
         QApplication::setQuitOnLastWindowClosed(false);

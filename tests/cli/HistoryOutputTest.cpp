@@ -1,5 +1,6 @@
 #include "CliFixture.h"
 
+#include "../history/HistoryTestSupport.h"
 #include "history/HistoryData.h"
 #include "history/TextExport.h"
 
@@ -118,4 +119,29 @@ TEST_F(CliHistoryTest, OptionsFileIsWrittenAtExitWithoutTheOverrides) {
     EXPECT_NE(options.find("<RecordingHistoryFile value=\"" + Path("history.nvh").string() + "\"/>"),
               std::string::npos)
         << options;
+}
+
+// A damaged file is exported and shown as it is, with a warning that counts the damage; a file
+// whose records are out of order is exported in date-time order.
+TEST_F(CliHistoryTest, DamagedOrUnorderedFilesAreExportedInOrderWithAWarning) {
+    std::string bytes = RecordBytes({datasets[3], datasets[1]});
+    CDataset wild = datasets[2];
+    wild.SetTemperature(0, 3e38f);
+    bytes += RecordBytes({wild, datasets[0]}) + std::string(9, '\x42');
+    WriteWholeFile(Path("damaged.nvh"), bytes);
+
+    for (const char* command : {"export", "show"}) {
+        const CliResult r = Run({"--history", "damaged.nvh", command});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("warning: history file"), std::string::npos) << r.err;
+        EXPECT_NE(
+            r.err.find("1 record holds values no station records; the last 9 bytes are an incomplete record"),
+            std::string::npos)
+            << r.err;
+    }
+    const auto lines = Lines(Run({"--history", "damaged.nvh", "export"}).out);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[1].rfind("\"17.01.2005 14:05\"", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[4].rfind("\"17.01.2005 14:20\"", 0), 0u) << lines[4];
+    EXPECT_EQ(ReadWholeFile(Path("damaged.nvh")), bytes); // untouched
 }

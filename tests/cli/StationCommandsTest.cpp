@@ -32,6 +32,7 @@ TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
     EXPECT_EQ(SummaryValue(first.out, "Datasets parsed"), "20");
     EXPECT_EQ(SummaryValue(first.out, "Appended"), "20");
     EXPECT_EQ(SummaryValue(first.out, "New read position"), "slot 19");
+    EXPECT_EQ(SummaryValue(first.out, "Bytes read from station"), "32677"); // no read position yet
     EXPECT_EQ(Records(Path("history.nvh")), 20u);
     StationImageSummary station = SummarizeStationImage(Image("station.img"));
     EXPECT_EQ(station.lastReadIndex, 19);
@@ -51,6 +52,9 @@ TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
     EXPECT_EQ(SummaryValue(added.out, "Removed as already known"), "0");
     EXPECT_EQ(SummaryValue(added.out, "Appended"), "4");
     EXPECT_EQ(SummaryValue(added.out, "New read position"), "slot 23");
+    // Flags and record, the last read date-time (5 bytes), the unread counter, 4 new and the
+    // marker (15 bytes each), the date-time after it.
+    EXPECT_EQ(SummaryValue(added.out, "Bytes read from station"), "105");
     EXPECT_EQ(Records(Path("history.nvh")), 24u);
 
     // The overrides stayed out of the options file; what the run learned did not.
@@ -61,6 +65,15 @@ TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
     ASSERT_EQ(show.exitCode, 0) << show.err;
     EXPECT_NE(show.out.find("17.01.2005 16:30"), std::string::npos) << show.out;
     EXPECT_NE(show.out.find("Outdoor 3"), std::string::npos) << show.out;
+
+    // --whole reads all of the ring buffer, with the same result.
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "2"}).exitCode, 0);
+    const CliResult whole = Run({"--port", "sim:station.img", "import", "--whole"});
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    EXPECT_EQ(SummaryValue(whole.out, "Appended"), "2");
+    EXPECT_EQ(SummaryValue(whole.out, "New read position"), "slot 25");
+    EXPECT_EQ(SummaryValue(whole.out, "Bytes read from station"), "32677");
+    EXPECT_EQ(Records(Path("history.nvh")), 26u);
 }
 
 TEST_F(CliTest, ImportRecognisesDatasetsTheHistoryHoldsAlready) {
@@ -169,7 +182,7 @@ TEST_F(CliTest, InterruptedImportStopsAndLeavesStationAndHistoryAlone) {
     const std::string image = Read("station.img");
     const std::string history = Read("history.nvh");
 
-    const CliResult r = Run({"--port", "sim:station.img", "import", "--interrupt-after-steps", "3"});
+    const CliResult r = Run({"--port", "sim:station.img", "import", "--interrupt-after-steps", "2"});
     EXPECT_EQ(r.exitCode, 130) << r.err;
     ExpectOneErrorLine(r, "interrupted");
     EXPECT_EQ(r.out, "");

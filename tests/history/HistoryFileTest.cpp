@@ -7,16 +7,6 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
-std::string RecordBytes(const std::vector<CDataset>& datasets) {
-    std::string bytes;
-    for (const CDataset& dataset : datasets) {
-        std::uint8_t record[HistoryRecordSize];
-        EncodeHistoryRecord(dataset, record);
-        bytes.append(reinterpret_cast<const char*>(record), HistoryRecordSize);
-    }
-    return bytes;
-}
-
 namespace {
 
 std::string Hex(const std::string& bytes) {
@@ -119,7 +109,7 @@ TEST_F(HistoryFileTest, AppendCreatesAndKeepsArrivalOrderInTheFile) {
 TEST_F(HistoryFileTest, AppendCutsAnUnreadableTailSoNewRecordsStayAligned) {
     const auto series = Series(2);
     WriteWholeFile(file, RecordBytes({series[0]}) + std::string(20, '\x11'));
-    EXPECT_TRUE(store.AppendFile(file, {series[1]}));
+    EXPECT_TRUE(store.Append(file, {series[1]}));
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
 }
 
@@ -135,14 +125,19 @@ TEST_F(HistoryFileTest, UpdateRewritesOnlyTheFirstRecordOfThatDateTime) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({edited, series[0], series[1], series[2]}));
     EXPECT_EQ(changed, 1);
 
+    // A dataset the file no longer holds is a failure, not a silent success.
     const std::string before = ReadWholeFile(file);
-    EXPECT_TRUE(store.Update(file, MakeDataset(2010, 1, 1, 0, 0))); // not in the file
+    const HistoryOutcome missingRecord = store.Update(file, MakeDataset(2010, 1, 1, 0, 0));
+    EXPECT_FALSE(missingRecord);
+    EXPECT_EQ(missingRecord.reason, "the dataset of 2010-01-01 00:00:00 is no longer in the file");
     EXPECT_EQ(ReadWholeFile(file), before);
-    EXPECT_EQ(changed, 2);
+    EXPECT_EQ(changed, 1);
 
-    EXPECT_FALSE(store.Update(dir / "missing.nvh", edited));
+    const HistoryOutcome missingFile = store.Update(dir / "missing.nvh", edited);
+    EXPECT_FALSE(missingFile);
+    EXPECT_EQ(missingFile.reason, "No such file or directory");
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.nvh"));
-    EXPECT_EQ(changed, 2);
+    EXPECT_EQ(changed, 1);
 }
 
 TEST_F(HistoryFileTest, DeleteRewritesTheRestInOrder) {
@@ -194,8 +189,10 @@ TEST_F(HistoryFileTest, WriteErrorsAreReported) {
     EXPECT_FALSE(store.WriteTo(stream));
 
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_FALSE(store.AppendFile("/dev/full", series)); // the disk is full at the flush
+        // A device is never taken for a history or an export target (a rename would replace it).
+        EXPECT_EQ(store.Append("/dev/full", series).reason, "not a regular file");
         EXPECT_FALSE(store.Export("/dev/full", ColumnFormat{}));
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
     }
 
     WriteWholeFile(file, RecordBytes({series[0]}));
@@ -237,9 +234,9 @@ TEST_F(HistoryFileTest, AppendSyncsBeforeItReportsAndAFailedSyncTakesTheRecordsB
             syncs.push_back("file " + std::to_string(std::filesystem::file_size(path)));
             return c.fails != Fails::File;
         };
-        const bool appended = AppendHistoryFile(
+        const bool appended = static_cast<bool>(AppendHistoryFile(
             file, [&](std::ostream& out) { return WriteHistoryRecords(out, std::span(series).subspan(1)); },
-            sync);
+            sync));
         EXPECT_EQ(appended, c.appended) << c.name;
         EXPECT_EQ(syncs, c.syncs) << c.name;
         EXPECT_EQ(std::filesystem::file_size(file), c.sizeAfter) << c.name;
@@ -255,7 +252,7 @@ TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
     EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
 
-    EXPECT_FALSE(store.WriteFile(dir / "no-such-dir" / "history.nvh"));
+    EXPECT_FALSE(store.Delete(dir / "no-such-dir" / "history.nvh", {}));
 }
 
 TEST_F(HistoryFileTest, RewriteKeepsPermissionsAndFollowsLinks) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "history/HistoryRecord.h"
 #include "station/Dataset.h"
+
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -26,4 +29,13 @@ inline std::vector<CDataset> Series(int n) {
     return datasets;
 }
 
-std::string RecordBytes(const std::vector<CDataset>& datasets);
+// The file bytes of the datasets, in order.
+inline std::string RecordBytes(const std::vector<CDataset>& datasets) {
+    std::string bytes;
+    for (const CDataset& dataset : datasets) {
+        std::uint8_t record[HistoryRecordSize];
+        EncodeHistoryRecord(dataset, record);
+        bytes.append(reinterpret_cast<const char*>(record), HistoryRecordSize);
+    }
+    return bytes;
+}

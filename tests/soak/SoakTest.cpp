@@ -127,13 +127,14 @@ void PrintFigures(std::uint32_t seed, int transmitters, const Figures& figures, 
     int failedWithoutFault = 0;
     for (int f = 0; f < FaultKinds; ++f)
         failedWithoutFault += figures.failedAfterFault[f];
-    std::printf("soak-figures %s seed=%u transmitters=%d imports=%d succeeded=%d faulted=%d lost=%d doubled=%d "
-                "foreign=%d skipped=%d outsidePc=%d cleanFailed=%d cleanFailedAfterUnplug=%d "
-                "blockedByInvalidNewest=%d hours=%.1f\n",
-                stage, seed, transmitters, figures.imports, figures.succeeded,
-                figures.imports - figures.faults[None], figures.lost, figures.doubled, figures.foreign,
-                figures.skipped, figures.stationChanged, failedWithoutFault, figures.failedAfterFault[Unplugged],
-                figures.blockedByInvalidNewest, static_cast<double>(now) / 3.6e12);
+    std::printf(
+        "soak-figures %s seed=%u transmitters=%d imports=%d succeeded=%d faulted=%d lost=%d doubled=%d "
+        "foreign=%d skipped=%d outsidePc=%d cleanFailed=%d cleanFailedAfterUnplug=%d "
+        "blockedByInvalidNewest=%d hours=%.1f\n",
+        stage, seed, transmitters, figures.imports, figures.succeeded, figures.imports - figures.faults[None],
+        figures.lost, figures.doubled, figures.foreign, figures.skipped, figures.stationChanged,
+        failedWithoutFault, figures.failedAfterFault[Unplugged], figures.blockedByInvalidNewest,
+        static_cast<double>(now) / 3.6e12);
     std::fflush(stdout);
 }
 
@@ -331,6 +332,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
     Figures figures;
     ImportCheck check{model, *station, historyFile, figures, {}, {}, {}};
     std::uint64_t cleanLineChanges = 0;
+    std::uint64_t bytesRead = 0, routineImports = 0; // routine: less than the whole ring buffer read
     Fault previousFault = None;
 
     for (long i = 0; i < imports; ++i) {
@@ -436,6 +438,8 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
                         static_cast<unsigned long long>(strikeAt),
                         taken->Succeeded() ? "succeeded" : "failed", taken->Message().c_str());
         ++figures.imports;
+        bytesRead += request->Summary().bytesRead;
+        routineImports += request->Summary().bytesRead < EE_RINGBUFFER_SIZE ? 1 : 0;
         figures.succeeded += taken->Succeeded() ? 1 : 0;
         if (!taken->Succeeded())
             ++figures.failedWith[fault];
@@ -492,6 +496,9 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         figures.leftBehind);
     std::printf("  imports without a fault that found no end marker behind an invalid newest dataset: %d\n",
                 figures.blockedByInvalidNewest);
+    std::printf("  imports that read only what was new %llu, bytes read %.1f %% of whole reads\n",
+                static_cast<unsigned long long>(routineImports),
+                100.0 * static_cast<double>(bytesRead) / (figures.imports * (EE_RINGBUFFER_SIZE + 18.0)));
     PrintFigures(seed, transmitters, figures, station->now(), "final");
     EXPECT_EQ(figures.lost, 0);
     EXPECT_EQ(figures.doubled, 0);

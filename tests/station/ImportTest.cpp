@@ -210,6 +210,52 @@ TEST_F(ImportTest, InvalidRecordMakesTheWholeRingBeParsedWithoutDoubles) {
     EXPECT_EQ(FileTimes(), MeasurementTimes(0, 42));
 }
 
+// Twelve new datasets on a full four-transmitter ring (18-byte slots), last read at slot 99.
+TEST_F(ImportTest, RoutineImportReadsOnlyWhatIsNew) {
+    const int slots = Hardware::RingBuffer::GetConfig(4)->DatasetCount();
+    Load(4, slots + 100);
+    auto first = Import();
+    ASSERT_TRUE(first->Succeeded()) << first->Message();
+    EXPECT_EQ(first->Summary().bytesRead, 2u + 16u + 32659u); // no record yet: everything
+    Record(12);
+    queue = std::make_shared<MessageQueue>();
+
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(request->Summary().appended, 12);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(101, slots + 112));
+    EXPECT_EQ(Station().lastReadIndex, 111);
+    EXPECT_EQ(Station().unread, 0);
+    // Flags, record, the last read date-time, the counter, then 12 new, the marker and the
+    // date-time after it.
+    EXPECT_EQ(request->Summary().bytesRead, 2u + 16u + 5u + 2u + 13u * 18u + 5u);
+    EXPECT_TRUE(Logged("Reading from 0x75A, 5 bytes"));
+    EXPECT_TRUE(Logged("Reading from 0x76C, 239 bytes"));
+    // Progress counts the bytes read so far, of those and the current read.
+    const auto steps = queue->All();
+    ASSERT_EQ(queue->Count(Message::ReadRingBufferStep), 2);
+    EXPECT_EQ(steps[0].wParam, 0);
+    EXPECT_EQ(steps[0].lParam, 5);
+    EXPECT_EQ(steps[1].wParam, 5);
+    EXPECT_EQ(steps[1].lParam, 244);
+}
+
+TEST_F(ImportTest, ForcedWholeReadReadsEverythingWithTheSameResult) {
+    Load(4, 200);
+    ASSERT_TRUE(Import()->Succeeded());
+    Record(12);
+    queue = std::make_shared<MessageQueue>();
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(
+        queue, std::make_shared<HistoryImportSink>(store, history));
+    request->ForceWholeRead();
+    request->Execute(driver);
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(request->Summary().bytesRead, 2u + 16u + 32659u);
+    EXPECT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 212));
+    EXPECT_EQ(Station().lastReadIndex, 211);
+}
+
 class EveryLayout : public ImportTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(EveryLayout, WrappedStationImportsEverySlotWithItsLastValue) {

@@ -15,6 +15,8 @@
 #include "ui/MainFrame.h"
 #include "ui/NotificationEvent.h"
 #include "ui/OptionsDlg.h"
+#include "ui/StatusBar.h"
+#include "ui/UserMessage.h"
 
 #include "Fakes.h"
 #include "TempDir.h"
@@ -25,6 +27,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +91,8 @@ private slots:
         QVERIFY(OpenDisplayed(m_recording.string()));
         m_history = std::make_unique<HistoryStores>();
         m_link = std::make_unique<FakeLink>();
+        m_messages.clear();
+        SetUserMessageHook([this](QWidget*, MessageKind, const QString& text) { m_messages.append(text); });
         m_frame = std::make_unique<CMainFrame>(*m_history, *m_link);
         InstallCommands(*m_frame);
         m_probe = new UpdateProbe(m_frame.get());
@@ -93,6 +100,7 @@ private slots:
     }
     void cleanup() {
         SetFileDialogHook({});
+        LogUserMessages();
         m_frame.reset();
         m_link.reset();
         m_history.reset();
@@ -319,7 +327,97 @@ private slots:
         QTRY_COMPARE(m_frame->View()->Model()->rowCount(), 4);
     }
 
+    void exportOntoTheRecordingFileIsRefusedWithAMessage() {
+        const std::string before = ReadWholeFile(m_recording);
+        SetFileDialogHook([&](QWidget*, const FileDialogRequest&) {
+            return std::optional<QString>(QString::fromStdString(m_recording.string()));
+        });
+        m_frame->OnCommand(Command::DataExport);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("is a history file")));
+        QCOMPARE(ReadWholeFile(m_recording), before);
+    }
+
+    // Another process imports while the window shows the file; the user then deletes a row.
+    void anotherProcessesImportIsShownAndSurvivesADelete() {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::vector<CDataset> more;
+            for (int i = 0; i < 5; ++i)
+                more.push_back(MakeMeasurement(CDateTime(2024, 6, 1, i, 0, 0), 1, 7));
+            CHistoryData importer;
+            ::_exit(importer.Append(m_recording, more) ? 0 : 1);
+        }
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        QCOMPARE(status, 0);
+        CDataView& view = *m_frame->View();
+        QTRY_COMPARE(view.Model()->rowCount(), 15); // the file watch refreshed the table
+
+        view.selectRow(0);
+        WhenShown<CDataDeleteDlg>(
+            [](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+        m_frame->OnCommand(Command::DataDelete);
+        QCOMPARE(std::filesystem::file_size(m_recording), std::uintmax_t(14 * 56));
+        QTRY_COMPARE(view.Model()->rowCount(), 14);
+    }
+
+    void aFailedDeleteNamesTheFileAndTheReasonAndKeepsTheRows() {
+        std::filesystem::create_directory(m_recording.string() + ".tmp"); // the new file cannot be made
+        CDataView& view = *m_frame->View();
+        view.selectRow(3);
+        WhenShown<CDataDeleteDlg>(
+            [](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+        m_frame->OnCommand(Command::DataDelete);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QString::fromStdString(m_recording.string())));
+        QVERIFY(m_messages[0].contains(QStringLiteral("Is a directory")));
+        QCOMPARE(view.Model()->rowCount(), 10);
+        QCOMPARE(RecordingHistory().Size(), std::size_t(10));
+        QVERIFY(view.selectionModel()->isRowSelected(3, QModelIndex()));
+    }
+
+    // At first start the first ping brings the transmitter count and the columns grow.
+    void rowsSelectedBeforeTheColumnsGrowAreStillDeleted() {
+        CDataView& view = *m_frame->View();
+        view.selectRow(1);
+        Options().SetNrOfTransmitters(3);
+        view.BuildColumns();
+        QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+        WhenShown<CDataDeleteDlg>(
+            [](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+        m_frame->OnCommand(Command::DataDelete);
+        QCOMPARE(std::filesystem::file_size(m_recording), std::uintmax_t(9 * 56));
+    }
+
+    void importWithoutAStationSaysWhy() {
+        m_link->FinishPing(false);
+        QTRY_COMPARE(m_frame->FailedPings(), 1);
+        m_frame->OnCommand(Command::DataImport);
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("No station answers on port sim: No acknowledge")));
+        QCOMPARE(m_frame->StatusBar()->PaneToolTip(CMPSBarWithAnimation::LinkPane),
+                 QStringLiteral("No station on port sim: No acknowledge"));
+    }
+
+    // OK with nothing touched keeps a recording file whose name is long or not UTF-8.
+    void optionsOkKeepsTheRecordingFileByteForByte() {
+        const std::filesystem::path deep = *m_folder / std::string(120, 'd') / std::string(120, 'e');
+        std::filesystem::create_directories(deep);
+        for (const std::filesystem::path& file :
+             {deep / (std::string(60, 'h') + ".nvh"), *m_folder / "hist\xff\xfe.nvh"}) {
+            QVERIFY(file.native().size() > 259 || file.native().find('\xff') != std::string::npos);
+            { std::ofstream create(file); }
+            Options().SetRecordingHistoryFile(file);
+            WhenShown<COptionsDlg>(
+                [](COptionsDlg& dialog) { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+            m_frame->OnCommand(Command::ExtrasOptions);
+            QCOMPARE(Options().GetRecordingHistoryFile().native(), file.native());
+        }
+    }
+
 private:
+    QStringList m_messages;
     std::unique_ptr<TempDir> m_folder;
     std::filesystem::path m_recording;
     std::unique_ptr<HistoryStores> m_history;

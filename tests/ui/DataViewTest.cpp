@@ -38,7 +38,8 @@ private slots:
         QTest::newRow("digit before point") << "-12.5" << 1 << QChar('3') << true << true;
         QTest::newRow("backspace after decimals") << "-12.5" << 5 << QChar('\b') << true << true;
         QTest::newRow("letter") << "1" << 1 << QChar('a') << true << false;
-        QTest::newRow("comma") << "1" << 1 << QChar(',') << true << false;
+        QTest::newRow("comma as the decimal point") << "1" << 1 << QChar(',') << true << true;
+        QTest::newRow("comma after a point") << "1.2" << 3 << QChar(',') << true << false;
         // humidity: digits only
         QTest::newRow("humidity digit") << "4" << 1 << QChar('5') << false << true;
         QTest::newRow("humidity minus") << "" << 0 << QChar('-') << false << false;

@@ -23,10 +23,12 @@ public:
                 return s.text;
         return std::to_string(row) + ":" + std::to_string(column);
     }
-    bool StoreDisplayed(std::size_t row, int column, const std::string& text) override {
+    HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) override {
         std::lock_guard lock(m_lock);
+        if (!failure.empty())
+            return HistoryOutcome::Failure(failure);
         stored.push_back({row, column, text});
-        return true;
+        return {};
     }
     std::string DisplayedTitle() const override {
         return "history.nvh (" + std::to_string(DisplayedCount()) + ")";
@@ -37,15 +39,20 @@ public:
         opened.push_back(path);
         return true;
     }
-    bool DeleteDisplayed(const std::vector<std::size_t>& rows) override {
+    HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& rows) override {
+        if (!failure.empty())
+            return HistoryOutcome::Failure(failure);
         deleted.push_back(rows);
         SetRows(DisplayedCount() - rows.size());
-        return true;
+        return {};
     }
-    bool ExportDisplayed(const std::string& path) override {
+    HistoryOutcome ExportDisplayed(const std::string& path) override {
+        if (!failure.empty())
+            return HistoryOutcome::Failure(failure);
         exported.push_back(path);
-        return true;
+        return {};
     }
+    std::string DisplayedFileName() const override { return "history.nvh"; }
     void Subscribe(std::function<void()> changed) override {
         std::lock_guard lock(m_lock);
         m_changed = std::move(changed);
@@ -67,6 +74,8 @@ public:
     std::vector<Stored> stored;
     std::vector<std::string> opened, exported;
     std::vector<std::vector<std::size_t>> deleted;
+    // When set, every write fails with this reason and changes nothing (a full disk).
+    std::string failure;
 
 private:
     mutable std::recursive_mutex m_lock;

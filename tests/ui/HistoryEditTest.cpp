@@ -5,6 +5,7 @@
 #include "ui/DataView.h"
 #include "ui/HistoryStores.h"
 #include "ui/SubEdit.h"
+#include "ui/UserMessage.h"
 
 #include "UiTests.h"
 
@@ -41,6 +42,23 @@ private slots:
         QTest::keyClick(view.Edit(), Qt::Key_Return);
         QCOMPARE(view.Model()->CellText(1, 2), QStringLiteral("-12.5"));
 
+        // A German comma is the decimal point; a value no station measures is refused with a word.
+        QStringList messages;
+        SetUserMessageHook([&](QWidget*, MessageKind, const QString& text) { messages.append(text); });
+        QVERIFY(view.BeginEdit(0, 2));
+        view.Edit()->clear();
+        QTest::keyClicks(view.Edit(), "19,5");
+        QTest::keyClick(view.Edit(), Qt::Key_Return);
+        QCOMPARE(view.Model()->CellText(0, 2), QStringLiteral("19.5"));
+        QVERIFY(view.BeginEdit(0, 3));
+        view.Edit()->clear();
+        QTest::keyClicks(view.Edit(), "150");
+        QTest::keyClick(view.Edit(), Qt::Key_Return);
+        LogUserMessages();
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("A humidity lies between 0 and 99 %, or is --- or OFL.")});
+        QCOMPARE(view.Model()->CellText(0, 3), QStringLiteral("50"));
+
         QVERIFY(view.BeginEdit(2, 3));
         view.Edit()->clear();
         QTest::keyClicks(view.Edit(), "63");
@@ -50,7 +68,8 @@ private slots:
         QVERIFY(reread.Read(file));
         QCOMPARE(reread.Size(), std::size_t(3));
         QCOMPARE(reread.At(1).GetTemperature(0), -12.5f);
-        QCOMPARE(reread.At(0).GetTemperature(0), 20.0f);
+        QCOMPARE(reread.At(0).GetTemperature(0), 19.5f);
+        QCOMPARE(reread.At(0).GetHumidity(0), 50.0f);
         QCOMPARE(reread.At(2).GetHumidity(0), 50.0f);
     }
 };

@@ -4,6 +4,7 @@
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
 #include "ui/StatusBar.h"
+#include "ui/UserMessage.h"
 
 #include "Fakes.h"
 #include "UiTests.h"
@@ -159,11 +160,18 @@ private slots:
         CMainFrame frame(history, link);
         QVERIFY(!frame.IsPolling());
         QCOMPARE(LinkIcon(frame), QStringLiteral("disconnected"));
-        // Import does nothing while the manager is stopped.
+        // Import shows no dialog while the manager is stopped, but says why.
         bool dialogShown = false;
         frame.SetImportDialog([&](CMainFrame&) { dialogShown = true; });
+        QStringList messages;
+        SetUserMessageHook([&](QWidget*, MessageKind, const QString& text) { messages.append(text); });
         frame.OnCommand(Command::DataImport);
+        LogUserMessages();
         QVERIFY(!dialogShown);
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("No station answers on port %1: the port could not be opened. "
+                                            "Check the cable and the port in the options.")
+                                 .arg(QString::fromStdString(Options().GetPort()))});
     }
 
     void importPausesThePingsAndResumesThemAfterwards() {

@@ -7,6 +7,7 @@
 #include "ui/HistoryStores.h"
 #include "ui/PrintCommand.h"
 #include "ui/PrintJob.h"
+#include "ui/QtTranslations.h"
 
 #include "TempDir.h"
 #include "UiTests.h"
@@ -133,7 +134,19 @@ private slots:
                                    std::filesystem::copy_options::overwrite_existing);
     }
 
+    // The caption is in one language: ours around the page count, Qt's for the dialog's own title.
+    void thePrintDialogShowsThePageCountInItsCaption_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("English") << 1033 << QStringLiteral("Print - 2 pages");
+        QTest::newRow("German") << 1031 << QStringLiteral("Drucken - 2 Seiten");
+        QTest::newRow("French") << 1036 << QStringLiteral("Imprimer - 2 pages");
+    }
     void thePrintDialogShowsThePageCountInItsCaption() {
+        QFETCH(int, language);
+        QFETCH(QString, expected);
+        Options().SetLanguageID(std::uint16_t(language));
+        UseQtTranslations(std::uint16_t(language));
         CListViewCtrlPrintJobInfo job(*m_view->Model());
         job.BeginPrintJob(*m_printer);
         Fill(job.RowsPerPage() + 1);
@@ -145,8 +158,11 @@ private slots:
             caption = dialog->windowTitle();
             dialog->accept();
         });
-        QCOMPARE(PrintTable(*m_view, *m_printer), 2);
-        QCOMPARE(caption, QStringLiteral("Print - 2 pages"));
+        const int printed = PrintTable(*m_view, *m_printer);
+        Options().SetLanguageID(1033);
+        UseQtTranslations(1033);
+        QCOMPARE(printed, 2);
+        QCOMPARE(caption, expected);
         QCOMPARE(PdfPages(m_pdf), 2);
         QCOMPARE(m_printer->docName(), QStringLiteral("Data Logger Document"));
     }

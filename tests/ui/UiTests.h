@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/UserMessage.h"
+
 #include <QObject>
 
 #include <functional>
@@ -19,4 +21,11 @@ template <typename Test> struct RegisterUiTest {
 inline std::vector<UiTestFactory>& UiTestFactories() {
     static std::vector<UiTestFactory> factories;
     return factories;
+}
+
+// A message box would wait for a click that never comes: by default tests see messages in the
+// log. A test that looks at messages sets its own hook and puts this one back.
+inline void LogUserMessages() {
+    SetUserMessageHook(
+        [](QWidget*, MessageKind, const QString& text) { qWarning("message: %s", qPrintable(text)); });
 }

@@ -2,6 +2,7 @@
 // start-up directory in a temporary folder.
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
+#include "ui/OptionsDlg.h"
 
 #include "TempDir.h"
 #include "UiTests.h"
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     CurrentDirectory current(folder.path());
     StartupDirectory();
     COptionsImpl::UseFile(folder / "Nivaro.xml");
+    // The real list would open the machine's serial devices (one of them is the console).
+    SetPresentPortsSource([] { return std::vector<std::string>{}; });
+    LogUserMessages();
     QApplication app(argc, argv);
     int failures = 0;
     for (const auto& make : UiTestFactories()) {

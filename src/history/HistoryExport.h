@@ -1,0 +1,40 @@
+#pragma once
+
+#include "history/HistoryOutcome.h"
+#include "station/Dataset.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+// One export format: it is fed the datasets one at a time, in the history's order, and owns how
+// they reach its file.
+class ExportWriter {
+public:
+    virtual ~ExportWriter() = default;
+    // Starts a new file (a temporary one beside the export's target).
+    virtual HistoryOutcome Open(const std::filesystem::path& file) = 0;
+    // False stops the export (the file could not take it).
+    virtual bool Write(const CDataset& dataset) = 0;
+    // Finishes the file; a failure says why, so a full disk is reported, not hidden.
+    virtual HistoryOutcome Close() = 0;
+};
+
+// Feeds every dataset to write, stopping when it returns false; false when it stopped.
+using ExportSource = std::function<bool(const std::function<bool(const CDataset&)>& write)>;
+
+// Why target may not take an export: it is one of the history files (an export over the file
+// being recorded or shown would destroy it), or it exists and is no regular file. None when the
+// export may go there.
+std::optional<std::string> RefusedExportTarget(const std::filesystem::path& target,
+                                               std::span<const std::filesystem::path> historyFiles);
+
+// The one export routine of the desktop and the command line: refuses the history files, writes
+// the source's datasets through the writer into a file beside the target and renames it over the
+// target (not synced: an export can always be made again from the history). A failure leaves an existing
+// target as it was and removes the temporary file.
+HistoryOutcome ExportHistory(const std::filesystem::path& target,
+                             std::span<const std::filesystem::path> historyFiles, ExportWriter& writer,
+                             const ExportSource& source);

@@ -59,5 +59,8 @@ bool CHWRequest::Sync(CI2CDriver& driver) {
         log.Log(30, "Synchronizing Try %d", retries + 1);
     }
     log.Log(50, "Synchronizing success after %d retries", retries);
+    // A transfer cut short earlier (by the base unit, an unplugged adapter) may have left the
+    // EEPROM in the middle of a byte: the transfers start from a cleared bus.
+    driver.ClearBus();
     return true;
 }

@@ -21,8 +21,8 @@ public:
     virtual void Execute(CI2CDriver& driver) = 0;
     virtual std::string Name() const = 0;
 
-    // Synchronises with the station, retrying; false after the last failed attempt. Raises
-    // thread_aborted when the abort was asked for between attempts.
+    // Synchronises with the station, retrying, and clears the bus; false after the last failed
+    // attempt. Raises thread_aborted when the abort was asked for between attempts.
     bool Sync(CI2CDriver& driver);
 
     bool IsAbortRequested();

@@ -72,7 +72,13 @@ bool CI2CDriver::GetAck() {
     if (Sda() != SdaLow)
         return false;
     Scl(SclHigh);
+    // Another device holding SCL low here keeps the slave in its acknowledge: it would hold SDA
+    // low for every acknowledge we look for and miss the bytes in between.
+    const bool held = Scl() == SclLow;
     Scl(SclLow);
+    if (held)
+        throw std::runtime_error(
+            "SCL held low by another device during an acknowledge in CI2CDriver::GetAck");
     return true;
 }
 
@@ -85,6 +91,24 @@ bool CI2CDriver::PollAcknowledge(std::uint8_t address) {
         _port->sleep(1);
     }
     return false;
+}
+
+bool CI2CDriver::ClearBus() {
+    // Nine clocks bring any slave to the end of a byte it is sending or receiving; the START that
+    // follows abandons a page write it may have latched, the STOP leaves it in standby. The START
+    // is only given once SDA reads free on a high clock (a receiving slave may be in its
+    // acknowledge clock after the ninth).
+    Sda(SdaHigh);
+    for (int clock = 0; clock < ResetClocks; ++clock) {
+        Scl(SclLow);
+        Scl(SclHigh);
+    }
+    if (Sda() == SdaHigh) {
+        StartCondition();
+        StopCondition();
+        return true;
+    }
+    return ResetBus();
 }
 
 bool CI2CDriver::ResetBus() {
@@ -123,10 +147,25 @@ void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, st
             if (i + 1 < size)
                 PutAck();
         }
+        if (size > 0)
+            EndRead();
         StopCondition();
     } catch (...) {
-        ResetBus();
+        ClearBus();
         throw;
+    }
+}
+
+void CI2CDriver::EndRead() {
+    // The master's not-acknowledge after the last byte. The EEPROM sending to us has released SDA
+    // for it; a low SDA means a slave is receiving and acknowledging instead (it lost clocks and
+    // took our clocks for a write). A STOP now would start its write cycle: a START abandons it.
+    Scl(SclHigh);
+    const bool held = Sda() == SdaLow;
+    Scl(SclLow);
+    if (held) {
+        StartCondition();
+        throw std::runtime_error("SDA held low at the end of the read in CI2CDriver::RandomRead");
     }
 }
 
@@ -153,7 +192,7 @@ void CI2CDriver::Write(std::uint16_t startAddress, const std::uint8_t* sourceBuf
         if (remaining > 0)
             Write(static_cast<std::uint16_t>(pageEnd + 1), sourceBuffer + count, remaining);
     } catch (...) {
-        ResetBus();
+        ClearBus();
         throw;
     }
 }

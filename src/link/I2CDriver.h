@@ -50,6 +50,9 @@ public:
     bool GetAck();
     bool PollAcknowledge(std::uint8_t address);
     bool ResetBus();
+    // Nine clocks with SDA released, then START and STOP: a slave left in the middle of a byte is
+    // brought back to standby without writing. True when SDA was free for the START.
+    bool ClearBus();
     void ReleaseLines();
 
     // EEPROM transfers.
@@ -73,6 +76,7 @@ public:
 
 private:
     void LineDelay() { _port->settleDelay(); }
+    void EndRead();
     void SettleModemStatus();
 
     std::uint8_t _DeviceReadAddress = 0;

@@ -11,7 +11,8 @@ void Eeprom::FlipBitOnRead(std::uint16_t address, std::uint8_t mask, int times) 
 }
 
 void Eeprom::Start() {
-    // A start without a stop abandons a page write that was not finished.
+    // A START in any state, even in the middle of a byte, begins a new command: a page write
+    // that no STOP has committed yet is abandoned.
     _mode = Mode::Receive;
     _bitCount = 0;
     _ackPhase = false;
@@ -23,7 +24,11 @@ void Eeprom::Start() {
 }
 
 void Eeprom::Stop(Nanos now) {
-    if (_mode == Mode::Receive && !_readMode && _latchCount > 0) {
+    // Only a STOP in the first bit period after a data byte's acknowledge starts the write cycle:
+    // the clock that precedes the STOP has shifted in exactly one bit of a next byte. A STOP in
+    // the middle of a byte or before any data byte ends the command without writing.
+    const bool afterAcknowledgedByte = !_ackPhase && _bitCount == 1;
+    if (_mode == Mode::Receive && !_readMode && _latchCount > 0 && afterAcknowledgedByte) {
         for (std::size_t i = 0; i < PageSize; ++i)
             if (_latched[i])
                 _memory[_latchPage + i] = _latch[i];

@@ -122,8 +122,15 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         AddBytesRead(unread.size());
         return unread[0] | unread[1] << 8u;
     };
-    RingBufferParse parse = ReadAndParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig,
-                                                   unreadCount, [this] { AbortPoint(); });
+    RingBufferParse parse;
+    try {
+        parse = ReadAndParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, unreadCount,
+                                       [this] { AbortPoint(); });
+    } catch (const NewestDatasetInvalid&) {
+        std::lock_guard lock(_summaryLock);
+        _summary.newestDatasetInvalid = true;
+        throw;
+    }
     _datasets = std::move(parse.datasets);
     const int parsed = static_cast<int>(_datasets.size());
 

@@ -19,6 +19,9 @@ struct ImportSummary {
     int appended = 0;
     std::optional<int> newReadIndex; // set when a new read position was written to the station
     unsigned bytesRead = 0;          // bytes read from the station's memory, each counted once
+    // The import failed because the station's newest dataset has an invalid date-time (it passes
+    // with the station's next measurement).
+    bool newestDatasetInvalid = false;
 };
 
 // Fetches the datasets that are new since the last import from the station's ring buffer, hands

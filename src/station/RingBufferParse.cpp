@@ -12,7 +12,26 @@ CLogger& Log() {
     return CLogger::Instance();
 }
 
-[[noreturn]] void NoEndMarker() {
+// The station's newest dataset, right before a slot that starts with an end-marker byte, has an
+// invalid date-time: the marker rules cannot accept that marker until the station records again.
+bool NewestDatasetHidesEndMarker(const std::uint8_t* ring, const Hardware::RingBuffer& layout) {
+    const int S = static_cast<int>(layout.DatasetSize());
+    const int B = static_cast<int>(layout.ByteSize());
+    for (int slot = 0; slot < B; slot += S) {
+        const std::uint8_t* before = ring + (slot == 0 ? B - S : slot - S);
+        if (IsEndMarkerByte(ring[slot]) && !IsEndMarkerByte(before[0]) &&
+            DecodeDateTime(before).GetStatus() == CDateTime::invalid)
+            return true;
+    }
+    return false;
+}
+
+[[noreturn]] void NoEndMarker(const std::uint8_t* ring, const Hardware::RingBuffer& layout) {
+    if (NewestDatasetHidesEndMarker(ring, layout))
+        throw NewestDatasetInvalid(
+            "Searching for end marker error: No end marker found, aborting. The newest dataset in the "
+            "station has an invalid date and time; the station's next measurement clears it, import "
+            "again after that");
     throw std::runtime_error("Searching for end marker error: No end marker found, aborting");
 }
 
@@ -70,7 +89,7 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
     int p = FindEndMarker(ring + off, static_cast<unsigned>(len), layout, full, ring);
     if (whole) {
         if (p == -1)
-            NoEndMarker();
+            NoEndMarker(ring, layout);
         const int after = p + S;
         if (after >= B) {
             Log().Log(30, "Skipping bytes after end marker (0x%X) during parsing: end marker in last dataset",
@@ -112,7 +131,7 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
                   A, A + off);
         p = FindEndMarker(ring, static_cast<unsigned>(off), layout, full);
         if (p == -1)
-            NoEndMarker();
+            NoEndMarker(ring, layout);
         Log().Log(30, "Using bytes from begin of ring buffer (0x%X) to end marker (0x%X) for parsing", A,
                   A + p);
         append(0, p);

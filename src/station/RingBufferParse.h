@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 // What the station's ring buffer image yields: the new datasets, oldest first, ending right
@@ -16,10 +17,18 @@ struct RingBufferParse {
     int endMarkerOffset = -1;
 };
 
+// No end marker was found because the station's newest dataset has an invalid date-time: the
+// marker after it is only accepted once the station has recorded a valid dataset there.
+class NewestDatasetInvalid : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Chooses the part of the ring buffer that holds data not read yet (all of it when the record
 // does not match), finds the end marker and parses the datasets before it. ringBuffer holds the
 // layout's ByteSize() bytes from its Start(). Raises std::runtime_error when there is no end
-// marker. abortPoint is called between the steps.
+// marker (NewestDatasetInvalid when the newest dataset's date-time hides it). abortPoint is called between
+// the steps.
 RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const Hardware::RingBuffer& layout,
                                 bool full, const RingBufferConfig& config,
                                 const std::function<void()>& abortPoint = {});

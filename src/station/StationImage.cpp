@@ -191,13 +191,19 @@ CDataset NextMeasurement(const EepromImage& image, int intervalMinutes, std::uin
     const RingBuffer& layout = LayoutOf(image);
     const int slot = FindImageEndMarkerSlot(image, layout);
     CDateTime when(2005, 1, 17, 14, 35, 0);
-    if (slot >= 0) {
-        const int previous = (slot + layout.DatasetCount() - 1) % layout.DatasetCount();
+    // The newest valid dataset, counting the slots back to it: datasets whose date-time the clock
+    // got wrong still took their interval.
+    const int slots = layout.DatasetCount();
+    for (int back = 1; slot >= 0 && back < slots; ++back) {
+        const int previous = (slot + slots - back) % slots;
+        if (IsMarkerByte(Slot(image, layout, previous)[0]))
+            break;
         const CDateTime newest = DecodeDateTime(Slot(image, layout, previous));
-        if (!IsMarkerByte(Slot(image, layout, previous)[0]) && newest.GetStatus() == CDateTime::valid) {
+        if (newest.GetStatus() == CDateTime::valid) {
             CDateTime::Fields f;
-            CDateTime(newest.Value() + intervalMinutes / 1440.0).GetFields(f);
+            CDateTime(newest.Value() + back * intervalMinutes / 1440.0).GetFields(f);
             when.SetDateTime(f.year, f.month, f.day, f.hour, f.minute, 0);
+            break;
         }
     }
     return MakeMeasurement(when, layout.NrOfTransmitters(), seed);

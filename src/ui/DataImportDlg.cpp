@@ -95,6 +95,8 @@ void CDataImportDlg::OnWorkFinished() {
             return;
         }
         CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
+        const auto* read = dynamic_cast<const CHWRequestReadRingBuffer*>(request.get());
+        ShowNewestDatasetInvalid(read && read->Summary().newestDatasetInvalid);
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
         if (m_request) {
@@ -108,6 +110,25 @@ void CDataImportDlg::OnWorkFinished() {
         return;
     }
     PostInitialize(); // a new read
+}
+
+void CDataImportDlg::ShowNewestDatasetInvalid(bool show) {
+    if (show == m_newestInvalidShown)
+        return;
+    m_newestInvalidShown = show;
+    // The reason takes up to five lines: the label grows and the button moves down.
+    const DialogUnits units(this);
+    const int extra = show ? LabelExtraHeight : 0;
+    units.Size(this, 155, 54 + extra);
+    units.Place(m_label, 3, 19, 148, 8 + extra);
+    units.Place(m_cancel, 53, 36 + extra, 50, 14);
+    m_label->setWordWrap(show);
+    const int key = show ? NewestDatasetInvalidText : 1004;
+    const std::string text = m_texts.Texts().Text(key);
+    m_label->setText(!text.empty() ? QString::fromStdString(text)
+                     : show ? QStringLiteral("The station's newest dataset has an invalid date and time. "
+                                             "The import goes on after the station's next measurement.")
+                            : QStringLiteral("Data import in progress"));
 }
 
 void CDataImportDlg::OnCancel() {

@@ -15,7 +15,8 @@ class QtMessageTarget;
 
 // Reads the new datasets from the station while the user waits: queues a ring buffer read with
 // the link (again and again until the link takes it), shows its progress, and closes with 1 when
-// the read succeeded and with 2 when it was cancelled. A failed read is logged and tried again.
+// the read succeeded and with 2 when it was cancelled. A failed read is logged and tried again;
+// when it failed because of the station's newest dataset, the dialog says so.
 class CDataImportDlg : public QDialog {
     Q_OBJECT
 public:
@@ -45,6 +46,12 @@ private:
     void OnInitialize();
     void OnWorkFinished();
     void PostInitialize();
+    // While reads fail because the station's newest dataset has an invalid date-time, the label
+    // says so (the reads go on: the station's next measurement ends it).
+    void ShowNewestDatasetInvalid(bool show);
+
+    static constexpr int NewestDatasetInvalidText = 100012;
+    static constexpr int LabelExtraHeight = 32;
 
     StationLink& m_link;
     std::shared_ptr<QtMessageTarget> m_target;
@@ -56,4 +63,5 @@ private:
     StationLink::RequestPtr m_request;
     bool m_started = false;
     bool m_cancelRequested = false;
+    bool m_newestInvalidShown = false;
 };

@@ -131,6 +131,23 @@ TEST_F(CliTest, StationFailuresExitTwoAndTouchNothing) {
     }
 }
 
+TEST_F(CliTest, ImportBlockedByAnInvalidNewestDatasetSaysWhatClearsIt) {
+    CreateImage("station.img", 3, 20);
+    EepromImage image = Image("station.img");
+    CDataset broken = NextMeasurement(image, 5, 1);
+    CDateTime invalid;
+    invalid.SetStatus(CDateTime::invalid);
+    broken.SetDateTime(invalid);
+    AppendMeasurement(image, broken);
+    WriteWholeFile(Path("station.img"), std::string(image.begin(), image.end()));
+
+    const CliResult r = Run({"--port", "sim:station.img", "import"});
+    EXPECT_EQ(r.exitCode, 2);
+    ExpectOneErrorLine(r, "The newest dataset in the station has an invalid date and time; the station's "
+                          "next measurement clears it, import again after that");
+    EXPECT_FALSE(Exists("history.nvh"));
+}
+
 TEST_F(CliTest, SimulatedStationHeldByAnotherProgramIsInUse) {
     CreateImage("station.img", 3, 20);
     const std::string image = Read("station.img");

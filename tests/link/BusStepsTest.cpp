@@ -73,7 +73,7 @@ TEST(BusSteps, PutByteSendsBit7FirstAndReleasesSda) {
     EXPECT_EQ(r.port->settles, 25) << "every line change waits the settle delay";
 }
 
-TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClock) {
+TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClockAndAHeldClockFails) {
     Recorded r;
     r.port->sdaReadsLow = false;
     EXPECT_FALSE(r.driver.GetAck());
@@ -82,7 +82,12 @@ TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClock) {
     r.port->steps.clear();
     r.port->sdaReadsLow = true;
     EXPECT_TRUE(r.driver.GetAck());
-    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "SclLow"}));
+    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "read", "SclLow"})) << "SCL is looked at on the clock";
+
+    r.port->steps.clear();
+    r.port->sclReadsLow = true;
+    EXPECT_THROW(r.driver.GetAck(), std::runtime_error) << "another device holds the clock";
+    EXPECT_EQ(r.port->steps, (Steps{"read", "SclHigh", "read", "SclLow"}));
 }
 
 TEST(BusSteps, ConditionsAndAcknowledge) {
@@ -148,16 +153,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, WritePages,
 
 class RandomReadAcks : public ::testing::TestWithParam<std::uint32_t> {};
 
-TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByte) {
+TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByteAndEndsWithANotAcknowledge) {
     const std::uint32_t size = GetParam();
     Recorded r;
+    // Four acknowledges (SDA and SCL looked at) and the data bits read low; SDA is free for the
+    // not-acknowledge.
+    r.port->scriptedSdaLow.assign(8 + 8 * size, true);
+    r.port->scriptedSdaLow.push_back(false);
     std::vector<std::uint8_t> buffer(size + 1, 0x77);
     r.driver.RandomRead(0x1234, buffer.data(), size);
 
     // After the read address and its acknowledge: the bytes, the master acknowledges, the stop.
     Steps tail = Bits(0xA1);
     tail.push_back("SdaHigh");
-    for (const char* s : {"read", "SclHigh", "SclLow"})
+    for (const char* s : {"read", "SclHigh", "read", "SclLow"})
         tail.push_back(s);
     for (std::uint32_t i = 0; i < size; ++i) {
         for (int bit = 0; bit < 8; ++bit)
@@ -167,6 +176,9 @@ TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByte) {
             for (const char* s : {"SdaLow", "SclHigh", "SclLow", "SdaHigh"})
                 tail.push_back(s);
     }
+    if (size > 0) // the not-acknowledge clock, SDA released, looked at
+        for (const char* s : {"SclHigh", "read", "SclLow"})
+            tail.push_back(s);
     for (const char* s : {"SdaLow", "SclHigh", "SdaHigh"})
         tail.push_back(s);
     ASSERT_GE(r.port->steps.size(), tail.size());
@@ -179,3 +191,27 @@ TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, RandomReadAcks, ::testing::Values(1u, 3u, 0u));
+
+TEST(BusSteps, ReadEndsWithStartAndBusClearWhenSdaIsHeldAtTheNotAcknowledge) {
+    Recorded r;
+    // A receiving slave acknowledges on the not-acknowledge clock: no STOP may follow it.
+    r.port->scriptedSdaLow.assign(8 + 8, true);
+    r.port->scriptedSdaLow.push_back(true);
+    r.port->sdaReadsLow = false; // free afterwards
+    std::uint8_t byte = 0;
+    EXPECT_THROW(r.driver.RandomRead(0x1234, &byte, 1), std::runtime_error);
+
+    // The not-acknowledge clock sees SDA low; a START instead of a STOP; the bus clear: nine
+    // clocks, SDA looked at, START and STOP.
+    Steps tail{"SclHigh", "read", "SclLow", "SclHigh", "SdaHigh", "SdaLow", "SclLow", "SdaHigh", "SdaHigh"};
+    for (int clock = 0; clock < 9; ++clock) {
+        tail.push_back("SclLow");
+        tail.push_back("SclHigh");
+    }
+    for (const char* s :
+         {"read", "SclHigh", "SdaHigh", "SdaLow", "SclLow", "SdaHigh", "SdaLow", "SclHigh", "SdaHigh"})
+        tail.push_back(s);
+    const Steps& steps = r.port->steps;
+    ASSERT_GE(steps.size(), tail.size());
+    EXPECT_EQ(Steps(steps.end() - static_cast<long>(tail.size()), steps.end()), tail);
+}

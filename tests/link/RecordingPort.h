@@ -26,7 +26,11 @@ public:
     bool modemStatus(ModemStatus& status) override {
         steps.push_back("read");
         status.cts = sdaReadsLow;
-        status.dsr = false;
+        if (!scriptedSdaLow.empty()) {
+            status.cts = scriptedSdaLow.front();
+            scriptedSdaLow.erase(scriptedSdaLow.begin());
+        }
+        status.dsr = sclReadsLow;
         return true;
     }
     bool waitDsrChange(std::uint32_t, bool& changed) override {
@@ -41,6 +45,9 @@ public:
     std::vector<std::string> steps;
     int settles = 0;
     bool sdaReadsLow = true;
+    bool sclReadsLow = false;
+    // Levels for the next reads, one each, before sdaReadsLow applies again (true = low).
+    std::vector<bool> scriptedSdaLow;
 
 private:
     bool _open = false;

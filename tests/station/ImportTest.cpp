@@ -375,6 +375,48 @@ TEST_F(ImportTest, TransmitterCountOutsideTheLayoutsFailsAfterTheRead) {
     EXPECT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
 }
 
+TEST_F(ImportTest, NewestDatasetWithAnInvalidDateTimeSaysSoUntilTheNextMeasurement) {
+    Load(3, 30);
+    ASSERT_TRUE(Import()->Succeeded());
+    Record(2);
+    CDataset broken = NextMeasurement(port->eeprom().bytes(), Interval, 1);
+    CDateTime invalid;
+    invalid.SetStatus(CDateTime::invalid);
+    broken.SetDateTime(invalid);
+    AppendMeasurement(port->eeprom().bytes(), broken);
+
+    auto blocked = Import();
+    EXPECT_FALSE(blocked->Succeeded());
+    EXPECT_TRUE(blocked->Summary().newestDatasetInvalid);
+    EXPECT_NE(blocked->Message().find("The newest dataset in the station has an invalid date and time; the "
+                                      "station's next measurement clears it"),
+              std::string::npos)
+        << blocked->Message();
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 30));
+
+    Record(1);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_FALSE(next->Summary().newestDatasetInvalid);
+    EXPECT_EQ(next->Summary().appended, 3) << "the two before the invalid one and the new one";
+}
+
+TEST_F(ImportTest, RingWithoutAnyEndMarkerFailsWithoutBlamingTheNewestDataset) {
+    Load(3, 30);
+    // The marker slot overwritten with a valid-looking copy of the slot before it.
+    const Hardware::RingBuffer& layout = *Hardware::RingBuffer::GetConfig(3);
+    auto& eeprom = port->eeprom().bytes();
+    const int slots = layout.DatasetCount();
+    for (int slot = 30; slot < slots; ++slot)
+        std::copy_n(eeprom.begin() + layout.SlotAddress(29), layout.DatasetSize(),
+                    eeprom.begin() + layout.SlotAddress(slot));
+    auto request = Import();
+    EXPECT_FALSE(request->Succeeded());
+    EXPECT_FALSE(request->Summary().newestDatasetInvalid);
+    EXPECT_NE(request->Message().find("No end marker found, aborting"), std::string::npos);
+    EXPECT_EQ(request->Message().find("newest dataset"), std::string::npos) << request->Message();
+}
+
 } // namespace
 
 namespace {

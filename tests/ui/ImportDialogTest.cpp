@@ -10,6 +10,7 @@
 #include "TempDir.h"
 #include "UiTests.h"
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -107,6 +108,36 @@ private slots:
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Cancelled);
         QCOMPARE(RecordingHistory().Size(), std::size_t(0));
         QCOMPARE(ReadPosition(*m_port), before);
+    }
+
+    void anInvalidNewestDatasetIsExplainedUntilTheStationRecordsAgain() {
+        m_port->With([](SimulatedSerialPort& station) {
+            CDataset broken = NextMeasurement(station.eeprom().bytes(), 5, 1);
+            CDateTime invalid;
+            invalid.SetStatus(CDateTime::invalid);
+            broken.SetDateTime(invalid);
+            AppendMeasurement(station.eeprom().bytes(), broken);
+        });
+        CDataImportDlg dialog(*m_link);
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        dialog.show();
+        auto* label = dialog.findChild<QLabel*>();
+        QVERIFY(label);
+        const QString reason =
+            QStringLiteral("The newest dataset in the station has an invalid date and time. The "
+                           "station's next measurement clears it; the import then goes on by "
+                           "itself.");
+        QTRY_COMPARE_WITH_TIMEOUT(label->text(), reason, Bound);
+        QVERIFY(label->wordWrap());
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(RecordingHistory().Size(), std::size_t(0));
+
+        m_port->With([](SimulatedSerialPort& station) {
+            AppendMeasurement(station.eeprom().bytes(), NextMeasurement(station.eeprom().bytes(), 5, 1));
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
+        QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
+        QCOMPARE(RecordingHistory().Size(), std::size_t(121)); // all but the invalid one
     }
 
 private:

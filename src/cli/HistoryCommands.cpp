@@ -35,12 +35,12 @@ std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
     return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
 }
 
-namespace {
-
 void WriteToStdout(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw CliFailure(std::string("standard output cannot be written: ") + std::strerror(errno));
 }
+
+namespace {
 
 void ExportToFile(const fs::path& target, std::span<const CDataset> datasets, const ColumnFormat& format) {
     const fs::path temporary = target.string() + ".tmp";

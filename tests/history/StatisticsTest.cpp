@@ -1,0 +1,297 @@
+#include "history/Statistics.h"
+#include "history/CsvField.h"
+#include "history/StatisticsText.h"
+
+#include "HistoryTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr float NA = CDataset::TemperatureNotAvailable;
+constexpr float OFL = CDataset::TemperatureOverflow;
+constexpr float HNA = CDataset::HumidityNotAvailable;
+constexpr float HOFL = CDataset::HumidityOverflow;
+
+const ChartQuantity IndoorTemperature{ChartQuantity::Temperature, 0};
+const ChartQuantity IndoorHumidity{ChartQuantity::Humidity, 0};
+const ChartQuantity Outdoor1Temperature{ChartQuantity::Temperature, 1};
+
+// A summary as the tests expect it, the date-times as "YYYY-MM-DD HH:MM:SS".
+struct Expected {
+    std::string period;
+    std::string quantity;
+    std::size_t count;
+    std::string min, minAt, max, maxAt, mean;
+};
+
+Expected Describe(const Summary& s) {
+    return {PeriodKey(s.period),
+            QuantityKey(s.quantity),
+            s.count,
+            SummaryValueText(s.min, s.quantity, false),
+            s.minAt.LogText(),
+            SummaryValueText(s.max, s.quantity, false),
+            s.maxAt.LogText(),
+            MeanText(s, false)};
+}
+
+void ExpectSummaries(const std::vector<Summary>& actual, const std::vector<Expected>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Expected a = Describe(actual[i]);
+        const Expected& e = expected[i];
+        SCOPED_TRACE("summary " + std::to_string(i) + ": " + e.period + " " + e.quantity);
+        EXPECT_EQ(a.period, e.period);
+        EXPECT_EQ(a.quantity, e.quantity);
+        EXPECT_EQ(a.count, e.count);
+        EXPECT_EQ(a.min, e.min);
+        EXPECT_EQ(a.minAt, e.minAt);
+        EXPECT_EQ(a.max, e.max);
+        EXPECT_EQ(a.maxAt, e.maxAt);
+        EXPECT_EQ(a.mean, e.mean);
+    }
+}
+
+CDataset WithOutdoor1(CDataset dataset, float temperature, float humidity) {
+    dataset.SetTemperature(1, temperature);
+    dataset.SetHumidity(1, humidity);
+    return dataset;
+}
+
+// One value, then that many zeros.
+std::vector<float> MostlyZero(float first, std::size_t zeros) {
+    std::vector<float> values(zeros + 1, 0.0f);
+    values[0] = first;
+    return values;
+}
+
+} // namespace
+
+TEST(StatisticsTest, ReservedValuesAreLeftOutAndAQuantityWithoutValuesHasNoSummary) {
+    const std::vector<CDataset> datasets = {
+        WithOutdoor1(MakeDataset(2025, 3, 1, 6, 0, 20.0f, 40.0f), NA, HNA),
+        WithOutdoor1(MakeDataset(2025, 3, 1, 7, 0, NA, HNA), OFL, HOFL),
+        WithOutdoor1(MakeDataset(2025, 3, 1, 8, 0, OFL, HOFL), NA, HNA),
+        WithOutdoor1(MakeDataset(2025, 3, 1, 9, 0, 23.0f, HOFL), NA, HNA),
+        // The next day outdoor transmitter 1 measures; indoors nothing is available.
+        WithOutdoor1(MakeDataset(2025, 3, 2, 6, 0, NA, HNA), -4.5f, 90.0f),
+    };
+    ExpectSummaries(Summarize(datasets, PeriodKind::Day),
+                    {
+                        {"2025-03-01", "indoor_temperature", 2, "20.0", "2025-03-01 06:00:00", "23.0",
+                         "2025-03-01 09:00:00", "21.50"},
+                        {"2025-03-01", "indoor_humidity", 1, "40", "2025-03-01 06:00:00", "40",
+                         "2025-03-01 06:00:00", "40.00"},
+                        {"2025-03-02", "outdoor1_temperature", 1, "-4.5", "2025-03-02 06:00:00", "-4.5",
+                         "2025-03-02 06:00:00", "-4.50"},
+                        {"2025-03-02", "outdoor1_humidity", 1, "90", "2025-03-02 06:00:00", "90",
+                         "2025-03-02 06:00:00", "90.00"},
+                    });
+}
+
+TEST(StatisticsTest, TiesGoToTheEarliestDateTimeInAnyInputOrder) {
+    std::vector<CDataset> datasets = {
+        MakeDataset(2025, 3, 1, 6, 0, 5.0f, 50.0f),  MakeDataset(2025, 3, 1, 8, 0, 5.0f, 60.0f),
+        MakeDataset(2025, 3, 1, 9, 0, 7.0f, 60.0f),  MakeDataset(2025, 3, 1, 10, 0, 7.0f, 50.0f),
+        MakeDataset(2025, 3, 1, 11, 0, 6.0f, 55.0f),
+    };
+    const std::vector<Expected> expected = {
+        {"2025", "indoor_temperature", 5, "5.0", "2025-03-01 06:00:00", "7.0", "2025-03-01 09:00:00", "6.00"},
+        {"2025", "indoor_humidity", 5, "50", "2025-03-01 06:00:00", "60", "2025-03-01 08:00:00", "55.00"},
+    };
+    ExpectSummaries(Summarize(datasets, PeriodKind::Year), expected);
+    std::reverse(datasets.begin(), datasets.end());
+    ExpectSummaries(Summarize(datasets, PeriodKind::Year), expected);
+}
+
+TEST(StatisticsTest, PeriodsOfADateTime) {
+    const struct {
+        CDateTime at;
+        PeriodKind kind;
+        const char* key;
+    } cases[] = {
+        // ISO weeks across a year's end: the week belongs to the year of its Thursday.
+        {CDateTime(2024, 12, 29, 23, 59, 0), PeriodKind::Week, "2024-W52"},
+        {CDateTime(2024, 12, 30, 0, 0, 0), PeriodKind::Week, "2025-W01"},
+        {CDateTime(2025, 1, 5, 23, 59, 0), PeriodKind::Week, "2025-W01"},
+        {CDateTime(2025, 1, 6, 0, 0, 0), PeriodKind::Week, "2025-W02"},
+        {CDateTime(2021, 1, 3, 12, 0, 0), PeriodKind::Week, "2020-W53"},
+        {CDateTime(2027, 1, 1, 12, 0, 0), PeriodKind::Week, "2026-W53"},
+        {CDateTime(2025, 3, 1, 6, 35, 0), PeriodKind::Week, "2025-W09"},
+        // A leap day is a day of February.
+        {CDateTime(2024, 2, 29, 12, 0, 0), PeriodKind::Day, "2024-02-29"},
+        {CDateTime(2024, 2, 29, 23, 59, 0), PeriodKind::Month, "2024-02"},
+        {CDateTime(2024, 3, 1, 0, 0, 0), PeriodKind::Month, "2024-03"},
+        {CDateTime(2024, 12, 31, 23, 59, 0), PeriodKind::Year, "2024"},
+        // Half a second before midnight is rounded to it.
+        {CDateTime(CDateTime(2024, 3, 1, 0, 0, 0).Value() - 0.4 / 86400), PeriodKind::Day, "2024-03-01"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.at.LogText());
+        const std::optional<Period> period = PeriodOf(c.kind, c.at);
+        ASSERT_TRUE(period);
+        EXPECT_EQ(PeriodKey(*period), c.key);
+    }
+    CDateTime invalid;
+    invalid.SetStatus(CDateTime::invalid);
+    EXPECT_FALSE(PeriodOf(PeriodKind::Day, invalid));
+}
+
+TEST(StatisticsTest, WeeksAndALeapDayInOnePass) {
+    // Every six hours from Sunday 2024-02-25 to Monday 2024-03-04, indoor temperature = day of the
+    // month (February) or 29 + day (March), so each week's values are easy to add by hand.
+    std::vector<CDataset> datasets;
+    for (int day = 25; day <= 33; ++day)
+        for (int hour = 0; hour < 24; hour += 6) {
+            const int month = day <= 29 ? 2 : 3;
+            datasets.push_back(
+                MakeDataset(2024, month, month == 2 ? day : day - 29, hour, 0, float(day), 50.0f));
+        }
+    // Week 8: Sunday the 25th only. Week 9: Monday 26 Feb (26) to Sunday 3 Mar (32). Week 10: 33.
+    const std::vector<Summary> weeks = Summarize(datasets, PeriodKind::Week);
+    ASSERT_EQ(weeks.size(), 6u);
+    ExpectSummaries({weeks[0], weeks[2], weeks[4]},
+                    {
+                        {"2024-W08", "indoor_temperature", 4, "25.0", "2024-02-25 00:00:00", "25.0",
+                         "2024-02-25 00:00:00", "25.00"},
+                        {"2024-W09", "indoor_temperature", 28, "26.0", "2024-02-26 00:00:00", "32.0",
+                         "2024-03-03 00:00:00", "29.00"},
+                        {"2024-W10", "indoor_temperature", 4, "33.0", "2024-03-04 00:00:00", "33.0",
+                         "2024-03-04 00:00:00", "33.00"},
+                    });
+    const std::vector<Summary> days = Summarize(datasets, PeriodKind::Day);
+    ASSERT_EQ(days.size(), 18u);
+    EXPECT_EQ(PeriodKey(days[8].period), "2024-02-29");
+    EXPECT_EQ(PeriodKey(days[10].period), "2024-03-01");
+    const std::vector<Summary> months = Summarize(datasets, PeriodKind::Month);
+    ASSERT_EQ(months.size(), 4u);
+    EXPECT_EQ(months[0].count, 20u); // 25 to 29 February
+    EXPECT_EQ(MeanText(months[0], false), "27.00");
+    EXPECT_EQ(months[2].count, 16u); // 1 to 4 March
+}
+
+TEST(StatisticsTest, ARangeCutsPeriodsAndIncludesBothEnds) {
+    const std::vector<CDataset> datasets = {
+        MakeDataset(2025, 2, 28, 23, 55, 1.0f), MakeDataset(2025, 3, 1, 0, 0, 2.0f),
+        MakeDataset(2025, 3, 10, 6, 0, 3.0f),   MakeDataset(2025, 3, 20, 6, 0, 4.0f),
+        MakeDataset(2025, 3, 20, 6, 5, 5.0f),
+    };
+    StatisticsRange range;
+    range.from = CDateTime(2025, 3, 1, 0, 0, 0);
+    range.to = CDateTime(2025, 3, 20, 6, 0, 0);
+    const std::vector<Summary> months = Summarize(datasets, PeriodKind::Month, range);
+    ASSERT_EQ(months.size(), 2u);
+    ExpectSummaries({months[0]}, {{"2025-03", "indoor_temperature", 3, "2.0", "2025-03-01 00:00:00", "4.0",
+                                   "2025-03-20 06:00:00", "3.00"}});
+
+    range.to.reset(); // open end
+    range.from = CDateTime(2025, 3, 15, 0, 0, 0);
+    const std::vector<Summary> rest = Summarize(datasets, PeriodKind::Month, range);
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(rest[0].count, 2u);
+    EXPECT_EQ(MeanText(rest[0], false), "4.50");
+
+    range.from = CDateTime(2026, 1, 1, 0, 0, 0);
+    EXPECT_TRUE(Summarize(datasets, PeriodKind::Month, range).empty());
+    EXPECT_TRUE(Summarize({}, PeriodKind::Day).empty());
+}
+
+TEST(StatisticsTest, InvalidDateTimesAreLeftOut) {
+    CDataset invalid = MakeDataset(2025, 3, 1, 6, 0, 99.0f);
+    CDateTime bad = invalid.GetDateTime();
+    bad.SetStatus(CDateTime::invalid);
+    invalid.SetDateTime(bad);
+    const std::vector<Summary> summaries =
+        Summarize(std::vector<CDataset>{invalid, MakeDataset(2025, 3, 1, 7, 0, 10.0f)}, PeriodKind::Day);
+    ASSERT_EQ(summaries.size(), 2u);
+    EXPECT_EQ(summaries[0].count, 1u);
+    EXPECT_EQ(summaries[0].max, 10.0f);
+}
+
+TEST(StatisticsTest, MeansAreRoundedFromTheExactSum) {
+    const auto mean = [](std::vector<float> values, ChartQuantity quantity, bool fahrenheit) {
+        std::vector<CDataset> datasets;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            CDataset dataset = MakeDataset(2025, 3, 1, 0, int(i), NA, HNA);
+            if (quantity.kind == ChartQuantity::Temperature)
+                dataset.SetTemperature(quantity.sensor, values[i]);
+            else
+                dataset.SetHumidity(quantity.sensor, values[i]);
+            datasets.push_back(dataset);
+        }
+        const std::vector<Summary> summaries = Summarize(datasets, PeriodKind::Day);
+        return summaries.size() == 1 ? MeanText(summaries[0], fahrenheit)
+                                     : "(" + std::to_string(summaries.size()) + ")";
+    };
+    const struct {
+        std::vector<float> values;
+        ChartQuantity quantity;
+        bool fahrenheit;
+        const char* mean;
+    } cases[] = {
+        // 21.275 exactly: float sums of 21.3f (just below 21.3) would round it down.
+        {{21.3f, 21.3f, 21.3f, 21.2f}, IndoorTemperature, false, "21.28"},
+        {{-21.3f, -21.3f, -21.3f, -21.2f}, Outdoor1Temperature, false, "-21.28"},
+        {{1.0f, 1.0f, 2.0f}, IndoorTemperature, false, "1.33"},
+        {{-0.1f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+         IndoorTemperature,
+         false,
+         "-0.01"},
+        {MostlyZero(-0.1f, 20), IndoorTemperature, false, "0.00"}, // -0.0048, never "-0.00"
+        {{45.0f, 46.0f}, IndoorHumidity, false, "45.50"},
+        {{45.0f, 46.0f}, IndoorHumidity, true, "45.50"}, // humidities have no unit to convert
+        {{20.0f}, IndoorTemperature, true, "68.00"},
+        {{21.3f, 21.3f, 21.3f, 21.2f}, IndoorTemperature, true, "70.30"}, // 70.295
+        {{-40.0f, -40.1f}, Outdoor1Temperature, true, "-40.09"},          // -40.09
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mean);
+        EXPECT_EQ(mean(c.values, c.quantity, c.fahrenheit), c.mean);
+    }
+}
+
+TEST(StatisticsTest, PeriodTextsFollowTheDatePattern) {
+    const struct {
+        Period period;
+        const char* datePattern;
+        const char* text;
+    } cases[] = {
+        {{PeriodKind::Day, 2025, 3, 1}, "%d.%m.%Y", "01.03.2025"},
+        {{PeriodKind::Day, 2025, 3, 1}, "%m.%d.%y", "03.01.25"},
+        {{PeriodKind::Month, 2025, 3, 1}, "%d.%m.%Y", "03.2025"},
+        {{PeriodKind::Month, 2025, 3, 1}, "%m.%d.%y", "03.25"},
+        {{PeriodKind::Month, 2025, 3, 1}, "%Y-%m-%d", "2025-03"},
+        {{PeriodKind::Month, 2025, 3, 1}, "%y-%m-%d", "25-03"},
+        {{PeriodKind::Week, 2024, 12, 30}, "%d.%m.%Y", "2025-W01"},
+        {{PeriodKind::Year, 2025, 1, 1}, "%d.%m.%y", "2025"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(PeriodText(c.period, c.datePattern), c.text);
+    }
+    EXPECT_EQ(DatePattern("%m.%d.%Y %I:%M %p"), "%m.%d.%Y");
+}
+
+TEST(StatisticsTest, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
+    const struct {
+        const char* field;
+        const char* written;
+    } cases[] = {
+        {"2025-W09", "2025-W09"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {" padded", "\" padded\""},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        AppendCsvField(out, c.field);
+        EXPECT_EQ(out, c.written);
+    }
+}

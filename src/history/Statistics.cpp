@@ -1,5 +1,7 @@
 #include "history/Statistics.h"
 
+#include "history/StatisticsAccumulator.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -44,32 +46,9 @@ std::int64_t NextFirstDay(const Period& period) {
     return DayNumber(period.year + 1, 1, 1);
 }
 
-struct Accumulator {
-    std::size_t count = 0;
-    float min = 0, max = 0;
-    DATE minAt = 0, maxAt = 0;
-    std::int64_t sum = 0;
-
-    void Add(float value, DATE at) {
-        if (count == 0 || value < min || (value == min && at < minAt)) {
-            min = value;
-            minAt = at;
-        }
-        if (count == 0 || value > max || (value == max && at < maxAt)) {
-            max = value;
-            maxAt = at;
-        }
-        // Rounded to the nearest ten-thousandth, half away from zero; a plain cast is much
-        // cheaper than a library call a dozen times per dataset.
-        const double scaled = double(value) * 1e4;
-        sum += std::int64_t(scaled + (scaled >= 0 ? 0.5 : -0.5));
-        ++count;
-    }
-};
-
-struct PeriodAccumulators {
+struct PeriodAccumulator {
     Period period;
-    std::array<Accumulator, StatisticsQuantityCount> quantities;
+    StatisticsAccumulator values;
 };
 
 bool InRange(DATE value, const StatisticsRange& range) {
@@ -123,7 +102,7 @@ const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities()
 
 std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
                                const StatisticsRange& range) {
-    std::vector<PeriodAccumulators> periods;
+    std::vector<PeriodAccumulator> periods;
     std::map<Period, std::size_t> indexOf;
     // The date values of the current period, so that only a dataset in another period needs its
     // calendar fields. Before 1899-12-30 the values do not run in time order; there every dataset
@@ -132,16 +111,19 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
     DATE low = std::numeric_limits<DATE>::infinity();
     DATE high = -low;
 
-    for (const CDataset& dataset : datasets) {
-        if (dataset.IsInvalid())
-            continue;
+    for (std::size_t i = 0; i < datasets.size();) {
+        const CDataset& dataset = datasets[i];
         const DATE at = dataset.GetDateTime().Value();
-        if (!InRange(at, range))
+        if (dataset.IsInvalid() || !InRange(at, range)) {
+            ++i;
             continue;
+        }
         if (!(at >= low && at < high)) {
             const std::optional<Period> period = PeriodOf(kind, dataset.GetDateTime());
-            if (!period)
+            if (!period) {
+                ++i;
                 continue;
+            }
             const auto [found, added] = indexOf.try_emplace(*period, periods.size());
             if (added)
                 periods.push_back({*period, {}});
@@ -155,27 +137,28 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
                 high = -low;
             }
         }
-        auto& accumulators = periods[current].quantities;
-        for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
-            const float temperature = dataset.GetTemperature(sensor);
-            if (IsPlottable(ChartQuantity::Temperature, temperature))
-                accumulators[std::size_t(2 * sensor)].Add(temperature, at);
-            const float humidity = dataset.GetHumidity(sensor);
-            if (IsPlottable(ChartQuantity::Humidity, humidity))
-                accumulators[std::size_t(2 * sensor + 1)].Add(humidity, at);
-        }
+        // The datasets that follow in the same period and inside the range go in as one run.
+        DATE runLow = low, runHigh = high;
+        if (range.from && range.from->GetStatus() == CDateTime::valid)
+            runLow = std::max(runLow, range.from->Value() - HalfSecond);
+        if (range.to && range.to->GetStatus() == CDateTime::valid)
+            runHigh = std::min(runHigh, range.to->Value() + HalfSecond);
+        i += periods[current].values.Add(datasets.subspan(i), runLow, runHigh);
     }
 
     std::sort(periods.begin(), periods.end(),
-              [](const PeriodAccumulators& a, const PeriodAccumulators& b) { return a.period < b.period; });
+              [](const PeriodAccumulator& a, const PeriodAccumulator& b) { return a.period < b.period; });
     std::vector<Summary> summaries;
-    for (const PeriodAccumulators& period : periods)
-        for (std::size_t q = 0; q < StatisticsQuantityCount; ++q) {
-            const Accumulator& a = period.quantities[q];
-            if (a.count == 0)
+    for (const PeriodAccumulator& period : periods)
+        for (const ChartQuantity& quantity : StatisticsQuantities()) {
+            const std::size_t lane =
+                StatisticsAccumulator::LaneOf(quantity.kind == ChartQuantity::Humidity, quantity.sensor);
+            const StatisticsAccumulator& a = period.values;
+            if (a.Count(lane) == 0)
                 continue;
-            summaries.push_back(Summary{period.period, StatisticsQuantities()[q], a.count, a.min, a.max,
-                                        CDateTime(a.minAt), CDateTime(a.maxAt), a.sum});
+            summaries.push_back(Summary{period.period, quantity, a.Count(lane), a.Min(lane), a.Max(lane),
+                                        CDateTime(a.MinAt(lane)), CDateTime(a.MaxAt(lane)),
+                                        a.SumTenThousandths(lane)});
         }
     return summaries;
 }

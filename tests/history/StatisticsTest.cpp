@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -294,4 +295,35 @@ TEST(StatisticsTest, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
         AppendCsvField(out, c.field);
         EXPECT_EQ(out, c.written);
     }
+}
+
+TEST(StatisticsTest, OddValuesAndLongPeriods) {
+    // A value typed in far beyond a sensor's range still counts; a non-finite or absurd one does not.
+    const std::vector<CDataset> odd = {
+        MakeDataset(2025, 3, 1, 6, 0, 500.0f, 45.0f),
+        MakeDataset(2025, 3, 1, 7, 0, std::numeric_limits<float>::quiet_NaN(), 45.0f),
+        MakeDataset(2025, 3, 1, 8, 0, std::numeric_limits<float>::infinity(), 45.0f),
+        MakeDataset(2025, 3, 1, 9, 0, 1e7f, 45.0f),
+        MakeDataset(2025, 3, 1, 10, 0, 20.0f, 45.0f),
+        MakeDataset(2025, 3, 1, 11, 0, -450.0f, 45.0f),
+    };
+    ExpectSummaries(Summarize(odd, PeriodKind::Day),
+                    {
+                        {"2025-03-01", "indoor_temperature", 3, "-450.0", "2025-03-01 11:00:00", "500.0",
+                         "2025-03-01 06:00:00", "23.33"},
+                        {"2025-03-01", "indoor_humidity", 6, "45", "2025-03-01 06:00:00", "45",
+                         "2025-03-01 06:00:00", "45.00"},
+                    });
+
+    // A dataset every minute of a day: far more than the sums gather before they are carried over.
+    std::vector<CDataset> minutes;
+    for (int i = 0; i < 1440; ++i)
+        minutes.push_back(MakeDataset(2025, 3, 2, i / 60, i % 60, float(i % 10) / 10.0f, 50.0f));
+    ExpectSummaries(Summarize(minutes, PeriodKind::Day),
+                    {
+                        {"2025-03-02", "indoor_temperature", 1440, "0.0", "2025-03-02 00:00:00", "0.9",
+                         "2025-03-02 00:09:00", "0.45"},
+                        {"2025-03-02", "indoor_humidity", 1440, "50", "2025-03-02 00:00:00", "50",
+                         "2025-03-02 00:00:00", "50.00"},
+                    });
 }

@@ -13,6 +13,7 @@
 class CChartPanel;
 class CDataView;
 class CMPSBarWithAnimation;
+class CStatisticsPanel;
 class HistoryAccess;
 class QtMessageTarget;
 class QStackedWidget;
@@ -64,6 +65,10 @@ public:
     // The chart in place of the table (the Data menu's toggle), or the table again.
     void ShowChart(bool show);
     bool IsChartShown() const;
+    CStatisticsPanel* Statistics() const { return m_statistics; }
+    // The statistics in place of the table (the Data menu's toggle), or the table again.
+    void ShowStatistics(bool show);
+    bool IsStatisticsShown() const;
     CMPSBarWithAnimation* StatusBar() const { return m_statusBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
     StationLink& Link() { return m_link; }
@@ -98,13 +103,15 @@ private:
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
-    void UpdateChartToggles();
+    void ShowView(QWidget* view);
+    void UpdateViewToggles();
 
     HistoryAccess& m_history;
     StationLink& m_link;
     std::shared_ptr<QtMessageTarget> m_target;
     CDataView* m_view = nullptr;
     CChartPanel* m_chart = nullptr;
+    CStatisticsPanel* m_statistics = nullptr;
     QStackedWidget* m_views = nullptr;
     CMPSBarWithAnimation* m_statusBar = nullptr;
     QToolBar* m_toolBar = nullptr;

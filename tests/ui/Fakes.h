@@ -74,6 +74,24 @@ private:
     std::function<void()> m_changed;
 };
 
+// A displayed history of datasets held in memory, read in one pass as the chart and the statistics
+// read it.
+class DatasetsHistory : public HistoryAccess {
+public:
+    std::vector<CDataset> datasets;
+
+    std::size_t DisplayedCount() const override { return datasets.size(); }
+    std::string DisplayedText(std::size_t, int) const override { return {}; }
+    bool StoreDisplayed(std::size_t, int, const std::string&) override { return false; }
+    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
+        read(datasets);
+    }
+    std::string DisplayedTitle() const override { return {}; }
+    std::string RecordingTitle() const override { return {}; }
+    bool ReadRecording(const std::filesystem::path&) override { return true; }
+    void Subscribe(std::function<void()>) override {}
+};
+
 // A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {
 public:

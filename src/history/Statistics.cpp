@@ -51,6 +51,17 @@ struct PeriodAccumulator {
     StatisticsAccumulator values;
 };
 
+// About how many periods datasets in date-time order span, so that their figures are allocated once.
+std::size_t ExpectedPeriods(std::span<const CDataset> datasets, PeriodKind kind) {
+    if (datasets.empty() || datasets.front().IsInvalid() || datasets.back().IsInvalid())
+        return 0;
+    static constexpr double Days[] = {1, 7, 28, 365};
+    const double span = datasets.back().GetDateTime().Value() - datasets.front().GetDateTime().Value();
+    if (!(span >= 0 && span < 4e6))
+        return 0;
+    return std::min(datasets.size(), std::size_t(span / Days[int(kind)]) + 2);
+}
+
 bool InRange(DATE value, const StatisticsRange& range) {
     if (range.from && range.from->GetStatus() == CDateTime::valid && value < range.from->Value() - HalfSecond)
         return false;
@@ -103,6 +114,7 @@ const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities()
 std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
                                const StatisticsRange& range) {
     std::vector<PeriodAccumulator> periods;
+    periods.reserve(ExpectedPeriods(datasets, kind));
     std::map<Period, std::size_t> indexOf;
     // The date values of the current period, so that only a dataset in another period needs its
     // calendar fields. Before 1899-12-30 the values do not run in time order; there every dataset
@@ -146,9 +158,17 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
         i += periods[current].values.Add(datasets.subspan(i), runLow, runHigh);
     }
 
-    std::sort(periods.begin(), periods.end(),
-              [](const PeriodAccumulator& a, const PeriodAccumulator& b) { return a.period < b.period; });
+    const auto byPeriod = [](const PeriodAccumulator& a, const PeriodAccumulator& b) {
+        return a.period < b.period;
+    };
+    if (!std::is_sorted(periods.begin(), periods.end(), byPeriod))
+        std::sort(periods.begin(), periods.end(), byPeriod);
+    std::size_t rows = 0;
+    for (const PeriodAccumulator& period : periods)
+        for (std::size_t lane = 0; lane < StatisticsAccumulator::Lanes; ++lane)
+            rows += period.values.Count(lane) != 0 ? 1 : 0;
     std::vector<Summary> summaries;
+    summaries.reserve(rows);
     for (const PeriodAccumulator& period : periods)
         for (const ChartQuantity& quantity : StatisticsQuantities()) {
             const std::size_t lane =

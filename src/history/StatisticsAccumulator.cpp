@@ -123,8 +123,10 @@ std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE 
                 ~((v == Load<Float4>(&NotAvailable[4 * group])) | (v == Load<Float4>(&Overflow[4 * group])));
             // Not a NaN, an infinity or a value too large for the exact rounding below.
             const Int4 ordinary = measured & (v < FastLimit) & (v > -FastLimit);
-            const Float4 rounded = (v * 1e4f + RoundingShift) - RoundingShift;
-            sum[group] += __builtin_convertvector(rounded, Int4) & ordinary;
+            // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
+            const Float4 safe = Float4(Int4(v) & ordinary);
+            const Float4 rounded = (safe * 1e4f + RoundingShift) - RoundingShift;
+            sum[group] += __builtin_convertvector(rounded, Int4);
             count[group] -= ordinary;
             const Int4 lower = ordinary & (v < min[group]);
             const Int4 higher = ordinary & (v > max[group]);

@@ -10,8 +10,8 @@
 #include "ui/DataView.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
-#include "ui/StatisticsPanel.h"
 #include "ui/StationLinkFactory.h"
+#include "ui/StatisticsPanel.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
     Options().SetLanguageID(std::uint16_t(language));
     Options().SetNrOfTransmitters(3);
     Options().SetPort("sim");
-    RecordingHistory().Append(Options().GetRecordingHistoryFile(), chart || statistics ? DemoYear() : DemoDatasets(96));
+    RecordingHistory().Append(Options().GetRecordingHistoryFile(),
+                              chart || statistics ? DemoYear() : DemoDatasets(96));
 
     QApplication application(argc, argv);
     HistoryStores history;

@@ -61,12 +61,6 @@ std::vector<QPointF> Points(const CChartPanel& panel, std::size_t quantity) {
     return points;
 }
 
-// As the main frame passes it on.
-void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
-    NotificationEvent event(message, wParam, 0);
-    QCoreApplication::sendEvent(receiver, &event);
-}
-
 } // namespace
 
 class ChartPanelTest : public QObject {

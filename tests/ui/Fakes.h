@@ -1,7 +1,10 @@
 #pragma once
 
 #include "ui/HistoryAccess.h"
+#include "ui/NotificationEvent.h"
 #include "ui/StationLink.h"
+
+#include <QCoreApplication>
 
 #include <mutex>
 #include <stdexcept>
@@ -91,6 +94,12 @@ public:
     bool ReadRecording(const std::filesystem::path&) override { return true; }
     void Subscribe(std::function<void()>) override {}
 };
+
+// Sends a notification to one window at once, as the main frame passes it on.
+inline void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
+    NotificationEvent event(message, wParam, 0);
+    QCoreApplication::sendEvent(receiver, &event);
+}
 
 // A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {

@@ -52,11 +52,6 @@ QStringList Row(const CStatisticsPanel& panel, int row) {
     return cells;
 }
 
-void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
-    NotificationEvent event(message, wParam, 0);
-    QCoreApplication::sendEvent(receiver, &event);
-}
-
 } // namespace
 
 class StatisticsPanelTest : public QObject {

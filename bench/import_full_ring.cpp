@@ -3,8 +3,8 @@
 // to a history file and the write-back. Reports the CPU time of one import and, beside it, one
 // pass over the same datasets through the parser alone.
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
-#include "settings/Options.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "station/HWRequestReadRingBuffer.h"
 #include "station/RingBuffer.h"
@@ -29,7 +29,6 @@ void FullRingImport(benchmark::State& state) {
     const auto folder =
         std::filesystem::temp_directory_path() / ("nivaro-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    COptionsImpl::UseFile(folder / "Nivaro.xml");
     const auto image = FullStation();
     std::int64_t datasets = 0;
     for (auto _ : state) {
@@ -41,7 +40,8 @@ void FullRingImport(benchmark::State& state) {
         port->eeprom().bytes() = image;
         CI2CDriver driver(port);
         driver.Open("sim", 300, 0xA0, false);
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(std::weak_ptr<MessageTarget>{}, history);
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(
+            std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(RecordingHistory(), history));
         state.ResumeTiming();
 
         request->Execute(driver);

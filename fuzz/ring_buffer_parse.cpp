@@ -10,6 +10,7 @@
 
 #include "history/HistoryData.h"
 #include "history/HistoryFile.h"
+#include "history/HistoryImportSink.h"
 #include "history/HistoryRecord.h"
 #include "log/Logger.h"
 #include "station/RingBuffer.h"
@@ -137,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::istringstream in(out.str());
         history.ReadFrom(in);
     }
-    CleanDatasets(cleaned, history);
+    CleanDatasets(cleaned, HistoryImportSink(history, {}));
     std::vector<CDataset> unknown = cleaned;
     history.RemoveKnown(unknown);
     FUZZ_CHECK(unknown.size() == cleaned.size());

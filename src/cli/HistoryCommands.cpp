@@ -5,7 +5,7 @@
 #include "cli/HistoryTable.h"
 #include "history/HistoryData.h"
 #include "history/TextExport.h"
-#include "settings/Options.h"
+#include "settings/OptionValues.h"
 
 #include <cerrno>
 #include <cstdio>

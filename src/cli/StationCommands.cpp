@@ -3,9 +3,10 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
-#include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
+#include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "station/HWRequestReadRingBuffer.h"
 #include "station/SimulatedStation.h"
@@ -51,6 +52,32 @@ public:
 private:
     sigset_t _set, _old;
 };
+
+// The history sink, with a test seam that interrupts once the datasets are on disk.
+class CliImportSink : public HistoryImportSink {
+public:
+    CliImportSink(CHistoryData& store, fs::path file, std::function<void()> afterAppend)
+        : HistoryImportSink(store, std::move(file)), _afterAppend(std::move(afterAppend)) {}
+    bool Store(const std::vector<CDataset>& datasets) override {
+        const bool stored = HistoryImportSink::Store(datasets);
+        if (stored && _afterAppend)
+            _afterAppend();
+        return stored;
+    }
+
+private:
+    std::function<void()> _afterAppend;
+};
+
+// What an interrupted import left behind: only an interrupt before the append leaves the history
+// file as it was; after it the station still holds its old read position.
+std::string InterruptedImportText(const ImportSummary& summary) {
+    if (summary.appended == 0)
+        return "import interrupted; the station and the history file are as they were";
+    return "import interrupted; " + std::to_string(summary.appended) +
+           " new datasets were appended to the history file, the station kept its read position "
+           "(the next import finds them known)";
+}
 
 std::string PortFailureReason(const std::string& port, const SimulatedStationSetup& setup) {
     try {
@@ -173,7 +200,7 @@ int RunPing(CliSession& session) {
     InterruptWatch interrupts;
     auto queue = std::make_shared<CliMessageQueue>();
     RunningManager manager(session);
-    auto request = std::make_shared<CHWRequestPingTransmitters>(queue);
+    auto request = std::make_shared<CHWRequestPingTransmitters>(queue, TransmitterCountOption(Options()));
     const Outcome outcome = RunRequest(manager, *queue, interrupts, request, {});
     if (outcome.interrupt && request->Aborted())
         throw CliFailure("ping interrupted", ExitInterrupted);
@@ -187,10 +214,11 @@ int RunPing(CliSession& session) {
 int RunImport(CliSession& session, const ImportArgs& args) {
     const fs::path history = session.HistoryFile();
     CheckHistoryWritable(history);
-    // As the main window does at start: datasets recorded already are recognised as known.
+    // The import compares against the file's datasets: those recorded already are known.
+    CHistoryData recorded;
     {
         std::error_code error;
-        if (fs::exists(history, error) && !RecordingHistory().Read(history))
+        if (fs::exists(history, error) && !recorded.Read(history))
             throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
     }
 
@@ -200,18 +228,24 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     // worker waits until the main thread has passed the abort on, so the moment is exact.
     std::promise<void> interruptHandled;
     auto handled = interruptHandled.get_future();
+    const auto interruptNow = [&] {
+        ::kill(::getpid(), SIGINT);
+        handled.wait_for(std::chrono::seconds(30));
+    };
     std::atomic<int> steps{0};
     if (args.interruptAfterSteps > 0)
         queue->SetPostHook([&](const CliMessageQueue::Posted& posted) {
-            if (posted.message == Message::ReadRingBufferStep && ++steps == args.interruptAfterSteps) {
-                ::kill(::getpid(), SIGINT);
-                handled.wait_for(std::chrono::seconds(30));
-            }
+            if (posted.message == Message::ReadRingBufferStep && ++steps == args.interruptAfterSteps)
+                interruptNow();
         });
 
     Progress progress;
     RunningManager manager(session);
-    auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, history);
+    std::function<void()> afterAppend;
+    if (args.interruptAfterAppend)
+        afterAppend = interruptNow;
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(
+        queue, std::make_shared<CliImportSink>(recorded, history, std::move(afterAppend)));
     const Outcome outcome = RunRequest(
         manager, *queue, interrupts, request,
         [&](std::intptr_t done, std::intptr_t total) { progress.Step(done, total); },
@@ -219,8 +253,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     progress.Finish();
 
     if (outcome.interrupt && request->Aborted())
-        throw CliFailure("import interrupted; the station and the history file are as they were",
-                         ExitInterrupted);
+        throw CliFailure(InterruptedImportText(request->Summary()), ExitInterrupted);
     if (!request->Succeeded())
         throw CliFailure("import from port " + Quoted(manager.Port()) +
                          " failed: " + PlainReason(request->Message()));

@@ -8,6 +8,8 @@ int RunPing(CliSession& session);
 struct ImportArgs {
     // Test seam: raise SIGINT after this many progress steps (0 = never).
     int interruptAfterSteps = 0;
+    // Test seam: raise SIGINT right after the new datasets reached the history file.
+    bool interruptAfterAppend = false;
 };
 // One ring buffer read through the hardware manager, as the import dialog runs it but without
 // its retry loop: prints what was parsed, removed and appended, and the new read position.

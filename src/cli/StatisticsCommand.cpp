@@ -6,6 +6,7 @@
 #include "cli/DateTimeArgument.h"
 #include "cli/HistoryCommands.h"
 #include "history/StatisticsText.h"
+#include "settings/OptionValues.h"
 
 #include <optional>
 

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     auto* import = app.add_subcommand("import", "Read new datasets from the station into the history file");
     import->fallthrough();
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
+    import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
 
     std::string out;
     auto* exportCommand = app.add_subcommand("export", "Write the history as semicolon-separated text");

@@ -4,7 +4,6 @@
 #include "history/HistoryRecord.h"
 #include "history/TextExport.h"
 #include "log/Logger.h"
-#include "settings/Options.h"
 
 #include <algorithm>
 #include <chrono>
@@ -193,10 +192,6 @@ bool CHistoryData::Export(const Path& path, const ColumnFormat& format) const {
     return WriteTextExport(path, m_datasets, format);
 }
 
-bool CHistoryData::Export(const Path& path) const {
-    return Export(path, CurrentColumnFormat());
-}
-
 void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {
     CriticalSectionLock lock(m_lock);
     // The store is sorted, so a binary search finds the run of a date-time.
@@ -216,6 +211,30 @@ std::string CDisplayedHistory::FileName() const {
 void CDisplayedHistory::SetFileName(const std::string& fileName) {
     CriticalSectionLock lock(m_lock);
     m_fileName = fileName;
+    m_fileOpened = true;
+    DecideShown();
+}
+
+CDisplayedHistory::Path CDisplayedHistory::RecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_recordingFile;
+}
+
+void CDisplayedHistory::SetRecordingFile(const Path& recordingFile) {
+    CriticalSectionLock lock(m_lock);
+    m_recordingFile = recordingFile;
+    if (!m_fileOpened)
+        m_fileName = recordingFile.native();
+    DecideShown();
+}
+
+bool CDisplayedHistory::ShowsRecordingFile() const {
+    CriticalSectionLock lock(m_lock);
+    return m_showsRecordingFile;
+}
+
+void CDisplayedHistory::DecideShown() {
+    m_showsRecordingFile = IsSameHistoryFile(m_fileName, m_recordingFile);
 }
 
 CHistoryData& RecordingHistory() {
@@ -224,7 +243,7 @@ CHistoryData& RecordingHistory() {
 }
 
 CDisplayedHistory& DisplayedHistory() {
-    static CDisplayedHistory displayed(Options().GetRecordingHistoryFile().native());
+    static CDisplayedHistory displayed;
     return displayed;
 }
 
@@ -244,8 +263,13 @@ std::string HistoryTitle(const fs::path& path, std::size_t count) {
     return path.filename().string() + " (" + std::to_string(count) + ")";
 }
 
+bool ReadRecording(const fs::path& file) {
+    DisplayedHistory().SetRecordingFile(file);
+    return RecordingHistory().Read(file);
+}
+
 bool IsRecordingFileDisplayed() {
-    return IsSameHistoryFile(DisplayedHistory().FileName(), Options().GetRecordingHistoryFile());
+    return DisplayedHistory().ShowsRecordingFile();
 }
 
 namespace {
@@ -296,8 +320,8 @@ bool DeleteDisplayed(const std::vector<std::size_t>& indices) {
     return DisplayedStore().Delete(DisplayedHistory().FileName(), indices);
 }
 
-bool ExportDisplayed(const std::string& path) {
-    return DisplayedStore().Export(path);
+bool ExportDisplayed(const std::string& path, const ColumnFormat& format) {
+    return DisplayedStore().Export(path, format);
 }
 
 std::string DisplayedTitle() {
@@ -307,5 +331,5 @@ std::string DisplayedTitle() {
 }
 
 std::string RecordingTitle() {
-    return HistoryTitle(Options().GetRecordingHistoryFile(), RecordingHistory().Size());
+    return HistoryTitle(DisplayedHistory().RecordingFile(), RecordingHistory().Size());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/CriticalSection.h"
+#include "base/CriticalSection.h"
 #include "station/Dataset.h"
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
@@ -61,7 +61,6 @@ public:
     bool Delete(const Path& path, const std::vector<std::size_t>& indices);
     // The semicolon-separated text export; false when it could not be written completely.
     bool Export(const Path& path, const ColumnFormat& format) const;
-    bool Export(const Path& path) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
     void RemoveKnown(std::vector<CDataset>& datasets) const;
 
@@ -84,15 +83,25 @@ private:
     std::vector<CDataset> m_datasets;
 };
 
-// The displayed history: a store plus the path of the file the user looks at.
+// The displayed history: a store plus the path of the file the user looks at, and whether that
+// file is the recording file. That is decided when either path is set, never per access (it asks
+// the file system).
 class CDisplayedHistory : public CHistoryData {
 public:
-    explicit CDisplayedHistory(std::string fileName) : m_fileName(std::move(fileName)) {}
     std::string FileName() const;
     void SetFileName(const std::string& fileName);
+    Path RecordingFile() const;
+    // Until a file is opened, the displayed file follows the recording file.
+    void SetRecordingFile(const Path& recordingFile);
+    bool ShowsRecordingFile() const;
 
 private:
+    void DecideShown();
+
     std::string m_fileName;
+    Path m_recordingFile;
+    bool m_fileOpened = false;
+    bool m_showsRecordingFile = true;
 };
 
 // The process-wide stores, created on first use.
@@ -107,6 +116,8 @@ std::string HistoryTitle(const std::filesystem::path& path, std::size_t count);
 
 // Displayed-history operations for the user-interface thread. While the displayed file is the
 // recording file they work on the recording store and the displayed store stays empty.
+// Makes file the recording file (at start, and when the user chooses another) and reads it.
+bool ReadRecording(const std::filesystem::path& file);
 bool IsRecordingFileDisplayed();
 std::size_t DisplayedCount();
 CDataset DisplayedAt(std::size_t index);
@@ -116,6 +127,6 @@ bool UpdateDisplayed(const CDataset& dataset);
 // An edited copy from DisplayedAt(index): back into memory and into the file.
 bool UpdateDisplayed(std::size_t index, const CDataset& dataset);
 bool DeleteDisplayed(const std::vector<std::size_t>& indices);
-bool ExportDisplayed(const std::string& path);
+bool ExportDisplayed(const std::string& path, const ColumnFormat& format);
 std::string DisplayedTitle();
 std::string RecordingTitle();

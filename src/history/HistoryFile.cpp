@@ -14,16 +14,19 @@ namespace {
 
 constexpr std::size_t RecordsPerBlock = 4096;
 
-// Flushes a closed file's data to the disk so a rename after it cannot expose an empty file.
-void SyncPath(const fs::path& path, int flags = O_RDONLY) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+fs::path FolderOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
 }
 
 } // namespace
+
+bool SyncToDisk(const fs::path& path, bool folder) {
+    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
 
 void ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
@@ -92,7 +95,7 @@ bool WriteHistoryFileReplacing(const fs::path& path, const std::function<bool(st
         ok = ok && !out.fail();
     }
     if (ok) {
-        SyncPath(temporary);
+        SyncToDisk(temporary, false); // so a rename after it cannot expose an empty file
         const auto status = fs::status(target, ec);
         if (!ec && fs::exists(status))
             fs::permissions(temporary, status.permissions(), ec);
@@ -103,13 +106,14 @@ bool WriteHistoryFileReplacing(const fs::path& path, const std::function<bool(st
         fs::remove(temporary, ec);
         return false;
     }
-    const fs::path directory = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    SyncPath(directory, O_RDONLY | O_DIRECTORY);
+    SyncToDisk(FolderOf(target), true);
     return true;
 }
 
-bool AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write) {
+bool AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostream&)>& write,
+                       const DiskSync& sync) {
     std::error_code ec;
+    const bool created = !fs::exists(path, ec);
     std::uintmax_t size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
     if (ec)
         size = 0;
@@ -123,7 +127,8 @@ bool AppendHistoryFile(const fs::path& path, const std::function<bool(std::ostre
     bool ok = write(out);
     out.close();
     ok = ok && !out.fail();
+    ok = ok && sync(path, false) && (!created || sync(FolderOf(path), true));
     if (!ok && fs::is_regular_file(path, ec))
-        fs::resize_file(path, size, ec); // no partial record may stay behind
+        fs::resize_file(path, size, ec); // no partial or unsynced record may stay behind
     return ok;
 }

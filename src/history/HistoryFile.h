@@ -25,6 +25,13 @@ bool ReplaceHistoryRecord(std::iostream& stream, const CDataset& dataset);
 // write() fills the new file and reports whether every byte was written.
 bool WriteHistoryFileReplacing(const std::filesystem::path& path,
                                const std::function<bool(std::ostream&)>& write);
-// Appends to a file, creating it. A trailing incomplete record (never readable) is cut off first
-// so the new records stay aligned; a failed append cuts the file back to where it was.
-bool AppendHistoryFile(const std::filesystem::path& path, const std::function<bool(std::ostream&)>& write);
+// Forces the data of a file, or the entries of a folder, to the disk; false when that failed.
+bool SyncToDisk(const std::filesystem::path& path, bool folder);
+using DiskSync = std::function<bool(const std::filesystem::path& path, bool folder)>;
+
+// Appends to a file, creating it, and returns only once the records are on disk: the file is
+// synced, and its folder too when the file was new. A trailing incomplete record (never readable)
+// is cut off first so the new records stay aligned; a failed write or sync cuts the file back to
+// where it was, so records reported as not appended cannot turn up later.
+bool AppendHistoryFile(const std::filesystem::path& path, const std::function<bool(std::ostream&)>& write,
+                       const DiskSync& sync = SyncToDisk);

@@ -1,6 +1,6 @@
 #include "hw/HWManager.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 
 namespace {

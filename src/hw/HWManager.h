@@ -1,9 +1,9 @@
 #pragma once
 
-#include "hw/CriticalSection.h"
-#include "hw/Event.h"
+#include "base/CriticalSection.h"
+#include "base/Event.h"
 #include "hw/HWRequest.h"
-#include "hw/Mutex.h"
+#include "base/Mutex.h"
 #include "link/I2CDriver.h"
 
 #include <deque>

@@ -1,6 +1,6 @@
 #include "hw/HWRequest.h"
 
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 

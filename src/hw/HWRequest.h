@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/Event.h"
+#include "base/Event.h"
 #include "hw/MessageTarget.h"
 
 #include <atomic>

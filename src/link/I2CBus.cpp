@@ -1,5 +1,5 @@
 // The I2C protocol on the two lines, and the EEPROM transfers built on it.
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 

@@ -1,9 +1,9 @@
 #include "link/I2CDriver.h"
 
-#include "hw/Check.h"
-#include "hw/Errors.h"
+#include "base/Check.h"
+#include "base/Errors.h"
 #include "log/Logger.h"
-#include "platform/PortFactory.h"
+#include "ports/PortFactory.h"
 
 #include <cerrno>
 
@@ -47,8 +47,7 @@ void LogCommProperties(const PortSettings::Properties& p) {
 } // namespace
 
 CI2CDriver::CI2CDriver()
-    : CI2CDriver(PortFactory([](const std::string& name) { return MakeSerialPort(name, ClockMode::Real); })) {
-}
+    : CI2CDriver(PortFactory([](const std::string& name) { return MakeSerialPort(name); })) {}
 
 CI2CDriver::CI2CDriver(PortFactory factory) : _factory(std::move(factory)) {
     _dummyBuffer.fill(0x55);

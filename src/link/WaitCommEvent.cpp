@@ -1,6 +1,6 @@
 #include "link/WaitCommEvent.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "platform/SerialPort.h"
 
 CWaitCommEvent::CWaitCommEvent(SerialPort& port, std::uint32_t eventMask)

@@ -1,6 +1,6 @@
 #include "platform/PosixSerialPort.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 #include "platform/PortName.h"
 

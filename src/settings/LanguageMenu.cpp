@@ -1,6 +1,6 @@
 #include "settings/LanguageMenu.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 
 #include <map>
 

@@ -1,6 +1,6 @@
 #include "simulator/SimulatedSerialPort.h"
 
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "log/Logger.h"
 #include "simulator/EepromImageFile.h"
 

@@ -1,6 +1,5 @@
 #include "station/Dataset.h"
 
-#include "settings/Options.h"
 #include "station/RingBuffer.h"
 
 #include <algorithm>
@@ -64,10 +63,6 @@ void AppendFixed(std::string& out, float value, int decimals) {
 }
 
 } // namespace
-
-ColumnFormat CurrentColumnFormat() {
-    return ColumnFormat{Options().GetDateTimeFormat(), Options().UsesFahrenheit()};
-}
 
 CDataset::CDataset() {
     _dateTime.SetStatus(CDateTime::invalid);
@@ -239,12 +234,4 @@ bool CDataset::SetColumnFromText(int column, const std::string& text, const Colu
         return true;
     }
     return false;
-}
-
-std::string CDataset::GetColumnText(int column) const {
-    return GetColumnText(column, CurrentColumnFormat());
-}
-
-bool CDataset::SetColumnFromText(int column, const std::string& text) {
-    return SetColumnFromText(column, text, CurrentColumnFormat());
 }

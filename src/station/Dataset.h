@@ -36,9 +36,6 @@ struct ColumnFormat {
     bool fahrenheit = false;
 };
 
-// The column format the options ask for now.
-ColumnFormat CurrentColumnFormat();
-
 // One measurement: station date-time, six temperatures (°C) and six humidities (%), index 0
 // indoor, 1..5 the outdoor transmitters. Compared and ordered by date-time only.
 class CDataset {
@@ -69,13 +66,11 @@ public:
     float GetHumidity(int sensor) const { return _humidity[sensor]; }
     void SetHumidity(int sensor, float value) { _humidity[sensor] = value; }
 
-    // Texts under a given format; the overloads without one read the options.
+    // Texts under a given format.
     std::string GetColumnText(int column, const ColumnFormat& format) const;
     void AppendColumnText(std::string& out, int column, const ColumnFormat& format) const;
     // False, and nothing changed, for a column without a value or a text without a finite number.
     bool SetColumnFromText(int column, const std::string& text, const ColumnFormat& format);
-    std::string GetColumnText(int column) const;
-    bool SetColumnFromText(int column, const std::string& text);
 
     static bool IsTemperatureColumn(int column) { return column >= 2 && column <= 12 && column % 2 == 0; }
     static bool IsHumidityColumn(int column) { return column >= 3 && column <= 13 && column % 2 == 1; }

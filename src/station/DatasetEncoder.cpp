@@ -1,6 +1,6 @@
 #include "station/DatasetEncoder.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "station/RingBuffer.h"
 
 #include <algorithm>

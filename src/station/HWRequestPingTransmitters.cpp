@@ -1,13 +1,13 @@
 #include "station/HWRequestPingTransmitters.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
-#include "settings/Options.h"
 #include "station/Hardware.h"
 
-CHWRequestPingTransmitters::CHWRequestPingTransmitters(MessageTargetRef notifyWindow)
-    : CHWRequest(notifyWindow), _notifyWindow(notifyWindow) {}
+CHWRequestPingTransmitters::CHWRequestPingTransmitters(MessageTargetRef notifyWindow,
+                                                       TransmitterCountSink sink)
+    : CHWRequest(notifyWindow), _notifyWindow(notifyWindow), _sink(std::move(sink)) {}
 
 void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
     CLogger& log = CLogger::Instance();
@@ -25,11 +25,9 @@ void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
         int n = Hardware::TransmitterCountOf(nrOfTransmittersBuffer);
         if (n >= Hardware::ntErr)
             n = Hardware::ntErr;
-        COptionsImpl& options = COptionsImpl::Instance();
-        if (n == options.GetNrOfTransmitters()) {
+        if (!_sink(n)) {
             log.Log(30, "Number of transmitters stay at %d", n);
         } else {
-            options.SetNrOfTransmitters(n);
             log.Log(30, "Number of transmitters changed to %d", n);
             PostTo(_notifyWindow, Message::NrOfTransmittersChanged);
         }

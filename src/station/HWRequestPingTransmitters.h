@@ -1,12 +1,13 @@
 #pragma once
 
 #include "hw/HWRequest.h"
+#include "station/TransmitterCountSink.h"
 
-// Proves that the station answers and reads its transmitter count into the options, telling the
-// main window when the count changed.
+// Proves that the station answers and hands its transmitter count to the sink, telling the main
+// window when the count changed.
 class CHWRequestPingTransmitters : public CHWRequest {
 public:
-    explicit CHWRequestPingTransmitters(MessageTargetRef notifyWindow);
+    CHWRequestPingTransmitters(MessageTargetRef notifyWindow, TransmitterCountSink sink);
 
     void Execute(CI2CDriver& driver) override;
     std::string Name() const override { return "Ping Transmitters"; }
@@ -16,5 +17,6 @@ public:
 
 private:
     MessageTargetRef _notifyWindow;
+    TransmitterCountSink _sink;
     std::atomic<int> _nrOfTransmitters{-1};
 };

@@ -1,7 +1,6 @@
 #include "station/HWRequestReadRingBuffer.h"
 
-#include "history/HistoryData.h"
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "station/Hardware.h"
@@ -20,8 +19,8 @@ CLogger& Log() {
 
 } // namespace
 
-CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std::filesystem::path historyFile)
-    : CHWRequest(std::move(window)), _historyFile(std::move(historyFile)) {}
+CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std::shared_ptr<ImportSink> sink)
+    : CHWRequest(std::move(window)), _sink(std::move(sink)) {}
 
 ImportSummary CHWRequestReadRingBuffer::Summary() const {
     std::lock_guard lock(_summaryLock);
@@ -114,7 +113,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         NewLastReadIndex(_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
 
     // Cleaning and appending.
-    const CleanCounts counts = CleanDatasets(_datasets, RecordingHistory());
+    const CleanCounts counts = CleanDatasets(_datasets, *_sink);
     {
         std::lock_guard lock(_summaryLock);
         _summary.parsed = parsed;
@@ -126,10 +125,10 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     if (_datasets.empty()) {
         Log().Log(30, "No new valid datasets appended");
     } else {
-        // Only datasets that reached the file count as recorded: otherwise the station keeps its
-        // read position and offers them again at the next import.
-        Check(RecordingHistory().Append(_historyFile, _datasets))
-            << "Appending to history file '" << _historyFile.string() << "' failed, aborting";
+        // Only datasets that are on disk count as recorded: otherwise the station keeps its read
+        // position and offers them again at the next import.
+        Check(_sink->Store(_datasets))
+            << "Appending to history file '" << _sink->Name() << "' failed, aborting";
         appended = true;
         Log().Log(30, "%d valid datasets appended, last parsed dataset datetime is %s",
                   static_cast<int>(_datasets.size()), _datasets.back().GetDateTime().LogText().c_str());

@@ -2,10 +2,11 @@
 
 #include "hw/HWRequest.h"
 #include "station/Dataset.h"
+#include "station/ImportSink.h"
 #include "station/RingBufferConfig.h"
 
 #include <cstdint>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -19,11 +20,13 @@ struct ImportSummary {
     std::optional<int> newReadIndex; // set when a new read position was written to the station
 };
 
-// Fetches the datasets that are new since the last import from the station's ring buffer,
-// appends them to the recording history and writes the new read position back.
+// Fetches the datasets that are new since the last import from the station's ring buffer, hands
+// those the sink does not know to the sink to store, and only once they are stored writes the new
+// read position back. A failed store leaves the station as it was, so the next import offers the
+// same datasets again.
 class CHWRequestReadRingBuffer : public CHWRequest {
 public:
-    CHWRequestReadRingBuffer(MessageTargetRef window, std::filesystem::path historyFile);
+    CHWRequestReadRingBuffer(MessageTargetRef window, std::shared_ptr<ImportSink> sink);
 
     void Execute(CI2CDriver& driver) override;
     std::string Name() const override { return "Read RingBuffer"; }
@@ -41,7 +44,7 @@ private:
     void AbortPoint();
 
     std::vector<CDataset> _datasets;
-    std::filesystem::path _historyFile;
+    std::shared_ptr<ImportSink> _sink;
     mutable std::mutex _summaryLock;
     ImportSummary _summary;
 };

@@ -1,6 +1,6 @@
 #include "station/RingBuffer.h"
 
-#include "hw/Check.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 #include "station/Hardware.h"
 

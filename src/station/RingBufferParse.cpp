@@ -1,6 +1,5 @@
 #include "station/RingBufferParse.h"
 
-#include "history/HistoryData.h"
 #include "log/Logger.h"
 #include "station/EndMarker.h"
 
@@ -167,7 +166,7 @@ int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
     return -1;
 }
 
-CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const CHistoryData& history) {
+CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sink) {
     const auto c0 = static_cast<int>(datasets.size());
     std::erase_if(datasets, [](const CDataset& dataset) { return dataset.IsInvalid(); });
     const auto c1 = static_cast<int>(datasets.size());
@@ -176,7 +175,7 @@ CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const CHistoryData& h
                     [](const CDataset& a, const CDataset& b) { return a.GetDateTime() == b.GetDateTime(); }),
         datasets.end());
     const auto c2 = static_cast<int>(datasets.size());
-    history.RemoveKnown(datasets);
+    sink.RemoveKnown(datasets);
     const auto c3 = static_cast<int>(datasets.size());
     Log().Log(
         30,

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "station/Dataset.h"
+#include "station/ImportSink.h"
 #include "station/RingBufferConfig.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <vector>
-
-class CHistoryData;
 
 // What the station's ring buffer image yields: the new datasets, oldest first, ending right
 // before the end marker, and the marker's offset in the image.
@@ -40,6 +39,6 @@ struct CleanCounts {
     int known = 0;
 };
 
-// Removes invalid datasets, neighbouring doubles and datasets the history already holds,
-// keeping the order of the rest.
-CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const CHistoryData& history);
+// Removes invalid datasets, neighbouring doubles and datasets the sink already holds, keeping the
+// order of the rest.
+CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sink);

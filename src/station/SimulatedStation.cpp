@@ -1,9 +1,7 @@
 #include "station/SimulatedStation.h"
 
 #include "log/Logger.h"
-#include "platform/PortFactory.h"
-#include "platform/PortName.h"
-#include "simulator/SimulatedSerialPort.h"
+#include "ports/PortFactory.h"
 
 #include <algorithm>
 #include <ctime>
@@ -59,32 +57,31 @@ bool RecordMeasurement(std::span<std::uint8_t> eeprom, const CDateTime& when, st
     return true;
 }
 
-std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const SimulatedStationSetup& setup) {
-    const PortTarget target = ResolvePortName(name);
-    if (target.kind != PortTarget::Kind::Simulator)
-        return MakeSerialPort(name);
+SimulatorSetup StationSimulatorSetup(const SimulatedStationSetup& setup) {
     const std::uint32_t seed = setup.seed;
-    auto port = std::make_unique<SimulatedSerialPort>(
-        setup.clock, target.path, [seed](std::span<std::uint8_t> eeprom) {
-            try {
-                CopyImage(eeprom,
-                          CreateStationImage(DemoStationSpec(std::chrono::system_clock::now(), seed)));
-            } catch (const std::exception& e) {
-                CLogger::Instance().Log(10, "Simulated station demo image failed: %s", e.what());
-            }
-        });
+    SimulatorSetup simulator;
+    simulator.clock = setup.clock;
+    simulator.initialImage = [seed, wallClock = setup.wallClock](std::span<std::uint8_t> eeprom) {
+        try {
+            const auto now = wallClock ? wallClock() : std::chrono::system_clock::now();
+            CopyImage(eeprom, CreateStationImage(DemoStationSpec(now, seed)));
+        } catch (const std::exception& e) {
+            CLogger::Instance().Log(10, "Simulated station demo image failed: %s", e.what());
+        }
+    };
     if (setup.recordingIntervalMinutes > 0) {
-        SimulatedSerialPort& simulated = *port;
-        const auto interval =
+        simulator.recordingInterval =
             static_cast<SimClock::Nanos>(setup.recordingIntervalMinutes) * 60 * 1'000'000'000;
-        simulated.baseUnit().SetRecording(
-            interval,
-            [seed](std::span<std::uint8_t> eeprom, std::chrono::system_clock::time_point when) {
-                RecordMeasurement(eeprom, StationTimeOf(when), seed);
-            },
-            simulated.now());
+        simulator.record = [seed](std::span<std::uint8_t> eeprom,
+                                  std::chrono::system_clock::time_point when) {
+            RecordMeasurement(eeprom, StationTimeOf(when), seed);
+        };
     }
-    return port;
+    return simulator;
+}
+
+std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const SimulatedStationSetup& setup) {
+    return MakeSerialPort(name, StationSimulatorSetup(setup));
 }
 
 CI2CDriver::PortFactory StationPortFactory(SimulatedStationSetup setup) {

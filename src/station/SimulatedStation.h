@@ -1,11 +1,13 @@
 #pragma once
 
 #include "link/I2CDriver.h"
+#include "ports/PortFactory.h"
 #include "simulator/SimClock.h"
 #include "station/StationImage.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -19,6 +21,8 @@ struct SimulatedStationSetup {
     // station holds exactly what the image holds (command line).
     int recordingIntervalMinutes = 0;
     std::uint32_t seed = 1; // values of demo data and recordings
+    // The wall clock a new demo image ends at; empty: the system clock.
+    std::function<std::chrono::system_clock::time_point()> wallClock;
 };
 
 // Demo data for a new image: three transmitters, two days of 5-minute measurements, the newest
@@ -33,7 +37,10 @@ CDateTime StationTimeOf(std::chrono::system_clock::time_point when);
 // returns whether it recorded.
 bool RecordMeasurement(std::span<std::uint8_t> eeprom, const CDateTime& when, std::uint32_t seed);
 
-// The port for a name: the simulated station for "sim" and "sim:FILE" set up as asked, a serial
-// device for every other name.
+// The simulator behind "sim" and "sim:FILE" as the programs want it: demo data in a new image, and
+// the base unit recording on the schedule asked for.
+SimulatorSetup StationSimulatorSetup(const SimulatedStationSetup& setup);
+
+// MakeSerialPort with the station simulator set up as asked.
 std::unique_ptr<SerialPort> MakeStationPort(const std::string& name, const SimulatedStationSetup& setup);
 CI2CDriver::PortFactory StationPortFactory(SimulatedStationSetup setup);

@@ -1,5 +1,6 @@
 #include "ui/DataImportDlg.h"
 
+#include "history/HistoryImportSink.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
 #include "station/HWRequestReadRingBuffer.h"
@@ -65,8 +66,9 @@ void CDataImportDlg::OnInitialize() {
         return;
     }
     try {
-        auto request =
-            std::make_shared<CHWRequestReadRingBuffer>(m_target, Options().GetRecordingHistoryFile());
+        auto sink =
+            std::make_shared<HistoryImportSink>(RecordingHistory(), Options().GetRecordingHistoryFile());
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(m_target, std::move(sink));
         if (m_link.AddRequest(request)) {
             m_request = request;
             return;

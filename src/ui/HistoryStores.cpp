@@ -1,6 +1,7 @@
 #include "ui/HistoryStores.h"
 
 #include "history/HistoryData.h"
+#include "settings/OptionValues.h"
 
 #include <boost/signals2/connection.hpp>
 
@@ -18,18 +19,19 @@ std::size_t HistoryStores::DisplayedCount() const {
 }
 
 std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
-    return DisplayedAt(row).GetColumnText(column);
+    return DisplayedAt(row).GetColumnText(column, CurrentColumnFormat());
 }
 
 bool HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
     CDataset dataset = DisplayedAt(row);
-    dataset.SetColumnFromText(column, text);
+    dataset.SetColumnFromText(column, text, CurrentColumnFormat());
     return UpdateDisplayed(row, dataset);
 }
 
 void HistoryStores::ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const {
-    const CHistoryData& store =
-        IsRecordingFileDisplayed() ? RecordingHistory() : static_cast<const CHistoryData&>(DisplayedHistory());
+    const CHistoryData& store = IsRecordingFileDisplayed()
+                                    ? RecordingHistory()
+                                    : static_cast<const CHistoryData&>(DisplayedHistory());
     store.WithDatasets([&](const std::vector<CDataset>& datasets) { read(datasets); });
 }
 
@@ -42,7 +44,7 @@ std::string HistoryStores::RecordingTitle() const {
 }
 
 bool HistoryStores::ReadRecording(const std::filesystem::path& file) {
-    return RecordingHistory().Read(file);
+    return ::ReadRecording(file);
 }
 
 bool HistoryStores::OpenDisplayed(const std::string& path) {
@@ -54,7 +56,7 @@ bool HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
 }
 
 bool HistoryStores::ExportDisplayed(const std::string& path) {
-    return ::ExportDisplayed(path);
+    return ::ExportDisplayed(path, CurrentColumnFormat());
 }
 
 void HistoryStores::Subscribe(std::function<void()> changed) {

@@ -3,7 +3,7 @@
 #include "log/Logger.h"
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
-#include "settings/Options.h"
+#include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "ui/ChartPanel.h"
 #include "ui/DataView.h"
@@ -247,7 +247,8 @@ void CMainFrame::StopReading() {
 
 bool CMainFrame::PingTransmitters() {
     try {
-        return m_link.AddRequest(std::make_shared<CHWRequestPingTransmitters>(m_target));
+        return m_link.AddRequest(
+            std::make_shared<CHWRequestPingTransmitters>(m_target, TransmitterCountOption(Options())));
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         return false;

@@ -3,6 +3,7 @@
 #include "history/StatisticsText.h"
 #include "log/Logger.h"
 #include "settings/LanguageMenu.h"
+#include "settings/OptionValues.h"
 #include "settings/Options.h"
 #include "ui/ChartTime.h"
 #include "ui/FileDialogs.h"

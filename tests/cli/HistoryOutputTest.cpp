@@ -21,6 +21,10 @@ class CliHistoryTest : public CliTest {
 protected:
     void SetUp() override {
         datasets = Measurements(6);
+        // Values whose Fahrenheit texts are exact: 25.0 °C is 77.0 °F, -5.0 °C is 23.0 °F.
+        datasets[0].SetTemperature(0, 25.0f);
+        datasets[5].SetTemperature(1, -5.0f);
+        datasets[5].SetHumidity(1, 67.0f);
         CHistoryData store;
         store.Append(Path("history.nvh"), datasets);
         WriteWholeFile(Path("us.xml"), UsOptions);
@@ -36,8 +40,7 @@ TEST_F(CliHistoryTest, ExportFollowsTheOptionsFormatsAndUnit) {
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0], std::string(ExportHeader) + "\r");
-    const std::string fahrenheit = TemperatureText(datasets[0].GetTemperature(0), true);
-    EXPECT_EQ(lines[1].rfind("\"2005-01-17 02:05 PM\";\"" + fahrenheit + "\";", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[1].rfind("\"2005-01-17 02:05 PM\";\"77.0\";", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find("\"---\""), std::string::npos) << "transmitter 2 has no values";
 
     // The same bytes into a file, and --out - is stdout.
@@ -58,10 +61,8 @@ TEST_F(CliHistoryTest, ShowAlignsTheNewestDatasets) {
     EXPECT_EQ(lines[0].find("Outdoor 2"), std::string::npos) << "only transmitters with values";
     EXPECT_EQ(lines[1].rfind("2005-01-17 02:20 PM", 0), 0u) << lines[1];
     EXPECT_EQ(lines[3].rfind("2005-01-17 02:30 PM", 0), 0u) << lines[3];
-    const std::string lastTemperature = TemperatureText(datasets[5].GetTemperature(1), true);
-    const std::string lastHumidity = HumidityText(datasets[5].GetHumidity(1));
-    EXPECT_NE(lines[3].find(lastTemperature + "  "), std::string::npos);
-    EXPECT_EQ(lines[3].substr(lines[3].size() - lastHumidity.size()), lastHumidity);
+    EXPECT_NE(lines[3].find("23.0  "), std::string::npos) << lines[3];
+    EXPECT_EQ(lines[3].substr(lines[3].size() - 4), "  67") << lines[3];
     // Right-aligned columns: every row as wide as the others (the title holds a two-byte sign).
     EXPECT_EQ(lines[1].size(), lines[2].size());
     EXPECT_EQ(lines[1].size(), lines[3].size());

@@ -136,6 +136,26 @@ TEST_F(CliTest, InterruptedImportStopsAndLeavesStationAndHistoryAlone) {
     EXPECT_EQ(SummaryValue(after.out, "Appended"), "5");
 }
 
+TEST_F(CliTest, ImportInterruptedAfterTheAppendSaysWhatItLeftBehind) {
+    CreateImage("station.img", 3, 300);
+    ASSERT_EQ(Run({"--port", "sim:station.img", "import"}).exitCode, 0);
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "5"}).exitCode, 0);
+    const std::string image = Read("station.img");
+
+    const CliResult r = Run({"--port", "sim:station.img", "import", "--interrupt-after-append"});
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    ExpectOneErrorLine(r, "import interrupted; 5 new datasets were appended to the history file, the station "
+                          "kept its read position (the next import finds them known)");
+    EXPECT_EQ(Read("station.img"), image);
+    EXPECT_EQ(Records(Path("history.nvh")), 305u);
+
+    const CliResult after = Run({"--port", "sim:station.img", "import"});
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(SummaryValue(after.out, "Removed as already known"), "5");
+    EXPECT_EQ(SummaryValue(after.out, "Appended"), "0");
+    EXPECT_EQ(Records(Path("history.nvh")), 305u);
+}
+
 TEST_F(CliTest, ImportOfAMissingImageStartsFromDemoData) {
     const CliResult r = Run({"--port", "sim:demo.img", "import"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

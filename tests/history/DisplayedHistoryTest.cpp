@@ -1,8 +1,6 @@
 #include "HistoryTestSupport.h"
 #include "TempDir.h"
-#include "TempOptions.h"
 #include "history/HistoryData.h"
-#include "settings/Options.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -10,14 +8,14 @@
 
 namespace {
 
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
-
 struct DisplayedHistoryTest : ::testing::Test {
-    std::filesystem::path recording = Options().GetRecordingHistoryFile();
-    std::filesystem::path folder = recording.parent_path();
+    TempDir dir;
+    std::filesystem::path folder = dir.path();
+    std::filesystem::path recording = folder / "history.nvh";
 
     void SetUp() override {
         WriteWholeFile(recording, RecordBytes(Series(3)));
+        ASSERT_TRUE(ReadRecording(recording));
         ASSERT_TRUE(OpenDisplayed(recording.string()));
     }
     void TearDown() override {
@@ -78,6 +76,18 @@ TEST_F(DisplayedHistoryTest, DifferentLetterCaseIsAnotherFileHere) {
     std::filesystem::remove(folder / "History-Link.nvh");
 }
 
+// Choosing another recording file decides again which store the displayed file uses.
+TEST_F(DisplayedHistoryTest, AnotherRecordingFileIsNoLongerTheDisplayedOne) {
+    const auto other = folder / "other.nvh";
+    WriteWholeFile(other, RecordBytes(Series(2)));
+    ASSERT_TRUE(ReadRecording(other));
+    EXPECT_FALSE(IsRecordingFileDisplayed());
+    EXPECT_EQ(RecordingTitle(), "other.nvh (2)");
+    ASSERT_TRUE(OpenDisplayed(other.string()));
+    EXPECT_TRUE(IsRecordingFileDisplayed());
+    EXPECT_EQ(DisplayedTitle(), "other.nvh (2)");
+}
+
 TEST_F(DisplayedHistoryTest, EditedCopyReachesMemoryAndFile) {
     int displayedChanges = 0;
     DisplayedHistory().Changed.connect([&](const CHistoryData&) { ++displayedChanges; });
@@ -103,7 +113,7 @@ TEST_F(DisplayedHistoryTest, EditedCopyReachesMemoryAndFile) {
 TEST_F(DisplayedHistoryTest, DeleteAndExportFollowTheDisplayedFile) {
     EXPECT_TRUE(DeleteDisplayed({0}));
     EXPECT_EQ(std::filesystem::file_size(recording), 2 * 56u);
-    EXPECT_TRUE(ExportDisplayed((folder / "out.csv").string()));
+    EXPECT_TRUE(ExportDisplayed((folder / "out.csv").string(), ColumnFormat{}));
     EXPECT_TRUE(std::filesystem::exists(folder / "out.csv"));
 }
 

@@ -203,6 +203,49 @@ TEST_F(HistoryFileTest, WriteErrorsAreReported) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0]})); // nothing half-appended stays
 }
 
+// An append reports success only once the disk has the records: the file is synced after the
+// write, its folder too when the file is new; a failed sync counts as a failed append.
+TEST_F(HistoryFileTest, AppendSyncsBeforeItReportsAndAFailedSyncTakesTheRecordsBack) {
+    enum class Fails { Nothing, File, Folder };
+    struct Case {
+        const char* name;
+        bool fileExists;
+        Fails fails;
+        bool appended;
+        std::vector<std::string> syncs; // what was synced, with the file's size at that moment
+        std::uintmax_t sizeAfter;
+    };
+    const Case cases[] = {
+        {"new file", false, Fails::Nothing, true, {"file 112", "folder"}, 112},
+        {"existing file", true, Fails::Nothing, true, {"file 168"}, 168},
+        {"existing file, file sync fails", true, Fails::File, false, {"file 168"}, 56},
+        {"new file, folder sync fails", false, Fails::Folder, false, {"file 112", "folder"}, 0},
+    };
+    const auto series = Series(3);
+    for (const Case& c : cases) {
+        std::filesystem::remove(file);
+        if (c.fileExists)
+            WriteWholeFile(file, RecordBytes({series[0]}));
+        std::vector<std::string> syncs;
+        const DiskSync sync = [&](const std::filesystem::path& path, bool folder) {
+            if (folder) {
+                EXPECT_EQ(path, dir.path()) << c.name;
+                syncs.push_back("folder");
+                return c.fails != Fails::Folder;
+            }
+            EXPECT_EQ(path, file) << c.name;
+            syncs.push_back("file " + std::to_string(std::filesystem::file_size(path)));
+            return c.fails != Fails::File;
+        };
+        const bool appended = AppendHistoryFile(
+            file, [&](std::ostream& out) { return WriteHistoryRecords(out, std::span(series).subspan(1)); },
+            sync);
+        EXPECT_EQ(appended, c.appended) << c.name;
+        EXPECT_EQ(syncs, c.syncs) << c.name;
+        EXPECT_EQ(std::filesystem::file_size(file), c.sizeAfter) << c.name;
+    }
+}
+
 // Deleting writes beside the old file: a failure in the middle leaves the old history whole.
 TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
     const auto series = Series(3);

@@ -26,15 +26,24 @@ private:
 
 class HWManagerTest : public ::testing::Test {
 protected:
+    static constexpr CLogger::LocalTime Today{2005, 1, 17, 12, 0, 0, 0};
+
     void SetUp() override {
         CLogger::Instance().SetLevel(50);
         CLogger::Instance().SetFileOutput(true);
+        // A fixed day keeps the log in one file; the clock also counts the watched thread's lines.
+        CLogger::Instance().SetClock([this] {
+            if (watchedThread.load() == std::this_thread::get_id() && ++watchedLines == watchedLinesAwaited)
+                watchedThreadLogged.Set();
+            return Today;
+        });
     }
     void TearDown() override {
         CLogger::Instance().SetFileOutput(false);
         CLogger::Instance().SetLevel(0);
+        CLogger::Instance().SetClock(nullptr);
     }
-    std::string Log() const { return ReadWholeFile(dir / CLogger::FileNameFor(CLogger::SystemLocalTime())); }
+    std::string Log() const { return ReadWholeFile(dir / CLogger::FileNameFor(Today)); }
 
     std::shared_ptr<CHWRequest> Succeeding() {
         return std::make_shared<ScriptedRequest>(queue, [](ScriptedRequest& r) { r.SetSucceeded(true); });
@@ -43,6 +52,10 @@ protected:
     TempDir dir;
     CurrentDirectory cwd{dir.path()};
     std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+    std::atomic<std::thread::id> watchedThread{};
+    std::atomic<int> watchedLines{0};
+    int watchedLinesAwaited = 1;
+    Event watchedThreadLogged{true, true};
     CHWManager manager{std::make_shared<SimulatedSerialPort>(ClockMode::Virtual)};
 };
 
@@ -103,25 +116,35 @@ TEST_F(HWManagerTest, StopOnAManagerNeverStarted) {
     }
 }
 
+// The request is let go only once the stopping thread is about to wait inside Stop, or Stop has
+// returned; the stopping thread notes whether the request had finished when Stop returned. A Stop
+// that does not wait returns while the request is still held, and the test fails.
 TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     ASSERT_TRUE(manager.Start("sim"));
     Event started(true, true), release(true, true);
+    std::atomic<bool> finished{false};
     auto request = std::make_shared<ScriptedRequest>(queue, [&](ScriptedRequest& r) {
         started.Set();
         release.Wait(INFINITE);
         r.SetSucceeded(true);
+        finished = true;
     });
     ASSERT_TRUE(manager.AddRequest(request));
     started.Wait(INFINITE);
-    std::atomic<bool> stopped{false};
+    // Stop logs "CHWManager::Shutdown", "CHWManager::WaitForShutdown" and "... Waiting For
+    // CleanedUpEvent" on the calling thread before it waits for the worker.
+    watchedLinesAwaited = 3;
+    bool finishedWhenStopReturned = false;
     std::thread stopper([&] {
+        watchedThread = std::this_thread::get_id();
         manager.Stop();
-        stopped = true;
+        finishedWhenStopReturned = finished;
+        watchedThreadLogged.Set(); // a Stop that logs nothing must not leave the test waiting
     });
-    EXPECT_FALSE(stopped);
+    watchedThreadLogged.Wait(INFINITE);
     release.Set();
     stopper.join();
-    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(finishedWhenStopReturned);
     EXPECT_TRUE(request->Succeeded());
     EXPECT_EQ(queue->Count(Message::WorkFinished), 1);
 }

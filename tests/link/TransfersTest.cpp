@@ -1,7 +1,7 @@
 // EEPROM transfers against the simulated station.
 #include "LogCapture.h"
 #include "SimulatorFixture.h"
-#include "hw/Errors.h"
+#include "base/Errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,8 @@
 // Port names and the Posix port on what a machine without a serial device has.
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "link/I2CDriver.h"
-#include "platform/PortFactory.h"
 #include "platform/PortName.h"
 #include "platform/PosixSerialPort.h"
-#include "simulator/SimulatedSerialPort.h"
 
 #include <gtest/gtest.h>
 
@@ -34,14 +32,6 @@ TEST(PortName, Resolution) {
         EXPECT_EQ(target.kind, c.kind) << c.name;
         EXPECT_EQ(target.path, c.path) << c.name;
     }
-}
-
-TEST(PortFactory, MakesTheSimulatorForSimNames) {
-    auto port = MakeSerialPort("sim", ClockMode::Virtual);
-    auto* simulated = dynamic_cast<SimulatedSerialPort*>(port.get());
-    ASSERT_NE(simulated, nullptr);
-    EXPECT_TRUE(simulated->clock().isVirtual());
-    EXPECT_NE(dynamic_cast<PosixSerialPort*>(MakeSerialPort("COM1").get()), nullptr);
 }
 
 namespace {

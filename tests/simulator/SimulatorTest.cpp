@@ -1,6 +1,6 @@
 // The simulated station on its own: image file, base unit schedule, adapter.
 #include "TempDir.h"
-#include "hw/Errors.h"
+#include "base/Errors.h"
 #include "simulator/BaseUnit.h"
 #include "simulator/SimulatedSerialPort.h"
 

@@ -11,6 +11,7 @@
 #include "TempDir.h"
 
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "history/HistoryRecord.h"
 #include "hw/HWManager.h"
 #include "log/Logger.h"
@@ -294,7 +295,8 @@ TEST_F(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
         const Fault fault =
             (i == 0 || !random.Percent(40)) ? None : static_cast<Fault>(1 + random.Below(FaultKinds - 1));
         const std::size_t recordedBefore = model.Count();
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(finished, historyFile.string());
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(
+            finished, std::make_shared<HistoryImportSink>(RecordingHistory(), historyFile));
         const std::uint64_t strikeAt = random.Below(cleanLineChanges + 1);
         SimulatedSerialPort& sim = *station;
         ReadPositionBytes keptRecord{};

@@ -1,4 +1,5 @@
 #include "history/HistoryData.h"
+#include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "simulator/SimulatedSerialPort.h"
@@ -9,15 +10,12 @@
 
 #include "MessageQueue.h"
 #include "TempDir.h"
-#include "TempOptions.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
 namespace {
-
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new OptionsInTempDir);
 
 constexpr int Interval = 5;
 CDateTime Start() {
@@ -43,7 +41,6 @@ std::multiset<std::string> MeasurementTimes(int from, int to) {
 class ImportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RecordingHistory().Clear();
         CLogger::Instance().SetClock([] { return CLogger::LocalTime{2005, 1, 17, 12, 0, 0, 0}; });
         CLogger::Instance().SetLevel(40);
         CLogger::Instance().SetFileOutput(true);
@@ -53,7 +50,6 @@ protected:
         CLogger::Instance().SetFileOutput(false);
         CLogger::Instance().SetLevel(0);
         CLogger::Instance().SetClock(nullptr);
-        RecordingHistory().Clear();
     }
 
     void Load(int transmitters, int measurements) {
@@ -69,10 +65,13 @@ protected:
         for (int i = 0; i < count; ++i)
             AppendMeasurement(port->eeprom().bytes(), NextMeasurement(port->eeprom().bytes(), Interval, 1));
     }
-    std::shared_ptr<CHWRequestReadRingBuffer> Import(const std::filesystem::path& file) {
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, file);
+    std::shared_ptr<CHWRequestReadRingBuffer> Import(std::shared_ptr<ImportSink> sink) {
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, std::move(sink));
         request->Execute(driver);
         return request;
+    }
+    std::shared_ptr<CHWRequestReadRingBuffer> Import(const std::filesystem::path& file) {
+        return Import(std::make_shared<HistoryImportSink>(store, file));
     }
     std::shared_ptr<CHWRequestReadRingBuffer> Import() { return Import(history); }
 
@@ -93,6 +92,7 @@ protected:
     TempDir dir;
     CurrentDirectory cwd{dir.path()};
     std::filesystem::path history = dir / "history.nvh";
+    CHistoryData store; // what the history file holds, as the recording store does
     std::shared_ptr<SimulatedSerialPort> port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     CI2CDriver driver{port};
     std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
@@ -261,7 +261,8 @@ TEST_F(ImportTest, AbortDuringTheReadLeavesStationAndHistoryUntouched) {
             if (auto request = running.lock())
                 request->Abort();
     });
-    auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, history);
+    auto request = std::make_shared<CHWRequestReadRingBuffer>(
+        queue, std::make_shared<HistoryImportSink>(store, history));
     running = request;
     const auto before = port->eeprom().bytes();
     request->Execute(driver);
@@ -312,7 +313,7 @@ TEST_F(ImportTest, UnwritableHistoryFileFailsAndTheStationOffersTheDataAgain) {
     EXPECT_NE(failed->Message().find("Appending to history file"), std::string::npos);
     EXPECT_EQ(Station().lastReadIndex, -1);
     EXPECT_EQ(Station().unread, 30);
-    EXPECT_EQ(RecordingHistory().Size(), 0u);
+    EXPECT_EQ(store.Size(), 0u);
 
     auto retry = Import();
     ASSERT_TRUE(retry->Succeeded()) << retry->Message();
@@ -329,3 +330,65 @@ TEST_F(ImportTest, TransmitterCountOutsideTheLayoutsFailsAfterTheRead) {
 }
 
 } // namespace
+
+namespace {
+
+// A sink in front of the history file that notes what the station held when it was asked to store,
+// and can refuse.
+class ObservingSink : public HistoryImportSink {
+public:
+    ObservingSink(CHistoryData& store, std::filesystem::path file, std::function<void()> onStore, bool refuse)
+        : HistoryImportSink(store, std::move(file)), _onStore(std::move(onStore)), _refuse(refuse) {}
+    bool Store(const std::vector<CDataset>& datasets) override {
+        _onStore();
+        return !_refuse && HistoryImportSink::Store(datasets);
+    }
+
+private:
+    std::function<void()> _onStore;
+    bool _refuse;
+};
+
+} // namespace
+
+TEST_F(ImportTest, DatasetsAreStoredBeforeTheStationIsToldAndARefusedStoreLeavesItUntouched) {
+    Load(3, 30);
+    const auto untouched = port->eeprom().bytes();
+    StationImageSummary atStore;
+    const auto observe = [&] { atStore = Station(); };
+
+    auto refused = Import(std::make_shared<ObservingSink>(store, history, observe, true));
+    EXPECT_FALSE(refused->Succeeded());
+    EXPECT_NE(
+        refused->Message().find("Appending to history file '" + history.string() + "' failed, aborting"),
+        std::string::npos)
+        << refused->Message();
+    EXPECT_EQ(port->eeprom().bytes(), untouched);
+    EXPECT_EQ(Station().unread, 30);
+
+    auto taken = Import(std::make_shared<ObservingSink>(store, history, observe, false));
+    ASSERT_TRUE(taken->Succeeded()) << taken->Message();
+    // While the sink stored, the station still held the old record and all datasets unread.
+    EXPECT_EQ(atStore.lastReadIndex, -1);
+    EXPECT_EQ(atStore.unread, 30);
+    EXPECT_EQ(Station().lastReadIndex, 29);
+    EXPECT_EQ(Station().unread, 0);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 30));
+}
+
+TEST_F(ImportTest, ANewRunComparesAgainstTheFileAfterAFailedWriteBack) {
+    Load(3, 20);
+    port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 1'000'000);
+    ASSERT_FALSE(Import()->Succeeded());
+    port->eeprom().FlipBitOnRead(Hardware::EE_PC_BEGIN + 8, 0x01, 0);
+
+    // As the command line does in a new process: a store read from the file.
+    CHistoryData reread;
+    ASSERT_TRUE(reread.Read(history));
+    auto next = Import(std::make_shared<HistoryImportSink>(reread, history));
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().known, 20);
+    EXPECT_EQ(next->Summary().appended, 0);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 20));
+    EXPECT_EQ(Station().lastReadIndex, 19);
+}

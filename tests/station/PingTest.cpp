@@ -1,5 +1,4 @@
 #include "hw/HWManager.h"
-#include "settings/Options.h"
 #include "simulator/SimulatedSerialPort.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "station/Hardware.h"
@@ -12,10 +11,19 @@ namespace {
 
 struct PingCase {
     std::uint8_t stationByte;
-    int optionBefore;
-    int optionAfter;
+    int heldBefore;
+    int heldAfter;
     int posted;
 };
+
+// The sink as the programs wire it: it holds a count and says whether a new one differs.
+TransmitterCountSink Holding(int& held) {
+    return [&held](int count) {
+        const bool changed = count != held;
+        held = count;
+        return changed;
+    };
+}
 
 class PingTable : public ::testing::TestWithParam<PingCase> {};
 
@@ -25,13 +33,13 @@ TEST_P(PingTable, ReadsTheCountAndTellsAChange) {
     port->eeprom().bytes()[Hardware::EE_NUMBER_OF_TRANSMITTERS] = c.stationByte;
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    Options().SetNrOfTransmitters(c.optionBefore);
+    int held = c.heldBefore;
     auto queue = std::make_shared<MessageQueue>();
-    CHWRequestPingTransmitters ping(queue);
+    CHWRequestPingTransmitters ping(queue, Holding(held));
     ping.Execute(driver);
     EXPECT_TRUE(ping.Succeeded()) << ping.Message();
     EXPECT_EQ(ping.Message(), "");
-    EXPECT_EQ(Options().GetNrOfTransmitters(), c.optionAfter);
+    EXPECT_EQ(held, c.heldAfter);
     EXPECT_EQ(queue->Count(Message::NrOfTransmittersChanged), c.posted);
 }
 
@@ -40,18 +48,18 @@ INSTANTIATE_TEST_SUITE_P(Bytes, PingTable,
                                            PingCase{0x0F, 6, 6, 0}, PingCase{0x07, 3, 6, 1},
                                            PingCase{0x00, 6, 0, 1}));
 
-TEST(Ping, SilentStationFailsWithoutTouchingTheOption) {
+TEST(Ping, SilentStationFailsWithoutTouchingTheCount) {
     auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     port->baseUnit().SetSilent(port->now());
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    Options().SetNrOfTransmitters(4);
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    int held = 4;
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, Holding(held));
     ping.Execute(driver);
     EXPECT_FALSE(ping.Succeeded());
     EXPECT_EQ(ping.Message().rfind("Request failed: ", 0), 0u);
     EXPECT_NE(ping.Message().find("Synchronize failed"), std::string::npos);
-    EXPECT_EQ(Options().GetNrOfTransmitters(), 4);
+    EXPECT_EQ(held, 4);
 }
 
 TEST(Ping, DeviceThatNeverAcknowledgesIsHardwareNotFound) {
@@ -59,7 +67,7 @@ TEST(Ping, DeviceThatNeverAcknowledgesIsHardwareNotFound) {
     port->eeprom().SetAcknowledging(false);
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, [](int) { return false; });
     ping.Execute(driver);
     EXPECT_FALSE(ping.Succeeded());
     EXPECT_NE(ping.Message().find("Read number of transmitters failed, hardware not found"),
@@ -71,7 +79,7 @@ TEST(Ping, AbortBetweenSyncAttemptsEndsTheRequest) {
     port->baseUnit().SetSilent(port->now());
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{});
+    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, [](int) { return false; });
     ping.Abort();
     ping.Execute(driver);
     EXPECT_TRUE(ping.Aborted());

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace {
 
 EepromImage LoadImage(const std::filesystem::path& path) {
@@ -19,16 +21,30 @@ EepromImage LoadImage(const std::filesystem::path& path) {
 
 TEST(SimulatedStation, MissingImageStartsAsDemoDataEndingNow) {
     TempDir dir;
-    const auto now = std::chrono::system_clock::now();
-    auto port = MakeStationPort("sim:" + (dir / "demo.img").string(), {});
+    std::tm local{};
+    local.tm_year = 2005 - 1900;
+    local.tm_mon = 0;
+    local.tm_mday = 17;
+    local.tm_hour = 14;
+    local.tm_min = 35;
+    local.tm_sec = 20;
+    local.tm_isdst = -1;
+    const auto now = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    SimulatedStationSetup setup;
+    setup.wallClock = [now] { return now; };
+    auto port = MakeStationPort("sim:" + (dir / "demo.img").string(), setup);
     port->open("sim", 300);
     port->close();
+
+    // Three transmitters, two days of 5-minute measurements, the newest at the clock's minute.
     const EepromImage image = LoadImage(dir / "demo.img");
-    EXPECT_EQ(image, CreateStationImage(DemoStationSpec(now)));
     const StationImageSummary s = SummarizeStationImage(image);
     EXPECT_EQ(s.transmitters, 3);
-    const CDateTime newest = DecodeDateTime(image.data() + s.layout->SlotAddress(s.newestSlot));
-    EXPECT_EQ(newest, StationTimeOf(now));
+    EXPECT_EQ(s.unread, 576);
+    EXPECT_EQ(s.endMarkerSlot, 576);
+    const auto at = [&](int slot) { return DecodeDateTime(image.data() + s.layout->SlotAddress(slot)); };
+    EXPECT_EQ(at(s.newestSlot), CDateTime(2005, 1, 17, 14, 35, 0));
+    EXPECT_EQ(at(0), CDateTime(2005, 1, 15, 14, 40, 0));
 }
 
 TEST(SimulatedStation, BaseUnitRecordsOnItsScheduleOnlyWhenAsked) {

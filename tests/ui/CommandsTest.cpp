@@ -82,6 +82,7 @@ private slots:
         options.SetRecordingHistoryFile(m_recording);
         RecordingHistory().Clear();
         QVERIFY(RecordingHistory().Append(m_recording, Measurements(10)));
+        QVERIFY(ReadRecording(m_recording));
         QVERIFY(OpenDisplayed(m_recording.string()));
         m_history = std::make_unique<HistoryStores>();
         m_link = std::make_unique<FakeLink>();
@@ -295,9 +296,13 @@ private slots:
         QCOMPARE(asked.filterName, QStringLiteral("Text Files"));
         QCOMPARE(asked.pattern, QStringLiteral("*.txt"));
         QCOMPARE(asked.defaultSuffix, QStringLiteral("txt"));
-        const std::filesystem::path direct = *m_folder / "direct.txt";
-        QVERIFY(RecordingHistory().Export(direct));
-        QCOMPARE(ReadWholeFile(exported), ReadWholeFile(direct));
+        // The header and one line per dataset, oldest first, dated in the options' format.
+        const QStringList lines = QString::fromStdString(ReadWholeFile(exported)).split("\r\n");
+        QCOMPARE(lines.size(), 12); // the last line ends too
+        QVERIFY(lines[0].startsWith(QStringLiteral("\"Date\";\"Indoor Temperature\";\"Indoor Humidity\";")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("\"01.05.2024 00:00\";")));
+        QVERIFY(lines[10].startsWith(QStringLiteral("\"01.05.2024 09:00\";")));
+        QCOMPARE(lines[11], QString());
 
         const std::filesystem::path other = *m_folder / "other.nvh";
         CHistoryData otherStore;

@@ -26,6 +26,7 @@ private slots:
             datasets[std::size_t(i)].SetHumidity(0, 50.0f);
         }
         QVERIFY(RecordingHistory().Append(file, datasets));
+        QVERIFY(ReadRecording(file));
         QVERIFY(OpenDisplayed(file.string()));
 
         HistoryStores history;

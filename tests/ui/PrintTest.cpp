@@ -66,7 +66,7 @@ private slots:
         m_file = *m_folder / "history.nvh";
         Options().SetRecordingHistoryFile(m_file);
         WriteWholeFile(m_file, "");
-        QVERIFY(RecordingHistory().Read(m_file));
+        QVERIFY(ReadRecording(m_file));
         QVERIFY(OpenDisplayed(m_file.string()));
         m_view = std::make_unique<CDataView>(m_history);
         m_pdf = *m_folder / "printout.pdf";

@@ -1,4 +1,4 @@
-#include "hw/Errors.h"
+#include "base/Errors.h"
 
 #include "log/Logger.h"
 

@@ -1,7 +1,7 @@
-#include "hw/Event.h"
+#include "base/Event.h"
 
-#include "hw/Check.h"
-#include "hw/CriticalSection.h"
+#include "base/Check.h"
+#include "base/CriticalSection.h"
 
 #include <chrono>
 #include <condition_variable>

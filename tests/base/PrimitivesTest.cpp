@@ -1,6 +1,6 @@
-#include "hw/CriticalSection.h"
-#include "hw/Event.h"
-#include "hw/Mutex.h"
+#include "base/CriticalSection.h"
+#include "base/Event.h"
+#include "base/Mutex.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "hw/Mutex.h"
+#include "base/Mutex.h"
 
 #include <chrono>
 

@@ -1,5 +1,5 @@
-#include "hw/Errors.h"
-#include "hw/Check.h"
+#include "base/Errors.h"
+#include "base/Check.h"
 #include "log/Logger.h"
 
 #include "TempDir.h"
@@ -71,6 +71,8 @@ TEST(OsCheckTest, FailedCallCarriesExpressionMessageAndSystemText) {
 TEST(OsErrorTest, TextsAndLogLines) {
     TempDir dir;
     CurrentDirectory cwd(dir.path());
+    const CLogger::LocalTime today{2005, 1, 17, 12, 0, 0, 0}; // all lines in one day's file
+    CLogger::Instance().SetClock([today] { return today; });
     CLogger::Instance().SetLevel(10);
     CLogger::Instance().SetFileOutput(true);
 
@@ -82,7 +84,8 @@ TEST(OsErrorTest, TextsAndLogLines) {
 
     CLogger::Instance().SetFileOutput(false);
     CLogger::Instance().SetLevel(0);
-    const std::string log = ReadWholeFile(dir / CLogger::FileNameFor(CLogger::SystemLocalTime()));
+    CLogger::Instance().SetClock(nullptr);
+    const std::string log = ReadWholeFile(dir / CLogger::FileNameFor(today));
     // From a code: one line; from a message: the system text alone, then the full text.
     EXPECT_NE(log.find("Exception: No such file or directory, errno: 2 (0x2)"), std::string::npos);
     EXPECT_NE(log.find("Exception: Could not open Permission denied, errno: 13 (0xD)"), std::string::npos);

@@ -1,4 +1,4 @@
-#include "hw/Check.h"
+#include "base/Check.h"
 
 #include <exception>
 #include <filesystem>

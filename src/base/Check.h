@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/Errors.h"
+#include "base/Errors.h"
 
 #include <cerrno>
 #include <memory>

@@ -1,0 +1,47 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when a file under src/ includes a header of a higher layer.
+# Run as: cmake -DSOURCE_DIR=<repo> -DLAYERS=<layers> -P CheckLayers.cmake
+# LAYERS lists the layers bottom to top, separated by ';'; the folders of one layer are joined
+# by ',' (they may include each other). A folder may include its own layer and the ones below.
+if(NOT SOURCE_DIR OR NOT LAYERS)
+  message(FATAL_ERROR "CheckLayers.cmake needs SOURCE_DIR and LAYERS")
+endif()
+string(REPLACE "|" ";" LAYERS "${LAYERS}")
+
+set(rank 0)
+set(known_folders "")
+foreach(layer IN LISTS LAYERS)
+  string(REPLACE "," ";" folders "${layer}")
+  foreach(folder IN LISTS folders)
+    set(rank_of_${folder} ${rank})
+    set(layer_of_${folder} "${layer}")
+    list(APPEND known_folders ${folder})
+  endforeach()
+  math(EXPR rank "${rank} + 1")
+endforeach()
+
+set(violations "")
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
+foreach(source IN LISTS sources)
+  string(REGEX MATCH "^[^/]+" folder "${source}")
+  if(NOT DEFINED rank_of_${folder})
+    list(APPEND violations "src/${source}: folder '${folder}' belongs to no layer")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/src/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^/\"]+/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^/\"]+)/.*$" "\\1" target "${line}")
+    if(NOT target IN_LIST known_folders OR target STREQUAL folder)
+      continue()
+    endif()
+    if(rank_of_${target} GREATER rank_of_${folder}
+       OR (rank_of_${target} EQUAL rank_of_${folder} AND NOT layer_of_${target} STREQUAL layer_of_${folder}))
+      list(APPEND violations "src/${source} (${layer_of_${folder}}) includes ${target}/ (${layer_of_${target}})")
+    endif()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes that point up the layers:\n  ${text}")
+endif()

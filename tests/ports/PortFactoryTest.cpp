@@ -1,0 +1,16 @@
+// The one place that turns a port name into a port.
+#include "ports/PortFactory.h"
+#include "platform/PosixSerialPort.h"
+#include "simulator/SimulatedSerialPort.h"
+
+#include <gtest/gtest.h>
+
+TEST(PortFactory, MakesTheSimulatorForSimNames) {
+    SimulatorSetup setup;
+    setup.clock = ClockMode::Virtual;
+    auto port = MakeSerialPort("sim", setup);
+    auto* simulated = dynamic_cast<SimulatedSerialPort*>(port.get());
+    ASSERT_NE(simulated, nullptr);
+    EXPECT_TRUE(simulated->clock().isVirtual());
+    EXPECT_NE(dynamic_cast<PosixSerialPort*>(MakeSerialPort("COM1").get()), nullptr);
+}

@@ -3,6 +3,7 @@
 #include "cli/CliFailure.h"
 #include "cli/DateTimeArgument.h"
 #include "simulator/EepromImageFile.h"
+#include "simulator/EepromImageLock.h"
 #include "station/RingBuffer.h"
 #include "station/SimulatedStation.h"
 #include "station/StationImage.h"
@@ -32,6 +33,12 @@ EepromImage LoadImage(const std::string& path) {
     if (!found)
         throw CliFailure("station image " + Quoted(path) + " does not exist");
     return image;
+}
+
+// Not while a program holds the station: it would write its own image over this one.
+void Hold(EepromImageLock& lock, const std::string& path) {
+    if (const int error = lock.Acquire(path))
+        throw CliFailure("station image: " + EepromImageLock::Reason(path, error));
 }
 
 void SaveImage(const std::string& path, const EepromImage& image) {
@@ -124,6 +131,8 @@ int RunSimCreate(const SimCreateArgs& args) {
     } catch (const std::invalid_argument& e) {
         throw CliFailure(std::string("cannot create station image: ") + e.what(), ExitUsage);
     }
+    EepromImageLock lock;
+    Hold(lock, args.image);
     SaveImage(args.image, image);
     const StationImageSummary summary = SummarizeStationImage(image);
     std::cout << "Created " << args.image << ": " << Counted(summary.transmitters, "transmitter") << ", "
@@ -162,6 +171,9 @@ int RunSimInfo(const std::string& path) {
 }
 
 int RunSimAdd(const SimAddArgs& args) {
+    EepromImageLock lock;
+    if (fs::exists(args.image))
+        Hold(lock, args.image);
     EepromImage image = LoadImage(args.image);
     const StationImageSummary summary = SummarizeStationImage(image);
     if (!summary.layout)

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     CommonOptions common;
     app.add_option("--port", common.port,
                    "Serial port of the station for this run (overrides the option Port); "
-                   "sim:IMAGE uses the simulated station with IMAGE as its EEPROM");
+                   "sim:IMAGE uses the simulated station with IMAGE as its EEPROM; "
+                   "sim:IMAGE?adapter=native|usb|slow-usb makes it as slow as that adapter");
     app.add_option("--history", common.history,
                    "History file for this run (overrides the option RecordingHistoryFile)");
     app.add_option("--options", common.optionsFile,

@@ -78,6 +78,8 @@ void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t
     }
     Check(_port != nullptr) << "No serial port for " << _portName;
     _port->open(_portName, baudRate);
+    _sdaDrivenLow = _sclDrivenLow = false;
+    SettleModemStatus(); // the open's own pulse on both lines must not count as the station's
     if (logSettings) {
         const PortSettings settings = _port->settings();
         LogDCB(settings.line);
@@ -96,9 +98,30 @@ bool CI2CDriver::IsOpened() const {
     return _port && _port->isOpen();
 }
 
+void CI2CDriver::SettleModemStatus() {
+    _port->sleep(ModemStatusSettleMs);
+    ModemStatus status;
+    OsCheck(_port->modemStatus(status))
+        << "Call to GetCommModemStatus in CI2CDriver::SettleModemStatus() failed.";
+}
+
 void CI2CDriver::ReFillBuffer() {
-    Close();
-    Open(_portName.c_str(), 300, 0xA0, false);
+    // The port stays open: the attempt starts from released lines and a fresh dummy write. Only a
+    // port lost earlier (a failed open, an adapter unplugged and plugged in again) is opened anew.
+    ModemStatus status;
+    if (IsOpened() && !_port->modemStatus(status)) {
+        const int error = errno;
+        CLogger::Instance().Log(30, "Port %s does not answer (%s); opening it again", _portName.c_str(),
+                                os_error::ErrorText(error).c_str());
+        Close();
+    }
+    if (!IsOpened()) {
+        Open(_portName.c_str(), 300, 0xA0, false);
+    } else if (_sdaDrivenLow || _sclDrivenLow) {
+        Scl(SclHigh);
+        Sda(SdaHigh);
+        SettleModemStatus();
+    }
     switch (_port->startDummyWrite(_dummyBuffer.data(), _dummyBuffer.size())) {
     case DummyWrite::Completed:
         return;
@@ -129,12 +152,14 @@ CI2CDriver::SclState CI2CDriver::Scl() {
 void CI2CDriver::Sda(SdaState newState) {
     OsCheck(_port->setRts(newState != SdaHigh)) << "Call to EscapeCommFunction in CI2CDriver::Sda("
                                                 << (newState == SdaLow ? "SdaLow" : "SdaHigh") << ") failed.";
+    _sdaDrivenLow = newState != SdaHigh;
     LineDelay();
 }
 
 void CI2CDriver::Scl(SclState newState) {
     OsCheck(_port->setDtr(newState != SclHigh)) << "Call to EscapeCommFunction in CI2CDriver::Scl("
                                                 << (newState == SclLow ? "SclLow" : "SclHigh") << ") failed.";
+    _sclDrivenLow = newState != SclHigh;
     LineDelay();
 }
 

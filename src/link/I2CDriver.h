@@ -28,7 +28,8 @@ public:
     CI2CDriver(const CI2CDriver&) = delete;
     CI2CDriver& operator=(const CI2CDriver&) = delete;
 
-    // Line access.
+    // Line access. The port is opened once per run; a synchronisation attempt resets the lines on
+    // the open port instead of reopening it (every open raises both lines for a moment).
     void Open(const char* portName, std::uint32_t baudRate, std::uint8_t deviceAddress, bool logSettings);
     bool Close();
     bool IsOpened() const;
@@ -63,12 +64,16 @@ public:
 
     // Windows of the stable-high wait after which an attempt gives up when SCL keeps changing.
     static constexpr int MaxHighWaitWindows = 1000;
+    // After our own line changes, how long before DSR reports are the station's again: USB
+    // adapters report a modem-line change up to 16 ms late.
+    static constexpr std::uint32_t ModemStatusSettleMs = 20;
 
     SerialPort* Port() const { return _port.get(); }
     const std::string& PortName() const { return _portName; }
 
 private:
     void LineDelay() { _port->settleDelay(); }
+    void SettleModemStatus();
 
     std::uint8_t _DeviceReadAddress = 0;
     std::uint8_t _DeviceWriteAddress = 0;
@@ -77,4 +82,5 @@ private:
     PortFactory _factory;
     std::shared_ptr<SerialPort> _port;
     std::string _portMadeFor;
+    bool _sdaDrivenLow = false, _sclDrivenLow = false;
 };

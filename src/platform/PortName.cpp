@@ -5,6 +5,8 @@
 PortTarget ResolvePortName(const std::string& name) {
     if (name == "sim")
         return {PortTarget::Kind::Simulator, {}};
+    if (name.rfind("sim?", 0) == 0)
+        return {PortTarget::Kind::Simulator, name.substr(3)};
     if (name.rfind("sim:", 0) == 0)
         return {PortTarget::Kind::Simulator, name.substr(4)};
     const bool com = name.size() > 3 && (name[0] == 'C' || name[0] == 'c') &&

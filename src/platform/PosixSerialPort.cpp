@@ -3,10 +3,13 @@
 #include "base/Check.h"
 #include "log/Logger.h"
 #include "platform/PortName.h"
+#include "platform/SystemConsole.h"
+#include "platform/TermiosSettings.h"
 
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -34,121 +37,9 @@ std::string NotSerialHint(int error, const std::string& name) {
     return {};
 }
 
-unsigned BaudOf(speed_t speed) {
-    switch (speed) {
-    case B50:
-        return 50;
-    case B75:
-        return 75;
-    case B110:
-        return 110;
-    case B134:
-        return 134;
-    case B150:
-        return 150;
-    case B200:
-        return 200;
-    case B300:
-        return 300;
-    case B600:
-        return 600;
-    case B1200:
-        return 1200;
-    case B1800:
-        return 1800;
-    case B2400:
-        return 2400;
-    case B4800:
-        return 4800;
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    default:
-        return 0;
-    }
-}
-
-speed_t SpeedOf(std::uint32_t baud) {
-    switch (baud) {
-    case 110:
-        return B110;
-    case 300:
-        return B300;
-    case 600:
-        return B600;
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B300;
-    }
-}
-
-PortSettings::Line LineSettingsOf(const termios& t) {
-    PortSettings::Line line;
-    line.baudRate = BaudOf(cfgetospeed(&t));
-    line.fBinary = (t.c_lflag & ICANON) ? 0 : 1;
-    line.fParity = (t.c_iflag & INPCK) ? 1 : 0;
-    line.fOutxCtsFlow = (t.c_cflag & CRTSCTS) ? 1 : 0;
-    line.fOutxDsrFlow = 0; // termios has no DSR flow control
-    line.fDtrControl = (t.c_cflag & HUPCL) ? 1 : 0;
-    line.fDsrSensitivity = 0;
-    line.fTXContinueOnXoff = (t.c_iflag & IXON) ? 0 : 1;
-    line.fOutX = (t.c_iflag & IXON) ? 1 : 0;
-    line.fInX = (t.c_iflag & IXOFF) ? 1 : 0;
-    line.fErrorChar = (t.c_iflag & PARMRK) ? 1 : 0;
-    line.fNull = (t.c_iflag & IGNBRK) ? 1 : 0;
-    line.fRtsControl = (t.c_cflag & CRTSCTS) ? 2 : 0;
-    line.fAbortOnError = 0;
-    line.xonLim = 0;
-    line.xoffLim = 0;
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        line.byteSize = 5;
-        break;
-    case CS6:
-        line.byteSize = 6;
-        break;
-    case CS7:
-        line.byteSize = 7;
-        break;
-    default:
-        line.byteSize = 8;
-        break;
-    }
-    line.parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 1 : 2) : 0;
-    line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
-    line.xonChar = t.c_cc[VSTART];
-    line.xoffChar = t.c_cc[VSTOP];
-    line.errorChar = 0;
-    line.eofChar = t.c_cc[VEOF];
-    line.evtChar = 0;
-    return line;
-}
-
 } // namespace
 
-PosixSerialPort::PosixSerialPort() : _dummy() {}
+PosixSerialPort::PosixSerialPort(SystemRoots roots) : _roots(std::move(roots)) {}
 
 PosixSerialPort::~PosixSerialPort() {
     close();
@@ -159,11 +50,19 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
         close();
     const std::string device = ResolvePortName(name).path;
     const std::string shown = device == name ? name : name + " (" + device + ")";
+    // Before anything opens it: the console's lines are not ours to drive, nor is its output.
+    if (IsSystemConsole(device, _roots))
+        throw os_error("Could not open com-port " + shown + " (" + device +
+                           " is the system console; choose the port the station adapter is on)",
+                       EBUSY);
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const int openError = errno;
     OsCheck(fd >= 0) << "Could not open com-port " << shown << OpenHint(openError, device);
     _fd = fd;
+    // The kernel raised RTS and DTR in open(), pulling both bus lines low: release them first.
+    const int lines = TIOCM_RTS | TIOCM_DTR;
+    ::ioctl(_fd, TIOCMBIC, &lines); // a device without modem lines is reported below
     // Unshared: refuse other openers, and other programs that lock the device.
     if (::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
@@ -180,24 +79,11 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
         error = errno;
         OsCheck(false) << "Could not open com-port " << shown << NotSerialHint(error, shown);
     }
-
-    // 8N1, raw, no flow control, reads return at once (all timeouts zero).
-    ::cfmakeraw(&settings);
-    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
-    settings.c_cflag |= CS8 | CLOCAL | CREAD;
-    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = 0;
-    settings.c_cc[VSTART] = 0;
-    settings.c_cc[VSTOP] = 0;
-    settings.c_cc[VEOF] = 0;
-    ::cfsetispeed(&settings, SpeedOf(baudRate));
-    ::cfsetospeed(&settings, SpeedOf(baudRate));
+    ConfigureStationLine(settings, baudRate);
     result = ::tcsetattr(_fd, TCSANOW, &settings);
     OsCheck(result == 0) << "Could not set DCB";
 
     // Both outputs cleared: the PC releases both bus lines.
-    const int lines = TIOCM_RTS | TIOCM_DTR;
     result = ::ioctl(_fd, TIOCMBIC, &lines);
     error = errno;
     OsCheck(result == 0) << "Could not set DCB" << NotSerialHint(error, shown);
@@ -226,19 +112,37 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
         _settings.properties.currentTxQueue = queued;
     if (::ioctl(_fd, TIOCINQ, &queued) == 0)
         _settings.properties.currentRxQueue = queued;
+    DescribeDriver(device, (readBack.c_cflag & HUPCL) != 0);
 
-    serial_icounter_struct counters{};
-    _haveCounters = ::ioctl(_fd, TIOCGICOUNT, &counters) == 0;
-    _dsrSeenCount = _haveCounters ? static_cast<std::uint64_t>(counters.dsr) : 0;
-    _dsrSeenLevel = (status & TIOCM_DSR) != 0;
+    _dsr = DsrChangeTracker();
+    _dsr.Reset((status & TIOCM_DSR) != 0, ReadDsrCount());
+    _countersMissLogged = false;
     ::tcflush(_fd, TCIOFLUSH);
 }
 
+void PosixSerialPort::DescribeDriver(const std::string& device, bool hangUpOnClose) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(device, error);
+    if (error)
+        resolved = device;
+    _tty = ReadTtyInfo(resolved.filename().string(), _roots);
+    // USB adapters batch modem-status reports; low latency makes them report at once.
+    bool lowLatency = false;
+    serial_struct serial{};
+    if (_tty.usb && ::ioctl(_fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        lowLatency = ::ioctl(_fd, TIOCSSERIAL, &serial) == 0;
+    }
+    CLogger::Instance().Log(30, "Serial driver %s%s, low latency %s, lines dropped at close %s",
+                            _tty.driver.empty() ? "unknown" : _tty.driver.c_str(), _tty.usb ? " (USB)" : "",
+                            lowLatency ? "on" : "off", hangUpOnClose ? "yes" : "no");
+}
+
 bool PosixSerialPort::close() {
-    StopDummyWrite();
+    StopDummyWrite(); // discards what is queued, so the close does not wait for it at 300 baud
     if (_fd < 0)
         return true;
-    const int result = ::close(_fd); // also drops the lock and the exclusive mode
+    const int result = ::close(_fd); // HUPCL drops RTS and DTR; also drops the lock and exclusive mode
     _fd = -1;
     return result == 0;
 }
@@ -247,12 +151,11 @@ bool PosixSerialPort::SetModemBit(int bit, bool asserted) {
     return ::ioctl(_fd, asserted ? TIOCMBIS : TIOCMBIC, &bit) == 0;
 }
 
-bool PosixSerialPort::ReadDsrCount(std::uint64_t& count) {
+std::optional<std::uint64_t> PosixSerialPort::ReadDsrCount() {
     serial_icounter_struct counters{};
     if (::ioctl(_fd, TIOCGICOUNT, &counters) != 0)
-        return false;
-    count = static_cast<std::uint64_t>(counters.dsr);
-    return true;
+        return std::nullopt; // the driver keeps no counters
+    return static_cast<std::uint64_t>(counters.dsr);
 }
 
 bool PosixSerialPort::modemStatus(ModemStatus& status) {
@@ -262,36 +165,27 @@ bool PosixSerialPort::modemStatus(ModemStatus& status) {
     status.cts = (bits & TIOCM_CTS) != 0;
     status.dsr = (bits & TIOCM_DSR) != 0;
     // What was just read has been seen: only later changes count for the next wait.
-    _dsrSeenLevel = status.dsr;
-    if (_haveCounters)
-        ReadDsrCount(_dsrSeenCount);
+    _dsr.Reset(status.dsr, ReadDsrCount());
     return true;
 }
 
 bool PosixSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
     // Polled with a short sleep so that the wait stays bounded; the counters catch a change
-    // between two looks, the level comparison serves drivers without counters.
+    // between two looks where the driver keeps them, the level serves every driver.
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        if (_haveCounters) {
-            std::uint64_t count = 0;
-            if (!ReadDsrCount(count))
-                return false;
-            if (count != _dsrSeenCount) {
-                _dsrSeenCount = count;
-                changed = true;
-                return true;
+        int bits = 0;
+        if (::ioctl(_fd, TIOCMGET, &bits) != 0)
+            return false;
+        if (_dsr.Changed((bits & TIOCM_DSR) != 0, ReadDsrCount())) {
+            if (_dsr.CountersMissedChange() && !_countersMissLogged) {
+                _countersMissLogged = true;
+                CLogger::Instance().Log(
+                    30, "Serial driver %s does not count DSR changes; the line level is polled",
+                    _tty.driver.empty() ? "unknown" : _tty.driver.c_str());
             }
-        } else {
-            int bits = 0;
-            if (::ioctl(_fd, TIOCMGET, &bits) != 0)
-                return false;
-            const bool dsr = (bits & TIOCM_DSR) != 0;
-            if (dsr != _dsrSeenLevel) {
-                _dsrSeenLevel = dsr;
-                changed = true;
-                return true;
-            }
+            changed = true;
+            return true;
         }
         const auto now = SteadyClock::now();
         if (now >= deadline) {

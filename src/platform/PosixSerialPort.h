@@ -1,20 +1,25 @@
 #pragma once
 
+#include "platform/DsrChangeTracker.h"
 #include "platform/SerialPort.h"
+#include "platform/SystemRoots.h"
+#include "platform/TtySysfs.h"
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <termios.h>
 #include <thread>
 #include <vector>
 
 // A Linux serial device (/dev/ttyS*, /dev/ttyUSB*) through termios and the modem-line ioctls.
-// Opened exclusively, 8N1 without flow control; DSR changes are counted by the driver's
-// interrupt counters where it has them, otherwise by polling the line.
+// Opened exclusively, 8N1 without flow control, the lines dropped by the kernel at the last close;
+// the system console is refused before it is opened. DSR changes are seen by polling the line,
+// and through the driver's interrupt counters where it keeps them.
 class PosixSerialPort : public SerialPort {
 public:
-    PosixSerialPort();
+    explicit PosixSerialPort(SystemRoots roots = {});
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
@@ -34,16 +39,18 @@ public:
 
 private:
     bool SetModemBit(int bit, bool asserted);
-    bool ReadDsrCount(std::uint64_t& count);
+    std::optional<std::uint64_t> ReadDsrCount();
+    void DescribeDriver(const std::string& device, bool hangUpOnClose);
     void StopDummyWrite();
     void DummyWriteLoop();
 
     int _fd = -1;
     int _stopPipe[2] = {-1, -1};
     PortSettings _settings;
-    bool _haveCounters = false;
-    std::uint64_t _dsrSeenCount = 0;
-    bool _dsrSeenLevel = false;
+    SystemRoots _roots;
+    TtyInfo _tty;
+    DsrChangeTracker _dsr;
+    bool _countersMissLogged = false;
     std::vector<std::uint8_t> _dummy;
     std::thread _writer;
     std::atomic<bool> _writing{false};

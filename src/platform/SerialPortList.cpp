@@ -1,26 +1,14 @@
 #include "platform/SerialPortList.h"
 
+#include "platform/SystemConsole.h"
+#include "platform/TtySysfs.h"
+
 #include <algorithm>
 #include <cctype>
 #include <system_error>
 #include <tuple>
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace {
-
-// A ttyS without a UART behind it fails to open (EIO) or to report its settings.
-bool Answers(const std::filesystem::path& device) {
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    termios settings{};
-    const bool answers = ::tcgetattr(fd, &settings) == 0;
-    ::close(fd);
-    return answers;
-}
 
 // "ttyUSB10" after "ttyUSB9": the number at the end compares as a number.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -34,16 +22,13 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return split(a) < split(b);
 }
 
-std::vector<std::string> Matching(const std::filesystem::path& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) == 0)
-            names.push_back(entry.path().string());
-    }
-    std::sort(names.begin(), names.end(), NaturalLess);
-    return names;
+// Kinds in the order they are offered: built-in UARTs, USB adapters, USB modems, the rest.
+int KindRank(const std::string& name) {
+    for (const auto& [prefix, rank] : {std::pair{"ttyS", 0}, std::pair{"ttyUSB", 1}, std::pair{"ttyACM", 2}})
+        if (name.rfind(prefix, 0) == 0 && name.size() > std::string(prefix).size() &&
+            std::isdigit(static_cast<unsigned char>(name[std::string(prefix).size()])))
+            return rank;
+    return 3;
 }
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
@@ -59,16 +44,34 @@ bool BeginsIgnoringCase(const std::string& text, const std::string& prefix) {
 
 } // namespace
 
-std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev) {
-    std::vector<std::string> ports;
-    for (const std::string& uart : Matching(dev, "ttyS"))
-        if (Answers(uart))
-            ports.push_back(uart);
-    for (const char* prefix : {"ttyUSB", "ttyACM"}) {
-        const std::vector<std::string> adapters = Matching(dev, prefix);
-        ports.insert(ports.end(), adapters.begin(), adapters.end());
+std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev, const SystemRoots& roots) {
+    const ConsoleList consoles = ActiveConsoles(roots);
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(roots.sys / "class" / "tty", error)) {
+        const std::string name = entry.path().filename().string();
+        const TtyInfo info = ReadTtyInfo(name, roots);
+        if (!info.hasDevice || info.noUart || consoles.names.count(name) != 0)
+            continue;
+        const std::filesystem::path node = dev / name;
+        if (!std::filesystem::exists(node, error) || IsSystemConsole(node.string(), consoles))
+            continue;
+        names.push_back(name);
     }
-    const std::vector<std::string> stable = Matching(dev / "serial" / "by-id", "");
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        if (KindRank(a) != KindRank(b))
+            return KindRank(a) < KindRank(b);
+        return NaturalLess(a, b);
+    });
+    std::vector<std::string> ports;
+    for (const std::string& name : names)
+        ports.push_back((dev / name).string());
+
+    std::vector<std::string> stable;
+    for (const auto& entry : std::filesystem::directory_iterator(dev / "serial" / "by-id", error))
+        if (!IsSystemConsole(entry.path().string(), consoles))
+            stable.push_back(entry.path().string());
+    std::sort(stable.begin(), stable.end(), NaturalLess);
     ports.insert(ports.end(), stable.begin(), stable.end());
     return ports;
 }

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "platform/SystemRoots.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
-// The serial devices present under a /dev folder: the ttyS ports that answer (a driver lists
-// ttyS0 to ttyS31 whether a UART is there or not), every ttyUSB and ttyACM adapter, and the
-// stable names under serial/by-id. Sorted by kind, then naturally by number.
-std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev = "/dev");
+// The serial devices present, as the kernel lists them under /sys/class/tty: terminals backed by
+// hardware, without the UART slots that have no UART and without the system console; then the
+// stable names under dev/serial/by-id that do not lead to the console. Sorted by kind (ttyS,
+// ttyUSB, ttyACM, others), then naturally by number. Reads names only: no device is opened.
+std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev = "/dev",
+                                            const SystemRoots& roots = {});
 
 // The port choices: the given items first, then every further name that is not among them yet,
 // then "sim" if it is not there already.

@@ -53,6 +53,15 @@ public:
         return false;
     }
 
+    // A PC that died with its lines asserted holds the bus: the base unit stays off it (and
+    // records nothing) until the lines are released, and keeps off for the usual time after.
+    void PcHoldsBus(bool held, Nanos now) {
+        _quietUntil = held ? Infinite : now + _quietAfterPc;
+        if (held)
+            _low = false;
+        Recompute(now);
+    }
+
     // Runs what is due at Next(). Returns true when the SCL drive changed.
     bool Step(std::span<std::uint8_t> eeprom);
 

@@ -17,10 +17,11 @@ SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path i
 SimulatedSerialPort::~SimulatedSerialPort() {
     if (_open)
         close();
+    _lock.Release();
 }
 
 bool SimulatedSerialPort::Usable() {
-    if (_vanished) {
+    if (_vanished || (_dead && _open)) {
         errno = EIO;
         return false;
     }
@@ -43,18 +44,55 @@ void SimulatedSerialPort::LoadImage() {
     _imageLoaded = true;
 }
 
+void SimulatedSerialPort::LockImage(const std::string& name) {
+    if (_imageFile.empty())
+        return;
+    if (const int error = _lock.Acquire(_imageFile))
+        throw os_error("Could not open com-port " + name + " (" + EepromImageLock::Reason(_imageFile, error) +
+                           ")",
+                       error);
+}
+
 void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate*/) {
     if (_open)
         close();
     if (_vanished)
         throw os_error("Could not open com-port " + name, ENOENT);
-    LoadImage();
+    LockImage(name);
+    try {
+        LoadImage();
+    } catch (...) {
+        _lock.Release();
+        throw;
+    }
     _open = true;
-    // Opening clears both outputs: the PC releases the bus.
-    _rts = _dtr = false;
+    _dead = false;
+    ++_opens;
     CatchUp();
+    // The kernel raises both outputs at open; the port's set-up clears them with its first
+    // request. The short low pulse on both bus lines is an edge like any other for the DSR
+    // reports; the base unit does not take it for the PC talking.
+    _rts = _dtr = true;
     BusChanged(_clock.now());
+    _clock.busyWait(_adapter.lineChangeNanos);
+    CatchUp();
+    _rts = _dtr = false;
+    if (_busHeld) {
+        _busHeld = false;
+        _base.PcHoldsBus(false, _clock.now());
+    }
+    BusChanged(_clock.now());
+    DeliverDsrReports(_clock.now());
     _dsrSeen = _dsrEdges;
+}
+
+void SimulatedSerialPort::SaveImage() {
+    if (_imageFile.empty() || !_lock.Held())
+        return; // only the holder writes the image
+    SaveEepromImage(_imageFile, _eeprom.bytes());
+    // Saved: the next open reads the file again, which another holder may have changed by then.
+    // After a failed save the memory stays the station's, so nothing is lost.
+    _imageLoaded = false;
 }
 
 bool SimulatedSerialPort::close() {
@@ -63,15 +101,34 @@ bool SimulatedSerialPort::close() {
     _open = false;
     _rts = _dtr = false;
     BusChanged(_clock.now());
-    if (_imageFile.empty())
-        return true;
+    bool saved = true;
     try {
-        SaveEepromImage(_imageFile, _eeprom.bytes());
+        SaveImage();
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
-        return false;
+        saved = false;
     }
-    return true;
+    _lock.Release();
+    return saved;
+}
+
+void SimulatedSerialPort::HolderDied() {
+    if (!_open)
+        return;
+    _open = false;
+    if (_hangUpOnClose) {
+        _rts = _dtr = false;
+    } else if (_rts || _dtr) {
+        _busHeld = true;
+        _base.PcHoldsBus(true, _clock.now());
+    }
+    BusChanged(_clock.now());
+    try {
+        SaveImage();
+    } catch (const std::exception& e) {
+        CLogger::Instance().Log(10, "%s", e.what());
+    }
+    _lock.Release();
 }
 
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {
@@ -96,7 +153,10 @@ bool SimulatedSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& change
         const Nanos now = _clock.now();
         if (now >= deadline)
             break;
-        _clock.sleepUntil(std::min(_base.Next(), deadline));
+        Nanos next = std::min(_base.Next(), deadline);
+        if (!_dsrReports.empty())
+            next = std::min(next, _dsrReports.front());
+        _clock.sleepUntil(next);
     }
     changed = false;
     return true;
@@ -110,8 +170,8 @@ DummyWrite SimulatedSerialPort::startDummyWrite(const std::uint8_t*, std::size_t
 
 void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
     _clock.sleepUntil(_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
-    if (_open && !_vanished)
-        CatchUp();
+    if (!_vanished)
+        CatchUp(); // the station lives on while the port is closed
 }
 
 PortSettings SimulatedSerialPort::settings() const {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/SerialPort.h"
+#include "simulator/AdapterProfile.h"
 #include "simulator/BaseUnit.h"
 #include "simulator/Eeprom.h"
+#include "simulator/EepromImageLock.h"
 #include "simulator/SimClock.h"
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <span>
@@ -12,6 +15,10 @@
 // The station base unit behind its adapter, seen through a serial port, line change by line change.
 // The adapter inverts: an asserted RTS/DTR pulls SDA/SCL low, an asserted CTS/DSR reports a low
 // line. Each bus line is the wired-AND of the PC, the EEPROM and the base unit.
+// Like a Linux serial port, an open raises RTS and DTR until the port's own set-up clears them;
+// the adapter profile sets what a line change costs and how late DSR changes are reported.
+// With an image file the station is exclusive: a second opener of the same file, in this process
+// or another, is refused until the holder closes.
 class SimulatedSerialPort : public SerialPort {
 public:
     using Nanos = SimClock::Nanos;
@@ -20,7 +27,7 @@ public:
 
     // imageFile empty: the EEPROM lives as long as this object. Otherwise it is loaded from the
     // file at the first open (or made by initialImage when the file is missing) and written back
-    // at every close.
+    // by the holder at every close.
     explicit SimulatedSerialPort(ClockMode mode = ClockMode::Virtual, std::filesystem::path imageFile = {},
                                  InitialImage initialImage = {});
     ~SimulatedSerialPort() override;
@@ -37,7 +44,7 @@ public:
         CatchUp();
         status.cts = _rts || _eeprom.SdaLow();
         status.dsr = _dtr || _base.SclLow();
-        _dsrSeen = _dsrEdges;
+        _dsrSeen = _dsrEdges; // changes reported later still count
         return true;
     }
     bool waitDsrChange(std::uint32_t milliseconds, bool& changed) override;
@@ -51,23 +58,40 @@ public:
 
     static constexpr Nanos SettleTime = 10'000; // 10 µs
 
+    void SetAdapter(const AdapterProfile& adapter) { _adapter = adapter; }
+    const AdapterProfile& Adapter() const { return _adapter; }
+    // Whether the kernel drops RTS and DTR when the last descriptor closes (termios HUPCL), as
+    // the Posix port sets it. Without it a holder that dies keeps the bus lines where they were.
+    void SetHangUpOnClose(bool hangUp) { _hangUpOnClose = hangUp; }
+    // The holding process dies (crash, kill -9): no close by the program, the kernel closes the
+    // descriptor and releases the image's lock; the lines follow SetHangUpOnClose. The station
+    // keeps its memory (the image is written as the EEPROM stands).
+    void HolderDied();
+
     SimClock& clock() { return _clock; }
     Eeprom& eeprom() { return _eeprom; }
     BaseUnit& baseUnit() { return _base; }
     Nanos now() const { return _clock.now(); }
 
-    // Fault: the device disappears (unplugged adapter); every call fails until it is back.
-    void SetVanished(bool vanished) { _vanished = vanished; }
+    // Fault: the device disappears (unplugged adapter); every call fails until it is back, and a
+    // port open at the time stays dead until it is opened again, as a Linux descriptor does.
+    void SetVanished(bool vanished) {
+        _vanished = vanished;
+        _dead = _dead || (vanished && _open);
+    }
     // Line changes made by the PC since construction.
     std::uint64_t LineChanges() const { return _lineChanges; }
     bool Rts() const { return _rts; }
     bool Dtr() const { return _dtr; }
+    // Opens of this port since construction.
+    int Opens() const { return _opens; }
 
 private:
     bool Usable();
     bool SetLine(bool& line, bool asserted) {
         if (!Usable())
             return false;
+        _clock.busyWait(_adapter.lineChangeNanos); // the line moves when the request is done
         CatchUp();
         ++_lineChanges;
         line = asserted;
@@ -79,17 +103,29 @@ private:
     void CatchUp() {
         if (_base.Next() <= _clock.now())
             RunBaseUnit(_clock.now());
+        DeliverDsrReports(_clock.now());
+    }
+    void DeliverDsrReports(Nanos now) {
+        while (!_dsrReports.empty() && _dsrReports.front() <= now) {
+            _dsrReports.pop_front();
+            ++_dsrEdges;
+        }
     }
     void RunBaseUnit(Nanos until);
     void BusChanged(Nanos now) {
         const bool sclLow = _dtr || _base.SclLow();
         if (sclLow != _busSclLow) {
             _busSclLow = sclLow;
-            ++_dsrEdges;
+            if (_adapter.statusLagNanos > 0)
+                _dsrReports.push_back(now + _adapter.statusLagNanos);
+            else
+                ++_dsrEdges;
         }
         _eeprom.OnBus(!(_rts || _eeprom.SdaLow()), !sclLow, now);
     }
     void LoadImage();
+    void LockImage(const std::string& name);
+    void SaveImage();
 
     SimClock _clock;
     Eeprom _eeprom;
@@ -97,11 +133,18 @@ private:
     std::filesystem::path _imageFile;
     InitialImage _initialImage;
     bool _imageLoaded = false;
+    EepromImageLock _lock;
+    AdapterProfile _adapter = IdealAdapter();
+    bool _hangUpOnClose = true;
+    bool _busHeld = false; // lines left asserted by a holder that died
+    int _opens = 0;
 
     bool _open = false;
     bool _vanished = false;
+    bool _dead = false; // open while the device vanished
     bool _rts = false, _dtr = false;
     bool _busSclLow = false;
-    std::uint64_t _dsrEdges = 0, _dsrSeen = 0;
+    std::uint64_t _dsrEdges = 0, _dsrSeen = 0; // reported DSR changes, and those looked at
+    std::deque<Nanos> _dsrReports;             // edges not reported yet: when they will be
     std::uint64_t _lineChanges = 0;
 };

@@ -1,5 +1,7 @@
 #include "CliFixture.h"
 
+#include "simulator/SimulatedSerialPort.h"
+
 #include <sys/stat.h>
 
 namespace {
@@ -114,6 +116,33 @@ TEST_F(CliTest, StationFailuresExitTwoAndTouchNothing) {
         EXPECT_TRUE(std::filesystem::is_directory(Path("adir")));
         EXPECT_EQ(Read("afile"), "x");
     }
+}
+
+TEST_F(CliTest, SimulatedStationHeldByAnotherProgramIsInUse) {
+    CreateImage("station.img", 3, 20);
+    const std::string image = Read("station.img");
+    {
+        SimulatedSerialPort holder(ClockMode::Virtual, Path("station.img"));
+        holder.open("sim:station.img", 300);
+        for (const char* command : {"ping", "import"}) {
+            const CliResult r = Run({"--port", "sim:station.img?adapter=usb", command});
+            EXPECT_EQ(r.exitCode, 2) << command;
+            ExpectOneErrorLine(r, "is in use by another program");
+            EXPECT_EQ(Read("station.img"), image) << "only the holder writes the image";
+            EXPECT_FALSE(Exists("history.nvh"));
+        }
+        const CliResult add = Run({"sim", "add", "station.img", "--datasets", "2"});
+        EXPECT_EQ(add.exitCode, 2);
+        ExpectOneErrorLine(add, "is in use by another program");
+        EXPECT_EQ(Read("station.img"), image);
+    }
+    const CliResult unknown = Run({"--port", "sim:station.img?adapter=rs485", "ping"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    ExpectOneErrorLine(unknown, "unknown simulated adapter 'rs485'");
+
+    const CliResult usb = Run({"--port", "sim:station.img?adapter=usb", "import"});
+    ASSERT_EQ(usb.exitCode, 0) << usb.err;
+    EXPECT_EQ(Records(Path("history.nvh")), 20u);
 }
 
 TEST_F(CliTest, InterruptedImportStopsAndLeavesStationAndHistoryAlone) {

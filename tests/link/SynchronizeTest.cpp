@@ -35,7 +35,7 @@ TEST(Synchronize, SilentHighSclFailsAfter925Ms) {
 
 TEST(Synchronize, LowPhaseThenQuietHighSucceeds) {
     SyncCase s;
-    s.Pattern({{true, 130 * Ms}, {false, 10'000 * Ms}});
+    s.Pattern({{true, 150 * Ms}, {false, 10'000 * Ms}}); // from clock time 0; the open took 20 ms
     EXPECT_TRUE(s.driver.Synchronize());
 
     const Lines lines = s.After("Found valid SclLow, waiting for SclHigh");
@@ -79,7 +79,7 @@ TEST(Synchronize, LowForeverFailsAfter50Windows) {
 TEST(Synchronize, HighGlitchRestartsTheStableCount) {
     SyncCase s;
     // After the low phase: high 25 ms, a 1 ms low glitch, then high for good.
-    s.Pattern({{true, 120 * Ms}, {false, 25 * Ms}, {true, 1 * Ms}, {false, 10'000 * Ms}});
+    s.Pattern({{true, 140 * Ms}, {false, 25 * Ms}, {true, 1 * Ms}, {false, 10'000 * Ms}});
     EXPECT_TRUE(s.driver.Synchronize());
     EXPECT_EQ(s.Count("Scl is SclHigh, unchanged 4 times 5 ms"), 2)
         << "the count starts again after the glitch";
@@ -107,7 +107,7 @@ TEST(Synchronize, ChangingSclIsBoundedAndAbortEndsTheWait) {
 
 TEST(Synchronize, ReopensAClosedPort) {
     SyncCase s;
-    s.Pattern({{true, 130 * Ms}, {false, 10'000 * Ms}});
+    s.Pattern({{true, 150 * Ms}, {false, 10'000 * Ms}});
     s.driver.Close();
     EXPECT_TRUE(s.driver.Synchronize());
     EXPECT_TRUE(s.driver.IsOpened());

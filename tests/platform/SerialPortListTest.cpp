@@ -1,6 +1,7 @@
 // The port choices of the options dialog: which devices are offered and which item a port
 // option selects.
 #include "platform/SerialPortList.h"
+#include "platform/TtySysfs.h"
 
 #include "TempDir.h"
 
@@ -34,15 +35,84 @@ TEST(SerialPortList, ChoicesKeepTheItemsAndAddPresentDevicesAndSimOnce) {
     EXPECT_EQ(PortChoices({}, {}), (Items{"sim"}));
 }
 
-TEST(SerialPortList, PresentPortsListAdaptersInNumberOrderAndSkipSilentUarts) {
-    TempDir dev;
-    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyS1", "tty0", "null"})
-        WriteWholeFile(dev / name, "");
-    std::filesystem::create_directories(dev / "serial" / "by-id");
-    WriteWholeFile(dev / "serial" / "by-id" / "usb-Adapter_A-if00-port0", "");
-    const std::string root = dev.path().string();
-    // Plain files are no terminals: the ttyS entries do not answer.
-    EXPECT_EQ(PresentSerialPorts(dev.path()), (Items{root + "/ttyUSB2", root + "/ttyUSB10", root + "/ttyACM0",
-                                                     root + "/serial/by-id/usb-Adapter_A-if00-port0"}));
-    EXPECT_TRUE(PresentSerialPorts(dev / "missing").empty());
+namespace {
+
+namespace fs = std::filesystem;
+
+// A small sysfs: a device folder with its driver, and the tty entry that points at it.
+struct FakeSys {
+    TempDir dir;
+    SystemRoots roots{dir / "sys", dir / "proc"};
+    fs::path dev = dir / "dev";
+
+    FakeSys() {
+        fs::create_directories(roots.sys / "class" / "tty" / "console");
+        fs::create_directories(roots.proc);
+        fs::create_directories(dev / "serial" / "by-id");
+    }
+    fs::path Device(const std::string& path, const std::string& driver) {
+        const fs::path device = roots.sys / "devices" / path;
+        fs::create_directories(device);
+        fs::create_directories(roots.sys / "bus" / "drivers" / driver);
+        fs::create_symlink(roots.sys / "bus" / "drivers" / driver, device / "driver");
+        return device;
+    }
+    void Tty(const std::string& name, const fs::path& device, const char* type = nullptr, bool node = true) {
+        const fs::path tty = roots.sys / "class" / "tty" / name;
+        fs::create_directories(tty);
+        if (!device.empty())
+            fs::create_symlink(device, tty / "device");
+        if (type)
+            WriteWholeFile(tty / "type", type);
+        if (node)
+            WriteWholeFile(dev / name, "");
+    }
+    void Consoles(const std::string& active) {
+        WriteWholeFile(roots.sys / "class" / "tty" / "console" / "active", active);
+    }
+};
+
+} // namespace
+
+TEST(SerialPortList, PresentPortsComeFromSysfsWithoutSilentUartsOrTheConsole) {
+    FakeSys sys;
+    sys.Device("platform/serial8250", "serial8250");
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS2"}) {
+        const std::string port = std::string("platform/serial8250/serial8250:0/serial8250:0.") + name[4];
+        sys.Tty(name, sys.Device(port, "port"), name[4] == '1' ? "0\n" : "4\n");
+    }
+    sys.Tty("ttyUSB10", sys.Device("pci0000:00/usb1/1-1/1-1:1.0/ttyUSB10", "ftdi_sio"));
+    sys.Tty("ttyUSB2", sys.Device("pci0000:00/usb1/1-2/1-2:1.0/ttyUSB2", "pl2303"));
+    sys.Tty("ttyUSB5", sys.Device("pci0000:00/usb1/1-3/1-3:1.0/ttyUSB5", "ch341"), nullptr, false);
+    sys.Tty("ttyACM0", sys.Device("pci0000:00/usb1/1-4/1-4:1.0", "cdc_acm"));
+    sys.Tty("ttyAMA0", sys.Device("platform/fe201000.serial", "uart-pl011"));
+    sys.Tty("tty0", {});
+    sys.Consoles("tty0 ttyS2\n");
+    fs::create_symlink("../../ttyUSB2", sys.dev / "serial" / "by-id" / "usb-Adapter_A-if00-port0");
+    fs::create_symlink("../../ttyS2", sys.dev / "serial" / "by-id" / "pci-console");
+
+    const std::string dev = sys.dev.string();
+    EXPECT_EQ(PresentSerialPorts(sys.dev, sys.roots),
+              (Items{dev + "/ttyS0", dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0", dev + "/ttyAMA0",
+                     dev + "/serial/by-id/usb-Adapter_A-if00-port0"}))
+        << "no silent slot (ttyS1), no console (ttyS2), no virtual terminal, no missing node";
+    EXPECT_TRUE(
+        PresentSerialPorts(sys.dir / "missing", SystemRoots{sys.dir / "none", sys.dir / "none"}).empty());
+
+    struct Case {
+        const char* tty;
+        bool hasDevice;
+        const char* driver;
+        bool usb;
+    } cases[] = {
+        {"ttyS0", true, "serial8250", false}, {"ttyUSB2", true, "pl2303", true},
+        {"ttyACM0", true, "cdc_acm", true},   {"tty0", false, "", false},
+        {"ttyX9", false, "", false},
+    };
+    for (const Case& c : cases) {
+        const TtyInfo info = ReadTtyInfo(c.tty, sys.roots);
+        EXPECT_EQ(info.hasDevice, c.hasDevice) << c.tty;
+        EXPECT_EQ(info.driver, c.driver) << c.tty;
+        EXPECT_EQ(info.usb, c.usb) << c.tty;
+    }
 }

@@ -14,8 +14,8 @@
 // Four lanes are handled at a time, without branches: reserved marks are masked out, the values go
 // into the sums, counts and extremes together. Only a lane with a non-finite or very large value,
 // or a tie that may move an extreme's date-time (datasets out of date-time order), is looked at on
-// its own. Sums are kept in
-// ten-thousandths of a unit, exactly: a float such as 21.3 is rounded to 213000 before it is added.
+// its own. Sums are kept in ten-thousandths of a unit, exactly: a float such as 21.3 is rounded to
+// 213000 before it is added.
 class StatisticsAccumulator {
 public:
     using Float4 = float __attribute__((vector_size(16)));
@@ -43,6 +43,15 @@ public:
     std::int64_t SumTenThousandths(std::size_t lane) const { return m_sum[lane]; }
 
 private:
+    // Datasets taken in one go, each group of lanes at a time.
+    static constexpr std::size_t Chunk = 512;
+
+    // Adds datasets of a chunk while their date-times are valid, in [low, high) (the first one
+    // regardless when takeFirst) and do not go back; returns how many it took.
+    std::size_t AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low, DATE high);
+    // Adds one group of four lanes of a chunk in any date-time order.
+    template <std::size_t Group> void AddGroup(std::span<const CDataset> chunk);
+    static float ValueOf(const CDataset& dataset, std::size_t lane);
     void AddLane(std::size_t lane, float value, DATE at);
     void UpdateExtremes(std::size_t lane, float value, DATE at);
 

@@ -7,8 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <limits>
+#include <map>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -326,4 +331,131 @@ TEST(StatisticsTest, OddValuesAndLongPeriods) {
                         {"2025-03-02", "indoor_humidity", 1440, "50", "2025-03-02 00:00:00", "50",
                          "2025-03-02 00:00:00", "50.00"},
                     });
+}
+
+namespace {
+
+// The figures of one quantity in one period, added up the plain way.
+struct ReferenceFigures {
+    std::size_t count = 0;
+    float min = 0, max = 0;
+    DATE minAt = 0, maxAt = 0;
+    std::int64_t sum = 0;
+};
+
+std::map<std::pair<Period, std::size_t>, ReferenceFigures>
+ReferenceSummaries(const std::vector<CDataset>& datasets, PeriodKind kind, long long fromMinute,
+                   long long toMinute) {
+    std::map<std::pair<Period, std::size_t>, ReferenceFigures> figures;
+    for (const CDataset& d : datasets) {
+        if (d.IsInvalid())
+            continue;
+        const long long minute = std::llround(d.GetDateTime().Value() * 1440.0);
+        if (minute < fromMinute || minute > toMinute)
+            continue;
+        const Period period = *PeriodOf(kind, d.GetDateTime());
+        for (std::size_t q = 0; q < StatisticsQuantityCount; ++q) {
+            const ChartQuantity& quantity = StatisticsQuantities()[q];
+            const bool humidity = quantity.kind == ChartQuantity::Humidity;
+            const float v = humidity ? d.GetHumidity(quantity.sensor) : d.GetTemperature(quantity.sensor);
+            if (humidity ? (v == HNA || v == HOFL) : (v == NA || v == OFL))
+                continue;
+            if (!(std::fabs(v) < 1e6f))
+                continue;
+            const DATE at = d.GetDateTime().Value();
+            ReferenceFigures& f = figures[{period, q}];
+            if (f.count == 0 || v < f.min || (v == f.min && at < f.minAt)) {
+                f.min = v;
+                f.minAt = at;
+            }
+            if (f.count == 0 || v > f.max || (v == f.max && at < f.maxAt)) {
+                f.max = v;
+                f.maxAt = at;
+            }
+            f.sum += std::llround(double(v) * 1e4);
+            ++f.count;
+        }
+    }
+    return figures;
+}
+
+} // namespace
+
+// Random histories against the plain reference above: mostly in date-time order with runs longer
+// than the accumulator takes at once, stretches out of order, repeated date-times and values,
+// invalid date-times, reserved marks, odd values and ranges.
+TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
+    std::mt19937 random(19);
+    const float odd[] = {NA,
+                         OFL,
+                         HNA,
+                         HOFL,
+                         500.5f,
+                         -1234.5f,
+                         99999.9f,
+                         2e6f,
+                         std::numeric_limits<float>::infinity(),
+                         std::numeric_limits<float>::quiet_NaN()};
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::size_t size = std::uniform_int_distribution<std::size_t>(0, 3000)(random);
+        // Minutes since day 0, starting around some year's end.
+        long long minute = 1440LL * std::uniform_int_distribution<long long>(36500, 44000)(random);
+        const int step = std::uniform_int_distribution<int>(1, 400)(random);
+        std::vector<CDataset> datasets(size);
+        for (CDataset& d : datasets) {
+            minute += std::uniform_int_distribution<int>(0, step)(random);
+            d.SetDateTime(CDateTime(double(minute) / 1440.0));
+            for (int s = 0; s < CDataset::SensorCount; ++s) {
+                // Tenths in a narrow band, so that ties are common.
+                d.SetTemperature(s, float(std::uniform_int_distribution<int>(-30, 30)(random)) / 10.0f);
+                d.SetHumidity(s, float(std::uniform_int_distribution<int>(40, 50)(random)));
+                if (random() % 50 == 0)
+                    d.SetTemperature(s, odd[random() % std::size(odd)]);
+                if (random() % 50 == 0)
+                    d.SetHumidity(s, odd[random() % std::size(odd)]);
+            }
+            if (random() % 200 == 0)
+                d.SetDateTime(CDateTime(2000, 13, 1, 0, 0, 0));
+        }
+        if (size > 10 && round % 3 == 1) {
+            const std::size_t a = random() % size, b = random() % size;
+            std::shuffle(datasets.begin() + long(std::min(a, b)), datasets.begin() + long(std::max(a, b)),
+                         random);
+        }
+        long long fromMinute = std::numeric_limits<long long>::min();
+        long long toMinute = std::numeric_limits<long long>::max();
+        StatisticsRange range;
+        if (size > 0 && round % 2 == 1) {
+            const CDataset& a = datasets[random() % size];
+            const CDataset& b = datasets[random() % size];
+            if (!a.IsInvalid() && !b.IsInvalid()) {
+                fromMinute =
+                    std::llround(std::min(a.GetDateTime().Value(), b.GetDateTime().Value()) * 1440.0);
+                toMinute = std::llround(std::max(a.GetDateTime().Value(), b.GetDateTime().Value()) * 1440.0);
+                range.from = CDateTime(double(fromMinute) / 1440.0);
+                range.to = CDateTime(double(toMinute) / 1440.0);
+            }
+        }
+        for (const PeriodKind kind :
+             {PeriodKind::Day, PeriodKind::Week, PeriodKind::Month, PeriodKind::Year}) {
+            SCOPED_TRACE("period kind " + std::to_string(int(kind)));
+            const auto expected = ReferenceSummaries(datasets, kind, fromMinute, toMinute);
+            const std::vector<Summary> actual = Summarize(datasets, kind, range);
+            ASSERT_EQ(actual.size(), expected.size());
+            std::size_t i = 0;
+            for (const auto& [key, e] : expected) {
+                const Summary& s = actual[i++];
+                EXPECT_EQ(s.period, key.first);
+                EXPECT_EQ(s.quantity.kind, StatisticsQuantities()[key.second].kind);
+                EXPECT_EQ(s.quantity.sensor, StatisticsQuantities()[key.second].sensor);
+                EXPECT_EQ(s.count, e.count);
+                EXPECT_EQ(s.min, e.min);
+                EXPECT_EQ(s.minAt.Value(), e.minAt);
+                EXPECT_EQ(s.max, e.max);
+                EXPECT_EQ(s.maxAt.Value(), e.maxAt);
+                EXPECT_EQ(s.sumTenThousandths, e.sum);
+            }
+        }
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <map>
 
@@ -136,8 +137,11 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
                 ++i;
                 continue;
             }
-            const auto [found, added] = indexOf.try_emplace(*period, periods.size());
-            if (added)
+            // In date-time order a new period comes after every one before it.
+            const bool last = indexOf.empty() || std::prev(indexOf.end())->first < *period;
+            const auto found = last ? indexOf.emplace_hint(indexOf.end(), *period, periods.size())
+                                    : indexOf.try_emplace(*period, periods.size()).first;
+            if (found->second == periods.size())
                 periods.push_back({*period, {}});
             current = found->second;
             const std::int64_t first = FirstDay(*period);

@@ -108,12 +108,12 @@ private:
     bool m_inOrder = true;
 };
 
+} // namespace
+
 void WriteToStdout(const std::string& text) {
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
         throw CliFailure(std::string("standard output cannot be written: ") + std::strerror(errno));
 }
-
-} // namespace
 
 int RunExport(CliSession& session, const std::string& out, const std::string& formatName) {
     const std::optional<ExportFormat> exportFormat = ExportFormatFromName(formatName);

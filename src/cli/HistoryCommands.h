@@ -14,6 +14,9 @@ class CliSession;
 // or cannot be read.
 std::vector<CDataset> ReadHistoryFileForCli(const std::filesystem::path& file);
 
+// Writes text to stdout; raises CliFailure when it cannot be written completely.
+void WriteToStdout(const std::string& text);
+
 // The text export of the history file to out ("-" or empty: stdout). A file is written beside the
 // target and renamed over it, so a failed export leaves the old file as it was.
 int RunExport(CliSession& session, const std::string& out, const std::string& format = "text");

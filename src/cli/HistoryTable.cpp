@@ -1,22 +1,9 @@
 #include "cli/HistoryTable.h"
 
+#include "cli/AlignedTable.h"
+
 #include <algorithm>
 #include <vector>
-
-namespace {
-
-// Characters on screen, not bytes: the unit sign is two bytes in UTF-8.
-std::size_t DisplayWidth(const std::string& text) {
-    return static_cast<std::size_t>(std::count_if(
-        text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-void Pad(std::string& line, const std::string& text, std::size_t width, bool right) {
-    const std::string fill(width - std::min(width, DisplayWidth(text)), ' ');
-    line += right ? fill + text : text + fill;
-}
-
-} // namespace
 
 std::string FormatHistoryTable(std::span<const CDataset> datasets, const ColumnFormat& format,
                                int transmitters) {
@@ -34,32 +21,12 @@ std::string FormatHistoryTable(std::span<const CDataset> datasets, const ColumnF
 
     std::vector<std::vector<std::string>> cells;
     cells.reserve(datasets.size());
-    std::vector<std::size_t> widths;
-    for (const std::string& title : titles)
-        widths.push_back(DisplayWidth(title));
     for (const CDataset& dataset : datasets) {
         auto& row = cells.emplace_back();
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            row.push_back(dataset.GetColumnText(columns[c], format));
-            widths[c] = std::max(widths[c], DisplayWidth(row.back()));
-        }
+        for (const int column : columns)
+            row.push_back(dataset.GetColumnText(column, format));
     }
-
-    std::string out;
-    auto emit = [&](const std::vector<std::string>& row) {
-        std::string line;
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            if (c > 0)
-                line += "  ";
-            Pad(line, row[c], widths[c], c > 0);
-        }
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        out += line;
-        out += '\n';
-    };
-    emit(titles);
-    for (const auto& row : cells)
-        emit(row);
-    return out;
+    std::vector<bool> rightAligned(columns.size(), true);
+    rightAligned[0] = false; // the date-time
+    return FormatAlignedTable(titles, cells, rightAligned);
 }

@@ -3,6 +3,7 @@
 #include "cli/HistoryCommands.h"
 #include "cli/SimCommands.h"
 #include "cli/StationCommands.h"
+#include "cli/StatisticsCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,7 +20,8 @@ std::string UsageMessage(const CLI::App*, const CLI::Error& e) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Nivaro on the command line: station import, history export and the station simulator.\n"
+    CLI::App app{"Nivaro on the command line: station import, history export and statistics, and the station "
+                 "simulator.\n"
                  "Exit codes: 0 success, 1 usage error, 2 station or file failure, 130 interrupted.",
                  "nivaro-cli"};
     app.require_subcommand(1);
@@ -68,6 +70,19 @@ int main(int argc, char** argv) {
     auto* show = app.add_subcommand("show", "Show the history as a table");
     show->fallthrough();
     show->add_option("--last", last, "Only the newest N datasets")->check(CLI::PositiveNumber);
+
+    StatsArgs statsArgs;
+    std::string by;
+    auto* stats = app.add_subcommand("stats", "Minimum, maximum and mean of every sensor per period");
+    stats->fallthrough();
+    stats->add_option("--by", by, "Period: day, week (ISO, from Monday), month or year")
+        ->required()
+        ->check(CLI::IsMember({"day", "week", "month", "year"}));
+    stats->add_option("--from", statsArgs.from, "First date or date-time counted, e.g. 2025-03-01");
+    stats->add_option("--to", statsArgs.to,
+                      "Last date or date-time counted, e.g. 2025-03-31 (the whole day)");
+    stats->add_option("--format", statsArgs.format, "text (default) or csv")
+        ->check(CLI::IsMember({"text", "csv"}));
 
     auto* sim = app.add_subcommand("sim", "Station EEPROM images for the simulated station");
     sim->require_subcommand(1);
@@ -130,7 +145,13 @@ int main(int argc, char** argv) {
             result = RunImport(session, importArgs);
         else if (exportCommand->parsed())
             result = RunExport(session, out, exportFormat);
-        else
+        else if (stats->parsed()) {
+            statsArgs.by = by == "week"    ? PeriodKind::Week
+                           : by == "month" ? PeriodKind::Month
+                           : by == "year"  ? PeriodKind::Year
+                                           : PeriodKind::Day;
+            result = RunStats(session, statsArgs);
+        } else
             result = RunShow(session, last);
         session.SaveOptions();
         return result;

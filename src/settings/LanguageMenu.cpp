@@ -8,7 +8,7 @@ namespace {
 
 LanguageMenu MakeMenu(const char* file, const char* open, const char* print, const char* exit,
                       const char* data, const char* import, const char* exportText, const char* deleteText,
-                      const char* options, const char* about, const char* chart) {
+                      const char* options, const char* about, const char* chart, const char* statistics) {
     return {
         {file,
          {{Command::FileOpen, open},
@@ -21,7 +21,8 @@ LanguageMenu MakeMenu(const char* file, const char* open, const char* print, con
           {Command::DataExport, exportText},
           {Command::DataDelete, deleteText},
           {0, ""},
-          {Command::DataChart, chart}}},
+          {Command::DataChart, chart},
+          {Command::DataStatistics, statistics}}},
         {"E&xtras", {{Command::ExtrasOptions, options}}},
         {"?", {{Command::About, about}}},
     };
@@ -29,13 +30,15 @@ LanguageMenu MakeMenu(const char* file, const char* open, const char* print, con
 
 const std::map<std::uint16_t, LanguageMenu>& Menus() {
     static const std::map<std::uint16_t, LanguageMenu> menus = {
-        {1033, MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import",
-                        "&Export", "&Delete...", "&Options...", "&About Nivaro...", "&Chart\tCtrl+G")},
+        {1033,
+         MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import", "&Export",
+                  "&Delete...", "&Options...", "&About Nivaro...", "&Chart\tCtrl+G", "&Statistics\tCtrl+T")},
         {1031, MakeMenu("&Datei", "&Öffnen...", "&Drucken...", "&Beenden", "D&aten", "&Importieren...",
-                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...", "&Diagramm")},
+                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...", "&Diagramm",
+                        "&Statistik")},
         {1036, MakeMenu("&Fichier", "&Ouvrir...\tCtrl+O", "&Imprimer...\tCtrl+P", "&Quitter", "&Données",
                         "&Importer...", "&Exporter...", "&Supprimer...", "&Options...",
-                        "&A propos de Nivaro...", "&Graphique\tCtrl+G")},
+                        "&A propos de Nivaro...", "&Graphique\tCtrl+G", "S&tatistiques\tCtrl+T")},
     };
     return menus;
 }

@@ -15,6 +15,7 @@
 #include "ui/QtMessageTarget.h"
 #include "ui/QtTranslations.h"
 #include "ui/StationLink.h"
+#include "ui/StatisticsPanel.h"
 #include "ui/StatusBar.h"
 #include "ui/UserMessage.h"
 
@@ -89,10 +90,12 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     m_views = new QStackedWidget(this);
     m_view = new CDataView(m_history, m_views);
     m_chart = new CChartPanel(m_history, m_views);
+    m_statistics = new CStatisticsPanel(m_history, m_views);
     m_views->addWidget(m_view);
     m_views->addWidget(m_chart);
+    m_views->addWidget(m_statistics);
     setCentralWidget(m_views);
-    UpdateChartToggles();
+    UpdateViewToggles();
 
     m_timer.setInterval(PingInterval);
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
@@ -191,11 +194,17 @@ void CMainFrame::BuildToolBar() {
     const struct {
         int id;
         const char* icon;
-    } buttons[] = {{Command::FileOpen, ":/icons/open.svg"},     {0, nullptr},
-                   {Command::DataImport, ":/icons/import.svg"}, {Command::DataExport, ":/icons/export.svg"},
-                   {Command::DataDelete, ":/icons/delete.svg"}, {0, nullptr},
-                   {Command::FilePrint, ":/icons/print.svg"},   {0, nullptr},
-                   {Command::DataChart, ":/icons/chart.svg"},   {0, nullptr},
+    } buttons[] = {{Command::FileOpen, ":/icons/open.svg"},
+                   {0, nullptr},
+                   {Command::DataImport, ":/icons/import.svg"},
+                   {Command::DataExport, ":/icons/export.svg"},
+                   {Command::DataDelete, ":/icons/delete.svg"},
+                   {0, nullptr},
+                   {Command::FilePrint, ":/icons/print.svg"},
+                   {0, nullptr},
+                   {Command::DataChart, ":/icons/chart.svg"},
+                   {Command::DataStatistics, ":/icons/statistics.svg"},
+                   {0, nullptr},
                    {Command::About, ":/icons/about.svg"}};
     for (const auto& button : buttons) {
         if (button.id == 0) {
@@ -207,11 +216,12 @@ void CMainFrame::BuildToolBar() {
         m_toolBar->addAction(action);
         m_toolActions[button.id] = action;
     }
-    // The accelerators: Ctrl+O opens, Ctrl+P prints, Ctrl+G toggles the chart, whatever the menu
-    // language.
+    // The accelerators: Ctrl+O opens, Ctrl+P prints, Ctrl+G toggles the chart, Ctrl+T the
+    // statistics, whatever the menu language.
     for (const auto& [id, key] : {std::pair{Command::FileOpen, QKeySequence(Qt::CTRL | Qt::Key_O)},
                                   std::pair{Command::FilePrint, QKeySequence(Qt::CTRL | Qt::Key_P)},
-                                  std::pair{Command::DataChart, QKeySequence(Qt::CTRL | Qt::Key_G)}}) {
+                                  std::pair{Command::DataChart, QKeySequence(Qt::CTRL | Qt::Key_G)},
+                                  std::pair{Command::DataStatistics, QKeySequence(Qt::CTRL | Qt::Key_T)}}) {
         QAction* accelerator = MakeCommandAction(id, this);
         accelerator->setShortcut(key);
         accelerator->setShortcutContext(Qt::WindowShortcut);
@@ -359,8 +369,13 @@ void CMainFrame::OnCommand(int id) {
         case Command::DataChart:
             ShowChart(!IsChartShown());
             break;
+        case Command::DataStatistics:
+            ShowStatistics(!IsStatisticsShown());
+            break;
         default:
-            m_view->OnCommand(id);
+            // Print and Export act on the statistics while they are shown.
+            if (!(IsStatisticsShown() && m_statistics->OnCommand(id)))
+                m_view->OnCommand(id);
             break;
         }
     } catch (const std::exception& e) {
@@ -387,7 +402,7 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
         BuildMenu();
         UpdateToolTips();
         UpdateTitle();
-        UpdateChartToggles();
+        UpdateViewToggles();
         word |= OptionsChange::Language;
     }
     if (changes & OptionsChange::Port) {
@@ -406,25 +421,39 @@ void CMainFrame::ApplyOptionsChanges(int changes) {
 }
 
 void CMainFrame::ShowChart(bool show) {
-    if (show)
-        m_view->CancelEdit();
-    m_views->setCurrentWidget(show ? static_cast<QWidget*>(m_chart) : m_view);
-    UpdateChartToggles();
+    ShowView(show ? static_cast<QWidget*>(m_chart) : m_view);
 }
 
 bool CMainFrame::IsChartShown() const {
     return m_views->currentWidget() == m_chart;
 }
 
-// The menu entry and the toolbar button show whether the chart is up.
-void CMainFrame::UpdateChartToggles() {
+void CMainFrame::ShowStatistics(bool show) {
+    ShowView(show ? static_cast<QWidget*>(m_statistics) : m_view);
+}
+
+bool CMainFrame::IsStatisticsShown() const {
+    return m_views->currentWidget() == m_statistics;
+}
+
+void CMainFrame::ShowView(QWidget* view) {
+    if (view != m_view)
+        m_view->CancelEdit();
+    m_views->setCurrentWidget(view);
+    UpdateViewToggles();
+}
+
+// The menu entries and the toolbar buttons show whether the chart or the statistics are up.
+void CMainFrame::UpdateViewToggles() {
     if (!m_views)
         return;
-    for (QAction* action : findChildren<QAction*>())
-        if (action->data().toInt() == Command::DataChart && action->shortcut().isEmpty()) {
+    for (QAction* action : findChildren<QAction*>()) {
+        const int id = action->data().toInt();
+        if ((id == Command::DataChart || id == Command::DataStatistics) && action->shortcut().isEmpty()) {
             action->setCheckable(true);
-            action->setChecked(IsChartShown());
+            action->setChecked(id == Command::DataChart ? IsChartShown() : IsStatisticsShown());
         }
+    }
 }
 
 void CMainFrame::OnAbout() {

@@ -13,6 +13,7 @@
 class CChartPanel;
 class CDataView;
 class CMPSBarWithAnimation;
+class CStatisticsPanel;
 class HistoryAccess;
 class QtMessageTarget;
 class QStackedWidget;
@@ -65,6 +66,10 @@ public:
     // The chart in place of the table (the Data menu's toggle), or the table again.
     void ShowChart(bool show);
     bool IsChartShown() const;
+    CStatisticsPanel* Statistics() const { return m_statistics; }
+    // The statistics in place of the table (the Data menu's toggle), or the table again.
+    void ShowStatistics(bool show);
+    bool IsStatisticsShown() const;
     CMPSBarWithAnimation* StatusBar() const { return m_statusBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
     StationLink& Link() { return m_link; }
@@ -101,17 +106,19 @@ private:
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
-    void UpdateChartToggles();
     // Watches the recording and the displayed file; renew starts the watches afresh.
     void WatchHistoryFiles(bool renew = false);
     QString LinkProblemText() const;
     void OnHistoryFileChanged();
+    void ShowView(QWidget* view);
+    void UpdateViewToggles();
 
     HistoryAccess& m_history;
     StationLink& m_link;
     std::shared_ptr<QtMessageTarget> m_target;
     CDataView* m_view = nullptr;
     CChartPanel* m_chart = nullptr;
+    CStatisticsPanel* m_statistics = nullptr;
     QStackedWidget* m_views = nullptr;
     CMPSBarWithAnimation* m_statusBar = nullptr;
     QToolBar* m_toolBar = nullptr;

@@ -55,9 +55,13 @@ std::unique_ptr<QPrinter> MakeDefaultPrinter() {
 
 int PrintTable(CDataView& view, QPrinter& printer) {
     CListViewCtrlPrintJobInfo job(*view.Model());
+    return PrintTable(view, job, printer);
+}
+
+int PrintTable(QWidget& owner, CListViewCtrlPrintJobInfo& job, QPrinter& printer) {
     const int counted = job.CountPages(printer);
 
-    QPrintDialog dialog(&printer, &view);
+    QPrintDialog dialog(&printer, &owner);
     dialog.setMinMax(1, counted);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);

@@ -29,7 +29,12 @@ int WidestWord(const QString& title, const QFontMetrics& metrics) {
 
 } // namespace
 
-CListViewCtrlPrintJobInfo::CListViewCtrlPrintJobInfo(const CDataModel& model) : m_model(model) {}
+CListViewCtrlPrintJobInfo::CListViewCtrlPrintJobInfo(const CDataModel& model)
+    : CListViewCtrlPrintJobInfo(model, {QStringLiteral("11111111"), QStringLiteral("23.12.2002 16:24:25")}) {}
+
+CListViewCtrlPrintJobInfo::CListViewCtrlPrintJobInfo(const QAbstractItemModel& model,
+                                                     QStringList widthSamples)
+    : m_model(model), m_widthSamples(std::move(widthSamples)) {}
 
 void CListViewCtrlPrintJobInfo::BeginPrintJob(QPaintDevice& device) {
     m_device = &device;
@@ -48,13 +53,9 @@ void CListViewCtrlPrintJobInfo::BeginPrintJob(QPaintDevice& device) {
     for (int column = 0; column < m_model.columnCount(); ++column) {
         const QString title = m_model.headerData(column, Qt::Horizontal).toString().left(MaxText);
         m_titles.append(title);
-        int width = 0;
-        if (column == 0)
-            width = metrics.horizontalAdvance(QStringLiteral("11111111"));
-        else if (column == 1)
-            width = metrics.horizontalAdvance(QStringLiteral("23.12.2002 16:24:25"));
-        else
-            width = WidestWord(title, metrics);
+        int width = WidestWord(title, metrics);
+        if (column < m_widthSamples.size())
+            width = std::max(width, metrics.horizontalAdvance(m_widthSamples[column]));
         m_columnWidths.push_back(width + padding);
     }
 }
@@ -103,7 +104,7 @@ bool CListViewCtrlPrintJobInfo::PrintPage(int page, QPainter* painter) {
             const int width = m_columnWidths[std::size_t(column)];
             if (painter)
                 painter->drawText(QRect(x, y, width, m_lineHeight), Qt::AlignCenter | Qt::TextSingleLine,
-                                  m_model.CellText(m_nextRow, column).left(MaxText));
+                                  m_model.data(m_model.index(m_nextRow, column)).toString().left(MaxText));
             x += width;
         }
         y += m_lineHeight;

@@ -7,15 +7,20 @@
 #include <vector>
 
 class CDataModel;
+class QAbstractItemModel;
 class QPaintDevice;
 class QPainter;
 class QPrinter;
 
-// Lays out and draws the table page by page: the column titles at the top of every page, as many
+// Lays out and draws a table page by page: the column titles at the top of every page, as many
 // whole rows as fit, and "page / pages" at the bottom, in 8-point Arial at the device's resolution.
 class CListViewCtrlPrintJobInfo {
 public:
+    // The history table: the row number and the date-time take the width of a sample text.
     explicit CListViewCtrlPrintJobInfo(const CDataModel& model);
+    // Any table: a column is as wide as the widest word of its title, or as its sample text (when
+    // there is one) where that is wider.
+    CListViewCtrlPrintJobInfo(const QAbstractItemModel& model, QStringList widthSamples);
 
     // Font, page and column layout for this device; the next row is the first.
     void BeginPrintJob(QPaintDevice& device);
@@ -38,7 +43,8 @@ public:
 private:
     int HeaderHeight() const;
 
-    const CDataModel& m_model;
+    const QAbstractItemModel& m_model;
+    QStringList m_widthSamples;
     QPaintDevice* m_device = nullptr;
     QFont m_font;
     QStringList m_titles;

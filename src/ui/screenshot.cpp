@@ -1,6 +1,7 @@
 // Development tool: renders the main window with demo data in one language and saves it as PNG.
-//   nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart]
-// With "chart" it shows the chart of a year of half-hourly demo data instead of the table.
+//   nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics]
+// With "chart" it shows the chart of a year of half-hourly demo data instead of the table, with
+// "statistics" the monthly statistics of that year.
 // It works in a fresh temporary folder, so no options or history file of the user is touched.
 #include "history/HistoryData.h"
 #include "settings/Options.h"
@@ -10,6 +11,7 @@
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
 #include "ui/StationLinkFactory.h"
+#include "ui/StatisticsPanel.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -84,8 +86,9 @@ std::vector<CDataset> DemoYear() {
 
 int main(int argc, char** argv) {
     const bool chart = argc == 4 && std::string(argv[3]) == "chart";
-    if (argc != 3 && !chart) {
-        std::fprintf(stderr, "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart]\n");
+    const bool statistics = argc == 4 && std::string(argv[3]) == "statistics";
+    if (argc != 3 && !chart && !statistics) {
+        std::fprintf(stderr, "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics]\n");
         return 2;
     }
     const std::filesystem::path output = std::filesystem::absolute(argv[1]);
@@ -100,7 +103,8 @@ int main(int argc, char** argv) {
     Options().SetLanguageID(std::uint16_t(language));
     Options().SetNrOfTransmitters(3);
     Options().SetPort("sim");
-    RecordingHistory().Append(Options().GetRecordingHistoryFile(), chart ? DemoYear() : DemoDatasets(96));
+    RecordingHistory().Append(Options().GetRecordingHistoryFile(),
+                              chart || statistics ? DemoYear() : DemoDatasets(96));
 
     QApplication application(argc, argv);
     HistoryStores history;
@@ -109,6 +113,10 @@ int main(int argc, char** argv) {
     {
         CMainFrame frame(history, *link);
         frame.resize(chart ? 1280 : 1060, chart ? 760 : 620);
+        if (statistics) {
+            frame.ShowStatistics(true);
+            frame.Statistics()->SetPeriodKind(PeriodKind::Month);
+        }
         frame.show();
         frame.View()->selectRow(int(DisplayedCount()) - 3);
         if (chart) {

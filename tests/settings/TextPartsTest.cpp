@@ -55,18 +55,10 @@ TEST(LanguageMenuTest, EveryLanguageHasTheSameCommandsInTheSameOrder) {
                 result.push_back(command.id);
         return result;
     };
-    const std::vector<int> expected = {Command::FileOpen,
-                                       Command::FilePrint,
-                                       Command::FileExit,
-                                       0,
-                                       0,
-                                       Command::DataImport,
-                                       Command::DataExport,
-                                       Command::DataDelete,
-                                       0,
-                                       Command::DataChart,
-                                       Command::ExtrasOptions,
-                                       Command::About};
+    const std::vector<int> expected = {
+        Command::FileOpen,       Command::FilePrint,     Command::FileExit,   0, 0,
+        Command::DataImport,     Command::DataExport,    Command::DataDelete, 0, Command::DataChart,
+        Command::DataStatistics, Command::ExtrasOptions, Command::About};
     std::vector<int> sortedExpected = expected;
     std::sort(sortedExpected.begin(), sortedExpected.end());
     for (std::uint16_t language : MenuLanguages()) {

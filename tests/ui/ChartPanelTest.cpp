@@ -27,24 +27,9 @@ namespace {
 
 const DATE Start = CDateTime(2024, 3, 14, 0, 0, 0).Value();
 
-// A displayed history of datasets held in memory, as the chart reads it.
-class ChartHistory : public HistoryAccess {
+// The chart's history with a generator of datasets.
+class ChartHistory : public DatasetsHistory {
 public:
-    std::vector<CDataset> datasets;
-
-    std::size_t DisplayedCount() const override { return datasets.size(); }
-    std::string DisplayedText(std::size_t, int) const override { return {}; }
-    HistoryOutcome StoreDisplayed(std::size_t, int, const std::string&) override {
-        return HistoryOutcome::Failure("read only");
-    }
-    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
-        read(datasets);
-    }
-    std::string DisplayedTitle() const override { return {}; }
-    std::string RecordingTitle() const override { return {}; }
-    bool ReadRecording(const std::filesystem::path&) override { return true; }
-    void Subscribe(std::function<void()>) override {}
-
     // Datasets every half hour from Start on; every sensor reads value(i) and humidity 50.
     void Append(
         int count, const std::function<float(int)>& value = [](int i) { return float(i % 20); }) {
@@ -74,12 +59,6 @@ std::vector<QPointF> Points(const CChartPanel& panel, std::size_t quantity) {
         for (const QPointF& p : series->points())
             points.push_back(p);
     return points;
-}
-
-// As the main frame passes it on.
-void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
-    NotificationEvent event(message, wParam, 0);
-    QCoreApplication::sendEvent(receiver, &event);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "ui/HistoryAccess.h"
+#include "ui/NotificationEvent.h"
 #include "ui/StationLink.h"
+
+#include <QCoreApplication>
 
 #include <mutex>
 #include <stdexcept>
@@ -82,6 +85,30 @@ private:
     std::size_t m_rows = 0;
     std::function<void()> m_changed;
 };
+
+// A displayed history of datasets held in memory, read in one pass as the chart and the statistics
+// read it.
+class DatasetsHistory : public HistoryAccess {
+public:
+    std::vector<CDataset> datasets;
+
+    std::size_t DisplayedCount() const override { return datasets.size(); }
+    std::string DisplayedText(std::size_t, int) const override { return {}; }
+    bool StoreDisplayed(std::size_t, int, const std::string&) override { return false; }
+    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
+        read(datasets);
+    }
+    std::string DisplayedTitle() const override { return {}; }
+    std::string RecordingTitle() const override { return {}; }
+    bool ReadRecording(const std::filesystem::path&) override { return true; }
+    void Subscribe(std::function<void()>) override {}
+};
+
+// Sends a notification to one window at once, as the main frame passes it on.
+inline void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
+    NotificationEvent event(message, wParam, 0);
+    QCoreApplication::sendEvent(receiver, &event);
+}
 
 // A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {

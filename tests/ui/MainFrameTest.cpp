@@ -126,8 +126,8 @@ private slots:
         for (QAction* action : frame.ToolBar()->actions())
             ids.append(action->isSeparator() ? 0 : action->data().toInt());
         QCOMPARE(ids, (QList<int>{Command::FileOpen, 0, Command::DataImport, Command::DataExport,
-                                  Command::DataDelete, 0, Command::FilePrint, 0, Command::DataChart, 0,
-                                  Command::About}));
+                                  Command::DataDelete, 0, Command::FilePrint, 0, Command::DataChart,
+                                  Command::DataStatistics, 0, Command::About}));
     }
 
     void failedPingsTurnTheLinkIconAndPingAgainAtOnce() {

@@ -1,0 +1,188 @@
+#include "history/Statistics.h"
+
+#include "history/StatisticsAccumulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <map>
+
+namespace {
+
+constexpr double HalfSecond = 0.5 / 86400.0;
+
+// Day 0 of the date count, 1899-12-30, was a Saturday.
+int DaysSinceMonday(std::int64_t day) {
+    return int(((day + 5) % 7 + 7) % 7);
+}
+
+std::int64_t DayNumber(int year, int month, int day) {
+    return std::int64_t(DateFromFields({year, month, day, 0, 0, 0}));
+}
+
+CDateTime::Fields FieldsOfDay(std::int64_t day) {
+    CDateTime::Fields fields;
+    FieldsFromDate(double(day), fields);
+    return fields;
+}
+
+std::int64_t FirstDay(const Period& period) {
+    return DayNumber(period.year, period.month, period.day);
+}
+
+// The first day of the period after this one.
+std::int64_t NextFirstDay(const Period& period) {
+    switch (period.kind) {
+    case PeriodKind::Day:
+        return FirstDay(period) + 1;
+    case PeriodKind::Week:
+        return FirstDay(period) + 7;
+    case PeriodKind::Month:
+        return period.month == 12 ? DayNumber(period.year + 1, 1, 1)
+                                  : DayNumber(period.year, period.month + 1, 1);
+    case PeriodKind::Year:
+        break;
+    }
+    return DayNumber(period.year + 1, 1, 1);
+}
+
+struct PeriodAccumulator {
+    Period period;
+    StatisticsAccumulator values;
+};
+
+// About how many periods datasets in date-time order span, so that their figures are allocated once.
+std::size_t ExpectedPeriods(std::span<const CDataset> datasets, PeriodKind kind) {
+    if (datasets.empty() || datasets.front().IsInvalid() || datasets.back().IsInvalid())
+        return 0;
+    static constexpr double Days[] = {1, 7, 28, 365};
+    const double span = datasets.back().GetDateTime().Value() - datasets.front().GetDateTime().Value();
+    if (!(span >= 0 && span < 4e6))
+        return 0;
+    return std::min(datasets.size(), std::size_t(span / Days[int(kind)]) + 2);
+}
+
+bool InRange(DATE value, const StatisticsRange& range) {
+    if (range.from && range.from->GetStatus() == CDateTime::valid && value < range.from->Value() - HalfSecond)
+        return false;
+    if (range.to && range.to->GetStatus() == CDateTime::valid && value >= range.to->Value() + HalfSecond)
+        return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<Period> PeriodOf(PeriodKind kind, const CDateTime& dateTime) {
+    CDateTime::Fields fields;
+    if (!dateTime.GetFields(fields))
+        return std::nullopt;
+    switch (kind) {
+    case PeriodKind::Day:
+        return Period{kind, fields.year, fields.month, fields.day};
+    case PeriodKind::Week: {
+        const std::int64_t day = DayNumber(fields.year, fields.month, fields.day);
+        const CDateTime::Fields monday = FieldsOfDay(day - DaysSinceMonday(day));
+        return Period{kind, monday.year, monday.month, monday.day};
+    }
+    case PeriodKind::Month:
+        return Period{kind, fields.year, fields.month, 1};
+    case PeriodKind::Year:
+        break;
+    }
+    return Period{kind, fields.year, 1, 1};
+}
+
+IsoWeek IsoWeekOf(const Period& week) {
+    const CDateTime::Fields thursday = FieldsOfDay(FirstDay(week) + 3);
+    const std::int64_t dayOfYear =
+        DayNumber(thursday.year, thursday.month, thursday.day) - DayNumber(thursday.year, 1, 1);
+    return {thursday.year, int(dayOfYear / 7 + 1)};
+}
+
+const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities() {
+    static const auto quantities = [] {
+        std::array<ChartQuantity, StatisticsQuantityCount> list;
+        for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+            list[std::size_t(2 * sensor)] = {ChartQuantity::Temperature, sensor};
+            list[std::size_t(2 * sensor + 1)] = {ChartQuantity::Humidity, sensor};
+        }
+        return list;
+    }();
+    return quantities;
+}
+
+std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
+                               const StatisticsRange& range) {
+    std::vector<PeriodAccumulator> periods;
+    periods.reserve(ExpectedPeriods(datasets, kind));
+    std::map<Period, std::size_t> indexOf;
+    // The date values of the current period, so that only a dataset in another period needs its
+    // calendar fields. Before 1899-12-30 the values do not run in time order; there every dataset
+    // is looked up.
+    std::size_t current = 0;
+    DATE low = std::numeric_limits<DATE>::infinity();
+    DATE high = -low;
+
+    for (std::size_t i = 0; i < datasets.size();) {
+        const CDataset& dataset = datasets[i];
+        const DATE at = dataset.GetDateTime().Value();
+        if (dataset.IsInvalid() || !InRange(at, range)) {
+            ++i;
+            continue;
+        }
+        if (!(at >= low && at < high)) {
+            const std::optional<Period> period = PeriodOf(kind, dataset.GetDateTime());
+            if (!period) {
+                ++i;
+                continue;
+            }
+            // In date-time order a new period comes after every one before it.
+            const bool last = indexOf.empty() || std::prev(indexOf.end())->first < *period;
+            const auto found = last ? indexOf.emplace_hint(indexOf.end(), *period, periods.size())
+                                    : indexOf.try_emplace(*period, periods.size()).first;
+            if (found->second == periods.size())
+                periods.push_back({*period, {}});
+            current = found->second;
+            const std::int64_t first = FirstDay(*period);
+            if (first >= 0) {
+                low = double(first) - HalfSecond;
+                high = double(NextFirstDay(*period)) - HalfSecond;
+            } else {
+                low = std::numeric_limits<DATE>::infinity();
+                high = -low;
+            }
+        }
+        // The datasets that follow in the same period and inside the range go in as one run.
+        DATE runLow = low, runHigh = high;
+        if (range.from && range.from->GetStatus() == CDateTime::valid)
+            runLow = std::max(runLow, range.from->Value() - HalfSecond);
+        if (range.to && range.to->GetStatus() == CDateTime::valid)
+            runHigh = std::min(runHigh, range.to->Value() + HalfSecond);
+        i += periods[current].values.Add(datasets.subspan(i), runLow, runHigh);
+    }
+
+    const auto byPeriod = [](const PeriodAccumulator& a, const PeriodAccumulator& b) {
+        return a.period < b.period;
+    };
+    if (!std::is_sorted(periods.begin(), periods.end(), byPeriod))
+        std::sort(periods.begin(), periods.end(), byPeriod);
+    std::size_t rows = 0;
+    for (const PeriodAccumulator& period : periods)
+        for (std::size_t lane = 0; lane < StatisticsAccumulator::Lanes; ++lane)
+            rows += period.values.Count(lane) != 0 ? 1 : 0;
+    std::vector<Summary> summaries;
+    summaries.reserve(rows);
+    for (const PeriodAccumulator& period : periods)
+        for (const ChartQuantity& quantity : StatisticsQuantities()) {
+            const std::size_t lane =
+                StatisticsAccumulator::LaneOf(quantity.kind == ChartQuantity::Humidity, quantity.sensor);
+            const StatisticsAccumulator& a = period.values;
+            if (a.Count(lane) == 0)
+                continue;
+            summaries.push_back(Summary{period.period, quantity, a.Count(lane), a.Min(lane), a.Max(lane),
+                                        CDateTime(a.MinAt(lane)), CDateTime(a.MaxAt(lane)),
+                                        a.SumTenThousandths(lane)});
+        }
+    return summaries;
+}

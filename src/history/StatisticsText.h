@@ -1,0 +1,33 @@
+#pragma once
+
+#include "history/Statistics.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// Texts of the summaries: the fixed names of the comma-separated file, and the texts a reader
+// sees in the formats of the options.
+
+// "2025-03-01" (day), "2025-W09" (ISO week), "2025-03" (month), "2025" (year).
+std::string PeriodKey(const Period& period);
+// "indoor_temperature", "outdoor3_humidity".
+std::string QuantityKey(const ChartQuantity& quantity);
+
+// The date part of a combined date-time pattern ("%d.%m.%Y %H:%M" -> "%d.%m.%Y").
+std::string DatePattern(std::string_view dateTimePattern);
+// A date pattern without its day ("%d.%m.%Y" -> "%m.%Y", "%Y-%m-%d" -> "%Y-%m").
+std::string MonthPattern(std::string_view datePattern);
+// A period as a reader names it: a day in the date pattern, a month in the date pattern without
+// the day, a week as its ISO name, a year as its number.
+std::string PeriodText(const Period& period, std::string_view datePattern);
+
+// A minimum or maximum as the table shows values: one decimal in the unit for temperatures,
+// whole for humidities.
+std::string SummaryValueText(float value, const ChartQuantity& quantity, bool fahrenheit);
+// The mean with two decimals, rounded half away from zero from the exact sum.
+std::string MeanText(const Summary& summary, bool fahrenheit);
+
+// The summaries as RFC 4180 text with CRLF line ends: the header
+// "period,quantity,count,min,min_at,max,max_at,mean", then one line per summary.
+std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit);

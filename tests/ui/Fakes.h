@@ -94,7 +94,9 @@ public:
 
     std::size_t DisplayedCount() const override { return datasets.size(); }
     std::string DisplayedText(std::size_t, int) const override { return {}; }
-    bool StoreDisplayed(std::size_t, int, const std::string&) override { return false; }
+    HistoryOutcome StoreDisplayed(std::size_t, int, const std::string&) override {
+        return HistoryOutcome::Failure("read only");
+    }
     void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
         read(datasets);
     }

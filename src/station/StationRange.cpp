@@ -22,10 +22,13 @@ bool IsStationHumidity(double humidity) {
 }
 
 bool IsStationDataset(const CDataset& dataset) {
+    // The station's years as a span of date values: comparing values spares breaking every
+    // record's date into fields when a whole history file is read.
+    static const double firstValue = CDateTime(StationFirstYear, 1, 1, 0, 0, 0).Value();
+    static const double endValue = CDateTime(StationLastYear + 1, 1, 1, 0, 0, 0).Value();
     const CDateTime& dateTime = dataset.GetDateTime();
-    CDateTime::Fields fields;
-    if (dateTime.GetStatus() != CDateTime::valid || !std::isfinite(dateTime.Value()) ||
-        !dateTime.GetFields(fields) || fields.year < StationFirstYear || fields.year > StationLastYear)
+    const double value = dateTime.Value();
+    if (dateTime.GetStatus() != CDateTime::valid || !(value >= firstValue && value < endValue))
         return false;
     for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
         const float temperature = dataset.GetTemperature(sensor);

@@ -10,7 +10,7 @@ namespace {
 
 using Float4 = StatisticsAccumulator::Float4;
 using Int4 = StatisticsAccumulator::Int4;
-using UInt4 = std::uint32_t __attribute__((vector_size(16)));
+using UInt4 = StatisticsAccumulator::UInt4;
 constexpr std::size_t Lanes = StatisticsAccumulator::Lanes;
 
 // Below this the four-lane rounding is exact: ten-thousandths stay under 2^22.
@@ -98,58 +98,10 @@ std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE 
 std::size_t StatisticsAccumulator::AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low,
                                               DATE high) {
     static_assert(Chunk * 4'000'000 < 0x7fffffff, "the pending sums fit an int32");
-    const Float4 infinity = Float4{} + std::numeric_limits<float>::infinity();
-    const Int4 magnitude = Int4{} + 0x7fffffff;
-    Float4 min[3], max[3];
-    // The shifted values' bits, added with wrap-around: the shift's own bits come off at the end.
-    UInt4 shiftedSum[3] = {};
-    Int4 count[3] = {};
-    const auto loadExtremes = [&] {
-        for (std::size_t group = 0; group < 3; ++group) {
-            min[group] = Load<Float4>(&m_min[4 * group]);
-            max[group] = Load<Float4>(&m_max[4 * group]);
-        }
-    };
-    // The extremes after every Block datasets, so that a new extreme's dataset is looked for in
-    // one block only: the first dataset since `from` with its value holds it, as in date-time
-    // order a tie keeps the earlier one.
-    constexpr std::size_t Block = 8;
-    Float4 minAfter[Chunk / Block][3], maxAfter[Chunk / Block][3];
-    std::size_t from = 0;
-    const auto find = [&](auto reached, std::size_t lane, float value, std::size_t to) {
-        // The extremes only go on, so the blocks before the one that reached the value are
-        // halved away.
-        std::size_t block = from / Block, end = to / Block;
-        while (block < end) {
-            const std::size_t middle = block + (end - block) / 2;
-            if (reached(middle, lane / 4, lane % 4, value))
-                end = middle;
-            else
-                block = middle + 1;
-        }
-        std::size_t i = std::max(from, block * Block);
-        while (ValueOf(chunk[i], lane) != value)
-            ++i;
-        return chunk[i].GetDateTime().Value();
-    };
-    const auto storeExtremes = [&](std::size_t to) {
-        for (std::size_t lane = 0; lane < Lanes; ++lane) {
-            const float newMin = min[lane / 4][lane % 4], newMax = max[lane / 4][lane % 4];
-            if (newMin < m_min[lane]) {
-                m_minAt[lane] = find([&](std::size_t b, std::size_t g, std::size_t l,
-                                         float v) { return minAfter[b][g][l] == v; },
-                                     lane, newMin, to);
-                m_min[lane] = newMin;
-            }
-            if (newMax > m_max[lane]) {
-                m_maxAt[lane] = find([&](std::size_t b, std::size_t g, std::size_t l,
-                                         float v) { return maxAfter[b][g][l] == v; },
-                                     lane, newMax, to);
-                m_max[lane] = newMax;
-            }
-        }
-    };
-    loadExtremes();
+    // Every running figure is a local of its own, so that all of them stay in registers; the rare
+    // paths get them by value or inline, never by address.
+    GroupFigures figures0 = StartFigures<0>(), figures1 = StartFigures<1>(), figures2 = StartFigures<2>();
+    InOrderSnapshots snapshots[3];
     DATE latest = m_latest;
     std::size_t taken = 0;
     for (; taken < chunk.size(); ++taken) {
@@ -163,57 +115,127 @@ std::size_t StatisticsAccumulator::AddInOrder(std::span<const CDataset> chunk, b
         // The next datasets are asked for early: the loop is quicker than the memory.
         __builtin_prefetch(
             reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&d) + Ahead * sizeof(CDataset)));
-        const Float4 groups[3] = {
-            {d.GetTemperature(0), d.GetTemperature(1), d.GetTemperature(2), d.GetTemperature(3)},
-            {d.GetHumidity(0), d.GetHumidity(1), d.GetHumidity(2), d.GetHumidity(3)},
-            {d.GetTemperature(4), d.GetTemperature(5), d.GetHumidity(4), d.GetHumidity(5)},
-        };
-        Int4 special[3];
-        Int4 anySpecial = {};
-#pragma GCC unroll 3
-        for (std::size_t group = 0; group < 3; ++group) {
-            const Float4 v = groups[group];
-            const Int4 mark =
-                (v == Load<Float4>(&NotAvailable[4 * group])) | (v == Load<Float4>(&Overflow[4 * group]));
-            // Not a NaN, an infinity or a value too large for the exact rounding below.
-            const Int4 ordinary = ~mark & (Float4(Int4(v) & magnitude) < FastLimit);
-            // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
-            const Float4 safe = Float4(Int4(v) & ordinary);
-            // With the shift, the rounded value is the low bits of the float.
-            shiftedSum[group] += UInt4(safe * 1e4f + RoundingShift);
-            count[group] -= ordinary;
-            // Other lanes move away to infinity (a NaN stays one), where they change no extreme.
-            const Float4 away = Float4(~ordinary & Int4(infinity));
-            const Float4 low = v + away, high = v - away;
-            min[group] = low < min[group] ? low : min[group];
-            max[group] = high > max[group] ? high : max[group];
-            special[group] = ~(mark | ordinary);
-            anySpecial |= special[group];
+        const Float4 values0 = GroupValues<0>(d), values1 = GroupValues<1>(d), values2 = GroupValues<2>(d);
+        const Int4 special0 = AddValues<0>(figures0, values0);
+        const Int4 special1 = AddValues<1>(figures1, values1);
+        const Int4 special2 = AddValues<2>(figures2, values2);
+        if ((taken + 1) % InOrderSnapshots::Block == 0) {
+            const std::size_t block = taken / InOrderSnapshots::Block;
+            snapshots[0].Keep(block, figures0);
+            snapshots[1].Keep(block, figures1);
+            snapshots[2].Keep(block, figures2);
         }
-        if ((taken + 1) % Block == 0)
-            for (std::size_t group = 0; group < 3; ++group) {
-                minAfter[taken / Block][group] = min[group];
-                maxAfter[taken / Block][group] = max[group];
-            }
-        if (AnyLane(anySpecial)) {
-            storeExtremes(taken + 1);
-            from = taken + 1;
-            for (std::size_t group = 0; group < 3; ++group)
-                for (std::size_t lane = 0; lane < 4; ++lane)
-                    if (special[group][lane] != 0)
-                        AddLane(4 * group + lane, groups[group][lane], at);
-            loadExtremes();
+        if (AnyLane(special0 | special1 | special2)) [[unlikely]] {
+            if (AnyLane(special0))
+                figures0 = AddSpecialLanes<0>(chunk, taken, figures0, values0, special0, snapshots[0]);
+            if (AnyLane(special1))
+                figures1 = AddSpecialLanes<1>(chunk, taken, figures1, values1, special1, snapshots[1]);
+            if (AnyLane(special2))
+                figures2 = AddSpecialLanes<2>(chunk, taken, figures2, values2, special2, snapshots[2]);
         }
     }
-    storeExtremes(taken);
-    for (std::size_t group = 0; group < 3; ++group)
-        for (std::size_t lane = 0; lane < 4; ++lane) {
-            const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(taken);
-            m_sum[4 * group + lane] += std::int32_t(shiftedSum[group][lane] - shifts);
-            m_count[4 * group + lane] += std::size_t(count[group][lane]);
-        }
+    FinishFigures<0>(chunk, taken, figures0, snapshots[0]);
+    FinishFigures<1>(chunk, taken, figures1, snapshots[1]);
+    FinishFigures<2>(chunk, taken, figures2, snapshots[2]);
     m_latest = latest;
     return taken;
+}
+
+template <std::size_t Group>
+StatisticsAccumulator::Float4 StatisticsAccumulator::GroupValues(const CDataset& d) {
+    if constexpr (Group == 0)
+        return Float4{d.GetTemperature(0), d.GetTemperature(1), d.GetTemperature(2), d.GetTemperature(3)};
+    else if constexpr (Group == 1)
+        return Float4{d.GetHumidity(0), d.GetHumidity(1), d.GetHumidity(2), d.GetHumidity(3)};
+    else
+        return Float4{d.GetTemperature(4), d.GetTemperature(5), d.GetHumidity(4), d.GetHumidity(5)};
+}
+
+template <std::size_t Group> StatisticsAccumulator::GroupFigures StatisticsAccumulator::StartFigures() const {
+    return {Load<Float4>(&m_min[4 * Group]), Load<Float4>(&m_max[4 * Group]), UInt4{}, Int4{}};
+}
+
+template <std::size_t Group>
+StatisticsAccumulator::Int4 StatisticsAccumulator::AddValues(GroupFigures& figures, Float4 v) {
+    const Float4 infinity = Float4{} + std::numeric_limits<float>::infinity();
+    const Int4 magnitude = Int4{} + 0x7fffffff;
+    const Int4 mark =
+        (v == Load<Float4>(&NotAvailable[4 * Group])) | (v == Load<Float4>(&Overflow[4 * Group]));
+    // Not a NaN, an infinity or a value too large for the exact rounding below.
+    const Int4 ordinary = ~mark & (Float4(Int4(v) & magnitude) < FastLimit);
+    // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
+    const Float4 safe = Float4(Int4(v) & ordinary);
+    // With the shift, the rounded value is the low bits of the float; the shift's own bits come
+    // off at the end.
+    figures.shiftedSum += UInt4(safe * 1e4f + RoundingShift);
+    figures.count -= ordinary;
+    // Other lanes move away to infinity (a NaN stays one), where they change no extreme.
+    const Float4 away = Float4(~ordinary & Int4(infinity));
+    const Float4 below = v + away, above = v - away;
+    figures.min = below < figures.min ? below : figures.min;
+    figures.max = above > figures.max ? above : figures.max;
+    return ~(mark | ordinary);
+}
+
+template <std::size_t Group>
+StatisticsAccumulator::GroupFigures
+StatisticsAccumulator::AddSpecialLanes(std::span<const CDataset> chunk, std::size_t index,
+                                       GroupFigures figures, Float4 values, Int4 special,
+                                       InOrderSnapshots& snapshots) {
+    StoreGroupExtremes<Group>(chunk, index + 1, figures, snapshots);
+    snapshots.from = index + 1;
+    const DATE at = chunk[index].GetDateTime().Value();
+    for (std::size_t lane = 0; lane < 4; ++lane)
+        if (special[lane] != 0)
+            AddLane(4 * Group + lane, values[lane], at);
+    figures.min = Load<Float4>(&m_min[4 * Group]);
+    figures.max = Load<Float4>(&m_max[4 * Group]);
+    return figures;
+}
+
+template <std::size_t Group>
+void StatisticsAccumulator::FinishFigures(std::span<const CDataset> chunk, std::size_t taken,
+                                          GroupFigures figures, const InOrderSnapshots& snapshots) {
+    StoreGroupExtremes<Group>(chunk, taken, figures, snapshots);
+    const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(taken);
+    for (std::size_t lane = 0; lane < 4; ++lane) {
+        m_sum[4 * Group + lane] += std::int32_t(figures.shiftedSum[lane] - shifts);
+        m_count[4 * Group + lane] += std::size_t(figures.count[lane]);
+    }
+}
+
+template <std::size_t Group>
+void StatisticsAccumulator::StoreGroupExtremes(std::span<const CDataset> chunk, std::size_t to,
+                                               GroupFigures figures, const InOrderSnapshots& snapshots) {
+    constexpr std::size_t first = 4 * Group;
+    constexpr std::size_t Block = InOrderSnapshots::Block;
+    // The first dataset since `from` with the value holds it, as in date-time order a tie keeps
+    // the earlier one. The extremes only go on, so the blocks before the one that reached the
+    // value are halved away.
+    const auto find = [&](const Float4* after, std::size_t lane, float value) {
+        std::size_t block = snapshots.from / Block, end = to / Block;
+        while (block < end) {
+            const std::size_t middle = block + (end - block) / 2;
+            if (after[middle][lane] == value)
+                end = middle;
+            else
+                block = middle + 1;
+        }
+        std::size_t i = std::max(snapshots.from, block * Block);
+        while (GroupValues<Group>(chunk[i])[lane] != value)
+            ++i;
+        return chunk[i].GetDateTime().Value();
+    };
+    for (std::size_t lane = 0; lane < 4; ++lane) {
+        if (figures.min[lane] < m_min[first + lane]) {
+            m_minAt[first + lane] = find(snapshots.minAfter, lane, figures.min[lane]);
+            m_min[first + lane] = figures.min[lane];
+        }
+        if (figures.max[lane] > m_max[first + lane]) {
+            m_maxAt[first + lane] = find(snapshots.maxAfter, lane, figures.max[lane]);
+            m_max[first + lane] = figures.max[lane];
+        }
+    }
 }
 
 float StatisticsAccumulator::ValueOf(const CDataset& dataset, std::size_t lane) {
@@ -257,13 +279,7 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         const DATE at = d.GetDateTime().Value();
         const bool inOrder = at >= latest;
         latest = inOrder ? at : latest;
-        Float4 v;
-        if constexpr (Group == 0)
-            v = Float4{d.GetTemperature(0), d.GetTemperature(1), d.GetTemperature(2), d.GetTemperature(3)};
-        else if constexpr (Group == 1)
-            v = Float4{d.GetHumidity(0), d.GetHumidity(1), d.GetHumidity(2), d.GetHumidity(3)};
-        else
-            v = Float4{d.GetTemperature(4), d.GetTemperature(5), d.GetHumidity(4), d.GetHumidity(5)};
+        const Float4 v = GroupValues<Group>(d);
         const Int4 index = Int4{} + std::int32_t(i);
         const Int4 measured = ~((v == notAvailable) | (v == overflow));
         // Not a NaN, an infinity or a value too large for the exact rounding below.

@@ -20,6 +20,7 @@ class StatisticsAccumulator {
 public:
     using Float4 = float __attribute__((vector_size(16)));
     using Int4 = std::int32_t __attribute__((vector_size(16)));
+    using UInt4 = std::uint32_t __attribute__((vector_size(16)));
 
     static constexpr std::size_t Lanes = 2 * CDataset::SensorCount;
     static constexpr std::size_t LaneOf(bool humidity, int sensor) {
@@ -49,6 +50,38 @@ private:
     // Adds datasets of a chunk while their date-times are valid, in [low, high) (the first one
     // regardless when takeFirst) and do not go back; returns how many it took.
     std::size_t AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low, DATE high);
+    // The running figures of one group of four lanes over a chunk.
+    struct GroupFigures {
+        Float4 min, max;
+        UInt4 shiftedSum;
+        Int4 count;
+    };
+    // The extremes of a group after every Block datasets of a chunk in date-time order, so that a
+    // new extreme's dataset is looked for in one block only, and where that search starts.
+    struct InOrderSnapshots {
+        static constexpr std::size_t Block = 8;
+        Float4 minAfter[Chunk / Block], maxAfter[Chunk / Block];
+        std::size_t from = 0;
+        void Keep(std::size_t block, GroupFigures figures) {
+            minAfter[block] = figures.min;
+            maxAfter[block] = figures.max;
+        }
+    };
+    template <std::size_t Group> static Float4 GroupValues(const CDataset& dataset);
+    template <std::size_t Group> GroupFigures StartFigures() const;
+    // Adds one dataset's values of a group; returns the lanes AddSpecialLanes must take.
+    template <std::size_t Group> static Int4 AddValues(GroupFigures& figures, Float4 values);
+    // Out of line, so that the loop keeps its figures in registers.
+    template <std::size_t Group>
+    [[gnu::noinline]] GroupFigures AddSpecialLanes(std::span<const CDataset> chunk, std::size_t index,
+                                                   GroupFigures figures, Float4 values, Int4 special,
+                                                   InOrderSnapshots& snapshots);
+    template <std::size_t Group>
+    void StoreGroupExtremes(std::span<const CDataset> chunk, std::size_t to, GroupFigures figures,
+                            const InOrderSnapshots& snapshots);
+    template <std::size_t Group>
+    void FinishFigures(std::span<const CDataset> chunk, std::size_t taken, GroupFigures figures,
+                       const InOrderSnapshots& snapshots);
     // Adds one group of four lanes of a chunk in any date-time order.
     template <std::size_t Group> void AddGroup(std::span<const CDataset> chunk);
     static float ValueOf(const CDataset& dataset, std::size_t lane);

@@ -68,17 +68,20 @@ void CHistoryData::EmitChanged() const {
 
 void CHistoryData::SortAppended(std::size_t firstAppended) {
     const auto middle = m_datasets.begin() + static_cast<std::ptrdiff_t>(firstAppended);
-    if (std::is_sorted(m_datasets.begin(), m_datasets.end(), HistoryOrder))
+    const auto order = [](const CDataset& a, const CDataset& b) { return HistoryOrder(a, b); };
+    // The datasets before the appended ones are in order: only the appended ones and where they
+    // join are looked at, so that an import's few datasets cost no pass over the whole history.
+    if (std::is_sorted(firstAppended > 0 ? middle - 1 : middle, m_datasets.end(), order))
         return;
-    std::sort(middle, m_datasets.end(), HistoryOrder);
-    std::inplace_merge(m_datasets.begin(), middle, m_datasets.end(), HistoryOrder);
+    std::sort(middle, m_datasets.end(), order);
+    std::inplace_merge(m_datasets.begin(), middle, m_datasets.end(), order);
 }
 
 void CHistoryData::ReadFrom(std::istream& stream) {
     CriticalSectionLock lock(m_lock);
     const std::size_t before = m_datasets.size();
-    ReadHistoryRecords(stream, m_datasets);
-    SortAppended(before);
+    if (!ReadHistoryRecords(stream, m_datasets))
+        SortAppended(before);
 }
 
 bool CHistoryData::WriteTo(std::ostream& stream) const {
@@ -109,8 +112,8 @@ bool CHistoryData::ReadLocked(const Path& path, const HistoryFileLock& lock) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    ReadHistoryRecords(in, m_datasets, &m_damage);
-    SortAppended(0); // a file in order, the usual case, costs one check instead of a sort
+    if (!ReadHistoryRecords(in, m_datasets, &m_damage))
+        SortAppended(0); // a file in order, the usual case, is checked while it is read
     return !in.bad();
 }
 

@@ -77,7 +77,8 @@ public:
     HistoryOutcome Delete(const Path& path, const std::vector<std::size_t>& indices);
     // The export in a format (the semicolon-separated text unless asked otherwise); historyFiles
     // are refused as targets.
-    HistoryOutcome Export(const Path& path, const ColumnFormat& format, std::span<const Path> historyFiles = {},
+    HistoryOutcome Export(const Path& path, const ColumnFormat& format,
+                          std::span<const Path> historyFiles = {},
                           ExportFormat exportFormat = ExportFormat::Text) const;
     // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
     void RemoveKnown(std::vector<CDataset>& datasets) const;

@@ -4,6 +4,8 @@
 #include "history/HistoryRecord.h"
 #include "station/StationRange.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -37,20 +39,29 @@ bool SyncToDisk(const fs::path& path, bool folder) {
     return ::close(fd) == 0 && synced;
 }
 
-bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
-                         HistoryDamage* damage) {
+namespace {
+
+// Every whole record of the stream, a block at a time, to visit until it returns false.
+template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDamage* damage, Visit&& visit) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
-    CDataset dataset;
+    // A few records are decoded before any is looked at: a dataset read back at once, while its
+    // values are still on their way to memory, would wait for them.
+    constexpr std::size_t Batch = 16;
+    std::array<CDataset, Batch> datasets;
     while (stream) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
         const auto bytes = static_cast<std::size_t>(stream.gcount());
         const std::size_t records = bytes / HistoryRecordSize;
-        for (std::size_t i = 0; i < records; ++i) {
-            DecodeHistoryRecord(block.data() + i * HistoryRecordSize, dataset);
-            if (damage && !IsStationDataset(dataset))
-                ++damage->implausibleRecords;
-            if (!visit(dataset))
-                return false;
+        for (std::size_t first = 0; first < records; first += Batch) {
+            const std::size_t count = std::min(Batch, records - first);
+            for (std::size_t i = 0; i < count; ++i)
+                DecodeHistoryRecord(block.data() + (first + i) * HistoryRecordSize, datasets[i]);
+            for (std::size_t i = 0; i < count; ++i) {
+                if (damage && !IsStationDataset(datasets[i]))
+                    ++damage->implausibleRecords;
+                if (!visit(datasets[i]))
+                    return false;
+            }
         }
         if (damage)
             damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
@@ -58,14 +69,22 @@ bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CD
     return true;
 }
 
-void ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets, HistoryDamage* damage) {
-    VisitHistoryRecords(
-        stream,
-        [&datasets](const CDataset& dataset) {
-            datasets.push_back(dataset);
-            return true;
-        },
-        damage);
+} // namespace
+
+bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
+                         HistoryDamage* damage) {
+    return ReadRecordBlocks(stream, damage, visit);
+}
+
+bool ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets, HistoryDamage* damage) {
+    // The order is checked on the way in, while the previous dataset is still in the cache.
+    bool inOrder = true;
+    ReadRecordBlocks(stream, damage, [&](const CDataset& dataset) {
+        inOrder = inOrder && (datasets.empty() || !HistoryOrder(dataset, datasets.back()));
+        datasets.push_back(dataset);
+        return true;
+    });
+    return inOrder;
 }
 
 bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> datasets) {

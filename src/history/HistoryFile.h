@@ -15,8 +15,9 @@
 // a final incomplete record is not read (and counted as damage).
 
 // Appends every record of the stream to datasets (not sorted here); counts into damage, when
-// given, the bytes of a trailing incomplete record and records no station can produce.
-void ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets,
+// given, the bytes of a trailing incomplete record and records no station can produce. True when
+// the appended datasets follow the last one there before, and each other, in HistoryOrder.
+bool ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets,
                         HistoryDamage* damage = nullptr);
 // Calls visit for every record of the stream in file order, a block at a time (memory does not
 // grow with the file); stops early when visit returns false. False when visiting stopped.

@@ -41,14 +41,3 @@ void DecodeHistoryRecord(const std::uint8_t* record, CDataset& dataset) {
         dataset.SetHumidity(i, std::bit_cast<float>(Get32(record + 12 + 8 * i)));
     }
 }
-
-bool HistoryOrder(const CDataset& a, const CDataset& b) {
-    const auto sa = a.GetDateTime().GetStatus(), sb = b.GetDateTime().GetStatus();
-    if (sa != sb)
-        return sa < sb;
-    const double x = a.GetDateTime().Value(), y = b.GetDateTime().Value();
-    const bool xNan = std::isnan(x), yNan = std::isnan(y);
-    if (xNan || yNan)
-        return !xNan && yNan; // numbers first, NaN last
-    return x < y;
-}

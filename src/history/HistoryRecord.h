@@ -2,6 +2,7 @@
 
 #include "station/Dataset.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,4 +18,14 @@ void DecodeHistoryRecord(const std::uint8_t* record, CDataset& dataset);
 
 // A total order that agrees with CDataset's operator< on valid dates and also places invalid
 // statuses and NaN values, so sorting a file with odd records cannot go wrong.
-bool HistoryOrder(const CDataset& a, const CDataset& b);
+// Inline: a file read checks every neighbouring pair with it.
+inline bool HistoryOrder(const CDataset& a, const CDataset& b) {
+    const auto sa = a.GetDateTime().GetStatus(), sb = b.GetDateTime().GetStatus();
+    if (sa != sb)
+        return sa < sb;
+    const double x = a.GetDateTime().Value(), y = b.GetDateTime().Value();
+    const bool xNan = std::isnan(x), yNan = std::isnan(y);
+    if (xNan || yNan)
+        return !xNan && yNan; // numbers first, NaN last
+    return x < y;
+}

@@ -106,6 +106,21 @@ TEST_F(HistoryFileTest, AppendCreatesAndKeepsArrivalOrderInTheFile) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[2], series[3], series[1], series[0]}));
 }
 
+TEST_F(HistoryFileTest, AppendedDatasetsAreSortedInWhereverTheyBelong) {
+    // Only the appended datasets and where they join the old ones are checked for order.
+    const auto series = Series(6);
+    const std::vector<std::vector<std::size_t>> batches = {{0, 1}, {4, 5}, {1, 4}, {5, 0}};
+    for (const auto& batch : batches) {
+        std::filesystem::remove(file);
+        store.Clear();
+        ASSERT_TRUE(store.Append(file, {series[2], series[3]}));
+        ASSERT_TRUE(store.Append(file, {series[batch[0]], series[batch[1]]}));
+        ASSERT_EQ(store.Size(), 4u);
+        for (std::size_t i = 1; i < store.Size(); ++i)
+            EXPECT_FALSE(store.At(i) < store.At(i - 1)) << batch[0] << "," << batch[1];
+    }
+}
+
 TEST_F(HistoryFileTest, AppendCutsAnUnreadableTailSoNewRecordsStayAligned) {
     const auto series = Series(2);
     WriteWholeFile(file, RecordBytes({series[0]}) + std::string(20, '\x11'));

@@ -98,12 +98,6 @@ private:
     int _count = 0;
 };
 
-std::string ReadFileFrom(const std::filesystem::path& path, std::uintmax_t offset) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 long EnvNumber(const char* name, long fallback) {
     const char* text = std::getenv(name);
     return text && *text ? std::strtol(text, nullptr, 0) : fallback;
@@ -159,7 +153,10 @@ struct ImportCheck {
     std::vector<char> counted; // datasets already counted as lost
     std::ostringstream violation;
 
-    std::size_t scanned = 0;                                   // records of the file counted in inFile
+    std::size_t scanned = 0; // records of the file counted in inFile
+    // The datasets before it are in the file, counted as lost or invalid: no later check can find
+    // them wanting, so each check looks only at the datasets after them.
+    std::size_t settled = 0;
     std::array<std::uint8_t, HistoryRecordSize> lastScanned{}; // the last of them, as it was
 
     // full: the whole file and the whole store; otherwise only what was appended since the last
@@ -175,6 +172,7 @@ struct ImportCheck {
                 violation << "the history file shrank from " << scanned << " to " << records << " records; ";
             inFile.assign(model.Count(), 0);
             scanned = 0;
+            settled = 0;
         }
         inFile.resize(model.Count(), 0);
         counted.resize(model.Count(), 0);
@@ -204,7 +202,10 @@ struct ImportCheck {
                 std::copy_n(record, HistoryRecordSize, lastScanned.begin());
         }
         scanned = std::max(scanned, records);
-        for (std::size_t k = 0; k < model.Count(); ++k) {
+        const std::size_t recorded = model.Count();
+        while (settled < recorded && (!model.At(settled).valid || inFile[settled] || counted[settled]))
+            ++settled;
+        for (std::size_t k = settled; k < recorded; ++k) {
             const StationModel::Recording& recording = model.At(k);
             if (!recording.valid || inFile[k])
                 continue;

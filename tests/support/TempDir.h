@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -46,9 +47,18 @@ private:
     std::filesystem::path _old;
 };
 
-inline std::string ReadWholeFile(const std::filesystem::path& path) {
+// The bytes from offset to the end; none of a file that cannot be read.
+inline std::string ReadFileFrom(const std::filesystem::path& path, std::uintmax_t offset) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::ostringstream bytes;
+    if (in && in.peek() != std::char_traits<char>::eof())
+        bytes << in.rdbuf(); // in one go, not a character at a time
+    return std::move(bytes).str();
+}
+
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+    return ReadFileFrom(path, 0);
 }
 
 inline void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes) {

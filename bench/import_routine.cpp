@@ -2,9 +2,9 @@
 // once, then 12 new datasets, imported against the simulated station in virtual time.
 //
 // Per import: bytes_read (from the station's memory, each byte once), line_changes (of the PC's
-// bus lines) and virtual_seconds: how long the user waits for it behind the simulated USB adapter
-// (1 ms per line change). The routine import also reports its bytes as a percentage of the whole
-// import's.
+// bus lines) and virtual_seconds: how long the user waits for it behind the simulated adapter (the
+// second argument: 0 the USB adapter, 1 ms per line change; 1 a UART on the main board, 0.1 ms).
+// The routine import also reports its bytes as a percentage of the whole import's.
 #include "history/HistoryData.h"
 #include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
@@ -28,11 +28,11 @@ struct Figures {
 };
 
 Figures ImportOnce(const EepromImage& image, const std::filesystem::path& history, bool whole,
-                   EepromImage* after = nullptr) {
+                   const AdapterProfile& adapter, EepromImage* after = nullptr) {
     std::filesystem::remove(history);
     CHistoryData store;
     auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
-    port->SetAdapter(UsbAdapter());
+    port->SetAdapter(adapter);
     port->eeprom().bytes() = image;
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
@@ -56,26 +56,27 @@ EepromImage RoutineStation(const std::filesystem::path& history) {
     spec.transmitters = 4;
     spec.measurements = Hardware::RingBuffer::GetConfig(4)->DatasetCount() + 100;
     EepromImage image;
-    ImportOnce(CreateStationImage(spec), history, true, &image);
+    ImportOnce(CreateStationImage(spec), history, true, IdealAdapter(), &image);
     for (int i = 0; i < 12; ++i)
         AppendMeasurement(image, NextMeasurement(image, 5, 1));
     return image;
 }
 
-// Argument 1: the routine import, 0: the whole import of the same station.
+// First argument 1: the routine import, 0: the whole import of the same station.
 void TwelveNewDatasets(benchmark::State& state) {
     const auto folder =
         std::filesystem::temp_directory_path() / ("nivaro-bench-routine-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const auto history = folder / "history.nvh";
     const bool routine = state.range(0) == 1;
-    state.SetLabel(routine ? "routine" : "whole");
+    const AdapterProfile adapter = state.range(1) == 0 ? UsbAdapter() : NativeUartAdapter();
+    state.SetLabel(std::string(routine ? "routine" : "whole") + ", " + adapter.name);
     const EepromImage image = RoutineStation(history);
-    const Figures whole = ImportOnce(image, history, true);
+    const Figures whole = ImportOnce(image, history, true, adapter);
 
     Figures figures;
     for (auto _ : state) {
-        figures = ImportOnce(image, history, !routine);
+        figures = ImportOnce(image, history, !routine, adapter);
         if (!figures.succeeded)
             state.SkipWithError(figures.message.c_str());
     }
@@ -87,8 +88,10 @@ void TwelveNewDatasets(benchmark::State& state) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(TwelveNewDatasets)
-    ->Arg(0)
-    ->Arg(1)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->Iterations(3);

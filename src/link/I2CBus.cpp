@@ -28,24 +28,43 @@ void CI2CDriver::ReleaseLines() {
     Scl(SclHigh);
 }
 
-void CI2CDriver::StartCondition() {
+// Every clock we give is checked to have risen: while another device (the base unit in its own
+// bus cycle) holds SCL low, the EEPROM sees none of our clocks and later counts our bits
+// differently, so a STOP of ours could commit a page it latched from a shifted stream. A held
+// clock ends the transfer before any further condition is given.
+void CI2CDriver::ClockHigh() {
     Scl(SclHigh);
+    if (Scl() == SclLow)
+        throw std::runtime_error("SCL held low by another device in CI2CDriver::ClockHigh");
+}
+
+void CI2CDriver::StartCondition() {
+    // A START the EEPROM did not see would leave it in the command before, taking our next bytes
+    // as more of that one: both lines must read high before SDA falls (a slave still in its
+    // acknowledge holds SDA), and SCL still high after.
+    ClockHigh();
     Sda(SdaHigh);
+    if (Lines().cts)
+        throw std::runtime_error(
+            "SDA held low by another device before a START in CI2CDriver::StartCondition");
     Sda(SdaLow);
+    if (Scl() == SclLow)
+        throw std::runtime_error(
+            "SCL held low by another device during a START in CI2CDriver::StartCondition");
     Scl(SclLow);
     Sda(SdaHigh);
 }
 
 void CI2CDriver::StopCondition() {
     Sda(SdaLow);
-    Scl(SclHigh);
+    ClockHigh();
     Sda(SdaHigh);
 }
 
 void CI2CDriver::PutByte(std::uint8_t byte) {
     for (int bit = 7; bit >= 0; --bit) {
         Sda(((byte >> bit) & 1) ? SdaHigh : SdaLow);
-        Scl(SclHigh);
+        ClockHigh();
         Scl(SclLow);
     }
     Sda(SdaHigh);
@@ -55,7 +74,11 @@ void CI2CDriver::GetByte(std::uint8_t& byte) {
     byte = 0;
     for (int bit = 7; bit >= 0; --bit) {
         Scl(SclHigh);
-        if (Sda() == SdaHigh)
+        // One look at both lines: the clock must have risen for the bit to be the EEPROM's.
+        const ModemStatus lines = Lines();
+        if (lines.dsr)
+            throw std::runtime_error("SCL held low by another device in CI2CDriver::GetByte");
+        if (!lines.cts)
             byte = static_cast<std::uint8_t>(byte | (1u << bit));
         Scl(SclLow);
     }
@@ -63,7 +86,7 @@ void CI2CDriver::GetByte(std::uint8_t& byte) {
 
 void CI2CDriver::PutAck() {
     Sda(SdaLow);
-    Scl(SclHigh);
+    ClockHigh();
     Scl(SclLow);
     Sda(SdaHigh);
 }
@@ -97,36 +120,54 @@ bool CI2CDriver::ClearBus() {
     // Nine clocks bring any slave to the end of a byte it is sending or receiving; the START that
     // follows abandons a page write it may have latched, the STOP leaves it in standby. The START
     // is only given once SDA reads free on a high clock (a receiving slave may be in its
-    // acknowledge clock after the ninth).
-    Sda(SdaHigh);
-    for (int clock = 0; clock < ResetClocks; ++clock) {
-        Scl(SclLow);
-        Scl(SclHigh);
-    }
-    if (Sda() == SdaHigh) {
-        StartCondition();
-        StopCondition();
-        return true;
-    }
-    return ResetBus();
-}
-
-bool CI2CDriver::ResetBus() {
-    Sda(SdaHigh);
-    for (int clock = 0; clock < ResetClocks; ++clock) {
-        Scl(SclLow);
-        Scl(SclHigh);
+    // acknowledge clock after the ninth). A clock held by another device ends the clear without
+    // a STOP: the next transfer's START, checked as well, abandons what is latched.
+    try {
+        Sda(SdaHigh);
+        for (int clock = 0; clock < ResetClocks; ++clock) {
+            Scl(SclLow);
+            ClockHigh();
+        }
         if (Sda() == SdaHigh) {
             StartCondition();
             StopCondition();
             return true;
         }
+        return ResetBus();
+    } catch (const std::exception&) {
+        ReleaseLines();
+        return false;
+    }
+}
+
+bool CI2CDriver::ResetBus() {
+    try {
+        Sda(SdaHigh);
+        for (int clock = 0; clock < ResetClocks; ++clock) {
+            Scl(SclLow);
+            ClockHigh();
+            if (Sda() == SdaHigh) {
+                StartCondition();
+                StopCondition();
+                return true;
+            }
+        }
+    } catch (const std::exception&) {
+        ReleaseLines();
     }
     return false;
 }
 
-void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, std::uint32_t size) {
+void CI2CDriver::BeginTransfer() {
     ReleaseLines();
+    // A slave left in the middle of a byte by a transfer cut short may still hold SDA, and no
+    // START can be given then: the bus is cleared first.
+    if (Sda() == SdaLow)
+        ClearBus();
+}
+
+void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, std::uint32_t size) {
+    BeginTransfer();
     try {
         if (!PollAcknowledge(_DeviceWriteAddress))
             throw std::runtime_error("Acknowledge polling failed in CI2CDriver::Read");
@@ -161,7 +202,10 @@ void CI2CDriver::EndRead() {
     // for it; a low SDA means a slave is receiving and acknowledging instead (it lost clocks and
     // took our clocks for a write). A STOP now would start its write cycle: a START abandons it.
     Scl(SclHigh);
-    const bool held = Sda() == SdaLow;
+    const ModemStatus lines = Lines();
+    if (lines.dsr)
+        throw std::runtime_error("SCL held low by another device in CI2CDriver::EndRead");
+    const bool held = lines.cts;
     Scl(SclLow);
     if (held) {
         StartCondition();
@@ -170,7 +214,7 @@ void CI2CDriver::EndRead() {
 }
 
 void CI2CDriver::Write(std::uint16_t startAddress, const std::uint8_t* sourceBuffer, std::uint32_t size) {
-    ReleaseLines();
+    BeginTransfer();
     try {
         const std::uint32_t pageStart = startAddress & ~(PageSize - 1);
         const std::uint32_t pageEnd = pageStart + PageSize - 1;

@@ -143,6 +143,12 @@ CI2CDriver::SdaState CI2CDriver::Sda() {
     return status.cts ? SdaLow : SdaHigh;
 }
 
+ModemStatus CI2CDriver::Lines() {
+    ModemStatus status;
+    OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver::Lines() failed.";
+    return status;
+}
+
 CI2CDriver::SclState CI2CDriver::Scl() {
     ModemStatus status;
     OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver::Scl() failed.";

@@ -76,6 +76,11 @@ public:
 
 private:
     void LineDelay() { _port->settleDelay(); }
+    // Releases SCL and fails when another device holds it low.
+    void ClockHigh();
+    // Both lines in one look (cts: SDA low, dsr: SCL low).
+    ModemStatus Lines();
+    void BeginTransfer();
     void EndRead();
     void SettleModemStatus();
 

@@ -50,14 +50,43 @@ std::vector<std::vector<std::uint8_t>> Transactions(const Steps& steps) {
     return result;
 }
 
+// A byte as PutByte gives it: each bit set, clocked and the clock looked at.
 Steps Bits(std::uint8_t byte) {
     Steps steps;
     for (int bit = 7; bit >= 0; --bit) {
         steps.push_back((byte >> bit) & 1 ? "SdaHigh" : "SdaLow");
         steps.push_back("SclHigh");
+        steps.push_back("read");
         steps.push_back("SclLow");
     }
     return steps;
+}
+
+// The SDA levels a random read of size bytes meets, one per read of the lines, in order: the
+// look at the released bus, the START (SDA free before it falls), the bytes it sends (their clocks looked
+// at), the slave's acknowledges (low), the data bits (low), the master's acknowledges, then SDA at the
+// not-acknowledge clock and the STOP's clock.
+std::vector<bool> RandomReadScript(std::uint32_t size, bool sdaAtNotAcknowledge) {
+    std::vector<bool> script{false}; // the bus is free before the transfer
+    const auto start = [&] { script.insert(script.end(), {false, false, false}); };
+    const auto byteAndAck = [&] {
+        script.insert(script.end(), 8, false);
+        script.insert(script.end(), {true, false});
+    };
+    start();
+    byteAndAck(); // device address
+    byteAndAck(); // word address, high byte
+    byteAndAck(); // low byte
+    start();
+    byteAndAck(); // read address
+    for (std::uint32_t i = 0; i < size; ++i) {
+        script.insert(script.end(), 8, true);
+        if (i + 1 < size)
+            script.push_back(false); // the master's acknowledge clock
+    }
+    if (size > 0)
+        script.push_back(sdaAtNotAcknowledge);
+    return script;
 }
 
 } // namespace
@@ -65,16 +94,23 @@ Steps Bits(std::uint8_t byte) {
 TEST(BusSteps, PutByteSendsBit7FirstAndReleasesSda) {
     Recorded r;
     r.driver.PutByte(0xA0);
-    const Steps expected = {"SdaHigh", "SclHigh", "SclLow",  "SdaLow",  "SclHigh", "SclLow",  "SdaHigh",
-                            "SclHigh", "SclLow",  "SdaLow",  "SclHigh", "SclLow",  "SdaLow",  "SclHigh",
-                            "SclLow",  "SdaLow",  "SclHigh", "SclLow",  "SdaLow",  "SclHigh", "SclLow",
-                            "SdaLow",  "SclHigh", "SclLow",  "SdaHigh"};
+    Steps expected = Bits(0xA0);
+    EXPECT_EQ(expected[0], "SdaHigh");
+    EXPECT_EQ(expected[4], "SdaLow");
+    expected.push_back("SdaHigh");
     EXPECT_EQ(r.port->steps, expected);
     EXPECT_EQ(r.port->settles, 25) << "every line change waits the settle delay";
+
+    r.port->steps.clear();
+    r.port->sclReadsLow = true;
+    EXPECT_THROW(r.driver.PutByte(0xA0), std::runtime_error) << "another device holds the clock";
+    EXPECT_EQ(r.port->steps, (Steps{"SdaHigh", "SclHigh", "read"})) << "nothing more after the held clock";
 }
 
 TEST(BusSteps, GetAckWithoutAcknowledgeGivesNoClockAndAHeldClockFails) {
     Recorded r;
+    r.driver.Scl(CI2CDriver::SclLow); // as a byte sent leaves it
+    r.port->steps.clear();
     r.port->sdaReadsLow = false;
     EXPECT_FALSE(r.driver.GetAck());
     EXPECT_EQ(r.port->steps, Steps{"read"});
@@ -96,9 +132,33 @@ TEST(BusSteps, ConditionsAndAcknowledge) {
     r.driver.StopCondition();
     r.driver.PutAck();
     r.driver.ReleaseLines();
-    EXPECT_EQ(r.port->steps,
-              (Steps{"SclHigh", "SdaHigh", "SdaLow", "SclLow", "SdaHigh", "SdaLow", "SclHigh", "SdaHigh",
-                     "SdaLow", "SclHigh", "SclLow", "SdaHigh", "SdaHigh", "SclHigh"}));
+    // The clock is looked at after every rise, SDA before the START's fall and SCL after it.
+    EXPECT_EQ(r.port->steps, (Steps{"SclHigh", "read", "SdaHigh", "read", "SdaLow", "read", "SclLow",
+                                    "SdaHigh", "SdaLow", "SclHigh", "read", "SdaHigh", "SdaLow", "SclHigh",
+                                    "read", "SclLow", "SdaHigh", "SdaHigh", "SclHigh"}));
+}
+
+TEST(BusSteps, NoStartWhileAnotherDeviceHoldsALine) {
+    // A START the EEPROM does not see would leave it in the command before.
+    struct Case {
+        const char* name;
+        std::vector<bool> sdaLow; // per read
+        bool sclLow;
+        Steps steps;
+    } cases[] = {
+        {"SDA held (a slave in its acknowledge)",
+         {false, true},
+         false,
+         {"SclHigh", "read", "SdaHigh", "read"}},
+        {"SCL held", {}, true, {"SclHigh", "read"}},
+    };
+    for (const Case& c : cases) {
+        Recorded r;
+        r.port->scriptedSdaLow = c.sdaLow;
+        r.port->sclReadsLow = c.sclLow;
+        EXPECT_THROW(r.driver.StartCondition(), std::runtime_error) << c.name;
+        EXPECT_EQ(r.port->steps, c.steps) << c.name << ": SDA never falls";
+    }
 }
 
 TEST(BusSteps, PollAcknowledgeGivesUpAfterTenTriesWithoutStop) {
@@ -111,7 +171,7 @@ TEST(BusSteps, PollAcknowledgeGivesUpAfterTenTriesWithoutStop) {
 
 TEST(BusSteps, ResetBusClocksUntilSdaIsFree) {
     Recorded r;
-    r.port->sdaReadsLow = true;
+    r.port->scriptedSdaLow.assign(2 * 9, true); // the clock's look and SDA's, nine times
     EXPECT_FALSE(r.driver.ResetBus());
     EXPECT_EQ(std::count(r.port->steps.begin(), r.port->steps.end(), "SclLow"), 9);
     EXPECT_EQ(r.port->steps.back(), "read");
@@ -156,10 +216,8 @@ class RandomReadAcks : public ::testing::TestWithParam<std::uint32_t> {};
 TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByteAndEndsWithANotAcknowledge) {
     const std::uint32_t size = GetParam();
     Recorded r;
-    // Four acknowledges (SDA and SCL looked at) and the data bits read low; SDA is free for the
-    // not-acknowledge.
-    r.port->scriptedSdaLow.assign(8 + 8 * size, true);
-    r.port->scriptedSdaLow.push_back(false);
+    // SDA is free for the not-acknowledge.
+    r.port->scriptedSdaLow = RandomReadScript(size, false);
     std::vector<std::uint8_t> buffer(size + 1, 0x77);
     r.driver.RandomRead(0x1234, buffer.data(), size);
 
@@ -173,17 +231,19 @@ TEST_P(RandomReadAcks, MasterAcknowledgesAllButTheLastByteAndEndsWithANotAcknowl
             for (const char* s : {"SclHigh", "read", "SclLow"})
                 tail.push_back(s);
         if (i + 1 < size)
-            for (const char* s : {"SdaLow", "SclHigh", "SclLow", "SdaHigh"})
+            for (const char* s : {"SdaLow", "SclHigh", "read", "SclLow", "SdaHigh"})
                 tail.push_back(s);
     }
     if (size > 0) // the not-acknowledge clock, SDA released, looked at
         for (const char* s : {"SclHigh", "read", "SclLow"})
             tail.push_back(s);
-    for (const char* s : {"SdaLow", "SclHigh", "SdaHigh"})
+    for (const char* s : {"SdaLow", "SclHigh", "read", "SdaHigh"})
         tail.push_back(s);
     ASSERT_GE(r.port->steps.size(), tail.size());
     EXPECT_EQ(Steps(r.port->steps.end() - static_cast<long>(tail.size()), r.port->steps.end()), tail);
     EXPECT_EQ(buffer[size], 0x77) << "nothing written past the buffer";
+    for (std::uint32_t i = 0; i < size; ++i)
+        EXPECT_EQ(buffer[i], 0x00) << "the data bits read low";
 
     const auto transactions = Transactions(r.port->steps);
     ASSERT_EQ(transactions.size(), 1u);
@@ -195,21 +255,23 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RandomReadAcks, ::testing::Values(1u, 3u, 0u));
 TEST(BusSteps, ReadEndsWithStartAndBusClearWhenSdaIsHeldAtTheNotAcknowledge) {
     Recorded r;
     // A receiving slave acknowledges on the not-acknowledge clock: no STOP may follow it.
-    r.port->scriptedSdaLow.assign(8 + 8, true);
-    r.port->scriptedSdaLow.push_back(true);
+    r.port->scriptedSdaLow = RandomReadScript(1, true);
     r.port->sdaReadsLow = false; // free afterwards
     std::uint8_t byte = 0;
     EXPECT_THROW(r.driver.RandomRead(0x1234, &byte, 1), std::runtime_error);
 
     // The not-acknowledge clock sees SDA low; a START instead of a STOP; the bus clear: nine
     // clocks, SDA looked at, START and STOP.
-    Steps tail{"SclHigh", "read", "SclLow", "SclHigh", "SdaHigh", "SdaLow", "SclLow", "SdaHigh", "SdaHigh"};
-    for (int clock = 0; clock < 9; ++clock) {
-        tail.push_back("SclLow");
-        tail.push_back("SclHigh");
-    }
-    for (const char* s :
-         {"read", "SclHigh", "SdaHigh", "SdaLow", "SclLow", "SdaHigh", "SdaLow", "SclHigh", "SdaHigh"})
+    const Steps start{"SclHigh", "read", "SdaHigh", "read", "SdaLow", "read", "SclLow", "SdaHigh"};
+    Steps tail{"SclHigh", "read", "SclLow"};
+    tail.insert(tail.end(), start.begin(), start.end());
+    tail.push_back("SdaHigh");
+    for (int clock = 0; clock < 9; ++clock)
+        for (const char* s : {"SclLow", "SclHigh", "read"})
+            tail.push_back(s);
+    tail.push_back("read");
+    tail.insert(tail.end(), start.begin(), start.end());
+    for (const char* s : {"SdaLow", "SclHigh", "read", "SdaHigh"})
         tail.push_back(s);
     const Steps& steps = r.port->steps;
     ASSERT_GE(steps.size(), tail.size());

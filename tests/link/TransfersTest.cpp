@@ -118,7 +118,8 @@ TEST(Transfers, BaseUnitTalkingDuringATransferIsCaught) {
     std::vector<std::uint8_t> buffer(200);
     std::string msg;
     EXPECT_FALSE(s.driver.ReadCompare(0x0200, buffer.data(), 200, msg));
-    // Afterwards the bus recovers.
+    // Once the base unit lets go, the bus recovers.
+    s.port->sleep(5);
     EXPECT_TRUE(s.driver.ReadCompare(0x0200, buffer.data(), 200, msg)) << msg;
 }
 

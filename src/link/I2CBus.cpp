@@ -120,37 +120,38 @@ bool CI2CDriver::ClearBus() {
     // Nine clocks bring any slave to the end of a byte it is sending or receiving; the START that
     // follows abandons a page write it may have latched, the STOP leaves it in standby. The START
     // is only given once SDA reads free on a high clock (a receiving slave may be in its
-    // acknowledge clock after the ninth). A clock held by another device ends the clear without
-    // a STOP: the next transfer's START, checked as well, abandons what is latched.
-    try {
-        Sda(SdaHigh);
-        for (int clock = 0; clock < ResetClocks; ++clock) {
-            Scl(SclLow);
-            ClockHigh();
-        }
-        if (Sda() == SdaHigh) {
-            StartCondition();
-            StopCondition();
-            return true;
-        }
-        return ResetBus();
-    } catch (const std::exception&) {
-        ReleaseLines();
-        return false;
-    }
+    // acknowledge clock after the ninth).
+    return Recover(ResetClocks);
 }
 
 bool CI2CDriver::ResetBus() {
+    return Recover(0);
+}
+
+bool CI2CDriver::Recover(int clocksFirst) {
+    const auto clock = [this] {
+        Scl(SclLow);
+        ClockHigh();
+    };
+    const auto startAndStopWhenFree = [this] {
+        if (Sda() != SdaHigh)
+            return false;
+        StartCondition();
+        StopCondition();
+        return true;
+    };
+    // A line held by another device ends the recovery without a STOP: the next transfer's START,
+    // checked as well, abandons what is latched.
     try {
         Sda(SdaHigh);
-        for (int clock = 0; clock < ResetClocks; ++clock) {
-            Scl(SclLow);
-            ClockHigh();
-            if (Sda() == SdaHigh) {
-                StartCondition();
-                StopCondition();
+        for (int i = 0; i < clocksFirst; ++i)
+            clock();
+        if (clocksFirst > 0 && startAndStopWhenFree())
+            return true;
+        for (int i = 0; i < ResetClocks; ++i) {
+            clock();
+            if (startAndStopWhenFree())
                 return true;
-            }
         }
     } catch (const std::exception&) {
         ReleaseLines();

@@ -81,6 +81,9 @@ private:
     // Both lines in one look (cts: SDA low, dsr: SCL low).
     ModemStatus Lines();
     void BeginTransfer();
+    // clocksFirst clocks with SDA released, then clocks until SDA reads free (nine at most), then
+    // START and STOP; true when they were given.
+    bool Recover(int clocksFirst);
     void EndRead();
     void SettleModemStatus();
 

@@ -1,6 +1,7 @@
 // `nivaro-cli export` of a 1,000,000-record history file beside a straightforward Python script
 // that reads the records with `struct` and writes the lines with `csv`: each is run as its own
 // process; the summary prints the ratio of their times and the command's peak memory.
+#include "TwoSensorSeries.h"
 #include "history/HistoryFile.h"
 
 #include <benchmark/benchmark.h>
@@ -50,16 +51,7 @@ struct Files {
 
     Files() {
         fs::create_directories(dir);
-        std::vector<CDataset> datasets(DatasetCount);
-        const double start = CDateTime(2005, 1, 17, 14, 5, 0).Value();
-        for (std::size_t i = 0; i < DatasetCount; ++i) {
-            CDataset& d = datasets[i];
-            d.SetDateTime(CDateTime(start + static_cast<double>(i) * 5 / 1440.0));
-            d.SetTemperature(0, 20.0f + static_cast<float>(i % 50) / 10.0f);
-            d.SetHumidity(0, static_cast<float>(40 + i % 20));
-            d.SetTemperature(1, -5.0f + static_cast<float>(i % 150) / 10.0f);
-            d.SetHumidity(1, static_cast<float>(60 + i % 30));
-        }
+        const std::vector<CDataset> datasets = TwoSensorSeries(DatasetCount);
         std::ofstream out(history, std::ios::binary);
         WriteHistoryRecords(out, datasets);
         std::ofstream(script) << PythonExport;

@@ -1,6 +1,7 @@
 // Reading a history file and exporting it, each beside its baseline: the raw bytes of the same
 // file read into memory, and the same number of equally long lines written with a bare buffered
 // write. The summary at the end prints each as a ratio to its baseline.
+#include "TwoSensorSeries.h"
 #include "history/HistoryData.h"
 #include "history/HistoryFile.h"
 #include "history/TextExport.h"
@@ -28,16 +29,7 @@ struct Files {
 
     Files() {
         fs::create_directories(dir);
-        std::vector<CDataset> datasets(DatasetCount);
-        const double start = CDateTime(2005, 1, 17, 14, 5, 0).Value();
-        for (std::size_t i = 0; i < DatasetCount; ++i) {
-            CDataset& d = datasets[i];
-            d.SetDateTime(CDateTime(start + static_cast<double>(i) * 5 / 1440.0));
-            d.SetTemperature(0, 20.0f + static_cast<float>(i % 50) / 10.0f);
-            d.SetHumidity(0, static_cast<float>(40 + i % 20));
-            d.SetTemperature(1, -5.0f + static_cast<float>(i % 150) / 10.0f);
-            d.SetHumidity(1, static_cast<float>(60 + i % 30));
-        }
+        const std::vector<CDataset> datasets = TwoSensorSeries(DatasetCount);
         std::ofstream out(history, std::ios::binary);
         WriteHistoryRecords(out, datasets);
         AppendExportLine(line, datasets[DatasetCount / 2], ColumnFormat{});

@@ -20,8 +20,8 @@ constexpr float RoundingShift = 12582912.0f;
 // A value a million times beyond any sensor's range is no measurement; leaving it out also keeps
 // the sums far from overflowing.
 constexpr float Absurd = 1e6f;
-// How many datasets ahead of the one being added the memory is asked for.
-constexpr std::size_t Ahead = 16;
+// How many datasets ahead of the ones being added the memory is asked for.
+constexpr std::size_t Ahead = 256;
 
 constexpr std::array<float, Lanes> Marks(float temperature, float humidity) {
     std::array<float, Lanes> marks{};
@@ -98,10 +98,46 @@ std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE 
 std::size_t StatisticsAccumulator::AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low,
                                               DATE high) {
     static_assert(Chunk * 4'000'000 < 0x7fffffff, "the pending sums fit an int32");
-    // Every running figure is a local of its own, so that all of them stay in registers; the rare
-    // paths get them by value or inline, never by address.
-    GroupFigures figures0 = StartFigures<0>(), figures1 = StartFigures<1>(), figures2 = StartFigures<2>();
-    InOrderSnapshots snapshots[3];
+    // The date-times first: this pass also brings the chunk into the cache, and the pass over the
+    // values needs no branch per dataset.
+    const std::span<const CDataset> run = chunk.first(InOrderRun(chunk, takeFirst, low, high));
+    if (run.empty())
+        return 0;
+    m_latest = run.back().GetDateTime().Value();
+    // A group at a time, so that every running figure stays in a register; the run is in the
+    // cache by now.
+    const Int4 large = AddInOrderGroup<0>(run) | AddInOrderGroup<1>(run) | AddInOrderGroup<2>(run);
+    if (AnyLane(large)) [[unlikely]]
+        AddLargeValues(run);
+    return run.size();
+}
+
+template <std::size_t Group>
+StatisticsAccumulator::Int4 StatisticsAccumulator::AddInOrderGroup(std::span<const CDataset> run) {
+    constexpr std::size_t Block = InOrderSnapshots::Block;
+    GroupFigures figures = StartFigures<Group>();
+    InOrderSnapshots snapshots;
+    Int4 large = {};
+    std::size_t i = 0;
+    for (; i + Block <= run.size(); i += Block) {
+        // Meanwhile the memory brings in what the next runs read: the look at their date-times
+        // would otherwise wait for it.
+        if constexpr (Group == 0)
+            for (std::size_t k = 0; k < Block; ++k)
+                __builtin_prefetch(reinterpret_cast<const void*>(
+                    reinterpret_cast<std::uintptr_t>(&run[i + k]) + Ahead * sizeof(CDataset)));
+        for (std::size_t k = 0; k < Block; ++k)
+            large |= AddValues<Group>(figures, GroupValues<Group>(run[i + k]));
+        snapshots.Keep(i / Block, figures);
+    }
+    for (; i < run.size(); ++i)
+        large |= AddValues<Group>(figures, GroupValues<Group>(run[i]));
+    FinishFigures<Group>(run, figures, snapshots);
+    return large;
+}
+
+std::size_t StatisticsAccumulator::InOrderRun(std::span<const CDataset> chunk, bool takeFirst, DATE low,
+                                              DATE high) const {
     DATE latest = m_latest;
     std::size_t taken = 0;
     for (; taken < chunk.size(); ++taken) {
@@ -112,43 +148,13 @@ std::size_t StatisticsAccumulator::AddInOrder(std::span<const CDataset> chunk, b
         if (!(at >= latest))
             break;
         latest = at;
-        // The next datasets are asked for early: the loop is quicker than the memory.
-        __builtin_prefetch(
-            reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(&d) + Ahead * sizeof(CDataset)));
-        const Float4 values0 = GroupValues<0>(d), values1 = GroupValues<1>(d), values2 = GroupValues<2>(d);
-        const Int4 special0 = AddValues<0>(figures0, values0);
-        const Int4 special1 = AddValues<1>(figures1, values1);
-        const Int4 special2 = AddValues<2>(figures2, values2);
-        if ((taken + 1) % InOrderSnapshots::Block == 0) {
-            const std::size_t block = taken / InOrderSnapshots::Block;
-            snapshots[0].Keep(block, figures0);
-            snapshots[1].Keep(block, figures1);
-            snapshots[2].Keep(block, figures2);
-        }
-        if (AnyLane(special0 | special1 | special2)) [[unlikely]] {
-            if (AnyLane(special0))
-                figures0 = AddSpecialLanes<0>(chunk, taken, figures0, values0, special0, snapshots[0]);
-            if (AnyLane(special1))
-                figures1 = AddSpecialLanes<1>(chunk, taken, figures1, values1, special1, snapshots[1]);
-            if (AnyLane(special2))
-                figures2 = AddSpecialLanes<2>(chunk, taken, figures2, values2, special2, snapshots[2]);
-        }
     }
-    FinishFigures<0>(chunk, taken, figures0, snapshots[0]);
-    FinishFigures<1>(chunk, taken, figures1, snapshots[1]);
-    FinishFigures<2>(chunk, taken, figures2, snapshots[2]);
-    m_latest = latest;
     return taken;
 }
 
 template <std::size_t Group>
 StatisticsAccumulator::Float4 StatisticsAccumulator::GroupValues(const CDataset& d) {
-    if constexpr (Group == 0)
-        return Float4{d.GetTemperature(0), d.GetTemperature(1), d.GetTemperature(2), d.GetTemperature(3)};
-    else if constexpr (Group == 1)
-        return Float4{d.GetHumidity(0), d.GetHumidity(1), d.GetHumidity(2), d.GetHumidity(3)};
-    else
-        return Float4{d.GetTemperature(4), d.GetTemperature(5), d.GetHumidity(4), d.GetHumidity(5)};
+    return Load<Float4>(d.Values() + 4 * Group);
 }
 
 template <std::size_t Group> StatisticsAccumulator::GroupFigures StatisticsAccumulator::StartFigures() const {
@@ -157,63 +163,40 @@ template <std::size_t Group> StatisticsAccumulator::GroupFigures StatisticsAccum
 
 template <std::size_t Group>
 StatisticsAccumulator::Int4 StatisticsAccumulator::AddValues(GroupFigures& figures, Float4 v) {
-    const Float4 infinity = Float4{} + std::numeric_limits<float>::infinity();
-    const Int4 magnitude = Int4{} + 0x7fffffff;
-    const Int4 mark =
-        (v == Load<Float4>(&NotAvailable[4 * Group])) | (v == Load<Float4>(&Overflow[4 * Group]));
-    // Not a NaN, an infinity or a value too large for the exact rounding below.
-    const Int4 ordinary = ~mark & (Float4(Int4(v) & magnitude) < FastLimit);
-    // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
-    const Float4 safe = Float4(Int4(v) & ordinary);
-    // With the shift, the rounded value is the low bits of the float; the shift's own bits come
-    // off at the end.
-    figures.shiftedSum += UInt4(safe * 1e4f + RoundingShift);
-    figures.count -= ordinary;
-    // Other lanes move away to infinity (a NaN stays one), where they change no extreme.
-    const Float4 away = Float4(~ordinary & Int4(infinity));
-    const Float4 below = v + away, above = v - away;
-    figures.min = below < figures.min ? below : figures.min;
-    figures.max = above > figures.max ? above : figures.max;
-    return ~(mark | ordinary);
+    // The values are looked at as integers where that takes fewer steps: a float's magnitude
+    // orders like the integer of its bits, NaNs above infinity, and a reserved mark has one pattern.
+    const Int4 bits = Int4(v);
+    // A NaN, an infinity or a value too large for the exact rounding below. No reserved mark is.
+    const Int4 large = (bits & 0x7fffffff) >= std::bit_cast<std::int32_t>(FastLimit);
+    const Int4 leftOut =
+        large | (bits == Load<Int4>(&NotAvailable[4 * Group])) | (bits == Load<Int4>(&Overflow[4 * Group]));
+    // Lanes left out are 0 before they are scaled and converted, so no conversion overflows. With
+    // the shift, the rounded value is the low bits of the float; the shift's own bits come off at
+    // the end.
+    figures.shiftedSum += UInt4(Float4(bits & ~leftOut) * 1e4f + RoundingShift);
+    figures.leftOut -= leftOut;
+    // Lanes left out become NaNs, which change no extreme: each comparison keeps the figure.
+    const Float4 measured = Float4(bits | leftOut);
+    figures.min = measured < figures.min ? measured : figures.min;
+    figures.max = measured > figures.max ? measured : figures.max;
+    return large;
 }
 
 template <std::size_t Group>
-StatisticsAccumulator::GroupFigures
-StatisticsAccumulator::AddSpecialLanes(std::span<const CDataset> chunk, std::size_t index,
-                                       GroupFigures figures, Float4 values, Int4 special,
-                                       InOrderSnapshots& snapshots) {
-    StoreGroupExtremes<Group>(chunk, index + 1, figures, snapshots);
-    snapshots.from = index + 1;
-    const DATE at = chunk[index].GetDateTime().Value();
-    for (std::size_t lane = 0; lane < 4; ++lane)
-        if (special[lane] != 0)
-            AddLane(4 * Group + lane, values[lane], at);
-    figures.min = Load<Float4>(&m_min[4 * Group]);
-    figures.max = Load<Float4>(&m_max[4 * Group]);
-    return figures;
-}
-
-template <std::size_t Group>
-void StatisticsAccumulator::FinishFigures(std::span<const CDataset> chunk, std::size_t taken,
-                                          GroupFigures figures, const InOrderSnapshots& snapshots) {
-    StoreGroupExtremes<Group>(chunk, taken, figures, snapshots);
-    const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(taken);
-    for (std::size_t lane = 0; lane < 4; ++lane) {
-        m_sum[4 * Group + lane] += std::int32_t(figures.shiftedSum[lane] - shifts);
-        m_count[4 * Group + lane] += std::size_t(figures.count[lane]);
-    }
-}
-
-template <std::size_t Group>
-void StatisticsAccumulator::StoreGroupExtremes(std::span<const CDataset> chunk, std::size_t to,
-                                               GroupFigures figures, const InOrderSnapshots& snapshots) {
+void StatisticsAccumulator::FinishFigures(std::span<const CDataset> run, GroupFigures figures,
+                                          const InOrderSnapshots& snapshots) {
     constexpr std::size_t first = 4 * Group;
     constexpr std::size_t Block = InOrderSnapshots::Block;
-    // The first dataset since `from` with the value holds it, as in date-time order a tie keeps
+    const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(run.size());
+    for (std::size_t lane = 0; lane < 4; ++lane) {
+        m_sum[first + lane] += std::int32_t(figures.shiftedSum[lane] - shifts);
+        m_count[first + lane] += run.size() - std::size_t(figures.leftOut[lane]);
+    }
+    // The first dataset of the run with the value holds it, as in date-time order a tie keeps
     // the earlier one. The extremes only go on, so the blocks before the one that reached the
     // value are halved away.
     const auto find = [&](const Float4* after, std::size_t lane, float value) {
-        std::size_t block = snapshots.from / Block, end = to / Block;
+        std::size_t block = 0, end = run.size() / Block;
         while (block < end) {
             const std::size_t middle = block + (end - block) / 2;
             if (after[middle][lane] == value)
@@ -221,10 +204,10 @@ void StatisticsAccumulator::StoreGroupExtremes(std::span<const CDataset> chunk, 
             else
                 block = middle + 1;
         }
-        std::size_t i = std::max(snapshots.from, block * Block);
-        while (GroupValues<Group>(chunk[i])[lane] != value)
+        std::size_t i = block * Block;
+        while (GroupValues<Group>(run[i])[lane] != value)
             ++i;
-        return chunk[i].GetDateTime().Value();
+        return run[i].GetDateTime().Value();
     };
     for (std::size_t lane = 0; lane < 4; ++lane) {
         if (figures.min[lane] < m_min[first + lane]) {
@@ -238,9 +221,13 @@ void StatisticsAccumulator::StoreGroupExtremes(std::span<const CDataset> chunk, 
     }
 }
 
-float StatisticsAccumulator::ValueOf(const CDataset& dataset, std::size_t lane) {
-    static constexpr int Sensors[Lanes] = {0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 4, 5};
-    return IsHumidityLane(lane) ? dataset.GetHumidity(Sensors[lane]) : dataset.GetTemperature(Sensors[lane]);
+void StatisticsAccumulator::AddLargeValues(std::span<const CDataset> run) {
+    // No such value equals one the quick way took, so taking them after it decides no tie
+    // differently; among themselves they come in date-time order.
+    for (const CDataset& d : run)
+        for (std::size_t lane = 0; lane < Lanes; ++lane)
+            if (!(std::fabs(d.Values()[lane]) < FastLimit))
+                AddLane(lane, d.Values()[lane], d.GetDateTime().Value());
 }
 
 template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<const CDataset> chunk) {

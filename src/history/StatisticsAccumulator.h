@@ -8,8 +8,8 @@
 #include <span>
 
 // The running minimum, maximum, sum and count of every quantity over the datasets of one period.
-// The twelve quantities sit side by side in lanes, four at a time: temperatures of sensors 0 to 3,
-// humidities of sensors 0 to 3, then temperature and humidity of sensors 4 and 5.
+// The twelve quantities sit side by side in lanes as a dataset keeps them: temperatures of sensors
+// 0 to 5, then their humidities; they are taken four lanes at a time.
 //
 // Four lanes are handled at a time, without branches: reserved marks are masked out, the values go
 // into the sums, counts and extremes together. Only a lane with a non-finite or very large value,
@@ -24,10 +24,9 @@ public:
 
     static constexpr std::size_t Lanes = 2 * CDataset::SensorCount;
     static constexpr std::size_t LaneOf(bool humidity, int sensor) {
-        return sensor < 4 ? std::size_t(sensor) + (humidity ? 4 : 0)
-                          : std::size_t(sensor + 4) + (humidity ? 2 : 0);
+        return (humidity ? std::size_t(CDataset::SensorCount) : 0) + std::size_t(sensor);
     }
-    static constexpr bool IsHumidityLane(std::size_t lane) { return (lane >= 4 && lane < 8) || lane >= 10; }
+    static constexpr bool IsHumidityLane(std::size_t lane) { return lane >= CDataset::SensorCount; }
 
     StatisticsAccumulator();
 
@@ -50,41 +49,42 @@ private:
     // Adds datasets of a chunk while their date-times are valid, in [low, high) (the first one
     // regardless when takeFirst) and do not go back; returns how many it took.
     std::size_t AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low, DATE high);
-    // The running figures of one group of four lanes over a chunk.
+    // How many datasets from the start of a chunk AddInOrder takes.
+    std::size_t InOrderRun(std::span<const CDataset> chunk, bool takeFirst, DATE low, DATE high) const;
+    // The running figures of one group of four lanes over a run; the count is that of the values
+    // left out, reserved marks and the lanes AddLargeValues takes.
     struct GroupFigures {
         Float4 min, max;
         UInt4 shiftedSum;
-        Int4 count;
+        Int4 leftOut;
     };
-    // The extremes of a group after every Block datasets of a chunk in date-time order, so that a
-    // new extreme's dataset is looked for in one block only, and where that search starts.
+    // The extremes of a group after every Block datasets of a run, so that a new extreme's dataset
+    // is looked for in one block only.
     struct InOrderSnapshots {
         static constexpr std::size_t Block = 8;
         Float4 minAfter[Chunk / Block], maxAfter[Chunk / Block];
-        std::size_t from = 0;
         void Keep(std::size_t block, GroupFigures figures) {
             minAfter[block] = figures.min;
             maxAfter[block] = figures.max;
         }
     };
-    template <std::size_t Group> static Float4 GroupValues(const CDataset& dataset);
+    // Adds one group of four lanes of a run in date-time order; returns the lanes too large for
+    // it, which it leaves to AddLargeValues.
+    template <std::size_t Group> Int4 AddInOrderGroup(std::span<const CDataset> run);
+    template <std::size_t Group>
+    [[gnu::always_inline]] inline static Float4 GroupValues(const CDataset& dataset);
     template <std::size_t Group> GroupFigures StartFigures() const;
-    // Adds one dataset's values of a group; returns the lanes AddSpecialLanes must take.
-    template <std::size_t Group> static Int4 AddValues(GroupFigures& figures, Float4 values);
-    // Out of line, so that the loop keeps its figures in registers.
+    // Adds one dataset's values of a group; returns the lanes too large for it, which it leaves
+    // to AddLargeValues.
     template <std::size_t Group>
-    [[gnu::noinline]] GroupFigures AddSpecialLanes(std::span<const CDataset> chunk, std::size_t index,
-                                                   GroupFigures figures, Float4 values, Int4 special,
-                                                   InOrderSnapshots& snapshots);
+    [[gnu::always_inline]] inline static Int4 AddValues(GroupFigures& figures, Float4 values);
     template <std::size_t Group>
-    void StoreGroupExtremes(std::span<const CDataset> chunk, std::size_t to, GroupFigures figures,
-                            const InOrderSnapshots& snapshots);
-    template <std::size_t Group>
-    void FinishFigures(std::span<const CDataset> chunk, std::size_t taken, GroupFigures figures,
+    void FinishFigures(std::span<const CDataset> run, GroupFigures figures,
                        const InOrderSnapshots& snapshots);
+    // Adds the values of a run AddValues left out, one lane at a time.
+    [[gnu::noinline]] void AddLargeValues(std::span<const CDataset> run);
     // Adds one group of four lanes of a chunk in any date-time order.
     template <std::size_t Group> void AddGroup(std::span<const CDataset> chunk);
-    static float ValueOf(const CDataset& dataset, std::size_t lane);
     void AddLane(std::size_t lane, float value, DATE at);
     void UpdateExtremes(std::size_t lane, float value, DATE at);
 

@@ -66,8 +66,8 @@ void AppendFixed(std::string& out, float value, int decimals) {
 
 CDataset::CDataset() {
     _dateTime.SetStatus(CDateTime::invalid);
-    std::fill(std::begin(_temperature), std::end(_temperature), TemperatureNotAvailable);
-    std::fill(std::begin(_humidity), std::end(_humidity), HumidityNotAvailable);
+    std::fill(_values, _values + SensorCount, TemperatureNotAvailable);
+    std::fill(_values + SensorCount, std::end(_values), HumidityNotAvailable);
 }
 
 float DecodeTemperature(int tenths, int units, int tens) {
@@ -113,10 +113,10 @@ void CDataset::DecodeStation(const std::uint8_t* bytes, const Hardware::RingBuff
     const int sensors = std::min(layout.NrOfTransmitters() + 1, SensorCount);
     for (int sensor = 0; sensor < sensors; ++sensor) {
         const SensorNibbles& at = StationSensorNibbles[sensor];
-        _temperature[sensor] =
-            DecodeTemperature(Nibble(bytes, at.temperature), Nibble(bytes, at.temperature + 1),
-                              Nibble(bytes, at.temperature + 2));
-        _humidity[sensor] = DecodeHumidity(Nibble(bytes, at.humidity), Nibble(bytes, at.humidity + 1));
+        _values[sensor] = DecodeTemperature(Nibble(bytes, at.temperature), Nibble(bytes, at.temperature + 1),
+                                            Nibble(bytes, at.temperature + 2));
+        _values[SensorCount + sensor] =
+            DecodeHumidity(Nibble(bytes, at.humidity), Nibble(bytes, at.humidity + 1));
     }
 }
 
@@ -195,9 +195,9 @@ void CDataset::AppendColumnText(std::string& out, int column, const ColumnFormat
     if (column == dcDate)
         _dateTime.FormatTo(out, format.dateTimePattern);
     else if (IsTemperatureColumn(column))
-        AppendTemperature(out, _temperature[SensorOfColumn(column)], format.fahrenheit);
+        AppendTemperature(out, _values[SensorOfColumn(column)], format.fahrenheit);
     else if (IsHumidityColumn(column))
-        AppendHumidity(out, _humidity[SensorOfColumn(column)]);
+        AppendHumidity(out, _values[SensorCount + SensorOfColumn(column)]);
 }
 
 std::string CDataset::GetColumnText(int column, const ColumnFormat& format) const {
@@ -208,7 +208,7 @@ std::string CDataset::GetColumnText(int column, const ColumnFormat& format) cons
 
 bool CDataset::SetColumnFromText(int column, const std::string& text, const ColumnFormat& format) {
     if (IsTemperatureColumn(column)) {
-        float& value = _temperature[SensorOfColumn(column)];
+        float& value = _values[SensorOfColumn(column)];
         double number = 0.0;
         if (text == "---")
             value = TemperatureNotAvailable;
@@ -221,7 +221,7 @@ bool CDataset::SetColumnFromText(int column, const std::string& text, const Colu
         return true;
     }
     if (IsHumidityColumn(column)) {
-        float& value = _humidity[SensorOfColumn(column)];
+        float& value = _values[SensorCount + SensorOfColumn(column)];
         double number = 0.0;
         if (text == "---")
             value = HumidityNotAvailable;

@@ -61,10 +61,13 @@ public:
 
     const CDateTime& GetDateTime() const { return _dateTime; }
     void SetDateTime(const CDateTime& dateTime) { _dateTime = dateTime; }
-    float GetTemperature(int sensor) const { return _temperature[sensor]; }
-    void SetTemperature(int sensor, float value) { _temperature[sensor] = value; }
-    float GetHumidity(int sensor) const { return _humidity[sensor]; }
-    void SetHumidity(int sensor, float value) { _humidity[sensor] = value; }
+    float GetTemperature(int sensor) const { return _values[sensor]; }
+    void SetTemperature(int sensor, float value) { _values[sensor] = value; }
+    float GetHumidity(int sensor) const { return _values[SensorCount + sensor]; }
+    void SetHumidity(int sensor, float value) { _values[SensorCount + sensor] = value; }
+    // The temperatures of sensors 0 to 5, then their humidities, side by side: what code that
+    // takes several values at a time reads.
+    const float* Values() const { return _values; }
 
     // Texts under a given format.
     std::string GetColumnText(int column, const ColumnFormat& format) const;
@@ -79,8 +82,7 @@ public:
 
 private:
     CDateTime _dateTime;
-    float _temperature[SensorCount];
-    float _humidity[SensorCount];
+    float _values[2 * SensorCount];
 };
 
 // Digit decoders: digits least significant first. 0xA in any digit means not available and is

@@ -142,7 +142,7 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
             const auto found = last ? indexOf.emplace_hint(indexOf.end(), *period, periods.size())
                                     : indexOf.try_emplace(*period, periods.size()).first;
             if (found->second == periods.size())
-                periods.push_back({*period, {}});
+                periods.push_back({*period, StatisticsAccumulator()});
             current = found->second;
             const std::int64_t first = FirstDay(*period);
             if (first >= 0) {

@@ -1,39 +1,22 @@
 #include "history/StatisticsAccumulator.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-using Float4 = StatisticsAccumulator::Float4;
-using Int4 = StatisticsAccumulator::Int4;
-using UInt4 = StatisticsAccumulator::UInt4;
-constexpr std::size_t Lanes = StatisticsAccumulator::Lanes;
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+using Double2 = double __attribute__((vector_size(16)));
+using Int2 = std::int64_t __attribute__((vector_size(16)));
 
-// Below this the four-lane rounding is exact: ten-thousandths stay under 2^22.
-constexpr float FastLimit = 400.0f;
 // Adding and taking away 1.5 * 2^23 rounds a float below 2^22 to the nearest integer.
 constexpr float RoundingShift = 12582912.0f;
 // A value a million times beyond any sensor's range is no measurement; leaving it out also keeps
 // the sums far from overflowing.
 constexpr float Absurd = 1e6f;
-// How many datasets ahead of the ones being added the memory is asked for.
-constexpr std::size_t Ahead = 256;
-
-constexpr std::array<float, Lanes> Marks(float temperature, float humidity) {
-    std::array<float, Lanes> marks{};
-    for (std::size_t lane = 0; lane < Lanes; ++lane)
-        marks[lane] = StatisticsAccumulator::IsHumidityLane(lane) ? humidity : temperature;
-    return marks;
-}
-
-alignas(16) constexpr std::array<float, Lanes> NotAvailable = Marks(CDataset::TemperatureNotAvailable,
-                                                                    CDataset::HumidityNotAvailable);
-alignas(16) constexpr std::array<float, Lanes> Overflow = Marks(CDataset::TemperatureOverflow,
-                                                                CDataset::HumidityOverflow);
 
 template <typename Vector, typename T> Vector Load(const T* from) {
     Vector v;
@@ -53,10 +36,9 @@ bool AnyLane(Int4 mask) {
 
 } // namespace
 
-StatisticsAccumulator::StatisticsAccumulator() {
-    m_min.fill(std::numeric_limits<float>::infinity());
-    m_max.fill(-std::numeric_limits<float>::infinity());
-}
+StatisticsAccumulator::StatisticsAccumulator(Width width)
+    : m_addQuickRun(width == Width::Widest && EightLanesAvailable() ? AddQuickRunEightLanes
+                                                                    : AddQuickRunFourLanes) {}
 
 std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE low, DATE high) {
     // The run goes in a chunk at a time. Datasets in date-time order take one pass that keeps
@@ -97,128 +79,53 @@ std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE 
 
 std::size_t StatisticsAccumulator::AddInOrder(std::span<const CDataset> chunk, bool takeFirst, DATE low,
                                               DATE high) {
-    static_assert(Chunk * 4'000'000 < 0x7fffffff, "the pending sums fit an int32");
     // The date-times first: this pass also brings the chunk into the cache, and the pass over the
     // values needs no branch per dataset.
     const std::span<const CDataset> run = chunk.first(InOrderRun(chunk, takeFirst, low, high));
     if (run.empty())
         return 0;
     m_latest = run.back().GetDateTime().Value();
-    // A group at a time, so that every running figure stays in a register; the run is in the
-    // cache by now.
-    const Int4 large = AddInOrderGroup<0>(run) | AddInOrderGroup<1>(run) | AddInOrderGroup<2>(run);
-    if (AnyLane(large)) [[unlikely]]
+    if (m_addQuickRun(m_figures, run)) [[unlikely]]
         AddLargeValues(run);
     return run.size();
 }
 
-template <std::size_t Group>
-StatisticsAccumulator::Int4 StatisticsAccumulator::AddInOrderGroup(std::span<const CDataset> run) {
-    constexpr std::size_t Block = InOrderSnapshots::Block;
-    GroupFigures figures = StartFigures<Group>();
-    InOrderSnapshots snapshots;
-    Int4 large = {};
-    std::size_t i = 0;
-    for (; i + Block <= run.size(); i += Block) {
-        // Meanwhile the memory brings in what the next runs read: the look at their date-times
-        // would otherwise wait for it.
-        if constexpr (Group == 0)
-            for (std::size_t k = 0; k < Block; ++k)
-                __builtin_prefetch(reinterpret_cast<const void*>(
-                    reinterpret_cast<std::uintptr_t>(&run[i + k]) + Ahead * sizeof(CDataset)));
-        for (std::size_t k = 0; k < Block; ++k)
-            large |= AddValues<Group>(figures, GroupValues<Group>(run[i + k]));
-        snapshots.Keep(i / Block, figures);
-    }
-    for (; i < run.size(); ++i)
-        large |= AddValues<Group>(figures, GroupValues<Group>(run[i]));
-    FinishFigures<Group>(run, figures, snapshots);
-    return large;
-}
-
 std::size_t StatisticsAccumulator::InOrderRun(std::span<const CDataset> chunk, bool takeFirst, DATE low,
                                               DATE high) const {
-    DATE latest = m_latest;
-    std::size_t taken = 0;
+    if (chunk.empty())
+        return 0;
+    const DATE first = chunk[0].GetDateTime().Value();
+    if (!takeFirst && (chunk[0].IsInvalid() || !(first >= low && first < high)))
+        return 0;
+    if (!(first >= m_latest))
+        return 0;
+    // After the first, a dataset that does not go back need only be valid and come before `high`
+    // once it is at or after `low`. Four at a time take one branch: none invalid, each at or
+    // after the one before, the last before `high`. Where that fails, they are looked at again
+    // one by one.
+    DATE previous = std::max(first, low);
+    std::size_t taken = 1;
+    for (; taken + 4 <= chunk.size(); taken += 4) {
+        const CDataset* d = &chunk[taken];
+        const Double2 at01 = {d[0].GetDateTime().Value(), d[1].GetDateTime().Value()};
+        const Double2 at23 = {d[2].GetDateTime().Value(), d[3].GetDateTime().Value()};
+        const Double2 before01 = {previous, at01[0]}, before23 = {at01[1], at23[0]};
+        const Int2 inOrder = (at01 >= before01) & (at23 >= before23);
+        const int invalid = (d[0].GetDateTime().GetStatus() | d[1].GetDateTime().GetStatus() |
+                             d[2].GetDateTime().GetStatus() | d[3].GetDateTime().GetStatus()) &
+                            CDateTime::invalid;
+        if (!((inOrder[0] & inOrder[1]) != 0 && invalid == 0 && at23[1] < high))
+            break;
+        previous = at23[1];
+    }
     for (; taken < chunk.size(); ++taken) {
         const CDataset& d = chunk[taken];
         const DATE at = d.GetDateTime().Value();
-        if ((taken > 0 || !takeFirst) && (d.IsInvalid() || !(at >= low && at < high)))
+        if (d.IsInvalid() || !(at >= previous && at < high))
             break;
-        if (!(at >= latest))
-            break;
-        latest = at;
+        previous = at;
     }
     return taken;
-}
-
-template <std::size_t Group>
-StatisticsAccumulator::Float4 StatisticsAccumulator::GroupValues(const CDataset& d) {
-    return Load<Float4>(d.Values() + 4 * Group);
-}
-
-template <std::size_t Group> StatisticsAccumulator::GroupFigures StatisticsAccumulator::StartFigures() const {
-    return {Load<Float4>(&m_min[4 * Group]), Load<Float4>(&m_max[4 * Group]), UInt4{}, Int4{}};
-}
-
-template <std::size_t Group>
-StatisticsAccumulator::Int4 StatisticsAccumulator::AddValues(GroupFigures& figures, Float4 v) {
-    // The values are looked at as integers where that takes fewer steps: a float's magnitude
-    // orders like the integer of its bits, NaNs above infinity, and a reserved mark has one pattern.
-    const Int4 bits = Int4(v);
-    // A NaN, an infinity or a value too large for the exact rounding below. No reserved mark is.
-    const Int4 large = (bits & 0x7fffffff) >= std::bit_cast<std::int32_t>(FastLimit);
-    const Int4 leftOut =
-        large | (bits == Load<Int4>(&NotAvailable[4 * Group])) | (bits == Load<Int4>(&Overflow[4 * Group]));
-    // Lanes left out are 0 before they are scaled and converted, so no conversion overflows. With
-    // the shift, the rounded value is the low bits of the float; the shift's own bits come off at
-    // the end.
-    figures.shiftedSum += UInt4(Float4(bits & ~leftOut) * 1e4f + RoundingShift);
-    figures.leftOut -= leftOut;
-    // Lanes left out become NaNs, which change no extreme: each comparison keeps the figure.
-    const Float4 measured = Float4(bits | leftOut);
-    figures.min = measured < figures.min ? measured : figures.min;
-    figures.max = measured > figures.max ? measured : figures.max;
-    return large;
-}
-
-template <std::size_t Group>
-void StatisticsAccumulator::FinishFigures(std::span<const CDataset> run, GroupFigures figures,
-                                          const InOrderSnapshots& snapshots) {
-    constexpr std::size_t first = 4 * Group;
-    constexpr std::size_t Block = InOrderSnapshots::Block;
-    const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(run.size());
-    for (std::size_t lane = 0; lane < 4; ++lane) {
-        m_sum[first + lane] += std::int32_t(figures.shiftedSum[lane] - shifts);
-        m_count[first + lane] += run.size() - std::size_t(figures.leftOut[lane]);
-    }
-    // The first dataset of the run with the value holds it, as in date-time order a tie keeps
-    // the earlier one. The extremes only go on, so the blocks before the one that reached the
-    // value are halved away.
-    const auto find = [&](const Float4* after, std::size_t lane, float value) {
-        std::size_t block = 0, end = run.size() / Block;
-        while (block < end) {
-            const std::size_t middle = block + (end - block) / 2;
-            if (after[middle][lane] == value)
-                end = middle;
-            else
-                block = middle + 1;
-        }
-        std::size_t i = block * Block;
-        while (GroupValues<Group>(run[i])[lane] != value)
-            ++i;
-        return run[i].GetDateTime().Value();
-    };
-    for (std::size_t lane = 0; lane < 4; ++lane) {
-        if (figures.min[lane] < m_min[first + lane]) {
-            m_minAt[first + lane] = find(snapshots.minAfter, lane, figures.min[lane]);
-            m_min[first + lane] = figures.min[lane];
-        }
-        if (figures.max[lane] > m_max[first + lane]) {
-            m_maxAt[first + lane] = find(snapshots.maxAfter, lane, figures.max[lane]);
-            m_max[first + lane] = figures.max[lane];
-        }
-    }
 }
 
 void StatisticsAccumulator::AddLargeValues(std::span<const CDataset> run) {
@@ -226,7 +133,7 @@ void StatisticsAccumulator::AddLargeValues(std::span<const CDataset> run) {
     // differently; among themselves they come in date-time order.
     for (const CDataset& d : run)
         for (std::size_t lane = 0; lane < Lanes; ++lane)
-            if (!(std::fabs(d.Values()[lane]) < FastLimit))
+            if (!(std::fabs(d.Values()[lane]) < QuickLimit))
                 AddLane(lane, d.Values()[lane], d.GetDateTime().Value());
 }
 
@@ -239,25 +146,25 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
     Int4 minIndex, maxIndex;
     Int4 sum = {}, count = {};
     const auto loadExtremes = [&] {
-        min = Load<Float4>(&m_min[first]);
-        max = Load<Float4>(&m_max[first]);
+        min = Load<Float4>(&m_figures.min[first]);
+        max = Load<Float4>(&m_figures.max[first]);
         minIndex = maxIndex = Int4{-1, -1, -1, -1};
     };
     const auto storeExtremes = [&] {
         for (std::size_t lane = 0; lane < 4; ++lane) {
             if (minIndex[lane] >= 0) {
-                m_min[first + lane] = min[lane];
-                m_minAt[first + lane] = chunk[std::size_t(minIndex[lane])].GetDateTime().Value();
+                m_figures.min[first + lane] = min[lane];
+                m_figures.minAt[first + lane] = chunk[std::size_t(minIndex[lane])].GetDateTime().Value();
             }
             if (maxIndex[lane] >= 0) {
-                m_max[first + lane] = max[lane];
-                m_maxAt[first + lane] = chunk[std::size_t(maxIndex[lane])].GetDateTime().Value();
+                m_figures.max[first + lane] = max[lane];
+                m_figures.maxAt[first + lane] = chunk[std::size_t(maxIndex[lane])].GetDateTime().Value();
             }
         }
     };
     DATE latest = m_latest;
-    const Float4 notAvailable = Load<Float4>(&NotAvailable[first]);
-    const Float4 overflow = Load<Float4>(&Overflow[first]);
+    const Float4 notAvailable = Load<Float4>(&LaneNotAvailable[first]);
+    const Float4 overflow = Load<Float4>(&LaneOverflow[first]);
     loadExtremes();
     for (std::size_t i = 0; i < chunk.size(); ++i) {
         const CDataset& d = chunk[i];
@@ -266,11 +173,11 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         const DATE at = d.GetDateTime().Value();
         const bool inOrder = at >= latest;
         latest = inOrder ? at : latest;
-        const Float4 v = GroupValues<Group>(d);
+        const Float4 v = Load<Float4>(d.Values() + first);
         const Int4 index = Int4{} + std::int32_t(i);
         const Int4 measured = ~((v == notAvailable) | (v == overflow));
         // Not a NaN, an infinity or a value too large for the exact rounding below.
-        const Int4 ordinary = measured & (v < FastLimit) & (v > -FastLimit);
+        const Int4 ordinary = measured & (v < QuickLimit) & (v > -QuickLimit);
         // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
         const Float4 safe = Float4(Int4(v) & ordinary);
         const Float4 rounded = (safe * 1e4f + RoundingShift) - RoundingShift;
@@ -290,7 +197,7 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
                 if (special[lane] == 0)
                     continue;
                 const float value = v[lane];
-                if (value < FastLimit && value > -FastLimit) // counted above
+                if (value < QuickLimit && value > -QuickLimit) // counted above
                     UpdateExtremes(first + lane, value, at);
                 else
                     AddLane(first + lane, value, at);
@@ -300,28 +207,28 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
     }
     storeExtremes();
     for (std::size_t lane = 0; lane < 4; ++lane) {
-        m_sum[first + lane] += sum[lane];
-        m_count[first + lane] += std::size_t(count[lane]);
+        m_figures.sum[first + lane] += sum[lane];
+        m_figures.count[first + lane] += std::size_t(count[lane]);
     }
 }
 
 void StatisticsAccumulator::AddLane(std::size_t lane, float value, DATE at) {
-    if (value == NotAvailable[lane] || value == Overflow[lane] || !(std::fabs(value) < Absurd))
+    if (value == LaneNotAvailable[lane] || value == LaneOverflow[lane] || !(std::fabs(value) < Absurd))
         return;
     UpdateExtremes(lane, value, at);
     const double scaled = double(value) * 1e4;
-    m_sum[lane] += std::int64_t(scaled + std::copysign(0.5, scaled));
-    ++m_count[lane];
+    m_figures.sum[lane] += std::int64_t(scaled + std::copysign(0.5, scaled));
+    ++m_figures.count[lane];
 }
 
 void StatisticsAccumulator::UpdateExtremes(std::size_t lane, float value, DATE at) {
     // Ties go to the earlier date-time, whatever order the datasets come in.
-    if (value < m_min[lane] || (value == m_min[lane] && at < m_minAt[lane])) {
-        m_min[lane] = value;
-        m_minAt[lane] = at;
+    if (value < m_figures.min[lane] || (value == m_figures.min[lane] && at < m_figures.minAt[lane])) {
+        m_figures.min[lane] = value;
+        m_figures.minAt[lane] = at;
     }
-    if (value > m_max[lane] || (value == m_max[lane] && at < m_maxAt[lane])) {
-        m_max[lane] = value;
-        m_maxAt[lane] = at;
+    if (value > m_figures.max[lane] || (value == m_figures.max[lane] && at < m_figures.maxAt[lane])) {
+        m_figures.max[lane] = value;
+        m_figures.maxAt[lane] = at;
     }
 }

@@ -1,5 +1,6 @@
 #include "history/Statistics.h"
 #include "history/CsvField.h"
+#include "history/StatisticsAccumulator.h"
 #include "history/StatisticsText.h"
 
 #include "HistoryTestSupport.h"
@@ -12,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -379,13 +381,10 @@ ReferenceSummaries(const std::vector<CDataset>& datasets, PeriodKind kind, long 
     return figures;
 }
 
-} // namespace
-
-// Random histories against the plain reference above: mostly in date-time order with runs longer
-// than the accumulator takes at once, stretches out of order, repeated date-times and values,
-// invalid date-times, reserved marks, odd values and ranges.
-TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
-    std::mt19937 random(19);
+// A random history: mostly in date-time order with runs longer than the accumulator takes at
+// once, a stretch out of order when asked, repeated date-times and values, invalid date-times,
+// reserved marks and odd values.
+std::vector<CDataset> RandomHistory(std::mt19937& random, bool stretchOutOfOrder) {
     const float odd[] = {NA,
                          OFL,
                          HNA,
@@ -396,33 +395,45 @@ TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
                          2e6f,
                          std::numeric_limits<float>::infinity(),
                          std::numeric_limits<float>::quiet_NaN()};
+    const std::size_t size = std::uniform_int_distribution<std::size_t>(0, 3000)(random);
+    // Minutes since day 0, starting around some year's end.
+    long long minute = 1440LL * std::uniform_int_distribution<long long>(36500, 44000)(random);
+    const int step = std::uniform_int_distribution<int>(1, 400)(random);
+    std::vector<CDataset> datasets(size);
+    for (CDataset& d : datasets) {
+        minute += std::uniform_int_distribution<int>(0, step)(random);
+        d.SetDateTime(CDateTime(double(minute) / 1440.0));
+        for (int s = 0; s < CDataset::SensorCount; ++s) {
+            // Tenths in a narrow band, so that ties are common.
+            d.SetTemperature(s, float(std::uniform_int_distribution<int>(-30, 30)(random)) / 10.0f);
+            d.SetHumidity(s, float(std::uniform_int_distribution<int>(40, 50)(random)));
+            if (random() % 50 == 0)
+                d.SetTemperature(s, odd[random() % std::size(odd)]);
+            if (random() % 50 == 0)
+                d.SetHumidity(s, odd[random() % std::size(odd)]);
+        }
+        if (random() % 200 == 0)
+            d.SetDateTime(CDateTime(2000, 13, 1, 0, 0, 0));
+    }
+    if (size > 10 && stretchOutOfOrder) {
+        const std::size_t a = random() % size, b = random() % size;
+        std::shuffle(datasets.begin() + long(std::min(a, b)), datasets.begin() + long(std::max(a, b)),
+                     random);
+    }
+    return datasets;
+}
+
+} // namespace
+
+// Random histories against the plain reference above: mostly in date-time order with runs longer
+// than the accumulator takes at once, stretches out of order, repeated date-times and values,
+// invalid date-times, reserved marks, odd values and ranges.
+TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
+    std::mt19937 random(19);
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const std::size_t size = std::uniform_int_distribution<std::size_t>(0, 3000)(random);
-        // Minutes since day 0, starting around some year's end.
-        long long minute = 1440LL * std::uniform_int_distribution<long long>(36500, 44000)(random);
-        const int step = std::uniform_int_distribution<int>(1, 400)(random);
-        std::vector<CDataset> datasets(size);
-        for (CDataset& d : datasets) {
-            minute += std::uniform_int_distribution<int>(0, step)(random);
-            d.SetDateTime(CDateTime(double(minute) / 1440.0));
-            for (int s = 0; s < CDataset::SensorCount; ++s) {
-                // Tenths in a narrow band, so that ties are common.
-                d.SetTemperature(s, float(std::uniform_int_distribution<int>(-30, 30)(random)) / 10.0f);
-                d.SetHumidity(s, float(std::uniform_int_distribution<int>(40, 50)(random)));
-                if (random() % 50 == 0)
-                    d.SetTemperature(s, odd[random() % std::size(odd)]);
-                if (random() % 50 == 0)
-                    d.SetHumidity(s, odd[random() % std::size(odd)]);
-            }
-            if (random() % 200 == 0)
-                d.SetDateTime(CDateTime(2000, 13, 1, 0, 0, 0));
-        }
-        if (size > 10 && round % 3 == 1) {
-            const std::size_t a = random() % size, b = random() % size;
-            std::shuffle(datasets.begin() + long(std::min(a, b)), datasets.begin() + long(std::max(a, b)),
-                         random);
-        }
+        const std::vector<CDataset> datasets = RandomHistory(random, round % 3 == 1);
+        const std::size_t size = datasets.size();
         long long fromMinute = std::numeric_limits<long long>::min();
         long long toMinute = std::numeric_limits<long long>::max();
         StatisticsRange range;
@@ -456,6 +467,40 @@ TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
                 EXPECT_EQ(s.maxAt.Value(), e.maxAt);
                 EXPECT_EQ(s.sumTenThousandths, e.sum);
             }
+        }
+    }
+}
+
+// Where the processor takes eight lanes at a time, the figures are those of four at a time, which
+// the tests above check on processors without it.
+TEST(StatisticsTest, EightLanesAtATimeComeToTheFiguresOfFour) {
+    if (!EightLanesAvailable())
+        GTEST_SKIP() << "this processor takes four lanes at a time only";
+    std::mt19937 random(23);
+    const DATE always = std::numeric_limits<DATE>::infinity();
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::vector<CDataset> datasets = RandomHistory(random, round % 3 == 1);
+        StatisticsAccumulator four(StatisticsAccumulator::Width::Four);
+        StatisticsAccumulator widest(StatisticsAccumulator::Width::Widest);
+        for (std::size_t i = 0; i < datasets.size();) {
+            if (datasets[i].IsInvalid()) {
+                ++i;
+                continue;
+            }
+            const std::span<const CDataset> rest = std::span(datasets).subspan(i);
+            const std::size_t taken = four.Add(rest, -always, always);
+            ASSERT_EQ(widest.Add(rest, -always, always), taken);
+            i += taken;
+        }
+        for (std::size_t lane = 0; lane < StatisticsAccumulator::Lanes; ++lane) {
+            SCOPED_TRACE("lane " + std::to_string(lane));
+            EXPECT_EQ(widest.Count(lane), four.Count(lane));
+            EXPECT_EQ(widest.SumTenThousandths(lane), four.SumTenThousandths(lane));
+            EXPECT_EQ(widest.Min(lane), four.Min(lane));
+            EXPECT_EQ(widest.MinAt(lane), four.MinAt(lane));
+            EXPECT_EQ(widest.Max(lane), four.Max(lane));
+            EXPECT_EQ(widest.MaxAt(lane), four.MaxAt(lane));
         }
     }
 }

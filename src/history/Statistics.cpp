@@ -63,6 +63,28 @@ std::size_t ExpectedPeriods(std::span<const CDataset> datasets, PeriodKind kind)
     return std::min(datasets.size(), std::size_t(span / Days[int(kind)]) + 2);
 }
 
+// Where a period's figures are, added at the end when it is new. While the periods came in calendar
+// order, the list is that index; the first one to come out of order starts the map.
+std::size_t IndexOfPeriod(const Period& period, std::vector<PeriodAccumulator>& periods,
+                          std::map<Period, std::size_t>& indexOf) {
+    const auto byPeriod = [](const PeriodAccumulator& a, const Period& b) { return a.period < b; };
+    if (indexOf.empty()) {
+        if (periods.empty() || periods.back().period < period) {
+            periods.push_back({period, StatisticsAccumulator()});
+            return periods.size() - 1;
+        }
+        const auto known = std::lower_bound(periods.begin(), periods.end(), period, byPeriod);
+        if (known->period == period)
+            return std::size_t(known - periods.begin());
+        for (std::size_t i = 0; i < periods.size(); ++i)
+            indexOf.emplace_hint(indexOf.end(), periods[i].period, i);
+    }
+    const auto [found, added] = indexOf.try_emplace(period, periods.size());
+    if (added)
+        periods.push_back({period, StatisticsAccumulator()});
+    return found->second;
+}
+
 bool InRange(DATE value, const StatisticsRange& range) {
     if (range.from && range.from->GetStatus() == CDateTime::valid && value < range.from->Value() - HalfSecond)
         return false;
@@ -137,13 +159,7 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
                 ++i;
                 continue;
             }
-            // In date-time order a new period comes after every one before it.
-            const bool last = indexOf.empty() || std::prev(indexOf.end())->first < *period;
-            const auto found = last ? indexOf.emplace_hint(indexOf.end(), *period, periods.size())
-                                    : indexOf.try_emplace(*period, periods.size()).first;
-            if (found->second == periods.size())
-                periods.push_back({*period, StatisticsAccumulator()});
-            current = found->second;
+            current = IndexOfPeriod(*period, periods, indexOf);
             const std::int64_t first = FirstDay(*period);
             if (first >= 0) {
                 low = double(first) - HalfSecond;

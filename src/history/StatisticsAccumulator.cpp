@@ -12,8 +12,6 @@ using Int4 = std::int32_t __attribute__((vector_size(16)));
 using Double2 = double __attribute__((vector_size(16)));
 using Int2 = std::int64_t __attribute__((vector_size(16)));
 
-// Adding and taking away 1.5 * 2^23 rounds a float below 2^22 to the nearest integer.
-constexpr float RoundingShift = 12582912.0f;
 // A value a million times beyond any sensor's range is no measurement; leaving it out also keeps
 // the sums far from overflowing.
 constexpr float Absurd = 1e6f;
@@ -180,7 +178,7 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         const Int4 ordinary = measured & (v < QuickLimit) & (v > -QuickLimit);
         // Other lanes are 0 before they are scaled and converted, so no conversion overflows.
         const Float4 safe = Float4(Int4(v) & ordinary);
-        const Float4 rounded = (safe * 1e4f + RoundingShift) - RoundingShift;
+        const Float4 rounded = (safe * 1e4f + QuickRoundingShift) - QuickRoundingShift;
         sum += __builtin_convertvector(rounded, Int4);
         count -= ordinary;
         const Int4 lower = ordinary & (v < min);

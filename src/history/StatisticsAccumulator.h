@@ -44,9 +44,6 @@ public:
     std::int64_t SumTenThousandths(std::size_t lane) const { return m_figures.sum[lane]; }
 
 private:
-    using Float4 = float __attribute__((vector_size(16)));
-    using Int4 = std::int32_t __attribute__((vector_size(16)));
-
     // Datasets taken in one go.
     static constexpr std::size_t Chunk = MaxQuickRun;
 

@@ -30,6 +30,8 @@ struct LaneFigures {
 constexpr std::size_t MaxQuickRun = 512;
 // Below this the quick pass's rounding is exact: ten-thousandths stay under 2^22.
 constexpr float QuickLimit = 400.0f;
+// Adding and taking away 1.5 * 2^23 rounds a float below 2^22 to the nearest integer.
+constexpr float QuickRoundingShift = 12582912.0f;
 
 // The reserved marks of every lane.
 extern const std::array<float, StatisticsLanes> LaneNotAvailable, LaneOverflow;

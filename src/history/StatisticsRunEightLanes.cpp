@@ -31,7 +31,8 @@ bool AddQuickRunEightLanes(LaneFigures& figures, std::span<const CDataset> run) 
 #endif
 
 bool EightLanesAvailable() {
-    return __builtin_cpu_supports("avx2");
+    static const bool available = __builtin_cpu_supports("avx2");
+    return available;
 }
 
 #else

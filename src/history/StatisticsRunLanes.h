@@ -24,8 +24,6 @@ template <> struct LaneVectors<8> {
     using UInt = std::uint32_t __attribute__((vector_size(32)));
 };
 
-// Adding and taking away 1.5 * 2^23 rounds a float below 2^22 to the nearest integer.
-constexpr float RoundingShift = 12582912.0f;
 // How many datasets ahead of the ones being added the memory is asked for.
 constexpr std::size_t Ahead = 256;
 
@@ -82,7 +80,7 @@ template <std::size_t First, std::size_t Width> class QuickLanes {
         // Lanes left out are 0 before they are scaled and converted, so no conversion overflows.
         // With the shift, the rounded value is the low bits of the float; the shift's own bits
         // come off at the end.
-        running.shiftedSum += UInt(Float(bits & ~leftOut) * 1e4f + RoundingShift);
+        running.shiftedSum += UInt(Float(bits & ~leftOut) * 1e4f + QuickRoundingShift);
         running.leftOut -= leftOut;
         // Lanes left out become NaNs, which change no extreme: each comparison keeps the figure.
         const Float measured = Float(bits | leftOut);
@@ -93,7 +91,8 @@ template <std::size_t First, std::size_t Width> class QuickLanes {
 
     static void Finish(LaneFigures& figures, std::span<const CDataset> run, const Running& running,
                        const Snapshots& snapshots) {
-        const std::uint32_t shifts = std::bit_cast<std::uint32_t>(RoundingShift) * std::uint32_t(run.size());
+        const std::uint32_t shifts =
+            std::bit_cast<std::uint32_t>(QuickRoundingShift) * std::uint32_t(run.size());
         for (std::size_t lane = 0; lane < Width; ++lane) {
             figures.sum[First + lane] += std::int32_t(running.shiftedSum[lane] - shifts);
             figures.count[First + lane] += run.size() - std::size_t(running.leftOut[lane]);

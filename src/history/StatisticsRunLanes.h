@@ -74,9 +74,11 @@ template <std::size_t First, std::size_t Width> class QuickLanes {
         const Int large = (bits & 0x7fffffff) >= std::bit_cast<std::int32_t>(QuickLimit);
         Int leftOut = large | (bits == LoadLanes<Int>(&LaneNotAvailable[First])) |
                       (bits == LoadLanes<Int>(&LaneOverflow[First]));
+#if defined(__x86_64__)
         // Seen as a plain integer, the mask is applied with one logical step each time below, not
         // with a blend, which takes three on some processors.
         asm("" : "+x"(leftOut));
+#endif
         // Lanes left out are 0 before they are scaled and converted, so no conversion overflows.
         // With the shift, the rounded value is the low bits of the float; the shift's own bits
         // come off at the end.

@@ -1,7 +1,10 @@
 #include "history/ChartPoints.h"
 
+#include "history/StatisticsAccumulator.h"
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -22,38 +25,6 @@ std::span<const CDataset> Plottable(std::span<const CDataset> datasets) {
     return {first, last};
 }
 
-// A quantity's extremes inside the current bucket.
-struct Bucket {
-    float min = 0, max = 0;
-    DATE minX = 0, maxX = 0;
-    bool measured = false;
-    bool reserved = false;
-};
-
-template <ChartQuantity::Kind kind>
-Bucket Reduce(std::span<const CDataset>::iterator begin, std::span<const CDataset>::iterator end,
-              int sensor) {
-    Bucket b;
-    for (auto d = begin; d != end; ++d) {
-        const float value =
-            kind == ChartQuantity::Temperature ? d->GetTemperature(sensor) : d->GetHumidity(sensor);
-        if (!IsPlottable(kind, value)) {
-            b.reserved = true;
-        } else if (!b.measured) {
-            b.min = b.max = value;
-            b.minX = b.maxX = When(*d);
-            b.measured = true;
-        } else if (value < b.min) {
-            b.min = value;
-            b.minX = When(*d);
-        } else if (value > b.max) {
-            b.max = value;
-            b.maxX = When(*d);
-        }
-    }
-    return b;
-}
-
 void AddRaw(ChartLine& line, const ChartQuantity& quantity, const CDataset& dataset) {
     const float value = quantity.ValueOf(dataset);
     if (IsPlottable(quantity.kind, value))
@@ -62,23 +33,26 @@ void AddRaw(ChartLine& line, const ChartQuantity& quantity, const CDataset& data
         line.Break();
 }
 
-void Flush(ChartLine& line, Bucket& bucket) {
-    if (bucket.measured) {
-        if (bucket.minX == bucket.maxX) {
-            line.Add(bucket.minX, bucket.min);
-            if (bucket.max != bucket.min)
-                line.Add(bucket.maxX, bucket.max);
-        } else if (bucket.minX < bucket.maxX) {
-            line.Add(bucket.minX, bucket.min);
-            line.Add(bucket.maxX, bucket.max);
-        } else {
-            line.Add(bucket.maxX, bucket.max);
-            line.Add(bucket.minX, bucket.min);
-        }
-    } else if (bucket.reserved) {
+// Adds a bucket's extremes of a lane in time order; a bucket without a measurement (only
+// reserved values) breaks the line.
+void AddExtremes(ChartLine& line, const StatisticsAccumulator& extremes, std::size_t lane) {
+    if (extremes.Count(lane) == 0) {
         line.Break();
+        return;
     }
-    bucket = Bucket{};
+    const float min = extremes.Min(lane), max = extremes.Max(lane);
+    const DATE minX = extremes.MinAt(lane), maxX = extremes.MaxAt(lane);
+    if (minX == maxX) {
+        line.Add(minX, min);
+        if (max != min)
+            line.Add(maxX, max);
+    } else if (minX < maxX) {
+        line.Add(minX, min);
+        line.Add(maxX, max);
+    } else {
+        line.Add(maxX, max);
+        line.Add(minX, min);
+    }
 }
 
 } // namespace
@@ -145,19 +119,22 @@ void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQu
     const auto bucketOf = [&](const CDataset& d) {
         return std::min(buckets - 1, static_cast<int>((When(d) - window.from) * scale));
     };
-    // A bucket's datasets are consecutive: find where it ends, then reduce each quantity over
-    // them in a loop of its own (the bucket stays in the cache for the next quantity).
+    // A bucket's datasets are consecutive and in date-time order: find where it ends, then take
+    // every quantity's extremes over them at once, as the statistics do (the first dataset that
+    // reaches an extreme holds it).
+    const DATE always = std::numeric_limits<DATE>::infinity();
     for (auto begin = lo; begin != hi;) {
         const int bucket = bucketOf(*begin);
-        auto end = begin + 1;
-        while (end != hi && bucketOf(*end) == bucket)
-            ++end;
-        for (std::size_t q = 0; q < quantityCount; ++q) {
-            Bucket b = quantities[q].kind == ChartQuantity::Temperature
-                           ? Reduce<ChartQuantity::Temperature>(begin, end, quantities[q].sensor)
-                           : Reduce<ChartQuantity::Humidity>(begin, end, quantities[q].sensor);
-            Flush(lines[q], b);
-        }
+        const auto end =
+            std::partition_point(begin + 1, hi, [&](const CDataset& d) { return bucketOf(d) == bucket; });
+        StatisticsAccumulator extremes;
+        for (auto from = begin; from != end;)
+            from += static_cast<std::ptrdiff_t>(
+                extremes.Add(std::span<const CDataset>(from, end), -always, always));
+        for (std::size_t q = 0; q < quantityCount; ++q)
+            AddExtremes(lines[q], extremes,
+                        StatisticsAccumulator::LaneOf(quantities[q].kind == ChartQuantity::Humidity,
+                                                      quantities[q].sensor));
         begin = end;
     }
 

@@ -25,7 +25,8 @@ struct ChartQuantity {
     bool operator==(const ChartQuantity&) const = default;
 };
 
-// Whether a value is a measurement: not the not-available or overflow mark of its kind, finite.
+// Whether a value is a measurement: not the not-available or overflow mark of its kind, finite
+// and not absurdly large (the statistics count the same values).
 inline bool IsPlottable(ChartQuantity::Kind kind, float value) {
     if (kind == ChartQuantity::Temperature) {
         if (value == CDataset::TemperatureNotAvailable || value == CDataset::TemperatureOverflow)
@@ -33,7 +34,7 @@ inline bool IsPlottable(ChartQuantity::Kind kind, float value) {
     } else if (value == CDataset::HumidityNotAvailable || value == CDataset::HumidityOverflow) {
         return false;
     }
-    return std::isfinite(value);
+    return std::fabs(value) < CDataset::NoMeasurementFrom;
 }
 
 struct ChartPoint {

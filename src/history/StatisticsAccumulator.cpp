@@ -12,10 +12,6 @@ using Int4 = std::int32_t __attribute__((vector_size(16)));
 using Double2 = double __attribute__((vector_size(16)));
 using Int2 = std::int64_t __attribute__((vector_size(16)));
 
-// A value a million times beyond any sensor's range is no measurement; leaving it out also keeps
-// the sums far from overflowing.
-constexpr float Absurd = 1e6f;
-
 template <typename Vector, typename T> Vector Load(const T* from) {
     Vector v;
     std::memcpy(&v, from, sizeof v);
@@ -211,7 +207,8 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
 }
 
 void StatisticsAccumulator::AddLane(std::size_t lane, float value, DATE at) {
-    if (value == LaneNotAvailable[lane] || value == LaneOverflow[lane] || !(std::fabs(value) < Absurd))
+    if (value == LaneNotAvailable[lane] || value == LaneOverflow[lane] ||
+        !(std::fabs(value) < CDataset::NoMeasurementFrom))
         return;
     UpdateExtremes(lane, value, at);
     const double scaled = double(value) * 1e4;

@@ -45,6 +45,9 @@ public:
     static constexpr float TemperatureOverflow = 136.0f;
     static constexpr float HumidityNotAvailable = 110.0f;
     static constexpr float HumidityOverflow = 121.0f;
+    // A value a million times beyond any sensor's range is no measurement (a damaged record):
+    // summaries and charts leave out what is not below this in magnitude.
+    static constexpr float NoMeasurementFrom = 1e6f;
 
     CDataset();
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <random>
 
 namespace {
@@ -72,6 +73,13 @@ const Case Cases[] = {
      8.999,
      3,
      {{{0, 1}, {2, 3}}, {{6, 7}, {8, 9}}}},
+    {"an absurd value is no measurement, kept or reduced",
+     {1, 2e6f, 3, -3e7f, 4, std::numeric_limits<float>::infinity(), 5, 6, 7},
+     0,
+     8.999,
+     3,
+     {{{0, 1}, {2, 3}, {4, 4}, {6, 5}, {8, 7}}}},
+    {"an absurd value among few datasets breaks the line", {1, 2e6f, 3}, 0, 2, 10, {{{0, 1}}, {{2, 3}}}},
     {"a reserved value among measurements is no extreme",
      {1, 2, 3, 4, OFL, 5, NA, 6, 7},
      0,

@@ -31,8 +31,9 @@ float HighestFloatAtMost(double bound) {
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = std::int32_t __attribute__((vector_size(16)));
 
-// A dataset's twelve values in three groups of four, as they lie in memory: temperatures 0 to
-// 3; temperatures 4 and 5 with humidities 0 and 1; humidities 2 to 5. What each lane accepts.
+// A dataset's twelve values in three groups of four, as they lie in memory (CDataset::Values()):
+// temperatures 0 to 3; temperatures 4 and 5 with humidities 0 and 1; humidities 2 to 5. What
+// each lane accepts.
 struct LaneLimits {
     Float4 low[3], high[3], notAvailable[3], overflow[3];
 };
@@ -68,22 +69,23 @@ bool IsStationHumidity(double humidity) {
 bool IsStationDataset(const CDataset& dataset) {
     // The station's years as a span of date values: comparing values spares breaking every
     // record's date into fields when a whole history file is read.
-    static const double firstValue = CDateTime(StationFirstYear, 1, 1, 0, 0, 0).Value();
-    static const double endValue = CDateTime(StationLastYear + 1, 1, 1, 0, 0, 0).Value();
-    static const LaneLimits limits = MakeLaneLimits();
+    struct Limits {
+        double firstValue, endValue;
+        LaneLimits lanes;
+    };
+    static const Limits limits = {CDateTime(StationFirstYear, 1, 1, 0, 0, 0).Value(),
+                                  CDateTime(StationLastYear + 1, 1, 1, 0, 0, 0).Value(), MakeLaneLimits()};
     const CDateTime& dateTime = dataset.GetDateTime();
     const double value = dateTime.Value();
-    if (dateTime.GetStatus() != CDateTime::valid || !(value >= firstValue && value < endValue))
+    if (dateTime.GetStatus() != CDateTime::valid || !(value >= limits.firstValue && value < limits.endValue))
         return false;
     // The twelve values four at a time: a file read checks every record.
-    const auto t = [&](int sensor) { return dataset.GetTemperature(sensor); };
-    const auto h = [&](int sensor) { return dataset.GetHumidity(sensor); };
-    const Float4 values[3] = {{t(0), t(1), t(2), t(3)}, {t(4), t(5), h(0), h(1)}, {h(2), h(3), h(4), h(5)}};
     Int4 plausible = ~Int4{};
     for (int group = 0; group < 3; ++group) {
-        const Float4 v = values[group];
-        plausible &= (v == limits.notAvailable[group]) | (v == limits.overflow[group]) |
-                     ((v >= limits.low[group]) & (v <= limits.high[group]));
+        Float4 v;
+        std::memcpy(&v, dataset.Values() + 4 * group, sizeof v);
+        plausible &= (v == limits.lanes.notAvailable[group]) | (v == limits.lanes.overflow[group]) |
+                     ((v >= limits.lanes.low[group]) & (v <= limits.lanes.high[group]));
     }
     std::uint64_t words[2];
     std::memcpy(words, &plausible, sizeof words);

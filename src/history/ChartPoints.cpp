@@ -127,10 +127,9 @@ void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQu
         const int bucket = bucketOf(*begin);
         const auto end =
             std::partition_point(begin + 1, hi, [&](const CDataset& d) { return bucketOf(d) == bucket; });
+        // Every dataset here has a valid date-time, so the accumulator takes them all.
         StatisticsAccumulator extremes;
-        for (auto from = begin; from != end;)
-            from += static_cast<std::ptrdiff_t>(
-                extremes.Add(std::span<const CDataset>(from, end), -always, always));
+        extremes.Add(std::span<const CDataset>(begin, end), -always, always);
         for (std::size_t q = 0; q < quantityCount; ++q)
             AddExtremes(lines[q], extremes,
                         StatisticsAccumulator::LaneOf(quantities[q].kind == ChartQuantity::Humidity,

@@ -1,31 +1,20 @@
 #include "history/StatisticsAccumulator.h"
 
+#include "history/LaneVectors.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
 
-using Float4 = float __attribute__((vector_size(16)));
-using Int4 = std::int32_t __attribute__((vector_size(16)));
+using Float4 = LaneVectors<4>::Float;
+using Int4 = LaneVectors<4>::Int;
 using Double2 = double __attribute__((vector_size(16)));
 using Int2 = std::int64_t __attribute__((vector_size(16)));
 
-template <typename Vector, typename T> Vector Load(const T* from) {
-    Vector v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
-}
-
 Float4 Select(Int4 mask, Float4 ifSet, Float4 otherwise) {
     return Float4((Int4(ifSet) & mask) | (Int4(otherwise) & ~mask));
-}
-
-bool AnyLane(Int4 mask) {
-    std::uint64_t words[2];
-    std::memcpy(words, &mask, sizeof words);
-    return (words[0] | words[1]) != 0;
 }
 
 } // namespace
@@ -35,8 +24,8 @@ StatisticsAccumulator::StatisticsAccumulator(Width width)
                                                                     : AddQuickRunFourLanes) {}
 
 std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE low, DATE high) {
-    // The run goes in a chunk at a time. Datasets in date-time order take one pass that keeps
-    // only the extremes and finds their datasets again when the chunk is done. Where the
+    // The run goes in a chunk at a time. Datasets in date-time order take the quick pass, which
+    // keeps only the extremes and finds their datasets again when the chunk is done. Where the
     // date-times go back, a first look finds where the chunk ends, then each group of four lanes
     // takes it on its own, deciding ties one lane at a time.
     std::size_t taken = 0;
@@ -140,8 +129,8 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
     Int4 minIndex, maxIndex;
     Int4 sum = {}, count = {};
     const auto loadExtremes = [&] {
-        min = Load<Float4>(&m_figures.min[first]);
-        max = Load<Float4>(&m_figures.max[first]);
+        min = LoadLanes<Float4>(&m_figures.min[first]);
+        max = LoadLanes<Float4>(&m_figures.max[first]);
         minIndex = maxIndex = Int4{-1, -1, -1, -1};
     };
     const auto storeExtremes = [&] {
@@ -157,8 +146,8 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         }
     };
     DATE latest = m_latest;
-    const Float4 notAvailable = Load<Float4>(&LaneNotAvailable[first]);
-    const Float4 overflow = Load<Float4>(&LaneOverflow[first]);
+    const Float4 notAvailable = LoadLanes<Float4>(&LaneNotAvailable[first]);
+    const Float4 overflow = LoadLanes<Float4>(&LaneOverflow[first]);
     loadExtremes();
     for (std::size_t i = 0; i < chunk.size(); ++i) {
         const CDataset& d = chunk[i];
@@ -167,7 +156,7 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         const DATE at = d.GetDateTime().Value();
         const bool inOrder = at >= latest;
         latest = inOrder ? at : latest;
-        const Float4 v = Load<Float4>(d.Values() + first);
+        const Float4 v = LoadLanes<Float4>(d.Values() + first);
         const Int4 index = Int4{} + std::int32_t(i);
         const Int4 measured = ~((v == notAvailable) | (v == overflow));
         // Not a NaN, an infinity or a value too large for the exact rounding below.
@@ -185,7 +174,7 @@ template <std::size_t Group> void StatisticsAccumulator::AddGroup(std::span<cons
         maxIndex = (index & higher) | (maxIndex & ~higher);
         Int4 special = measured & ~ordinary;
         special |= inOrder ? Int4{} : Int4(ordinary & ((v == min) | (v == max)));
-        if (AnyLane(special)) {
+        if (AnyLaneSet(special)) {
             storeExtremes();
             for (std::size_t lane = 0; lane < 4; ++lane) {
                 if (special[lane] == 0)

@@ -4,44 +4,16 @@
 // Each source file that includes this compiles it for its own instruction set into a copy of its
 // own, hence the unnamed namespace.
 
+#include "history/LaneVectors.h"
 #include "history/StatisticsRun.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace {
 
-template <std::size_t Width> struct LaneVectors;
-template <> struct LaneVectors<4> {
-    using Float = float __attribute__((vector_size(16)));
-    using Int = std::int32_t __attribute__((vector_size(16)));
-    using UInt = std::uint32_t __attribute__((vector_size(16)));
-};
-template <> struct LaneVectors<8> {
-    using Float = float __attribute__((vector_size(32)));
-    using Int = std::int32_t __attribute__((vector_size(32)));
-    using UInt = std::uint32_t __attribute__((vector_size(32)));
-};
-
 // How many datasets ahead of the ones being added the memory is asked for.
 constexpr std::size_t Ahead = 256;
-
-template <typename Vector, typename T> Vector LoadLanes(const T* from) {
-    Vector v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
-}
-
-template <typename Int> bool AnyLaneSet(const Int& mask) {
-    constexpr std::size_t Words = sizeof(Int) / 8;
-    std::uint64_t words[Words];
-    std::memcpy(words, &mask, sizeof words);
-    std::uint64_t any = 0;
-    for (std::uint64_t word : words)
-        any |= word;
-    return any != 0;
-}
 
 // Lanes [First, First + Width) of a run, taken in one pass with every running figure in a register.
 template <std::size_t First, std::size_t Width> class QuickLanes {

@@ -147,25 +147,12 @@ void COptionsDlg::Initialise() {
     m_initialising = false;
 }
 
-QStringList COptionsDlg::LanguagePortItems() const {
-    std::string list;
-    QStringList items;
-    if (!m_texts.Texts().Lookup(1265, list))
-        return items;
-    for (const std::string& item : SplitItemList(SplitTextAndTip(list).text))
-        items.append(FromUtf8(item));
-    return items;
-}
-
-// The language file's ports, then the devices present now and "sim"; the option's own port is
-// added when no item stands for it, so that a hand-made name is shown rather than lost.
+// The serial devices present now and "sim"; the option's own port is added when no item stands
+// for it, so that a hand-made name is shown rather than lost. Nothing absent, never the console.
 void COptionsDlg::RebuildPortList(const QString& selection) {
-    std::vector<std::string> items;
-    for (const QString& item : LanguagePortItems())
-        items.push_back(item.toStdString());
-    std::vector<std::string> choices = PortChoices(items, PresentPorts());
+    std::vector<std::string> choices = PortChoices({}, PresentPorts());
     const std::string port = selection.isEmpty() ? Options().GetPort() : selection.toStdString();
-    int position = FindPortItem(choices, port);
+    int position = port.empty() ? -1 : FindPortItem(choices, port);
     if (position < 0 && !port.empty()) {
         choices.push_back(port);
         position = int(choices.size()) - 1;

@@ -9,6 +9,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
+#include "ui/MessageTexts.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -178,7 +179,7 @@ void COptionsDlg::OnLanguageSelected(int position) {
 void COptionsDlg::OnBrowse() {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
-    request.filterName = QStringLiteral("History Files");
+    request.filterName = Text(MessageText::HistoryFiles);
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
     request.initialFile = m_file->text();

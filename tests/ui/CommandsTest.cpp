@@ -454,6 +454,22 @@ private slots:
         QVERIFY(ReadWholeFile(database).starts_with(std::string("SQLite format 3\0", 16)));
     }
 
+    // The file types are in the user's language, their patterns as they are.
+    void theExportFileTypesAreTranslated() {
+        Options().SetLanguageID(1031);
+        FileDialogRequest asked;
+        SetFileDialogHook([&](QWidget*, const FileDialogRequest& request) {
+            asked = request;
+            return std::optional<QString>();
+        });
+        m_frame->OnCommand(Command::DataExport);
+        Options().SetLanguageID(1033);
+        QCOMPARE(asked.filterName, QStringLiteral("Textdateien"));
+        QCOMPARE(asked.pattern, QStringLiteral("*.txt"));
+        QCOMPARE(asked.moreFilters,
+                 QStringList({"CSV-Dateien (*.csv)", "SQLite-Datenbanken (*.sqlite *.sqlite3 *.db)"}));
+    }
+
 private:
     QStringList m_messages;
     std::unique_ptr<TempDir> m_folder;

@@ -6,6 +6,7 @@
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
+#include "platform/SerialPortList.h"
 #include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "station/HWRequestReadRingBuffer.h"
@@ -90,6 +91,16 @@ std::string PortFailureReason(const std::string& port, const SimulatedStationSet
     return "the port could not be opened";
 }
 
+// No port in the options (none was present when they were made) and none given.
+std::string NoPortChosenText() {
+    std::string present;
+    for (const std::string& port : PresentSerialPorts())
+        present += (present.empty() ? "" : ", ") + port;
+    return "no port is chosen: give --port, or choose it in the desktop program's options (Port in "
+           "Nivaro.xml); present now: " +
+           (present.empty() ? std::string("no serial adapter") : present) + "; sim is the built-in simulator";
+}
+
 // A started hardware manager; stopped (port closed, a simulator image written back) on every way out.
 class RunningManager {
 public:
@@ -97,6 +108,8 @@ public:
         SimulatedStationSetup setup;
         setup.clock = session.SimulatorClock();
         setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds
+        if (_port.empty())
+            throw CliFailure(NoPortChosenText());
         _manager = std::make_unique<CHWManager>(StationPortFactory(setup));
         if (!_manager->Start(_port))
             throw CliFailure("port " + Quoted(_port) +

@@ -7,14 +7,63 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <charconv>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
 // One line per failure, in the same shape as the program's own errors.
 std::string UsageMessage(const CLI::App*, const CLI::Error& e) {
     return std::string("nivaro-cli: ") + e.what() + " (see --help)\n";
+}
+
+// How many single-letter edits turn one word into the other.
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// A word where a command belongs that names none: said as such, with the nearest command.
+std::optional<std::string> UnknownCommandMessage(const CLI::App& app, const std::vector<std::string>& words) {
+    if (words.empty())
+        return std::nullopt;
+    std::string names, nearest;
+    std::size_t nearestDistance = 3; // more edits than this is not a typing slip
+    for (const CLI::App* command : app.get_subcommands({})) {
+        const std::string& name = command->get_name();
+        names += (names.empty() ? "" : ", ") + name;
+        if (const std::size_t distance = EditDistance(words.front(), name); distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = name;
+        }
+    }
+    return "nivaro-cli: unknown command '" + words.front() + "'" +
+           (nearest.empty() ? std::string() : "; did you mean '" + nearest + "'?") + " (commands: " + names +
+           "; see --help)\n";
+}
+
+// A count of at least one, said in words rather than as a range up to the largest double.
+std::string AtLeastOne(const std::string& text) {
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value == 0)
+        return "must be a whole number of at least 1, not " + text;
+    return {};
 }
 
 } // namespace
@@ -26,6 +75,7 @@ int main(int argc, char** argv) {
                  "nivaro-cli"};
     app.require_subcommand(1);
     app.failure_message(UsageMessage);
+    app.set_version_flag("--version", "nivaro-cli " NIVARO_VERSION);
 
     CommonOptions common;
     app.add_option("--port", common.port,
@@ -69,7 +119,8 @@ int main(int argc, char** argv) {
     std::optional<std::size_t> last;
     auto* show = app.add_subcommand("show", "Show the history as a table");
     show->fallthrough();
-    show->add_option("--last", last, "Only the newest N datasets")->check(CLI::PositiveNumber);
+    show->add_option("--last", last, "Only the newest N datasets")
+        ->check(CLI::Validator(AtLeastOne, "N >= 1"));
 
     StatsArgs statsArgs;
     std::string by;
@@ -125,6 +176,11 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        if (app.get_subcommands().empty() && e.get_name() == "RequiredError")
+            if (const std::optional<std::string> unknown = UnknownCommandMessage(app, app.remaining())) {
+                std::cerr << *unknown;
+                return ExitUsage;
+            }
         return app.exit(e) == 0 ? ExitSuccess : ExitUsage;
     }
 

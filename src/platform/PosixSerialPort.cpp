@@ -48,13 +48,16 @@ PosixSerialPort::~PosixSerialPort() {
 void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
     if (isOpen())
         close();
+    if (name.empty())
+        throw std::runtime_error("No serial port is chosen: choose the port the station adapter is on "
+                                 "(such as /dev/ttyUSB0), or sim for the built-in station simulator");
     const std::string device = ResolvePortName(name).path;
     const std::string shown = device == name ? name : name + " (" + device + ")";
     // Before anything opens it: the console's lines are not ours to drive, nor is its output.
+    // The reason is ours, not the system's: no system text follows it.
     if (IsSystemConsole(device, _roots))
-        throw os_error("Could not open com-port " + shown + " (" + device +
-                           " is the system console; choose the port the station adapter is on)",
-                       EBUSY);
+        throw std::runtime_error("Could not open com-port " + shown + " (" + device +
+                                 " is the system console; choose the port the station adapter is on)");
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const int openError = errno;

@@ -76,6 +76,14 @@ std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev, co
     return ports;
 }
 
+std::string DefaultSerialPort(const std::vector<std::string>& present) {
+    for (const char* kind : {"ttyUSB", "ttyACM"})
+        for (const std::string& port : present)
+            if (std::filesystem::path(port).filename().string().starts_with(kind))
+                return port;
+    return {};
+}
+
 std::vector<std::string> PortChoices(const std::vector<std::string>& items,
                                      const std::vector<std::string>& present) {
     std::vector<std::string> choices = items;

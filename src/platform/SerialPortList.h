@@ -13,6 +13,10 @@
 std::vector<std::string> PresentSerialPorts(const std::filesystem::path& dev = "/dev",
                                             const SystemRoots& roots = {});
 
+// The port a new installation starts with: the first USB serial adapter among the present ports
+// (ttyUSB, then ttyACM), else none (empty), so that nothing is opened until the user chooses.
+std::string DefaultSerialPort(const std::vector<std::string>& present);
+
 // The port choices: the given items first, then every further name that is not among them yet,
 // then "sim" if it is not there already.
 std::vector<std::string> PortChoices(const std::vector<std::string>& items,

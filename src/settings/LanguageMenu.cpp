@@ -30,12 +30,12 @@ LanguageMenu MakeMenu(const char* file, const char* open, const char* print, con
 
 const std::map<std::uint16_t, LanguageMenu>& Menus() {
     static const std::map<std::uint16_t, LanguageMenu> menus = {
-        {1033,
-         MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import", "&Export",
-                  "&Delete...", "&Options...", "&About Nivaro...", "&Chart\tCtrl+G", "&Statistics\tCtrl+T")},
-        {1031, MakeMenu("&Datei", "&Öffnen...", "&Drucken...", "&Beenden", "D&aten", "&Importieren...",
-                        "&Exportieren...", "&Löschen...", "&Optionen...", "&Über Nivaro...", "&Diagramm",
-                        "&Statistik")},
+        {1033, MakeMenu("&File", "&Open...\tCtrl+O", "&Print...\tCtrl+P", "E&xit", "&Data", "&Import...",
+                        "&Export...", "&Delete...", "&Options...", "&About Nivaro...", "&Chart\tCtrl+G",
+                        "&Statistics\tCtrl+T")},
+        {1031, MakeMenu("&Datei", "&Öffnen...\tStrg+O", "&Drucken...\tStrg+P", "&Beenden", "D&aten",
+                        "&Importieren...", "&Exportieren...", "&Löschen...", "&Optionen...",
+                        "&Über Nivaro...", "&Diagramm\tStrg+G", "&Statistik\tStrg+T")},
         {1036, MakeMenu("&Fichier", "&Ouvrir...\tCtrl+O", "&Imprimer...\tCtrl+P", "&Quitter", "&Données",
                         "&Importer...", "&Exporter...", "&Supprimer...", "&Options...",
                         "&A propos de Nivaro...", "&Graphique\tCtrl+G", "S&tatistiques\tCtrl+T")},

@@ -1,6 +1,7 @@
 #include "settings/Options.h"
 
 #include "log/Logger.h"
+#include "platform/SerialPortList.h"
 #include "settings/SettingsStorageTinyXml.h"
 #include "settings/StartupDirectory.h"
 
@@ -131,7 +132,7 @@ bool COptionsImpl::Exchange(bool continueOnError, CSettingsStorage* storage, boo
     const bool completed =
         integer("LanguageID", m_languageId, 1033) && integer("DateFormat", m_dateFormat, 0) &&
         integer("TimeFormat", m_timeFormat, 0) && integer("TemperatureFormat", m_temperatureFormat, 0) &&
-        text("Port", m_port, "COM1") &&
+        text("Port", m_port, DefaultSerialPort(PresentSerialPorts())) &&
         text("RecordingHistoryFile", m_recordingHistoryFile, GetDefaultHistoryFile()) &&
         integer("LogLevel", m_logLevel, 30) && boolean("LogToFile", m_logToFile, false) &&
         integer("NrOfTransmitters", m_nrOfTransmitters, 6) && integer("Version", m_version, 0);

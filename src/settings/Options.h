@@ -81,7 +81,7 @@ private:
     std::atomic<std::int32_t> m_nrOfTransmitters{6};
     std::atomic<std::int32_t> m_version{0};
     std::atomic<bool> m_logToFile{false};
-    std::string m_port = "COM1";
+    std::string m_port;
     std::string m_recordingHistoryFile;
 };
 

@@ -5,8 +5,9 @@
 
 // Holds a station image for one user at a time, as a serial port is held by one program: a lock on
 // "IMAGE.lock" beside the image (the image itself is replaced by a rename at every save, which
-// would leave a lock on it behind). The kernel drops the lock when the holder dies. The lock file
-// stays: removing it would let a new opener lock a file that is no longer there.
+// would leave a lock on it behind). The kernel drops the lock when the holder dies; a clean release
+// removes the lock file. An opener that locked a file removed meanwhile sees that it is no longer
+// the one at the lock's name, and tries again, so two holders never hold two different files.
 class EepromImageLock {
 public:
     EepromImageLock() = default;
@@ -18,9 +19,11 @@ public:
     // when the lock file cannot be made. Reason() says it in words.
     int Acquire(const std::filesystem::path& image);
     static std::string Reason(const std::filesystem::path& image, int error);
+    // Removes the lock file, then lets go of the lock.
     void Release();
     bool Held() const { return _fd >= 0; }
 
 private:
     int _fd = -1;
+    std::string _lockFile;
 };

@@ -50,7 +50,7 @@ void WarnOfDamage(QWidget* owner, HistoryAccess& history) {
 void OpenCommand(CDataView& view) {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
-    request.filterName = QStringLiteral("History Files");
+    request.filterName = Text(MessageText::HistoryFiles);
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
     request.fileMustExist = true;
@@ -71,12 +71,12 @@ void PrintCommand(CDataView& view) {
 void ExportCommand(CDataView& view) {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Save;
-    request.filterName = QStringLiteral("Text Files");
+    request.filterName = Text(MessageText::TextFiles);
     request.pattern = QStringLiteral("*.txt");
     request.defaultSuffix = QStringLiteral("txt");
     // The file type chosen (its extension) picks the export format.
-    request.moreFilters = {QStringLiteral("CSV Files (*.csv)"),
-                           QStringLiteral("SQLite Databases (*.sqlite *.sqlite3 *.db)")};
+    request.moreFilters = {Text(MessageText::CsvFiles) + QStringLiteral(" (*.csv)"),
+                           Text(MessageText::SqliteDatabases) + QStringLiteral(" (*.sqlite *.sqlite3 *.db)")};
     const std::optional<QString> path = AskForFile(Owner(&view), request);
     if (!path)
         return;

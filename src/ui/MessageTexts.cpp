@@ -21,6 +21,14 @@ const char* English(MessageText text) {
         return "Station connected on port %1";
     case MessageText::LinkDown:
         return "No station on port %1: %2";
+    case MessageText::HistoryFiles:
+        return "History Files";
+    case MessageText::TextFiles:
+        return "Text Files";
+    case MessageText::CsvFiles:
+        return "CSV Files";
+    case MessageText::SqliteDatabases:
+        return "SQLite Databases";
     case MessageText::NotANumber:
     case MessageText::TemperatureCelsius:
     case MessageText::TemperatureFahrenheit:

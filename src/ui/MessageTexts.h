@@ -19,6 +19,11 @@ enum class MessageText {
     TemperatureFahrenheit = 100109,
     Humidity = 100110,
     NotEditable = 100111,
+    // The file types of the file dialogs.
+    HistoryFiles = 100120,
+    TextFiles = 100121,
+    CsvFiles = 100122,
+    SqliteDatabases = 100123,
 };
 
 QString Text(MessageText text);

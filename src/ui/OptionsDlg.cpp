@@ -9,6 +9,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
+#include "ui/MessageTexts.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -87,26 +88,28 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     SetUpDialogWindow(this);
     setWindowTitle(QStringLiteral("Options"));
     const DialogUnits units(this);
-    units.Size(this, 306, 122);
-    Make<QGroupBox>(this, 1173, units, 7, 4, 291, 40, QStringLiteral("Application Settings"));
-    Make<QLabel>(this, 1194, units, 14, 15, 75, 8, QStringLiteral("Language"));
-    m_language = Make<QComboBox>(this, 1171, units, 13, 24, 65, 13);
-    Make<QLabel>(this, 1167, units, 90, 15, 53, 8, QStringLiteral("Date Format"));
-    m_date = Make<QComboBox>(this, 1168, units, 88, 24, 63, 13);
-    Make<QLabel>(this, 1169, units, 161, 15, 64, 8, QStringLiteral("Time Format"));
-    m_time = Make<QComboBox>(this, 1170, units, 161, 24, 59, 13);
-    Make<QLabel>(this, 1163, units, 227, 15, 70, 8, QStringLiteral("Temperature Unit"));
-    m_unit = Make<QComboBox>(this, 1156, units, 227, 24, 59, 13);
-    Make<QGroupBox>(this, 10214, units, 7, 50, 291, 40, QStringLiteral("Weather Station Settings"));
-    Make<QLabel>(this, 1061, units, 13, 62, 62, 8, QStringLiteral("Port"));
-    m_port = Make<QComboBox>(this, 1265, units, 11, 71, 65, 13);
+    // The application settings in two rows of two, so that long texts (German, French) widen the
+    // dialog by little: it opens within the main window.
+    units.Size(this, 306, 148);
+    Make<QGroupBox>(this, 1173, units, 7, 4, 291, 66, QStringLiteral("Application Settings"));
+    Make<QLabel>(this, 1194, units, 14, 15, 130, 8, QStringLiteral("Language"));
+    m_language = Make<QComboBox>(this, 1171, units, 13, 24, 135, 13);
+    Make<QLabel>(this, 1167, units, 156, 15, 130, 8, QStringLiteral("Date Format"));
+    m_date = Make<QComboBox>(this, 1168, units, 155, 24, 135, 13);
+    Make<QLabel>(this, 1169, units, 14, 41, 130, 8, QStringLiteral("Time Format"));
+    m_time = Make<QComboBox>(this, 1170, units, 13, 50, 135, 13);
+    Make<QLabel>(this, 1163, units, 156, 41, 130, 8, QStringLiteral("Temperature Unit"));
+    m_unit = Make<QComboBox>(this, 1156, units, 155, 50, 135, 13);
+    Make<QGroupBox>(this, 10214, units, 7, 76, 291, 40, QStringLiteral("Weather Station Settings"));
+    Make<QLabel>(this, 1061, units, 13, 88, 62, 8, QStringLiteral("Port"));
+    m_port = Make<QComboBox>(this, 1265, units, 11, 97, 65, 13);
     // Device paths can be long; the open list shows them whole, the closed box need not.
     m_port->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_port->setMinimumContentsLength(6);
-    Make<QLabel>(this, 1264, units, 83, 62, 126, 8, QStringLiteral("Recording History File"));
-    m_file = Make<CWtlEditBrowserCtrl>(this, 1263, units, 81, 71, 211, 13);
-    m_ok = Make<QPushButton>(this, 1000, units, 7, 101, 50, 14, QStringLiteral("OK"));
-    m_cancel = Make<QPushButton>(this, 1001, units, 59, 101, 50, 14, QStringLiteral("Cancel"));
+    Make<QLabel>(this, 1264, units, 83, 88, 126, 8, QStringLiteral("Recording History File"));
+    m_file = Make<CWtlEditBrowserCtrl>(this, 1263, units, 81, 97, 211, 13);
+    m_ok = Make<QPushButton>(this, 1000, units, 7, 127, 50, 14, QStringLiteral("OK"));
+    m_cancel = Make<QPushButton>(this, 1001, units, 59, 127, 50, 14, QStringLiteral("Cancel"));
     m_ok->setDefault(true);
     m_ok->setAutoDefault(true);
     m_cancel->setAutoDefault(false);
@@ -147,25 +150,12 @@ void COptionsDlg::Initialise() {
     m_initialising = false;
 }
 
-QStringList COptionsDlg::LanguagePortItems() const {
-    std::string list;
-    QStringList items;
-    if (!m_texts.Texts().Lookup(1265, list))
-        return items;
-    for (const std::string& item : SplitItemList(SplitTextAndTip(list).text))
-        items.append(FromUtf8(item));
-    return items;
-}
-
-// The language file's ports, then the devices present now and "sim"; the option's own port is
-// added when no item stands for it, so that a hand-made name is shown rather than lost.
+// The serial devices present now and "sim"; the option's own port is added when no item stands
+// for it, so that a hand-made name is shown rather than lost. Nothing absent, never the console.
 void COptionsDlg::RebuildPortList(const QString& selection) {
-    std::vector<std::string> items;
-    for (const QString& item : LanguagePortItems())
-        items.push_back(item.toStdString());
-    std::vector<std::string> choices = PortChoices(items, PresentPorts());
+    std::vector<std::string> choices = PortChoices({}, PresentPorts());
     const std::string port = selection.isEmpty() ? Options().GetPort() : selection.toStdString();
-    int position = FindPortItem(choices, port);
+    int position = port.empty() ? -1 : FindPortItem(choices, port);
     if (position < 0 && !port.empty()) {
         choices.push_back(port);
         position = int(choices.size()) - 1;
@@ -191,7 +181,7 @@ void COptionsDlg::OnLanguageSelected(int position) {
 void COptionsDlg::OnBrowse() {
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
-    request.filterName = QStringLiteral("History Files");
+    request.filterName = Text(MessageText::HistoryFiles);
     request.pattern = QStringLiteral("*.nvh");
     request.defaultSuffix = QStringLiteral("nvh");
     request.initialFile = m_file->text();

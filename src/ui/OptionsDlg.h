@@ -67,7 +67,6 @@ private:
     void Initialise();
     void OnLanguageSelected(int position);
     void RebuildPortList(const QString& selection);
-    QStringList LanguagePortItems() const;
 
     HistoryAccess& m_history;
     CTooltipHandlerImpl m_texts;

@@ -245,7 +245,7 @@ int CStatisticsPanel::Print(QPrinter& printer) {
         }
         widest.append(longest);
     }
-    CListViewCtrlPrintJobInfo job(*m_model, widest);
+    CListViewCtrlPrintJobInfo job(*m_model, widest, 2); // period and quantity say which row it is
     return PrintTable(*this, job, printer);
 }
 

@@ -1,7 +1,8 @@
 // Development tool: renders the main window with demo data in one language and saves it as PNG.
 //   nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics]
 // With "chart" it shows the chart of a year of half-hourly demo data instead of the table, with
-// "statistics" the monthly statistics of that year.
+// "statistics" the monthly statistics of that year; "options" saves the options dialog, "menus"
+// the main window with each menu opened below its title.
 // It works in a fresh temporary folder, so no options or history file of the user is touched.
 #include "history/HistoryData.h"
 #include "settings/Options.h"
@@ -10,11 +11,15 @@
 #include "ui/DataView.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
+#include "ui/OptionsDlg.h"
 #include "ui/StationLinkFactory.h"
 #include "ui/StatisticsPanel.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QTimer>
 
 #include <algorithm>
@@ -82,13 +87,42 @@ std::vector<CDataset> DemoYear() {
     return datasets;
 }
 
+// The menu bar with every menu drawn open below it, side by side, each below its title or just
+// right of the one before.
+QPixmap MenusPicture(CMainFrame& frame) {
+    const QPixmap bar = frame.menuBar()->grab();
+    std::vector<std::pair<int, QPixmap>> opened;
+    int right = 0, height = 0;
+    for (QAction* title : frame.menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (!menu)
+            continue;
+        menu->ensurePolished();
+        menu->adjustSize();
+        const int x = std::max(frame.menuBar()->actionGeometry(title).x(), right + 8);
+        opened.emplace_back(x, menu->grab());
+        right = x + opened.back().second.width();
+        height = std::max(height, opened.back().second.height());
+    }
+    QPixmap picture(std::max(right, bar.width()), bar.height() + height + 4);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, bar);
+    for (const auto& [x, menu] : opened)
+        painter.drawPixmap(x, bar.height() + 2, menu);
+    return picture;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const bool chart = argc == 4 && std::string(argv[3]) == "chart";
     const bool statistics = argc == 4 && std::string(argv[3]) == "statistics";
-    if (argc != 3 && !chart && !statistics) {
-        std::fprintf(stderr, "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics]\n");
+    const bool options = argc == 4 && std::string(argv[3]) == "options";
+    const bool menus = argc == 4 && std::string(argv[3]) == "menus";
+    if (argc != 3 && !chart && !statistics && !options && !menus) {
+        std::fprintf(stderr,
+                     "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics|options|menus]\n");
         return 2;
     }
     const std::filesystem::path output = std::filesystem::absolute(argv[1]);
@@ -123,8 +157,18 @@ int main(int argc, char** argv) {
             frame.ShowChart(true);
             frame.Chart()->SetRange(CChartPanel::LastYear);
         }
+        std::unique_ptr<COptionsDlg> dialog;
+        if (options) {
+            dialog = std::make_unique<COptionsDlg>(history, &frame);
+            dialog->show();
+        }
         QTimer::singleShot(1500, [&] {
-            result = frame.grab().save(QString::fromStdString(output.string()), "PNG") ? 0 : 1;
+            QPixmap picture = options ? dialog->grab() : frame.grab();
+            if (menus)
+                picture = MenusPicture(frame);
+            result = picture.save(QString::fromStdString(output.string()), "PNG") ? 0 : 1;
+            if (options)
+                std::fprintf(stderr, "options dialog: %d x %d\n", dialog->width(), dialog->height());
             QCoreApplication::quit();
         });
         QApplication::exec();

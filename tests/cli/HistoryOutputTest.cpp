@@ -1,4 +1,5 @@
 #include "CliFixture.h"
+#include "platform/SerialPortList.h"
 
 #include "../history/HistoryTestSupport.h"
 #include "history/HistoryData.h"
@@ -114,7 +115,9 @@ TEST_F(CliHistoryTest, OptionsFileIsWrittenAtExitWithoutTheOverrides) {
     const CliResult r = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string options = Read("Nivaro.xml");
-    EXPECT_NE(options.find("<Port value=\"COM1\"/>"), std::string::npos) << options;
+    EXPECT_NE(options.find("<Port value=\"" + DefaultSerialPort(PresentSerialPorts()) + "\"/>"),
+              std::string::npos)
+        << options;
     EXPECT_EQ(options.find("elsewhere"), std::string::npos) << options;
     EXPECT_NE(options.find("<RecordingHistoryFile value=\"" + Path("history.nvh").string() + "\"/>"),
               std::string::npos)

@@ -1,4 +1,5 @@
 #include "CliFixture.h"
+#include "platform/SerialPortList.h"
 
 #include "simulator/SimulatedSerialPort.h"
 
@@ -59,7 +60,9 @@ TEST_F(CliTest, ImportTakesOnlyWhatIsNew) {
 
     // The overrides stayed out of the options file; what the run learned did not.
     const std::string options = Read("Nivaro.xml");
-    EXPECT_NE(options.find("<Port value=\"COM1\"/>"), std::string::npos) << options;
+    EXPECT_NE(options.find("<Port value=\"" + DefaultSerialPort(PresentSerialPorts()) + "\"/>"),
+              std::string::npos)
+        << options;
 
     const CliResult show = Run({"show", "--last", "2"});
     ASSERT_EQ(show.exitCode, 0) << show.err;
@@ -128,6 +131,18 @@ TEST_F(CliTest, StationFailuresExitTwoAndTouchNothing) {
         EXPECT_FALSE(Exists("missing-dir"));
         EXPECT_TRUE(std::filesystem::is_directory(Path("adir")));
         EXPECT_EQ(Read("afile"), "x");
+    }
+}
+
+// Options made where no adapter was present name no port: the commands say how to choose one.
+TEST_F(CliTest, NoPortChosenSaysHowToChooseOne) {
+    WriteWholeFile(Path("Nivaro.xml"), "<options><Port value=\"\"/></options>");
+    for (const char* command : {"ping", "import"}) {
+        const CliResult r = Run({command});
+        EXPECT_EQ(r.exitCode, 2) << command;
+        ExpectOneErrorLine(r, "no port is chosen: give --port");
+        EXPECT_NE(r.err.find("sim is the built-in simulator"), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists("history.nvh"));
     }
 }
 

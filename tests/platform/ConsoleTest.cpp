@@ -50,7 +50,7 @@ std::string NumberOf(dev_t device) {
 std::string OpenError(PosixSerialPort& port, const std::string& name) {
     try {
         port.open(name, 300);
-    } catch (const os_error& e) {
+    } catch (const std::exception& e) {
         return e.what();
     }
     return "opened";
@@ -123,6 +123,7 @@ TEST(SystemConsole, PortRefusesItBeforeOpening) {
         refused.find("Could not open com-port " + pty.slave + " (" + pty.slave + " is the system console"),
         std::string::npos)
         << refused;
+    EXPECT_EQ(refused.find("busy"), std::string::npos) << "no system text after our own reason: " << refused;
     EXPECT_FALSE(listed.isOpen());
 
     // A console named ttyS0 that does not even exist here: the check comes first.

@@ -28,6 +28,22 @@ TEST(SerialPortList, FindPortItem) {
         EXPECT_EQ(FindPortItem(c.items, c.port), c.expected) << c.what;
 }
 
+TEST(SerialPortList, TheDefaultPortIsTheFirstUsbAdapterOrNone) {
+    const struct {
+        Items present;
+        std::string expected;
+    } cases[] = {
+        {{}, ""},
+        {{"/dev/ttyS1", "/dev/ttyS4"}, ""}, // a board UART is never chosen for the user
+        {{"/dev/ttyS1", "/dev/ttyUSB1", "/dev/ttyUSB0"}, "/dev/ttyUSB1"},
+        {{"/dev/ttyACM0", "/dev/ttyUSB2"}, "/dev/ttyUSB2"},
+        {{"/dev/ttyS1", "/dev/ttyACM3"}, "/dev/ttyACM3"},
+        {{"/dev/serial/by-id/usb-Adapter-if00-port0"}, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DefaultSerialPort(c.present), c.expected) << ::testing::PrintToString(c.present);
+}
+
 TEST(SerialPortList, ChoicesKeepTheItemsAndAddPresentDevicesAndSimOnce) {
     EXPECT_EQ(PortChoices({"/dev/ttyS0", "/dev/ttyUSB0", "sim"}, {"/dev/ttyUSB0", "/dev/ttyACM0"}),
               (Items{"/dev/ttyS0", "/dev/ttyUSB0", "sim", "/dev/ttyACM0"}));

@@ -1,4 +1,5 @@
 #include "settings/Options.h"
+#include "platform/SerialPortList.h"
 
 #include "TempDir.h"
 
@@ -37,7 +38,7 @@ void ExpectDefaults(const COptionsImpl& o, const TempDir& dir) {
     EXPECT_EQ(o.GetDateFormat(), 0);
     EXPECT_EQ(o.GetTimeFormat(), 0);
     EXPECT_EQ(o.GetTemperatureFormat(), 0);
-    EXPECT_EQ(o.GetPort(), "COM1");
+    EXPECT_EQ(o.GetPort(), DefaultSerialPort(PresentSerialPorts())); // never the console's COM1
     EXPECT_EQ(o.GetRecordingHistoryFile(), dir.path() / "history.nvh");
     EXPECT_EQ(o.GetLogLevel(), 30);
     EXPECT_FALSE(o.GetLogToFile());
@@ -100,7 +101,7 @@ TEST(Options, MissingElementsAreAppendedAfterTheExistingOnes) {
     WriteWholeFile(file, "<options><LanguageID value=\"1036\"/></options>");
     COptionsImpl options(file, dir.path());
     EXPECT_EQ(options.GetLanguageID(), 1036);
-    EXPECT_EQ(options.GetPort(), "COM1");
+    EXPECT_EQ(options.GetPort(), DefaultSerialPort(PresentSerialPorts()));
     ASSERT_TRUE(options.SaveOptions());
     EXPECT_EQ(ChildNames(file), AllInOrder);
 }
@@ -170,7 +171,7 @@ TEST(Options, BadValues) {
     EXPECT_FALSE(options.UsesFahrenheit());
     EXPECT_EQ(options.GetDateFormat(), 9);
     EXPECT_EQ(options.GetDateTimeFormat(), "%d.%m.%Y %H:%M") << "outside the tables: the default patterns";
-    EXPECT_EQ(options.GetPort(), "COM1") << "no value attribute";
+    EXPECT_EQ(options.GetPort(), DefaultSerialPort(PresentSerialPorts())) << "no value attribute";
 }
 
 TEST(Options, MalformedOrUnreadableFileGivesDefaults) {

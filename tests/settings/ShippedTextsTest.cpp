@@ -34,9 +34,8 @@ TEST_P(ShippedTextsTest, ListsHaveTheEntriesTheOptionsNeed) {
     EXPECT_EQ(Items(1170), 2u); // time patterns
     EXPECT_EQ(Items(1156), 2u); // Celsius, Fahrenheit
     const auto ports = SplitItemList(SplitTextAndTip(texts.Text(1265)).text);
-    ASSERT_FALSE(ports.empty());
-    EXPECT_EQ(ports.front(), "/dev/ttyS0");
-    EXPECT_EQ(ports.back(), "sim");
+    // The devices come from the system's list; the texts name only the simulator.
+    EXPECT_EQ(ports, std::vector<std::string>{"sim"});
     // Push buttons carry a tool tip after their caption.
     EXPECT_TRUE(SplitTextAndTip(texts.Text(1000)).tip.has_value());
 }

@@ -71,8 +71,31 @@ TEST(LanguageMenuTest, EveryLanguageHasTheSameCommandsInTheSameOrder) {
     EXPECT_EQ(english[0].title, "&File");
     EXPECT_EQ(english[0].commands[0].text, "&Open...\tCtrl+O");
     EXPECT_TRUE(english[0].commands[1].IsSeparator());
-    EXPECT_EQ(LoadLanguageMenu(MainMenu, 1031)[0].commands[0].text, "&Öffnen...");
+    EXPECT_EQ(LoadLanguageMenu(MainMenu, 1031)[0].commands[0].text, "&Öffnen...\tStrg+O");
     EXPECT_EQ(LoadLanguageMenu(MainMenu, 1036)[3].commands[0].text, "&A propos de Nivaro...");
+}
+
+// In every language the commands with a shortcut show it, and those that open a dialog say so.
+TEST(LanguageMenuTest, ShortcutsAndDialogsAreShownInEveryLanguage) {
+    const std::vector<int> withShortcut = {Command::FileOpen, Command::FilePrint, Command::DataChart,
+                                           Command::DataStatistics};
+    const std::vector<int> withDialog = {Command::FileOpen,   Command::FilePrint,  Command::DataImport,
+                                         Command::DataExport, Command::DataDelete, Command::ExtrasOptions,
+                                         Command::About};
+    const auto has = [](const std::vector<int>& ids, int id) {
+        return std::find(ids.begin(), ids.end(), id) != ids.end();
+    };
+    for (std::uint16_t language : MenuLanguages())
+        for (const auto& menu : LoadLanguageMenu(MainMenu, language))
+            for (const auto& command : menu.commands) {
+                if (command.IsSeparator())
+                    continue;
+                const std::string label = command.text.substr(0, command.text.find('\t'));
+                EXPECT_EQ(command.text.find('\t') != std::string::npos, has(withShortcut, command.id))
+                    << language << " " << command.text;
+                EXPECT_EQ(label.ends_with("..."), has(withDialog, command.id))
+                    << language << " " << command.text;
+            }
 }
 
 TEST(LanguageMenuTest, UnknownLanguageRaisesWithItsNumber) {

@@ -127,8 +127,10 @@ TEST(SimulatorImage, ASecondHolderIsRefusedAndOnlyTheHolderWritesBack) {
         second.eeprom().bytes()[100] = 0x22;
     } // the refused port goes without writing anything
     EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_TRUE(std::filesystem::exists(dir / "station.bin.lock"));
     EXPECT_TRUE(holder->close());
     EXPECT_EQ(static_cast<std::uint8_t>(ReadWholeFile(file)[100]), 0x11);
+    EXPECT_FALSE(std::filesystem::exists(dir / "station.bin.lock")) << "a clean close leaves no lock file";
 
     SimulatedSerialPort next(ClockMode::Virtual, file);
     ASSERT_NO_THROW(next.open("sim:" + file.string(), 300)) << "free again once closed";

@@ -70,6 +70,16 @@ std::vector<CDataset> Measurements(int count) {
 
 } // namespace
 
+// The devices the options dialog finds present, for one test.
+struct PresentPortsFor {
+    explicit PresentPortsFor(std::vector<std::string> ports) {
+        SetPresentPortsSource([ports] { return ports; });
+    }
+    ~PresentPortsFor() {
+        SetPresentPortsSource([] { return std::vector<std::string>{}; });
+    }
+};
+
 class CommandsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -201,6 +211,7 @@ private slots:
     }
 
     void anotherLanguageRetitlesTheOpenDialog() {
+        const PresentPortsFor present({"/dev/ttyUSB0"});
         COptionsDlg dialog(*m_history, m_frame.get());
         dialog.show();
         dialog.PortList()->setCurrentIndex(dialog.PortList()->findText(QStringLiteral("/dev/ttyUSB0")));
@@ -215,21 +226,31 @@ private slots:
         QCOMPARE(Options().GetPort(), std::string("/dev/ttyUSB0"));
     }
 
-    void thePortListOffersTheLanguageItemsThenPresentDevicesAndKeepsAnUnlistedPort() {
+    // Only what the system lists (never the console, which it leaves out) and the simulator; the
+    // option's own entry is kept.
+    void thePortListOffersThePresentDevicesAndSimAndKeepsAnUnlistedPort() {
+        const PresentPortsFor present({"/dev/ttyUSB0", "/dev/ttyACM0"});
         Options().SetPort("sim:station.img");
         COptionsDlg dialog(*m_history, m_frame.get());
         QComboBox* ports = dialog.PortList();
-        QCOMPARE(ports->itemText(0), QStringLiteral("/dev/ttyS0"));
-        QCOMPARE(ports->findText(QStringLiteral("sim")), 8); // after the language file's ports
+        QStringList items;
+        for (int i = 0; i < ports->count(); ++i)
+            items.append(ports->itemText(i));
+        QCOMPARE(items, (QStringList{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("/dev/ttyACM0"),
+                                     QStringLiteral("sim"), QStringLiteral("sim:station.img")}));
         QCOMPARE(ports->currentText(), QStringLiteral("sim:station.img"));
-        QStringList seen;
-        for (int i = 0; i < ports->count(); ++i) {
-            QVERIFY2(!seen.contains(ports->itemText(i)), qPrintable(ports->itemText(i)));
-            seen.append(ports->itemText(i));
-        }
         QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
         QVERIFY(!dialog.PortChanged());
         QCOMPARE(Options().GetPort(), std::string("sim:station.img"));
+    }
+
+    // No port chosen yet (no adapter was present at the first start): none is selected for the user.
+    void noPortChosenSelectsNone() {
+        const PresentPortsFor present({"/dev/ttyUSB0"});
+        Options().SetPort("");
+        COptionsDlg dialog(*m_history, m_frame.get());
+        QCOMPARE(dialog.PortList()->currentIndex(), -1);
+        QCOMPARE(dialog.PortList()->count(), 2);
     }
 
     void aboutShowsTheTextOfTheVersion_data() {
@@ -431,6 +452,22 @@ private slots:
                  QStringList({"CSV Files (*.csv)", "SQLite Databases (*.sqlite *.sqlite3 *.db)"}));
         QVERIFY(ReadWholeFile(csv).starts_with("Date Time,Indoor Temperature (°C),"));
         QVERIFY(ReadWholeFile(database).starts_with(std::string("SQLite format 3\0", 16)));
+    }
+
+    // The file types are in the user's language, their patterns as they are.
+    void theExportFileTypesAreTranslated() {
+        Options().SetLanguageID(1031);
+        FileDialogRequest asked;
+        SetFileDialogHook([&](QWidget*, const FileDialogRequest& request) {
+            asked = request;
+            return std::optional<QString>();
+        });
+        m_frame->OnCommand(Command::DataExport);
+        Options().SetLanguageID(1033);
+        QCOMPARE(asked.filterName, QStringLiteral("Textdateien"));
+        QCOMPARE(asked.pattern, QStringLiteral("*.txt"));
+        QCOMPARE(asked.moreFilters,
+                 QStringList({"CSV-Dateien (*.csv)", "SQLite-Datenbanken (*.sqlite *.sqlite3 *.db)"}));
     }
 
 private:

@@ -40,9 +40,16 @@ private slots:
         CDataDeleteDlg remove;
         CAboutDlg about;
         for (const QDialog* dialog :
-             std::initializer_list<const QDialog*>{&options, &import, &remove, &about})
+             std::initializer_list<const QDialog*>{&options, &import, &remove, &about}) {
             QVERIFY2(UnfitTexts(dialog).isEmpty(), qPrintable(dialog->windowTitle() + QStringLiteral(": ") +
                                                               UnfitTexts(dialog).join(" | ")));
+            // Opened over the main window at its first size, a dialog stays inside it.
+            QVERIFY2(dialog->width() <= 900 && dialog->height() <= 560,
+                     qPrintable(QStringLiteral("%1: %2 x %3")
+                                    .arg(dialog->windowTitle())
+                                    .arg(dialog->width())
+                                    .arg(dialog->height())));
+        }
     }
 
     void narrowColumnsWidenAndATallQuestionPushesTheButtonsDown() {

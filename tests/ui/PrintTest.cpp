@@ -134,6 +134,94 @@ private slots:
                                    std::filesystem::copy_options::overwrite_existing);
     }
 
+    // With five transmitters the table is wider than an A4 page in portrait (by about half with the
+    // usual fonts): every title and value is printed, the columns that do not fit on a page of
+    // their own with the same rows.
+    void everyColumnIsPrintedWithFiveTransmitters_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << 1033;
+        QTest::newRow("German") << 1031;
+        QTest::newRow("French") << 1036;
+    }
+    void everyColumnIsPrintedWithFiveTransmitters() {
+        QFETCH(int, language);
+        Options().SetLanguageID(std::uint16_t(language));
+        Options().SetNrOfTransmitters(5);
+        m_view = std::make_unique<CDataView>(m_history); // its columns from the options
+        CListViewCtrlPrintJobInfo job(*m_view->Model());
+        job.BeginPrintJob(*m_printer);
+        const int perPage = job.RowsPerPage();
+        std::vector<CDataset> datasets;
+        for (int i = 0; i < perPage + 3; ++i) {
+            CDataset d;
+            d.SetDateTime(CDateTime(CDateTime(2024, 5, 1, 0, 0, 0).Value() + i * 5 / 1440.0));
+            for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+                d.SetTemperature(sensor, 10.0f + float(sensor) + 0.1f * float(sensor + 1));
+                d.SetHumidity(sensor, float(40 + 11 * sensor));
+            }
+            datasets.push_back(d);
+        }
+        RecordingHistory().Clear();
+        std::filesystem::remove(m_file);
+        QVERIFY(RecordingHistory().Append(m_file, datasets));
+        m_view->Refill();
+        const QAbstractItemModel& model = *m_view->Model();
+        QCOMPARE(model.columnCount(), 14);
+
+        const int pages = job.CountPages(*m_printer);
+        const int across = int(job.ColumnGroups().size());
+        QCOMPARE(pages, 2 * across);
+        job.SetPageCount(pages);
+        QVERIFY(RunPrintJob(job, *m_printer, pages));
+        QCOMPARE(PdfPages(m_pdf), pages);
+
+        // Every page has the key columns and its footer; each page across shows the same rows.
+        QString all;
+        for (int page = 1; page <= pages; ++page) {
+            const QString text = PdfText(m_pdf, page);
+            QVERIFY(HasFooter(text, page, pages));
+            QVERIFY2(HasRow(text, page <= across ? 0 : perPage), qPrintable(text));
+            all += text;
+        }
+        for (int column = 0; column < model.columnCount(); ++column) {
+            const QString title = model.headerData(column, Qt::Horizontal).toString();
+            for (const QString& word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                QVERIFY2(all.contains(word),
+                         qPrintable(QStringLiteral("title word %1 of column %2").arg(word).arg(column)));
+            const QString value = model.data(model.index(0, column)).toString();
+            QVERIFY2(all.contains(value),
+                     qPrintable(QStringLiteral("value %1 of column %2").arg(value).arg(column)));
+        }
+        Options().SetLanguageID(1033);
+        Options().SetNrOfTransmitters(3);
+    }
+
+    void columnGroups_data() {
+        QTest::addColumn<std::vector<int>>("widths");
+        QTest::addColumn<int>("keys");
+        QTest::addColumn<int>("pageWidth");
+        QTest::addColumn<std::vector<std::vector<int>>>("expected");
+        QTest::newRow("all fit") << std::vector<int>{10, 20, 30} << 1 << 60
+                                 << std::vector<std::vector<int>>{{0, 1, 2}};
+        QTest::newRow("split behind the keys")
+            << std::vector<int>{10, 20, 30, 30, 30} << 2 << 70
+            << std::vector<std::vector<int>>{{0, 1, 2}, {0, 1, 3}, {0, 1, 4}};
+        QTest::newRow("two a page") << std::vector<int>{10, 20, 20, 20, 20} << 1 << 50
+                                    << std::vector<std::vector<int>>{{0, 1, 2}, {0, 3, 4}};
+        QTest::newRow("a column wider than the page")
+            << std::vector<int>{10, 100, 20} << 1 << 50 << std::vector<std::vector<int>>{{0, 1}, {0, 2}};
+        QTest::newRow("keys only") << std::vector<int>{10, 20} << 2 << 5
+                                   << std::vector<std::vector<int>>{{0, 1}};
+        QTest::newRow("no columns") << std::vector<int>{} << 2 << 50 << std::vector<std::vector<int>>{{}};
+    }
+    void columnGroups() {
+        QFETCH(std::vector<int>, widths);
+        QFETCH(int, keys);
+        QFETCH(int, pageWidth);
+        QFETCH(std::vector<std::vector<int>>, expected);
+        QCOMPARE(PrintColumnGroups(widths, keys, pageWidth), expected);
+    }
+
     // The caption is in one language: ours around the page count, Qt's for the dialog's own title.
     void thePrintDialogShowsThePageCountInItsCaption_data() {
         QTest::addColumn<int>("language");

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -52,6 +53,8 @@ public:
         out << "listener " << _port << " 127.0.0.1\n"
             << "persistence false\n"
             << "log_type none\n"
+            // Started by root, the broker would turn into the user "mosquitto", who cannot read our folder.
+            << "user " << ::getpwuid(::geteuid())->pw_name << "\n"
             << "max_queued_messages 0\n";
         if (_login) {
             const auto passwords = _dir / "passwords";

@@ -3,6 +3,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
+#include "cli/PublishCommand.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
@@ -232,6 +233,9 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         if (fs::exists(history, error) && !recorded.Read(history))
             throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
     }
+    const auto newestBefore = recorded.WithDatasets([](const std::vector<CDataset>& datasets) {
+        return datasets.empty() ? std::optional<CDateTime>() : datasets.back().GetDateTime();
+    });
 
     InterruptWatch interrupts;
     auto queue = std::make_shared<CliMessageQueue>();
@@ -281,5 +285,6 @@ int RunImport(CliSession& session, const ImportArgs& args) {
               << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
               << "\n"
               << "Bytes read from station:   " << s.bytesRead << std::endl;
+    PublishAfterImport(session, recorded, newestBefore);
     return ExitSuccess;
 }

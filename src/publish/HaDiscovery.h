@@ -10,7 +10,7 @@
 struct DiscoverySetup {
     std::string discoveryPrefix = "homeassistant";
     PublishTopics topics{"nivaro"};
-    std::string deviceId;       // stable, kept in the options
+    std::string deviceId; // stable, kept in the options
     int importIntervalMinutes = 60;
     std::string softwareVersion;
 };

@@ -15,8 +15,8 @@ PasswordLookup LookUpPassword(const MqttOptions& options) {
         if (::stat(file.c_str(), &status) != 0)
             return {std::nullopt, "password file \"" + file + "\" cannot be read: " + std::strerror(errno)};
         if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-            return {std::nullopt, "password file \"" + file +
-                                      "\" may be read by others; allow only its owner (chmod 600)"};
+            return {std::nullopt,
+                    "password file \"" + file + "\" may be read by others; allow only its owner (chmod 600)"};
         std::ifstream in(file, std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();

@@ -42,8 +42,10 @@ void MqttSession::OnConnect(int code) {
 }
 
 void MqttSession::OnDisconnect(int code) {
+    // The reason is read here: errno belongs to the library's thread.
+    const std::string reason = code == 0 ? "disconnected" : Reason(code);
     std::lock_guard lock(_lock);
-    _disconnect = code;
+    _disconnect = reason;
     _changed.notify_all();
 }
 
@@ -58,35 +60,33 @@ std::string MqttSession::Connect(const MqttLogin& login, std::chrono::millisecon
     _mosq = mosquitto_new(login.clientId.c_str(), true, this);
     if (!_mosq)
         return "the MQTT client cannot be created: " + std::string(std::strerror(errno));
-    mosquitto_connect_callback_set(_mosq, [](mosquitto*, void* self, int code) {
-        static_cast<MqttSession*>(self)->OnConnect(code);
-    });
-    mosquitto_disconnect_callback_set(_mosq, [](mosquitto*, void* self, int code) {
-        static_cast<MqttSession*>(self)->OnDisconnect(code);
-    });
-    mosquitto_publish_callback_set(_mosq, [](mosquitto*, void* self, int mid) {
-        static_cast<MqttSession*>(self)->OnPublish(mid);
-    });
+    mosquitto_connect_callback_set(
+        _mosq, [](mosquitto*, void* self, int code) { static_cast<MqttSession*>(self)->OnConnect(code); });
+    mosquitto_disconnect_callback_set(
+        _mosq, [](mosquitto*, void* self, int code) { static_cast<MqttSession*>(self)->OnDisconnect(code); });
+    mosquitto_publish_callback_set(
+        _mosq, [](mosquitto*, void* self, int mid) { static_cast<MqttSession*>(self)->OnPublish(mid); });
     // Our own order on the archive counts, not the library's: no reconnect behind our back, no
     // limit on messages in flight (the broker acknowledges them in the order sent).
     mosquitto_reconnect_delay_set(_mosq, 3600, 3600, false);
     mosquitto_max_inflight_messages_set(_mosq, 0);
 
     if (!login.user.empty() &&
-        mosquitto_username_pw_set(_mosq, login.user.c_str(), login.password ? login.password->c_str() : nullptr) !=
-            MOSQ_ERR_SUCCESS)
+        mosquitto_username_pw_set(_mosq, login.user.c_str(),
+                                  login.password ? login.password->c_str() : nullptr) != MOSQ_ERR_SUCCESS)
         return "the user name for " + broker + " cannot be set";
     if (login.address.tls) {
-        const int set = login.caFile.empty()
-                            ? mosquitto_int_option(_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
-                            : mosquitto_tls_set(_mosq, login.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        const int set = login.caFile.empty() ? mosquitto_int_option(_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                                             : mosquitto_tls_set(_mosq, login.caFile.c_str(), nullptr,
+                                                                 nullptr, nullptr, nullptr);
         if (set != MOSQ_ERR_SUCCESS)
-            return "TLS for " + broker + " cannot be set up with CA file \"" + login.caFile + "\": " + Reason(set);
+            return "TLS for " + broker + " cannot be set up with CA file \"" + login.caFile +
+                   "\": " + Reason(set);
     }
     if (login.will) {
         const MqttMessage& will = *login.will;
-        mosquitto_will_set(_mosq, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(),
-                           will.qos, will.retain);
+        mosquitto_will_set(_mosq, will.topic.c_str(), static_cast<int>(will.payload.size()),
+                           will.payload.data(), will.qos, will.retain);
     }
 
     const int started = mosquitto_loop_start(_mosq);
@@ -105,17 +105,19 @@ std::string MqttSession::Connect(const MqttLogin& login, std::chrono::millisecon
         return "";
     if (_connack)
         return "broker " + broker + " refused the login: " + mosquitto_connack_string(*_connack);
-    return "broker " + broker + " cannot be reached: " + Reason(*_disconnect);
+    return "broker " + broker + " cannot be reached: " + *_disconnect;
 }
 
-MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages, std::chrono::milliseconds stallTimeout) {
+MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages,
+                                    std::chrono::milliseconds stallTimeout) {
     std::vector<int> mids(messages.size(), 0);
     Sent sent;
     std::size_t queued = 0;
     for (; queued < messages.size(); ++queued) {
         const MqttMessage& m = messages[queued];
-        const int rc = mosquitto_publish(_mosq, &mids[queued], m.topic.c_str(), static_cast<int>(m.payload.size()),
-                                         m.payload.data(), m.qos, m.retain);
+        const int rc =
+            mosquitto_publish(_mosq, &mids[queued], m.topic.c_str(), static_cast<int>(m.payload.size()),
+                              m.payload.data(), m.qos, m.retain);
         if (rc != MOSQ_ERR_SUCCESS) {
             sent.error = "publishing on \"" + m.topic + "\" failed: " + Reason(rc);
             break;
@@ -131,8 +133,9 @@ MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages, st
         advance();
         if (sent.acknowledged == queued || _disconnect)
             break;
-        if (sent.acknowledged == before &&
-            !_changed.wait_for(lock, stallTimeout, [&] { return _disconnect || _published.count(mids[sent.acknowledged]); })) {
+        if (sent.acknowledged == before && !_changed.wait_for(lock, stallTimeout, [&] {
+                return _disconnect || _published.count(mids[sent.acknowledged]);
+            })) {
             if (sent.error.empty())
                 sent.error = "the broker stopped acknowledging messages";
             return sent;
@@ -140,7 +143,8 @@ MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages, st
     }
     advance();
     if (sent.acknowledged < queued && sent.error.empty())
-        sent.error = "the connection to the broker was lost: " + Reason(_disconnect.value_or(MOSQ_ERR_CONN_LOST));
+        sent.error =
+            "the connection to the broker was lost: " + _disconnect.value_or(Reason(MOSQ_ERR_CONN_LOST));
     return sent;
 }
 

@@ -60,6 +60,6 @@ private:
     std::condition_variable _changed;
     // Guarded by _lock: written by the library's thread.
     std::optional<int> _connack;
-    std::optional<int> _disconnect;
+    std::optional<std::string> _disconnect; // why the connection ended
     std::set<int> _published;
 };

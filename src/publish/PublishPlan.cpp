@@ -33,19 +33,23 @@ PublishPlan PlanPublish(const PublishInputs& inputs, std::span<const CDataset> h
 
     auto first = history.begin();
     if (plan.initial.delivered)
-        first = std::upper_bound(history.begin(), history.end(), *plan.initial.delivered,
-                                 [](const CDateTime& time, const CDataset& d) { return time < d.GetDateTime(); });
+        first =
+            std::upper_bound(history.begin(), history.end(), *plan.initial.delivered,
+                             [](const CDateTime& time, const CDataset& d) { return time < d.GetDateTime(); });
     for (auto it = first; it != history.end(); ++it) {
         if (it->IsInvalid())
             continue;
         state.delivered = it->GetDateTime();
-        add({topics.Archive(), DatasetJson(*it, inputs.transmitters, utcOffset(it->GetDateTime())), 1, false});
+        add({topics.Archive(), DatasetJson(*it, inputs.transmitters, utcOffset(it->GetDateTime())), 1,
+             false});
         ++plan.archived;
     }
 
-    const auto newest = std::find_if(history.rbegin(), history.rend(), [](const CDataset& d) { return !d.IsInvalid(); });
+    const auto newest =
+        std::find_if(history.rbegin(), history.rend(), [](const CDataset& d) { return !d.IsInvalid(); });
     if (newest != history.rend())
-        add({topics.State(), DatasetJson(*newest, inputs.transmitters, utcOffset(newest->GetDateTime())), 1, true});
+        add({topics.State(), DatasetJson(*newest, inputs.transmitters, utcOffset(newest->GetDateTime())), 1,
+             true});
     return plan;
 }
 

@@ -38,7 +38,8 @@ PublishStateRead ReadPublishState(const fs::path& file) {
         return {std::nullopt, ""};
     std::ifstream in(file);
     if (!in) {
-        return {std::nullopt, "publish state file \"" + file.string() + "\" cannot be read: " + std::strerror(errno)};
+        return {std::nullopt,
+                "publish state file \"" + file.string() + "\" cannot be read: " + std::strerror(errno)};
     }
     std::string line;
     if (!std::getline(in, line) || line != Header)

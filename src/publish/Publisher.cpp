@@ -33,8 +33,8 @@ std::string LoginFor(const MqttOptions& options, MqttLogin& login) {
 
 void PrintPlan(std::ostream& out, const PublishPlan& plan) {
     for (const MqttMessage& m : plan.messages)
-        out << m.topic << (m.retain ? " (retained)" : "") << " " << (m.payload.empty() ? "(empty)" : m.payload)
-            << "\n";
+        out << m.topic << (m.retain ? " (retained)" : "") << " "
+            << (m.payload.empty() ? "(empty)" : m.payload) << "\n";
 }
 
 } // namespace
@@ -47,8 +47,8 @@ PublishReport PublishHistory(const PublishRequest& request, std::span<const CDat
         report.error = read.error;
         return report;
     }
-    PublishInputs inputs{request.options, NIVARO_VERSION, request.transmitters, request.announce, read.state,
-                         request.firstDelivered};
+    PublishInputs inputs{request.options,  NIVARO_VERSION, request.transmitters,
+                         request.announce, read.state,     request.firstDelivered};
     const PublishPlan plan = PlanPublish(inputs, history, LocalUtcOffsetSeconds);
     report.pending = plan.archived;
     if (request.dryRun) {

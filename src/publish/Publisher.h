@@ -16,18 +16,18 @@ struct PublishRequest {
     MqttOptions options;
     std::filesystem::path historyFile; // the state file lies beside it
     int transmitters = 0;
-    bool announce = false;             // re-send the discovery configs
+    bool announce = false; // re-send the discovery configs
     // Where the archive begins when there is no state file yet (see PublishInputs).
     std::optional<CDateTime> firstDelivered;
-    std::ostream* dryRun = nullptr;    // set: print what would be sent, send nothing
+    std::ostream* dryRun = nullptr; // set: print what would be sent, send nothing
     std::chrono::milliseconds timeout{10000};
 };
 
 struct PublishReport {
     bool ok = false;
-    std::string error;          // one line when not ok
-    std::size_t archived = 0;   // datasets the archive topic took
-    std::size_t pending = 0;    // datasets still to be sent
+    std::string error;        // one line when not ok
+    std::size_t archived = 0; // datasets the archive topic took
+    std::size_t pending = 0;  // datasets still to be sent
 };
 
 // Sends what the history holds beyond the state file's mark, and keeps the new mark. The history

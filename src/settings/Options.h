@@ -90,8 +90,8 @@ private:
     std::atomic<bool> m_logToFile{false};
     std::string m_port = "COM1";
     std::string m_recordingHistoryFile;
-    MqttOptions m_mqtt;           // guarded by m_stringLock
-    bool m_mqttInFile = false;    // an MQTT element was loaded: saves keep writing them
+    MqttOptions m_mqtt;        // guarded by m_stringLock
+    bool m_mqttInFile = false; // an MQTT element was loaded: saves keep writing them
 };
 
 inline COptionsImpl& Options() {

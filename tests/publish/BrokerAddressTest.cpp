@@ -35,7 +35,8 @@ TEST(BrokerAddress, ParsesWhatUsersWrite) {
             EXPECT_EQ(parsed.error, "");
         else {
             EXPECT_NE(parsed.error.find(c.error), std::string::npos) << parsed.error;
-            EXPECT_NE(parsed.error.find(std::string("\"") + c.text + "\""), std::string::npos) << parsed.error;
+            EXPECT_NE(parsed.error.find(std::string("\"") + c.text + "\""), std::string::npos)
+                << parsed.error;
         }
     }
 }

@@ -49,7 +49,8 @@ TEST(HaDiscovery, SensorConfigsFollowHomeAssistantsMqttSensorSchema) {
     const auto messages = DiscoveryMessages(GardenSetup(), 2);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.quantity);
-        const std::string topic = std::string("homeassistant/sensor/nivaro_0a1b2c3d4e5f/") + c.quantity + "/config";
+        const std::string topic =
+            std::string("homeassistant/sensor/nivaro_0a1b2c3d4e5f/") + c.quantity + "/config";
         const MqttMessage* message = Find(messages, topic);
         ASSERT_NE(message, nullptr);
         EXPECT_TRUE(message->retain);
@@ -101,7 +102,8 @@ TEST(HaDiscovery, TransmittersBeyondTheCountAreRemoved) {
             if (sensor <= transmitters)
                 uniqueIds.insert(Parse(messages[i].payload).value("unique_id").toString().toStdString());
             else
-                EXPECT_EQ(messages[i].payload, "") << messages[i].topic << ": an empty retained config removes it";
+                EXPECT_EQ(messages[i].payload, "")
+                    << messages[i].topic << ": an empty retained config removes it";
         }
         EXPECT_EQ(topics.size(), 12u);
         EXPECT_EQ(uniqueIds.size(), 2u * (transmitters + 1)) << "unique ids differ";
@@ -109,7 +111,8 @@ TEST(HaDiscovery, TransmittersBeyondTheCountAreRemoved) {
 }
 
 TEST(HaDiscovery, TheSameInstallationAlwaysAnnouncesTheSame) {
-    EXPECT_EQ(DiscoveryMessages(GardenSetup(), 3), DiscoveryMessages(GardenSetup(), 3)) << "unique ids stay stable";
+    EXPECT_EQ(DiscoveryMessages(GardenSetup(), 3), DiscoveryMessages(GardenSetup(), 3))
+        << "unique ids stay stable";
     DiscoverySetup other = GardenSetup();
     other.deviceId = "ffffffffffff";
     EXPECT_NE(DiscoveryMessages(other, 3)[0].topic, DiscoveryMessages(GardenSetup(), 3)[0].topic);

@@ -8,7 +8,8 @@
 
 namespace {
 
-CDataset Dataset(const CDateTime& time, std::initializer_list<float> temperatures, std::initializer_list<float> humidities) {
+CDataset Dataset(const CDateTime& time, std::initializer_list<float> temperatures,
+                 std::initializer_list<float> humidities) {
     CDataset d;
     d.SetDateTime(time);
     int i = 0;
@@ -38,16 +39,16 @@ TEST(DatasetJson, ValuesInSiUnitsWithTheOffsetAndNullForWhatIsMissing) {
     const Case cases[] = {
         {"indoor only, UTC", Dataset(CDateTime(2026, 12, 8, 14, 35, 0), {21.5f}, {45}), 0, 0,
          R"({"time":"2026-12-08T14:35:00+00:00","indoor_temperature":21.5,"indoor_humidity":45})"},
-        {"two transmitters, frost, summer time", Dataset(CDateTime(2026, 7, 1, 0, 5, 0), {20.0f, -5.3f, -0.1f}, {50, 99, 1}),
-         2, 7200,
+        {"two transmitters, frost, summer time",
+         Dataset(CDateTime(2026, 7, 1, 0, 5, 0), {20.0f, -5.3f, -0.1f}, {50, 99, 1}), 2, 7200,
          R"({"time":"2026-07-01T00:05:00+02:00","indoor_temperature":20.0,"indoor_humidity":50,)"
          R"("outdoor1_temperature":-5.3,"outdoor1_humidity":99,"outdoor2_temperature":-0.1,"outdoor2_humidity":1})"},
-        {"not available and overflow are null", Dataset(CDateTime(2005, 1, 17, 14, 35, 0), {NA, Over}, {HOver, HNA}), 1,
-         -12600,
+        {"not available and overflow are null",
+         Dataset(CDateTime(2005, 1, 17, 14, 35, 0), {NA, Over}, {HOver, HNA}), 1, -12600,
          R"({"time":"2005-01-17T14:35:00-03:30","indoor_temperature":null,"indoor_humidity":null,)"
          R"("outdoor1_temperature":null,"outdoor1_humidity":null})"},
-        {"five transmitters", Dataset(CDateTime(2026, 1, 2, 3, 4, 0), {1, 2, 3, 4, 5, 6}, {10, 20, 30, 40, 50, 60}), 5,
-         3600,
+        {"five transmitters",
+         Dataset(CDateTime(2026, 1, 2, 3, 4, 0), {1, 2, 3, 4, 5, 6}, {10, 20, 30, 40, 50, 60}), 5, 3600,
          R"({"time":"2026-01-02T03:04:00+01:00","indoor_temperature":1.0,"indoor_humidity":10,)"
          R"("outdoor1_temperature":2.0,"outdoor1_humidity":20,"outdoor2_temperature":3.0,"outdoor2_humidity":30,)"
          R"("outdoor3_temperature":4.0,"outdoor3_humidity":40,"outdoor4_temperature":5.0,"outdoor4_humidity":50,)"

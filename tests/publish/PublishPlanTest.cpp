@@ -40,7 +40,8 @@ Shape ShapeOf(const PublishPlan& plan) {
     EXPECT_FALSE(plan.messages.empty());
     if (plan.messages.empty())
         return shape;
-    EXPECT_EQ(plan.messages.front(), (MqttMessage{"nivaro/status", "online", 1, true})) << "online comes first";
+    EXPECT_EQ(plan.messages.front(), (MqttMessage{"nivaro/status", "online", 1, true}))
+        << "online comes first";
     for (const MqttMessage& m : plan.messages) {
         if (m.topic.starts_with("homeassistant/"))
             ++shape.discovery;
@@ -77,16 +78,18 @@ TEST(PublishPlan, SendsWhatIsNewOldestFirstAndAnnouncesWhenDue) {
     const Case cases[] = {
         {"first import into an empty history: everything", std::nullopt, std::nullopt, 0, false, 12, 10,
          "2026-12-08T10:00"},
-        {"first publish on an older history: after the newest known before", std::nullopt, history[7].GetDateTime(),
-         0, false, 12, 2, "2026-12-08T10:40"},
+        {"first publish on an older history: after the newest known before", std::nullopt,
+         history[7].GetDateTime(), 0, false, 12, 2, "2026-12-08T10:40"},
         {"routine: after the delivered one, no discovery", announcedAt7, std::nullopt, 0, false, 0, 3,
          "2026-12-08T10:35"},
         {"the state file wins over the first mark", announcedAt7, history[0].GetDateTime(), 0, false, 0, 3,
          "2026-12-08T10:35"},
         {"asked to announce", announcedAt7, std::nullopt, 0, true, 12, 3, "2026-12-08T10:35"},
         {"transmitter count changed", announcedAt7, std::nullopt, 2, false, 12, 3, "2026-12-08T10:35"},
-        {"all delivered: state only", PublishState{history[9].GetDateTime(), 0}, std::nullopt, 0, false, 0, 0, ""},
-        {"never announced", PublishState{history[9].GetDateTime(), std::nullopt}, std::nullopt, 0, false, 12, 0, ""},
+        {"all delivered: state only", PublishState{history[9].GetDateTime(), 0}, std::nullopt, 0, false, 0, 0,
+         ""},
+        {"never announced", PublishState{history[9].GetDateTime(), std::nullopt}, std::nullopt, 0, false, 12,
+         0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -107,8 +110,8 @@ TEST(PublishPlan, SendsWhatIsNewOldestFirstAndAnnouncesWhenDue) {
         }
         const PublishState done = plan.StateAfter(plan.messages.size());
         EXPECT_EQ(done.delivered, history.back().GetDateTime()) << "all delivered in the end";
-        EXPECT_EQ(done.announcedTransmitters, c.discovery ? std::optional<int>(c.transmitters)
-                                                          : c.state->announcedTransmitters);
+        EXPECT_EQ(done.announcedTransmitters,
+                  c.discovery ? std::optional<int>(c.transmitters) : c.state->announcedTransmitters);
     }
 }
 
@@ -135,7 +138,8 @@ TEST(PublishPlan, InvalidDatasetsAndAnEmptyHistory) {
     inputs.state = PublishState{std::nullopt, 0};
     PublishPlan plan = PlanPublish(inputs, history, Utc);
     EXPECT_EQ(ShapeOf(plan).archive, 2u);
-    EXPECT_NE(plan.messages.back().payload.find("10:05"), std::string::npos) << "the newest valid one is the state";
+    EXPECT_NE(plan.messages.back().payload.find("10:05"), std::string::npos)
+        << "the newest valid one is the state";
 
     plan = PlanPublish(inputs, {}, Utc);
     EXPECT_EQ(plan.messages.size(), 1u) << "only the status";

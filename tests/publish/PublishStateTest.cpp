@@ -1,5 +1,5 @@
-#include "publish/MqttPassword.h"
 #include "publish/PublishState.h"
+#include "publish/MqttPassword.h"
 
 #include "TempDir.h"
 
@@ -19,7 +19,8 @@ TEST(PublishState, RoundTripsExactlyAndIsReplacedWhole) {
 
     // A date-time whose value no decimal text of seconds carries exactly.
     const CDateTime odd(46000.123456789012);
-    const PublishState cases[] = {{}, {odd, std::nullopt}, {std::nullopt, 0}, {CDateTime(2026, 12, 8, 14, 35, 0), 5}};
+    const PublishState cases[] = {
+        {}, {odd, std::nullopt}, {std::nullopt, 0}, {CDateTime(2026, 12, 8, 14, 35, 0), 5}};
     for (const PublishState& state : cases) {
         ASSERT_EQ(WritePublishState(file, state), "");
         const PublishStateRead read = ReadPublishState(file);
@@ -34,8 +35,9 @@ TEST(PublishState, RoundTripsExactlyAndIsReplacedWhole) {
 TEST(PublishState, ADamagedFileIsSaidAndNotGuessed) {
     TempDir dir;
     const auto file = dir / "history.nvh.mqtt";
-    for (const char* content : {"", "garbage\n", "nivaro publish state 1\ndelivered x\n",
-                                "nivaro publish state 1\nannounced 9\n", "nivaro publish state 1\nwhat 1\n"}) {
+    for (const char* content :
+         {"", "garbage\n", "nivaro publish state 1\ndelivered x\n", "nivaro publish state 1\nannounced 9\n",
+          "nivaro publish state 1\nwhat 1\n"}) {
         SCOPED_TRACE(content);
         std::ofstream(file) << content;
         const PublishStateRead read = ReadPublishState(file);
@@ -75,7 +77,8 @@ TEST(MqttPassword, FromAnOwnerOnlyFileOrTheEnvironment) {
         {"readable by all", 0644, true, "", std::nullopt, "may be read by others"},
         {"the file comes first", 0400, true, "NIVARO_TEST_MQTT_PASSWORD", "s3cret", ""},
         {"environment", 0600, false, "NIVARO_TEST_MQTT_PASSWORD", "from-env", ""},
-        {"environment variable not set", 0600, false, "NIVARO_TEST_NO_SUCH_VARIABLE", std::nullopt, "holds no password"},
+        {"environment variable not set", 0600, false, "NIVARO_TEST_NO_SUCH_VARIABLE", std::nullopt,
+         "holds no password"},
         {"none asked for", 0600, false, "", std::nullopt, ""},
     };
     for (const Case& c : cases) {

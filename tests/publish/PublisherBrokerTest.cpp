@@ -88,8 +88,10 @@ TEST_F(PublisherTest, FirstPublishAnnouncesAndRetainsTheStateAndStatus) {
     EXPECT_EQ(retained.at("nivaro/status"), "online");
     EXPECT_NE(retained.at("nivaro/state").find("\"time\":\"2026-12-08T00:10:00"), std::string::npos)
         << retained.at("nivaro/state");
-    for (const char* quantity : {"indoor_temperature", "indoor_humidity", "outdoor1_temperature", "outdoor1_humidity"})
-        EXPECT_TRUE(retained.count(std::string("homeassistant/sensor/nivaro_0a1b2c3d4e5f/") + quantity + "/config"))
+    for (const char* quantity :
+         {"indoor_temperature", "indoor_humidity", "outdoor1_temperature", "outdoor1_humidity"})
+        EXPECT_TRUE(
+            retained.count(std::string("homeassistant/sensor/nivaro_0a1b2c3d4e5f/") + quantity + "/config"))
             << quantity;
     EXPECT_EQ(retained.size(), 2u + 4u) << "status, state and the four configs; the archive is not retained";
 
@@ -170,7 +172,8 @@ TEST_F(PublisherTest, ABrokerThatDiesWhilePublishingSkipsNothingItDidNotTake) {
     const PublishReport second = PublishHistory(Request(broker), history);
     ASSERT_TRUE(second.ok) << second.error;
     const auto all = TimesOf(history);
-    EXPECT_EQ(ArchiveTimes(subscriber.Sync()), std::vector<std::string>(all.begin() + first.archived, all.end()))
+    EXPECT_EQ(ArchiveTimes(subscriber.Sync()),
+              std::vector<std::string>(all.begin() + first.archived, all.end()))
         << "the rest, in order, from where the broker stopped taking";
 }
 
@@ -204,7 +207,8 @@ TEST_F(PublisherTest, AWrongPasswordIsOneLineAndKeepsTheBacklog) {
     ::setenv("NIVARO_TEST_MQTT_PASSWORD", "right", 1);
     request.options.user = "nobody";
     EXPECT_NE(PublishHistory(request, history).error.find("refused the login"), std::string::npos);
-    EXPECT_NE(TestConnection(request.options, std::chrono::seconds(10)).find("refused the login"), std::string::npos);
+    EXPECT_NE(TestConnection(request.options, std::chrono::seconds(10)).find("refused the login"),
+              std::string::npos);
     ::unsetenv("NIVARO_TEST_MQTT_PASSWORD");
 }
 

@@ -12,7 +12,8 @@ TEST(MqttOptions, StayOutOfTheFileUntilSetUpThenRoundTrip) {
         EXPECT_EQ(options.GetMqtt(), MqttOptions{}) << "off by default";
         EXPECT_FALSE(options.GetMqtt().Enabled());
         ASSERT_TRUE(options.SaveOptions());
-        EXPECT_EQ(ReadWholeFile(file).find("Mqtt"), std::string::npos) << "a default file keeps its ten elements";
+        EXPECT_EQ(ReadWholeFile(file).find("Mqtt"), std::string::npos)
+            << "a default file keeps its ten elements";
     }
     MqttOptions set;
     set.broker = "mqtts://broker.local:8883";

@@ -26,7 +26,8 @@ public:
         std::string user, password;
     };
 
-    explicit MosquittoBroker(std::optional<Login> login = std::nullopt) : _port(FreePort()), _login(std::move(login)) {
+    explicit MosquittoBroker(std::optional<Login> login = std::nullopt)
+        : _port(FreePort()), _login(std::move(login)) {
         Start();
     }
     ~MosquittoBroker() { Stop(); }
@@ -58,8 +59,8 @@ public:
             << "max_queued_messages 0\n";
         if (_login) {
             const auto passwords = _dir / "passwords";
-            const std::string command = "mosquitto_passwd -c -b '" + passwords.string() + "' '" + _login->user +
-                                        "' '" + _login->password + "' >/dev/null 2>&1";
+            const std::string command = "mosquitto_passwd -c -b '" + passwords.string() + "' '" +
+                                        _login->user + "' '" + _login->password + "' >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0)
                 throw std::runtime_error("mosquitto_passwd failed");
             out << "allow_anonymous false\npassword_file " << passwords.string() << "\n";

@@ -20,7 +20,8 @@ public:
         int qos = 0;
     };
 
-    MqttSubscriber(int port, const std::string& filter, const std::string& user = "", const std::string& password = "") {
+    MqttSubscriber(int port, const std::string& filter, const std::string& user = "",
+                   const std::string& password = "") {
         mosquitto_lib_init();
         _mosq = mosquitto_new(nullptr, true, this);
         if (!user.empty())
@@ -33,8 +34,10 @@ public:
         });
         mosquitto_message_callback_set(_mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
             auto* s = static_cast<MqttSubscriber*>(self);
-            Received r{m->topic, std::string(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen)),
-                       m->retain, m->qos};
+            Received r{
+                m->topic,
+                std::string(static_cast<const char*>(m->payload), static_cast<std::size_t>(m->payloadlen)),
+                m->retain, m->qos};
             std::function<void(const Received&)> hook;
             {
                 std::lock_guard lock(s->_lock);
@@ -83,7 +86,8 @@ public:
 
     // Waits until `count` messages on topics passing `wanted` have arrived (or 10 s went by) and
     // returns everything received so far.
-    std::vector<Received> WaitFor(std::size_t count, const std::function<bool(const Received&)>& wanted = {}) {
+    std::vector<Received> WaitFor(std::size_t count,
+                                  const std::function<bool(const Received&)>& wanted = {}) {
         std::unique_lock lock(_lock);
         _changed.wait_for(lock, std::chrono::seconds(10), [&] {
             std::size_t n = 0;

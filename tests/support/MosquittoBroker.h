@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
@@ -70,6 +71,10 @@ public:
 
         _pid = ::fork();
         if (_pid == 0) {
+            // Quiet: the broker warns on stderr when started as root.
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
             ::execl("/usr/sbin/mosquitto", "mosquitto", "-c", config.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }

@@ -42,7 +42,7 @@ CMqttOptionsDlg::CMqttOptionsDlg(QWidget* parent) : QDialog(parent), m_texts(thi
     SetUpDialogWindow(this);
     setWindowTitle(QStringLiteral("MQTT Publishing"));
     const DialogUnits units(this);
-    units.Size(this, 260, 177);
+    units.Size(this, 260, 199);
     Make<QLabel>(this, 100502, units, 7, 7, 246, 8,
                  QStringLiteral("Broker (mqtt://host:port or mqtts://host:port; empty: off)"));
     m_broker = Make<QLineEdit>(this, 0, units, 7, 16, 246, 13);
@@ -62,10 +62,10 @@ CMqttOptionsDlg::CMqttOptionsDlg(QWidget* parent) : QDialog(parent), m_texts(thi
     Make<QLabel>(this, 100509, units, 179, 104, 74, 8, QStringLiteral("or variable"));
     m_passwordEnv = Make<QLineEdit>(this, 0, units, 179, 113, 74, 13);
     m_test = Make<QPushButton>(this, 100510, units, 7, 133, 70, 14, QStringLiteral("Test connection"));
-    m_result = Make<QLabel>(this, 0, units, 83, 131, 170, 18);
+    m_result = Make<QLabel>(this, 0, units, 7, 151, 246, 24);
     m_result->setWordWrap(true);
-    m_ok = Make<QPushButton>(this, 1000, units, 7, 156, 50, 14, QStringLiteral("OK"));
-    m_cancel = Make<QPushButton>(this, 1001, units, 59, 156, 50, 14, QStringLiteral("Cancel"));
+    m_ok = Make<QPushButton>(this, 1000, units, 7, 178, 50, 14, QStringLiteral("OK"));
+    m_cancel = Make<QPushButton>(this, 1001, units, 59, 178, 50, 14, QStringLiteral("Cancel"));
     m_ok->setDefault(true);
 
     connect(m_test, &QPushButton::clicked, this, &CMqttOptionsDlg::OnTest);

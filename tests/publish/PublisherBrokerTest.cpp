@@ -212,6 +212,23 @@ TEST_F(PublisherTest, AWrongPasswordIsOneLineAndKeepsTheBacklog) {
     ::unsetenv("NIVARO_TEST_MQTT_PASSWORD");
 }
 
+TEST_F(PublisherTest, TlsWithTheBrokersAuthority) {
+    MosquittoBroker broker(std::nullopt, true);
+    PublishRequest request = Request(broker);
+    ASSERT_TRUE(request.options.broker.starts_with("mqtts://"));
+    request.options.caFile = broker.CaFile();
+    const PublishReport report = PublishHistory(request, Series(2));
+    EXPECT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(report.archived, 2u);
+
+    // Another authority (the system's) does not vouch for a self-made certificate.
+    request.options.caFile.clear();
+    EXPECT_NE(TestConnection(request.options, std::chrono::seconds(10)), "");
+    request.options.caFile = (dir / "missing.crt").string();
+    EXPECT_NE(TestConnection(request.options, std::chrono::seconds(10)).find("missing.crt"),
+              std::string::npos);
+}
+
 TEST_F(PublisherTest, TransmittersThatGoAreRemovedFromHomeAssistant) {
     MosquittoBroker broker;
     auto history = Series(2);

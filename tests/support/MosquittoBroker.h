@@ -27,8 +27,10 @@ public:
         std::string user, password;
     };
 
-    explicit MosquittoBroker(std::optional<Login> login = std::nullopt)
-        : _port(FreePort()), _login(std::move(login)) {
+    explicit MosquittoBroker(std::optional<Login> login = std::nullopt, bool tls = false)
+        : _port(FreePort()), _login(std::move(login)), _tls(tls) {
+        if (_tls)
+            MakeCertificate();
         Start();
     }
     ~MosquittoBroker() { Stop(); }
@@ -36,7 +38,11 @@ public:
     MosquittoBroker& operator=(const MosquittoBroker&) = delete;
 
     int Port() const { return _port; }
-    std::string Url() const { return "mqtt://127.0.0.1:" + std::to_string(_port); }
+    std::string Url() const {
+        return (_tls ? "mqtts://127.0.0.1:" : "mqtt://127.0.0.1:") + std::to_string(_port);
+    }
+    // With TLS: the self-made certificate, which is its own authority.
+    std::string CaFile() const { return (_dir / "broker.crt").string(); }
 
     // Stops the broker as a crash would (SIGKILL: no goodbye to the clients) or politely.
     void Stop(int signal = SIGTERM) {
@@ -67,6 +73,8 @@ public:
             out << "allow_anonymous false\npassword_file " << passwords.string() << "\n";
         } else
             out << "allow_anonymous true\n";
+        if (_tls)
+            out << "certfile " << CaFile() << "\nkeyfile " << (_dir / "broker.key").string() << "\n";
         out.close();
 
         _pid = ::fork();
@@ -88,6 +96,16 @@ public:
     }
 
 private:
+    // A self-signed certificate for 127.0.0.1, made with openssl.
+    void MakeCertificate() const {
+        const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                                    "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                    (_dir / "broker.key").string() + "' -out '" + CaFile() +
+                                    "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("openssl could not make a certificate");
+    }
+
     static int FreePort() {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -115,5 +133,6 @@ private:
     TempDir _dir;
     int _port;
     std::optional<Login> _login;
+    bool _tls = false;
     pid_t _pid = -1;
 };

@@ -2,6 +2,7 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -110,41 +111,48 @@ std::string MqttSession::Connect(const MqttLogin& login, std::chrono::millisecon
 
 MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages,
                                     std::chrono::milliseconds stallTimeout) {
-    std::vector<int> mids(messages.size(), 0);
+    // Message ids are 16 bits and come round again: a batch is sent and acknowledged whole before
+    // the next one starts, so an id is never taken for another message's.
+    constexpr std::size_t Batch = 20000;
     Sent sent;
-    std::size_t queued = 0;
-    for (; queued < messages.size(); ++queued) {
-        const MqttMessage& m = messages[queued];
-        const int rc =
-            mosquitto_publish(_mosq, &mids[queued], m.topic.c_str(), static_cast<int>(m.payload.size()),
-                              m.payload.data(), m.qos, m.retain);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            sent.error = "publishing on \"" + m.topic + "\" failed: " + Reason(rc);
-            break;
+    std::vector<int> mids;
+    while (sent.acknowledged < messages.size()) {
+        const std::size_t begin = sent.acknowledged, end = std::min(messages.size(), begin + Batch);
+        {
+            std::lock_guard lock(_lock);
+            _published.clear();
         }
-    }
-    std::unique_lock lock(_lock);
-    const auto advance = [&] {
-        while (sent.acknowledged < queued && _published.count(mids[sent.acknowledged]))
-            ++sent.acknowledged;
-    };
-    for (;;) {
-        const std::size_t before = sent.acknowledged;
-        advance();
-        if (sent.acknowledged == queued || _disconnect)
-            break;
-        if (sent.acknowledged == before && !_changed.wait_for(lock, stallTimeout, [&] {
-                return _disconnect || _published.count(mids[sent.acknowledged]);
-            })) {
-            if (sent.error.empty())
+        mids.assign(end - begin, 0);
+        std::size_t queued = begin;
+        for (; queued < end; ++queued) {
+            const MqttMessage& m = messages[queued];
+            const int rc =
+                mosquitto_publish(_mosq, &mids[queued - begin], m.topic.c_str(),
+                                  static_cast<int>(m.payload.size()), m.payload.data(), m.qos, m.retain);
+            if (rc != MOSQ_ERR_SUCCESS) {
+                sent.error = "publishing on \"" + m.topic + "\" failed: " + Reason(rc);
+                break;
+            }
+        }
+        std::unique_lock lock(_lock);
+        const auto taken = [&] { return _published.count(mids[sent.acknowledged - begin]) != 0; };
+        while (sent.acknowledged < queued) {
+            if (taken()) {
+                ++sent.acknowledged;
+                continue;
+            }
+            if (_disconnect) {
+                sent.error = "the connection to the broker was lost: " + *_disconnect;
+                return sent;
+            }
+            if (!_changed.wait_for(lock, stallTimeout, [&] { return _disconnect || taken(); })) {
                 sent.error = "the broker stopped acknowledging messages";
-            return sent;
+                return sent;
+            }
         }
+        if (!sent.error.empty())
+            return sent;
     }
-    advance();
-    if (sent.acknowledged < queued && sent.error.empty())
-        sent.error =
-            "the connection to the broker was lost: " + _disconnect.value_or(Reason(MOSQ_ERR_CONN_LOST));
     return sent;
 }
 

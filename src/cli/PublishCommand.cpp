@@ -64,9 +64,7 @@ int RunPublish(CliSession& session, bool dryRun) {
     request.announce = true;
     // Without a state file the archive begins after the newest dataset: a history of years is
     // not sent by surprise.
-    request.firstDelivered = history.WithDatasets([](const std::vector<CDataset>& datasets) {
-        return datasets.empty() ? std::optional<CDateTime>() : datasets.back().GetDateTime();
-    });
+    request.firstDelivered = NewestDatasetTime(history);
     if (dryRun)
         request.dryRun = &std::cout;
     const PublishReport report = Publish(request, history);

@@ -7,6 +7,7 @@
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
+#include "publish/Publisher.h"
 #include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "station/HWRequestReadRingBuffer.h"
@@ -233,9 +234,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         if (fs::exists(history, error) && !recorded.Read(history))
             throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
     }
-    const auto newestBefore = recorded.WithDatasets([](const std::vector<CDataset>& datasets) {
-        return datasets.empty() ? std::optional<CDateTime>() : datasets.back().GetDateTime();
-    });
+    const auto newestBefore = NewestDatasetTime(recorded);
 
     InterruptWatch interrupts;
     auto queue = std::make_shared<CliMessageQueue>();

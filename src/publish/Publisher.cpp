@@ -1,5 +1,6 @@
 #include "publish/Publisher.h"
 
+#include "history/HistoryData.h"
 #include "publish/BrokerAddress.h"
 #include "publish/DatasetJson.h"
 #include "publish/HaDiscovery.h"
@@ -85,6 +86,12 @@ PublishReport PublishHistory(const PublishRequest& request, std::span<const CDat
     report.ok = error.empty();
     report.error = error;
     return report;
+}
+
+std::optional<CDateTime> NewestDatasetTime(const CHistoryData& history) {
+    return history.WithDatasets([](const std::vector<CDataset>& datasets) {
+        return datasets.empty() ? std::optional<CDateTime>() : datasets.back().GetDateTime();
+    });
 }
 
 std::string EnsureDeviceId(COptionsImpl& options) {

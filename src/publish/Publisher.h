@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 
+class CHistoryData;
 class COptionsImpl;
 
 struct PublishRequest {
@@ -33,6 +34,9 @@ struct PublishReport {
 // Sends what the history holds beyond the state file's mark, and keeps the new mark. The history
 // is never changed; a broker that is away or refuses leaves the mark where the broker stopped.
 PublishReport PublishHistory(const PublishRequest& request, std::span<const CDataset> history);
+
+// The date-time of the store's newest dataset (where a first publish begins), or none.
+std::optional<CDateTime> NewestDatasetTime(const CHistoryData& history);
 
 // The options' device id, made and kept (in memory; the options are saved as always) on first use.
 std::string EnsureDeviceId(COptionsImpl& options);

@@ -1,5 +1,7 @@
 #include "ui/Commands.h"
 
+#include "history/HistoryData.h"
+#include "publish/Publisher.h"
 #include "settings/LanguageMenu.h"
 #include "ui/AboutDlg.h"
 #include "ui/DataDeleteDlg.h"
@@ -120,7 +122,7 @@ void InstallCommands(CMainFrame& frame) {
         frame.StatusBar()->SetPaneText(0, problem.isEmpty() ? QString() : PublishProblemText(problem));
     });
     frame.SetImportDialog([publisher](CMainFrame& f) {
-        const auto newestBefore = DesktopPublisher::NewestRecorded();
+        const auto newestBefore = NewestDatasetTime(RecordingHistory());
         CDataImportDlg dialog(f.Link(), &f);
         if (dialog.exec() == CDataImportDlg::Succeeded)
             publisher->PublishAfterImport(newestBefore);

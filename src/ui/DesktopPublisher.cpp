@@ -9,12 +9,6 @@
 
 #include <thread>
 
-std::optional<CDateTime> DesktopPublisher::NewestRecorded() {
-    return RecordingHistory().WithDatasets([](const std::vector<CDataset>& datasets) {
-        return datasets.empty() ? std::optional<CDateTime>() : datasets.back().GetDateTime();
-    });
-}
-
 void DesktopPublisher::PublishAfterImport(const std::optional<CDateTime>& newestBefore) {
     if (!Options().GetMqtt().Enabled() || m_running.exchange(true))
         return;

@@ -14,9 +14,6 @@
 class DesktopPublisher : public QObject {
     Q_OBJECT
 public:
-    // The newest dataset of the recording history now (where a first publish begins).
-    static std::optional<CDateTime> NewestRecorded();
-
     // Publishes the recording history when a broker is set and no publish is under way (the next
     // import sends what this one would have). The result arrives as Finished on this object's thread.
     void PublishAfterImport(const std::optional<CDateTime>& newestBefore);

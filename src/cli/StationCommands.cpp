@@ -3,10 +3,12 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
+#include "cli/PublishCommand.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
 #include "platform/SerialPortList.h"
+#include "publish/Publisher.h"
 #include "settings/OptionValues.h"
 #include "station/HWRequestPingTransmitters.h"
 #include "station/HWRequestReadRingBuffer.h"
@@ -245,6 +247,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         if (fs::exists(history, error) && !recorded.Read(history))
             throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
     }
+    const auto newestBefore = NewestDatasetTime(recorded);
 
     InterruptWatch interrupts;
     auto queue = std::make_shared<CliMessageQueue>();
@@ -294,5 +297,6 @@ int RunImport(CliSession& session, const ImportArgs& args) {
               << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
               << "\n"
               << "Bytes read from station:   " << s.bytesRead << std::endl;
+    PublishAfterImport(session, recorded, newestBefore);
     return ExitSuccess;
 }

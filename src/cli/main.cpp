@@ -1,6 +1,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/HistoryCommands.h"
+#include "cli/PublishCommand.h"
 #include "cli/SimCommands.h"
 #include "cli/StationCommands.h"
 #include "cli/StatisticsCommand.h"
@@ -71,7 +72,7 @@ std::string AtLeastOne(const std::string& text) {
 int main(int argc, char** argv) {
     CLI::App app{"Nivaro on the command line: station import, history export and statistics, and the station "
                  "simulator.\n"
-                 "Exit codes: 0 success, 1 usage error, 2 station or file failure, 130 interrupted.",
+                 "Exit codes: 0 success, 1 usage error, 2 station, file or broker failure, 130 interrupted.",
                  "nivaro-cli"};
     app.require_subcommand(1);
     app.failure_message(UsageMessage);
@@ -103,6 +104,14 @@ int main(int argc, char** argv) {
                      "Read the whole ring buffer, not only what is new since the last import");
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
     import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
+
+    bool publishDryRun = false;
+    auto* publish = app.add_subcommand(
+        "publish",
+        "Send what waits to the MQTT broker of the option MqttBroker and announce the sensors again");
+    publish->fallthrough();
+    publish->add_flag("--dry-run", publishDryRun,
+                      "Print what would be sent (topic, retained, payload); send nothing");
 
     std::string out;
     std::string exportFormat = "text";
@@ -199,6 +208,8 @@ int main(int argc, char** argv) {
             result = RunPing(session);
         else if (import->parsed())
             result = RunImport(session, importArgs);
+        else if (publish->parsed())
+            result = RunPublish(session, publishDryRun);
         else if (exportCommand->parsed())
             result = RunExport(session, out, exportFormat);
         else if (stats->parsed()) {

@@ -136,7 +136,51 @@ bool COptionsImpl::Exchange(bool continueOnError, CSettingsStorage* storage, boo
         text("RecordingHistoryFile", m_recordingHistoryFile, GetDefaultHistoryFile()) &&
         integer("LogLevel", m_logLevel, 30) && boolean("LogToFile", m_logToFile, false) &&
         integer("NrOfTransmitters", m_nrOfTransmitters, 6) && integer("Version", m_version, 0);
-    return completed && result;
+    return completed && ExchangeMqtt(storage, save, defaultsOnly) && result;
+}
+
+bool COptionsImpl::ExchangeMqtt(CSettingsStorage* storage, bool save, bool defaultsOnly) {
+    std::lock_guard lock(m_stringLock);
+    if (defaultsOnly) {
+        m_mqtt = MqttOptions{};
+        return true;
+    }
+    if (save && !m_mqttInFile && !m_mqtt.Enabled() && m_mqtt.deviceId.empty())
+        return true;
+    // Loading: a missing or unreadable element keeps its default. Saving: a failure spoils the result.
+    MqttOptions values = m_mqtt;
+    bool ok = true, found = false;
+    auto note = [&](bool exchanged) {
+        ok = ok && exchanged;
+        found = found || exchanged;
+    };
+    note(storage->ExchangeString("MqttBroker", values.broker, save));
+    note(storage->ExchangeString("MqttTopicPrefix", values.topicPrefix, save));
+    note(storage->ExchangeBool("MqttDiscovery", values.discovery, save));
+    note(storage->ExchangeString("MqttDiscoveryPrefix", values.discoveryPrefix, save));
+    note(storage->ExchangeString("MqttCaFile", values.caFile, save));
+    note(storage->ExchangeString("MqttUser", values.user, save));
+    note(storage->ExchangeString("MqttPasswordFile", values.passwordFile, save));
+    note(storage->ExchangeString("MqttPasswordEnv", values.passwordEnv, save));
+    note(storage->ExchangeString("MqttDeviceId", values.deviceId, save));
+    std::int32_t interval = values.importIntervalMinutes;
+    note(storage->ExchangeInt("MqttImportInterval", interval, save));
+    if (save)
+        return ok;
+    values.importIntervalMinutes = interval;
+    m_mqtt = values;
+    m_mqttInFile = found;
+    return true;
+}
+
+MqttOptions COptionsImpl::GetMqtt() const {
+    std::lock_guard lock(m_stringLock);
+    return m_mqtt;
+}
+
+void COptionsImpl::SetMqtt(const MqttOptions& mqtt) {
+    std::lock_guard lock(m_stringLock);
+    m_mqtt = mqtt;
 }
 
 std::uint16_t COptionsImpl::GetLanguageID() const {

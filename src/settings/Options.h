@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "settings/MqttOptions.h"
 #include "settings/Settings.h"
 
 // The program's options. One process-wide instance, loaded from "Nivaro.xml" in the start-up
@@ -47,6 +48,11 @@ public:
     std::filesystem::path GetRecordingHistoryFile() const;
     void SetRecordingHistoryFile(const std::filesystem::path& file);
 
+    // Publishing to an MQTT broker. Its elements join the options file once publishing has been
+    // set up (a broker or a device id), so a file from the defaults keeps its ten elements.
+    MqttOptions GetMqtt() const;
+    void SetMqtt(const MqttOptions& mqtt);
+
     // Date pattern, a blank, time pattern ("%d.%m.%Y %H:%M" by default).
     std::string GetDateTimeFormat() const;
     // Start-up directory joined with "history.nvh".
@@ -66,6 +72,7 @@ public:
 private:
     void SetDefaults();
     bool LoadOptions();
+    bool ExchangeMqtt(CSettingsStorage* storage, bool save, bool defaultsOnly);
 
     std::filesystem::path m_file;
     std::filesystem::path m_startupDirectory;
@@ -83,6 +90,8 @@ private:
     std::atomic<bool> m_logToFile{false};
     std::string m_port;
     std::string m_recordingHistoryFile;
+    MqttOptions m_mqtt;        // guarded by m_stringLock
+    bool m_mqttInFile = false; // an MQTT element was loaded: saves keep writing them
 };
 
 inline COptionsImpl& Options() {

@@ -1,17 +1,22 @@
 #include "ui/Commands.h"
 
+#include "history/HistoryData.h"
+#include "publish/Publisher.h"
 #include "settings/LanguageMenu.h"
 #include "ui/AboutDlg.h"
 #include "ui/DataDeleteDlg.h"
 #include "ui/DataImportDlg.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
+#include "ui/DesktopPublisher.h"
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageTexts.h"
 #include "ui/OptionsDlg.h"
 #include "ui/PrintCommand.h"
+#include "ui/PublishTexts.h"
+#include "ui/StatusBar.h"
 #include "ui/UserMessage.h"
 
 #include <QApplication>
@@ -112,9 +117,15 @@ void InstallCommands(CMainFrame& frame) {
         CAboutDlg dialog(&f);
         dialog.exec();
     });
-    frame.SetImportDialog([](CMainFrame& f) {
+    auto* publisher = new DesktopPublisher(&frame);
+    QObject::connect(publisher, &DesktopPublisher::Finished, &frame, [&frame](const QString& problem) {
+        frame.StatusBar()->SetPaneText(0, problem.isEmpty() ? QString() : PublishProblemText(problem));
+    });
+    frame.SetImportDialog([publisher](CMainFrame& f) {
+        const auto newestBefore = NewestDatasetTime(RecordingHistory());
         CDataImportDlg dialog(f.Link(), &f);
-        dialog.exec();
+        if (dialog.exec() == CDataImportDlg::Succeeded)
+            publisher->PublishAfterImport(newestBefore);
     });
     CDataView& view = *frame.View();
     view.SetCommandHandler(Command::FileOpen, OpenCommand);

@@ -10,6 +10,7 @@
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageTexts.h"
+#include "ui/MqttOptionsDlg.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -113,6 +114,9 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     m_ok->setDefault(true);
     m_ok->setAutoDefault(true);
     m_cancel->setAutoDefault(false);
+    auto* mqtt = Make<QPushButton>(this, 100513, units, 248, 127, 50, 14, QStringLiteral("MQTT..."));
+    mqtt->setAutoDefault(false);
+    connect(mqtt, &QPushButton::clicked, this, [this] { CMqttOptionsDlg(this).exec(); });
     // The group frames stay behind the controls drawn over them.
     for (QGroupBox* group : findChildren<QGroupBox*>())
         group->lower();

@@ -274,6 +274,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
                          " failed: " + PlainReason(request->Message()));
 
     const ImportSummary s = request->Summary();
+    if (!s.layoutChange.empty())
+        std::cout << s.layoutChange << "\n";
     std::cout << "Datasets parsed:           " << s.parsed << "\n"
               << "Removed as invalid:        " << s.invalid << "\n"
               << "Removed as read doubles:   " << s.readDoubles << "\n"

@@ -4,6 +4,7 @@
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "station/Hardware.h"
+#include "station/LayoutChange.h"
 #include "station/RingBuffer.h"
 #include "station/RingBufferParse.h"
 #include "station/RoutineRead.h"
@@ -112,6 +113,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
 
     RingBufferConfig readRingBufferConfig;
     readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
+    const RingBufferConfig stored = RingBufferConfig::Decode(readRingBufferConfigBuffer.data());
 
     std::optional<unsigned> unreadCounter;
     auto unreadCount = [&]() -> unsigned {
@@ -133,12 +135,23 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         parseFrom.Reset();
     }
     RingBufferParse parse;
-    try {
-        parse = ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount, [this] { AbortPoint(); });
-    } catch (const NewestDatasetInvalid&) {
+    if (LayoutChanged(stored, layout)) {
+        // Bytes of two layouts: only what each proves is taken.
+        ringBuffer.ReadAll();
+        AbortPoint();
+        LayoutChangeParse change = ParseAfterLayoutChange(ringBuffer.Bytes(), layout, full, stored);
+        parse = std::move(change.parse);
         std::lock_guard lock(_summaryLock);
-        _summary.newestDatasetInvalid = true;
-        throw;
+        _summary.layoutChange = change.note;
+    } else {
+        try {
+            parse =
+                ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount, [this] { AbortPoint(); });
+        } catch (const NewestDatasetInvalid&) {
+            std::lock_guard lock(_summaryLock);
+            _summary.newestDatasetInvalid = true;
+            throw;
+        }
     }
     const bool newestLeft = LeaveIncompleteNewest(parse, ringBuffer.Bytes(), layout, unreadCount);
     _datasets = std::move(parse.datasets);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // What one import did, for the command line and the dialogs.
@@ -26,6 +27,8 @@ struct ImportSummary {
     int damagedValues = 0; // their values stored as missing
     // The newest slot was still being written and is left for the next import.
     bool newestLeft = false;
+    // When the transmitter count changed since the last import: what was taken and left.
+    std::string layoutChange;
 };
 
 // Fetches the datasets that are new since the last import from the station's ring buffer, hands

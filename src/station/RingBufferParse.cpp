@@ -196,7 +196,7 @@ bool LeaveIncompleteNewest(RingBufferParse& parse, std::span<const std::uint8_t>
                            const Hardware::RingBuffer& layout, const std::function<unsigned()>& unreadCount) {
     const int S = static_cast<int>(layout.DatasetSize());
     const int B = static_cast<int>(layout.ByteSize());
-    if (parse.datasets.empty() || parse.datasets.back().IsInvalid())
+    if (parse.datasets.empty() || parse.datasets.back().IsInvalid() || parse.endMarkerOffset < 0)
         return false;
     const int newest = (parse.endMarkerOffset - S + B) % B;
     const std::uint8_t lastByte = ringBuffer[static_cast<std::size_t>(newest + S - 1)];
@@ -226,7 +226,7 @@ int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
     const int S = static_cast<int>(layout.DatasetSize());
     const int B = static_cast<int>(layout.ByteSize());
     int e = endMarkerOffset;
-    for (auto it = datasets.rbegin(); it != datasets.rend(); ++it) {
+    for (auto it = datasets.rbegin(); endMarkerOffset >= 0 && it != datasets.rend(); ++it) {
         e -= S;
         if (e < 0) {
             Log().Log(30, "At beginning of ring buffer, continuing at end of ring buffer");

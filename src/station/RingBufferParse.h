@@ -49,7 +49,8 @@ bool LeaveIncompleteNewest(RingBufferParse& parse, std::span<const std::uint8_t>
                            const Hardware::RingBuffer& layout, const std::function<unsigned()>& unreadCount);
 
 // The slot of the newest valid dataset: datasets pair from the end with the slots before the
-// end marker at endMarkerOffset, wrapping at the ring's start. -1 when none is valid.
+// end marker at endMarkerOffset, wrapping at the ring's start. -1 when none is valid or there is
+// no end marker (-1).
 int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
                      const Hardware::RingBuffer& layout, CDateTime& newLastReadDateTime);
 

@@ -761,4 +761,49 @@ TEST_F(RecordedStation, ImportAllRecoversWhatTheStationHoldsIntoAnotherHistory) 
     EXPECT_EQ(Station().lastReadIndex, SlotOf(1));
 }
 
+struct LayoutCase {
+    const char* name;
+    int from, to;
+};
+
+class LayoutChange : public RecordedStation, public ::testing::WithParamInterface<LayoutCase> {};
+
+// The transmitter count changed without the ring being cleared: the base unit goes on with slots
+// of the new size from the first one at or after its old end marker.
+TEST_P(LayoutChange, ParsesNoByteWithALayoutItWasNotWrittenIn) {
+    const LayoutCase& c = GetParam();
+    Begin(c.from, 100);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(5); // unread, in the old layout
+    const int oldMarker = writeSlot * static_cast<int>(layout->DatasetSize());
+    port->eeprom().bytes()[Hardware::EE_NUMBER_OF_TRANSMITTERS] = static_cast<std::uint8_t>(c.to);
+    layout = Hardware::RingBuffer::GetConfig(c.to);
+    const int S = static_cast<int>(layout->DatasetSize());
+    writeSlot = (oldMarker + S - 1) / S;
+    RecordOn(10);
+
+    auto changed = Import();
+    ASSERT_TRUE(changed->Succeeded()) << changed->Message();
+    EXPECT_EQ(changed->Summary().appended, 15);
+    EXPECT_NE(changed->Summary().layoutChange.find("took 5 datasets written with " + std::to_string(c.from) +
+                                                    " and 10 written with " + std::to_string(c.to)),
+              std::string::npos)
+        << changed->Summary().layoutChange;
+    EXPECT_EQ(Station().lastNrOfTransmitters, c.to);
+    EXPECT_EQ(Station().lastReadIndex, SlotOf(1));
+    ExpectComplete();
+
+    RecordOn(20);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().appended, 20);
+    EXPECT_TRUE(next->Summary().layoutChange.empty());
+    ExpectComplete();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, LayoutChange,
+                         ::testing::Values(LayoutCase{"ThreeToFive", 3, 5}, LayoutCase{"FiveToTwo", 5, 2},
+                                           LayoutCase{"OneToFour", 1, 4}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
+
 } // namespace

@@ -138,10 +138,11 @@ void LogEndMarkerSearch(const EndMarkerSearch& search) {
                     pos, c.after.LogText().c_str(), c.before.LogText().c_str());
             break;
         case MarkerVerdict::NewerFollows:
-            log.Log(30,
-                    "Possible end marker at buffer position %d is INVALID: newer datasets follow it (datetime "
-                    "before end marker (%s), datetime after end marker (%s)), damaged dataset skipped",
-                    pos, c.before.LogText().c_str(), c.after.LogText().c_str());
+            log.Log(
+                30,
+                "Possible end marker at buffer position %d is INVALID: newer datasets follow it (datetime "
+                "before end marker (%s), datetime after end marker (%s)), damaged dataset skipped",
+                pos, c.before.LogText().c_str(), c.after.LogText().c_str());
             break;
         case MarkerVerdict::BothValid:
             log.Log(30,

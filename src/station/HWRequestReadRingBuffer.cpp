@@ -145,8 +145,8 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         _summary.layoutChange = change.note;
     } else {
         try {
-            parse =
-                ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount, [this] { AbortPoint(); });
+            parse = ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount,
+                                           [this] { AbortPoint(); });
         } catch (const NewestDatasetInvalid&) {
             std::lock_guard lock(_summaryLock);
             _summary.newestDatasetInvalid = true;
@@ -212,7 +212,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
 }
 
 void CHWRequestReadRingBuffer::WriteConfig(CI2CDriver& driver, const RingBufferConfig& config,
-                                            std::uint16_t unreadCount) {
+                                           std::uint16_t unreadCount) {
     const RingBufferConfig::Bytes record = config.ToBytes();
     const std::array<std::uint8_t, 2> unread{static_cast<std::uint8_t>(unreadCount & 0xFF),
                                              static_cast<std::uint8_t>(unreadCount >> 8)};

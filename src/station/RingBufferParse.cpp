@@ -93,7 +93,8 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
     context.beforeWindow = ring + (off == 0 ? B - S : off - S);
     if (!whole)
         context.lastRead = config.LastReadDateTime;
-    const EndMarkerSearch search = ScanEndMarkers(ring + off, static_cast<unsigned>(len), layout, full, context);
+    const EndMarkerSearch search =
+        ScanEndMarkers(ring + off, static_cast<unsigned>(len), layout, full, context);
     LogEndMarkerSearch(search);
     int p = search.ChosenOrLastResort();
     if (whole) {
@@ -156,10 +157,11 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
         } else {
             // Nothing after the wrap either: the last candidate before the ring's end it is.
             p = search.lastNewerFollows;
-            Log().Log(30,
-                      "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for "
-                      "parsing",
-                      A + off, A + off + p - 1, p);
+            Log().Log(
+                30,
+                "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for "
+                "parsing",
+                A + off, A + off + p - 1, p);
             append(off, off + p);
         }
     }
@@ -182,8 +184,8 @@ std::vector<CDataset> ParseDatasets(std::span<const std::uint8_t> bytes, const H
     for (std::size_t at = 0; at + S <= bytes.size(); at += S) {
         CDataset dataset;
         if (IsEndMarkerByte(bytes[at]))
-            Log().Log(30, "Skipping dataset %d of the parsed bytes: lead byte 0x%02X", static_cast<int>(at / S),
-                      bytes[at]);
+            Log().Log(30, "Skipping dataset %d of the parsed bytes: lead byte 0x%02X",
+                      static_cast<int>(at / S), bytes[at]);
         else
             dataset.DecodeStation(bytes.data() + at, layout);
         datasets.push_back(dataset);
@@ -206,10 +208,11 @@ bool LeaveIncompleteNewest(RingBufferParse& parse, std::span<const std::uint8_t>
     const auto parsed = static_cast<unsigned>(parse.datasets.size());
     const bool counted = unread >= parsed && unread < static_cast<unsigned>(layout.DatasetCount() - 1);
     if (counted) {
-        Log().Log(30,
-                  "Newest dataset at LastReadIndex %d ends in 0x%02X, the unread datasets counter (%u) counts "
-                  "it, taking it",
-                  newest / S, lastByte, unread);
+        Log().Log(
+            30,
+            "Newest dataset at LastReadIndex %d ends in 0x%02X, the unread datasets counter (%u) counts "
+            "it, taking it",
+            newest / S, lastByte, unread);
         return false;
     }
     Log().Log(30,
@@ -249,8 +252,8 @@ CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sin
     std::erase_if(datasets, [](const CDataset& dataset) { return dataset.IsInvalid(); });
     const auto c1 = static_cast<int>(datasets.size());
     // Damage first, so a damaged slot read again compares equal to what the first read stored.
-    counts.damaged = static_cast<int>(
-        std::erase_if(datasets, [](const CDataset& dataset) { return !IsStationYear(dataset.GetDateTime()); }));
+    counts.damaged = static_cast<int>(std::erase_if(
+        datasets, [](const CDataset& dataset) { return !IsStationYear(dataset.GetDateTime()); }));
     const int datedOutside = counts.damaged;
     for (CDataset& dataset : datasets)
         if (const int replaced = MarkDamagedValuesMissing(dataset)) {

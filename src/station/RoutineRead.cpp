@@ -66,7 +66,8 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
         MarkerContext context;
         context.beforeWindow = image.Bytes().data() + lastRead;
         context.lastRead = config.LastReadDateTime;
-        const EndMarkerSearch search = ScanEndMarkers(image.Bytes().data() + off, length, layout, full, context);
+        const EndMarkerSearch search =
+            ScanEndMarkers(image.Bytes().data() + off, length, layout, full, context);
         if (search.firstValid != -1) {
             Log().Log(50, "---------------------------");
             Log().Log(30, "Searching for end marker from 0x%X to 0x%X", A + off, A + off + length);

@@ -103,9 +103,11 @@ TEST(FindEndMarker, MarkerInTheRingsLastSlotIsJudgedAgainstTheFirstSlot) {
     // The window reaches the ring's end: the slot after the last one is the ring's first slot.
     const auto ring = Window("5678M");
     const int S = static_cast<int>(Layout().DatasetSize());
-    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), true, {ring.data(), nullptr, {}}),
+    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), true,
+                            {ring.data(), nullptr, {}}),
               4 * S);
-    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), false, {ring.data(), nullptr, {}}),
+    EXPECT_EQ(FindEndMarker(ring.data(), static_cast<unsigned>(ring.size()), Layout(), false,
+                            {ring.data(), nullptr, {}}),
               4 * S);
 }
 

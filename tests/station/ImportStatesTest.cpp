@@ -24,7 +24,8 @@ public:
     explicit ImportSinkOf(std::vector<CDataset> held) : _held(std::move(held)) {}
     void RemoveKnown(std::vector<CDataset>& datasets) const override {
         std::erase_if(datasets, [&](const CDataset& d) {
-            return std::any_of(_held.begin(), _held.end(), [&](const CDataset& h) { return SameMeasurement(h, d); });
+            return std::any_of(_held.begin(), _held.end(),
+                               [&](const CDataset& h) { return SameMeasurement(h, d); });
         });
     }
     bool Store(const std::vector<CDataset>&) override { return true; }
@@ -121,8 +122,9 @@ Taken Import(const State& s) {
     const RingBufferConfig stored = RingBufferConfig::Decode(s.image.data() + Hardware::EE_PC_BEGIN);
     RingBufferConfig config;
     config.ReadFromBuffer(s.image.data() + Hardware::EE_PC_BEGIN, layout);
-    RingBufferParse parse = LayoutChanged(stored, layout) ? ParseAfterLayoutChange(ring, layout, full, stored).parse
-                                                          : ParseRingBuffer(ring, layout, full, config);
+    RingBufferParse parse = LayoutChanged(stored, layout)
+                                ? ParseAfterLayoutChange(ring, layout, full, stored).parse
+                                : ParseRingBuffer(ring, layout, full, config);
     Taken taken;
     taken.newestLeft = LeaveIncompleteNewest(parse, ring, layout, [&] { return s.Unread(); });
     taken.counts = CleanDatasets(parse.datasets, ImportSinkOf(s.imported));
@@ -180,64 +182,63 @@ std::function<State()> HalfWritten(int written, bool counted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Station, ImportStates,
-    ::testing::Values(
-        Case{"StrayFfFirstAfterTheLastImport", Stray(100, 10, 0xFF)},
-        Case{"StrayFeFirstAfterTheLastImport", Stray(100, 10, 0xFE)},
-        Case{"StrayFfLater", Stray(100, 6, 0xFF)}, Case{"StrayFeLater", Stray(100, 6, 0xFE)},
-        Case{"FullRingStrayFfFirstAfterTheLastImport", Stray(FullRing, 10, 0xFF)},
-        Case{"FullRingStrayFeLater", Stray(FullRing, 6, 0xFE)},
-        Case{"HalfWrittenDateTimeOnly", HalfWritten(5, false), true},
-        Case{"HalfWrittenSomeValues", HalfWritten(12, false), true},
-        Case{"HalfWrittenButCountedIsComplete", HalfWritten(12, true)},
-        Case{"CompletedSlot",
-             [] {
-                 State s(3, 100);
-                 s.Record(5);
-                 return s;
-             }},
-        Case{"RealMeasurementWithEveryValueOutOfRange",
-             [] {
-                 State s(3, 100);
-                 s.Record(2);
-                 CDataset overflow = MakeMeasurement(State::At(s.last, Interval), 3, 1);
-                 for (int sensor = 0; sensor <= 3; ++sensor) {
-                     overflow.SetTemperature(sensor, CDataset::TemperatureOverflow);
-                     overflow.SetHumidity(sensor, CDataset::HumidityOverflow);
-                 }
-                 s.Write(overflow);
-                 return s;
-             }},
-        Case{"RepeatedHour",
-             [] {
-                 State s(3, 36); // 14:35 to 17:30
-                 s.last = State::At(s.last, -60 - Interval);
-                 s.Record(19, 2); // 16:30 to 18:00 with other values
-                 return s;
-             }},
-        Case{"LayoutChangeThreeToFive",
-             [] {
-                 State s(3, 100);
-                 s.Record(5);
-                 const int oldMarker = s.writeSlot * static_cast<int>(s.layout->DatasetSize());
-                 s.image[Hardware::EE_NUMBER_OF_TRANSMITTERS] = 5;
-                 s.layout = Hardware::RingBuffer::GetConfig(5);
-                 s.writeSlot = (oldMarker + 19) / 20;
-                 s.Record(10);
-                 return s;
-             }},
-        Case{"DamagedValueDigits",
-             [] {
-                 State s(3, 100);
-                 s.Record(5);
-                 std::uint8_t* slot = s.Slot(s.SlotOf(3));
-                 SetNibble(slot, 12, 0xC); // indoor temperature tens
-                 slot[8] = 0xC5;           // indoor humidity
-                 CDataset& d = s.fresh[s.fresh.size() - 3];
-                 d.SetTemperature(0, CDataset::TemperatureNotAvailable);
-                 d.SetHumidity(0, CDataset::HumidityNotAvailable);
-                 return s;
-             },
-             false, 2}),
+    ::testing::Values(Case{"StrayFfFirstAfterTheLastImport", Stray(100, 10, 0xFF)},
+                      Case{"StrayFeFirstAfterTheLastImport", Stray(100, 10, 0xFE)},
+                      Case{"StrayFfLater", Stray(100, 6, 0xFF)}, Case{"StrayFeLater", Stray(100, 6, 0xFE)},
+                      Case{"FullRingStrayFfFirstAfterTheLastImport", Stray(FullRing, 10, 0xFF)},
+                      Case{"FullRingStrayFeLater", Stray(FullRing, 6, 0xFE)},
+                      Case{"HalfWrittenDateTimeOnly", HalfWritten(5, false), true},
+                      Case{"HalfWrittenSomeValues", HalfWritten(12, false), true},
+                      Case{"HalfWrittenButCountedIsComplete", HalfWritten(12, true)},
+                      Case{"CompletedSlot",
+                           [] {
+                               State s(3, 100);
+                               s.Record(5);
+                               return s;
+                           }},
+                      Case{"RealMeasurementWithEveryValueOutOfRange",
+                           [] {
+                               State s(3, 100);
+                               s.Record(2);
+                               CDataset overflow = MakeMeasurement(State::At(s.last, Interval), 3, 1);
+                               for (int sensor = 0; sensor <= 3; ++sensor) {
+                                   overflow.SetTemperature(sensor, CDataset::TemperatureOverflow);
+                                   overflow.SetHumidity(sensor, CDataset::HumidityOverflow);
+                               }
+                               s.Write(overflow);
+                               return s;
+                           }},
+                      Case{"RepeatedHour",
+                           [] {
+                               State s(3, 36); // 14:35 to 17:30
+                               s.last = State::At(s.last, -60 - Interval);
+                               s.Record(19, 2); // 16:30 to 18:00 with other values
+                               return s;
+                           }},
+                      Case{"LayoutChangeThreeToFive",
+                           [] {
+                               State s(3, 100);
+                               s.Record(5);
+                               const int oldMarker = s.writeSlot * static_cast<int>(s.layout->DatasetSize());
+                               s.image[Hardware::EE_NUMBER_OF_TRANSMITTERS] = 5;
+                               s.layout = Hardware::RingBuffer::GetConfig(5);
+                               s.writeSlot = (oldMarker + 19) / 20;
+                               s.Record(10);
+                               return s;
+                           }},
+                      Case{"DamagedValueDigits",
+                           [] {
+                               State s(3, 100);
+                               s.Record(5);
+                               std::uint8_t* slot = s.Slot(s.SlotOf(3));
+                               SetNibble(slot, 12, 0xC); // indoor temperature tens
+                               slot[8] = 0xC5;           // indoor humidity
+                               CDataset& d = s.fresh[s.fresh.size() - 3];
+                               d.SetTemperature(0, CDataset::TemperatureNotAvailable);
+                               d.SetHumidity(0, CDataset::HumidityNotAvailable);
+                               return s;
+                           },
+                           false, 2}),
     [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 
 } // namespace

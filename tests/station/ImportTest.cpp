@@ -1,5 +1,5 @@
-#include "history/HistoryData.h"
 #include "history/HistoryDamage.h"
+#include "history/HistoryData.h"
 #include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
@@ -511,7 +511,9 @@ protected:
         CDateTime(from.Value() + minutes / 1440.0).GetFields(f);
         return CDateTime(f.year, f.month, f.day, f.hour, f.minute, 0);
     }
-    void RecordAt(const CDateTime& when, std::uint32_t seed = 1) { Write(MakeMeasurement(when, Transmitters(), seed)); }
+    void RecordAt(const CDateTime& when, std::uint32_t seed = 1) {
+        Write(MakeMeasurement(when, Transmitters(), seed));
+    }
     void Write(const CDataset& dataset) {
         WriteMeasurementAt(port->eeprom().bytes(), writeSlot, dataset);
         writeSlot = (writeSlot + 1) % layout->DatasetCount();
@@ -555,8 +557,10 @@ protected:
     void ExpectComplete(const std::filesystem::path& file) const {
         const auto held = FileKeys(file), recorded = Keys(truth);
         std::vector<std::string> missing, extra;
-        std::set_difference(recorded.begin(), recorded.end(), held.begin(), held.end(), std::back_inserter(missing));
-        std::set_difference(held.begin(), held.end(), recorded.begin(), recorded.end(), std::back_inserter(extra));
+        std::set_difference(recorded.begin(), recorded.end(), held.begin(), held.end(),
+                            std::back_inserter(missing));
+        std::set_difference(held.begin(), held.end(), recorded.begin(), recorded.end(),
+                            std::back_inserter(extra));
         EXPECT_TRUE(missing.empty() && extra.empty())
             << missing.size() << " missing, first " << (missing.empty() ? "" : missing.front()) << "; "
             << extra.size() << " not recorded, first " << (extra.empty() ? "" : extra.front());
@@ -604,14 +608,14 @@ TEST_P(StrayLeadByte, NeverStopsImports) {
     ExpectComplete();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, StrayLeadByte,
-    ::testing::Values(StrayCase{"FfFirstAfterTheLastImport", 0xFF, 0, false},
-                      StrayCase{"FeFirstAfterTheLastImport", 0xFE, 0, false},
-                      StrayCase{"FfAmongTheNew", 0xFF, 4, false}, StrayCase{"FeAmongTheNew", 0xFE, 4, false},
-                      StrayCase{"FullRingFfFirstAfterTheLastImport", 0xFF, 0, true},
-                      StrayCase{"FullRingFeAmongTheNew", 0xFE, 4, true}),
-    [](const ::testing::TestParamInfo<StrayCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(States, StrayLeadByte,
+                         ::testing::Values(StrayCase{"FfFirstAfterTheLastImport", 0xFF, 0, false},
+                                           StrayCase{"FeFirstAfterTheLastImport", 0xFE, 0, false},
+                                           StrayCase{"FfAmongTheNew", 0xFF, 4, false},
+                                           StrayCase{"FeAmongTheNew", 0xFE, 4, false},
+                                           StrayCase{"FullRingFfFirstAfterTheLastImport", 0xFF, 0, true},
+                                           StrayCase{"FullRingFeAmongTheNew", 0xFE, 4, true}),
+                         [](const ::testing::TestParamInfo<StrayCase>& info) { return info.param.name; });
 
 class HalfWrittenSlot : public RecordedStation, public ::testing::WithParamInterface<int> {};
 
@@ -786,7 +790,7 @@ TEST_P(LayoutChange, ParsesNoByteWithALayoutItWasNotWrittenIn) {
     ASSERT_TRUE(changed->Succeeded()) << changed->Message();
     EXPECT_EQ(changed->Summary().appended, 15);
     EXPECT_NE(changed->Summary().layoutChange.find("took 5 datasets written with " + std::to_string(c.from) +
-                                                    " and 10 written with " + std::to_string(c.to)),
+                                                   " and 10 written with " + std::to_string(c.to)),
               std::string::npos)
         << changed->Summary().layoutChange;
     EXPECT_EQ(Station().lastNrOfTransmitters, c.to);

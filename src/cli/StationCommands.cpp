@@ -275,6 +275,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         queue, std::make_shared<CliImportSink>(recorded, history, std::move(afterAppend)));
     if (args.whole)
         request->ForceWholeRead();
+    if (args.all)
+        request->ImportAll();
     const Outcome outcome = RunRequest(
         manager, *queue, interrupts, request,
         [&](std::intptr_t done, std::intptr_t total) { progress.Step(done, total); },
@@ -288,11 +290,15 @@ int RunImport(CliSession& session, const ImportArgs& args) {
                          " failed: " + PlainReason(request->Message()));
 
     const ImportSummary s = request->Summary();
+    if (!s.layoutChange.empty())
+        std::cout << s.layoutChange << "\n";
     std::cout << "Datasets parsed:           " << s.parsed << "\n"
               << "Removed as invalid:        " << s.invalid << "\n"
               << "Removed as read doubles:   " << s.readDoubles << "\n"
               << "Removed as already known:  " << s.known << "\n"
+              << "Damaged values as missing: " << s.damagedValues << " (in " << s.damaged << " datasets)\n"
               << "Appended:                  " << s.appended << "\n"
+              << "Left for the next import:  " << (s.newestLeft ? "1 (still being written)" : "0") << "\n"
               << "New read position:         "
               << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
               << "\n"

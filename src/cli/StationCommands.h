@@ -6,7 +6,8 @@ class CliSession;
 int RunPing(CliSession& session);
 
 struct ImportArgs {
-    bool whole = false; // read the whole ring buffer
+    bool whole = false; // read every byte of the ring buffer (takes the same datasets)
+    bool all = false;   // take every dataset the station holds, not only the new ones
     // Test seam: raise SIGINT after this many progress steps (0 = never).
     int interruptAfterSteps = 0;
     // Test seam: raise SIGINT right after the new datasets reached the history file.

@@ -100,8 +100,12 @@ int main(int argc, char** argv) {
     ImportArgs importArgs;
     auto* import = app.add_subcommand("import", "Read new datasets from the station into the history file");
     import->fallthrough();
+    import->add_flag("--all", importArgs.all,
+                     "Take every dataset the station still holds, not only what is new since the last "
+                     "import: recovers them into a new or another history file (known ones are left out)");
     import->add_flag("--whole", importArgs.whole,
-                     "Read the whole ring buffer, not only what is new since the last import");
+                     "Read every byte of the ring buffer instead of only what is new (a check of the "
+                     "routine read; takes the same datasets)");
     import->add_option("--interrupt-after-steps", importArgs.interruptAfterSteps)->group("");
     import->add_flag("--interrupt-after-append", importArgs.interruptAfterAppend)->group("");
 

@@ -301,7 +301,7 @@ void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {
     const auto known = [this](const CDataset& dataset) {
         const auto [first, last] =
             std::equal_range(m_datasets.begin(), m_datasets.end(), dataset, HistoryOrder);
-        return std::find(first, last, dataset) != last;
+        return std::any_of(first, last, [&](const CDataset& held) { return SameMeasurement(held, dataset); });
     };
     datasets.erase(std::remove_if(datasets.begin(), datasets.end(), known), datasets.end());
 }

@@ -80,7 +80,8 @@ public:
     HistoryOutcome Export(const Path& path, const ColumnFormat& format,
                           std::span<const Path> historyFiles = {},
                           ExportFormat exportFormat = ExportFormat::Text) const;
-    // Removes from datasets, keeping their order, every dataset whose date-time the store holds.
+    // Removes from datasets, keeping their order, every measurement the store holds: the same
+    // date-time with the same values. Another measurement at a known date-time is new.
     void RemoveKnown(std::vector<CDataset>& datasets) const;
 
     // Stream level. ReadFrom appends and sorts; the writers report whether every byte was written.

@@ -70,6 +70,11 @@ CDataset::CDataset() {
     std::fill(_values + SensorCount, std::end(_values), HumidityNotAvailable);
 }
 
+bool SameMeasurement(const CDataset& a, const CDataset& b) {
+    return a.GetDateTime() == b.GetDateTime() &&
+           std::memcmp(a.Values(), b.Values(), 2 * CDataset::SensorCount * sizeof(float)) == 0;
+}
+
 float DecodeTemperature(int tenths, int units, int tens) {
     if (tenths == 0xA || units == 0xA || tens == 0xA)
         return CDataset::TemperatureNotAvailable;

@@ -88,6 +88,10 @@ private:
     float _values[2 * SensorCount];
 };
 
+// The same measurement: the same date-time and every value the same. Two datasets at one date-time
+// with other values are two measurements (a clock set back records an hour twice).
+bool SameMeasurement(const CDataset& a, const CDataset& b);
+
 // Digit decoders: digits least significant first. 0xA in any digit means not available and is
 // tested before 0xF (overflow); the date-time has no overflow, only 0xA makes it invalid.
 float DecodeTemperature(int tenths, int units, int tens);

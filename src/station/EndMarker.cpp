@@ -4,7 +4,7 @@
 #include "station/Dataset.h"
 
 EndMarkerSearch ScanEndMarkers(const std::uint8_t* window, unsigned length,
-                               const Hardware::RingBuffer& layout, bool full, const std::uint8_t* ringStart) {
+                               const Hardware::RingBuffer& layout, bool full, const MarkerContext& context) {
     const unsigned S = layout.DatasetSize();
     EndMarkerSearch search;
     search.length = length;
@@ -22,6 +22,10 @@ EndMarkerSearch ScanEndMarkers(const std::uint8_t* window, unsigned length,
             search.possiblyValid = pos;
             ++search.invalid;
             break;
+        case MarkerVerdict::NewerFollows:
+            search.lastNewerFollows = pos;
+            ++search.invalid;
+            break;
         default:
             if (search.firstValid == -1)
                 search.firstValid = pos;
@@ -29,16 +33,40 @@ EndMarkerSearch ScanEndMarkers(const std::uint8_t* window, unsigned length,
         }
     };
 
+    // Valid datasets newer than the one before the candidate (and than the last imported one)
+    // follow it. Without a read position, a full ring's newer neighbour may be old data recorded
+    // with the clock ahead; the window's first slot in a ring that is not full has no dataset
+    // before it, so any valid one after it is newer.
+    const auto newerFollows = [&](bool firstSlot, const CDateTime& before, const CDateTime& next) {
+        if (next.GetStatus() != CDateTime::valid)
+            return false;
+        if (before.GetStatus() == CDateTime::valid ? !(next > before) : !(firstSlot && !full))
+            return false;
+        return context.lastRead ? next > *context.lastRead : firstSlot || !full;
+    };
+    const auto dateTimeAt = [](const std::uint8_t* slot) {
+        if (slot)
+            return DecodeDateTime(slot);
+        CDateTime none;
+        none.SetStatus(CDateTime::invalid);
+        return none;
+    };
+
     for (unsigned upos = 0; upos < length; upos += S) {
         const int pos = static_cast<int>(upos);
         if (!IsEndMarkerByte(window[pos]))
             continue;
+        const unsigned after = upos + S;
+        const std::uint8_t* afterSlot = after < length ? window + after : context.ringStart;
         if (pos == 0) {
-            judge(pos, MarkerVerdict::FirstSlot);
+            const CDateTime before = dateTimeAt(context.beforeWindow);
+            const CDateTime next = dateTimeAt(afterSlot);
+            if (context.beforeWindow && newerFollows(true, before, next))
+                judge(pos, MarkerVerdict::NewerFollows, before, next);
+            else
+                judge(pos, MarkerVerdict::FirstSlot);
             continue;
         }
-        const unsigned after = upos + S;
-        const std::uint8_t* afterSlot = after < length ? window + after : ringStart;
         if (!afterSlot) {
             judge(pos, MarkerVerdict::OutOfBounds);
             continue;
@@ -49,6 +77,8 @@ EndMarkerSearch ScanEndMarkers(const std::uint8_t* window, unsigned length,
             judge(pos, MarkerVerdict::BeforeInvalid);
         else if (next.GetStatus() == CDateTime::invalid)
             judge(pos, MarkerVerdict::AfterInvalid, before);
+        else if (newerFollows(false, before, next))
+            judge(pos, MarkerVerdict::NewerFollows, before, next);
         else if (full && next < before)
             judge(pos, MarkerVerdict::AfterOlder, before, next);
         else if (full)
@@ -107,6 +137,13 @@ void LogEndMarkerSearch(const EndMarkerSearch& search) {
                     "to future, use if this is the only end marker",
                     pos, c.after.LogText().c_str(), c.before.LogText().c_str());
             break;
+        case MarkerVerdict::NewerFollows:
+            log.Log(
+                30,
+                "Possible end marker at buffer position %d is INVALID: newer datasets follow it (datetime "
+                "before end marker (%s), datetime after end marker (%s)), damaged dataset skipped",
+                pos, c.before.LogText().c_str(), c.after.LogText().c_str());
+            break;
         case MarkerVerdict::BothValid:
             log.Log(30,
                     "Possible end marker at buffer position %d is VALID: datetime before end marker (%s), "
@@ -128,13 +165,18 @@ void LogEndMarkerSearch(const EndMarkerSearch& search) {
                 "Using possibly invalid end marker at buffer position %d, found %d end markers (%d valid, %d "
                 "invalid)",
                 search.possiblyValid, found, search.valid, search.invalid);
+    else if (search.lastNewerFollows != -1)
+        log.Log(40,
+                "Using end marker at buffer position %d although newer datasets follow it, no other end "
+                "marker found, found %d end markers (%d valid, %d invalid)",
+                search.lastNewerFollows, found, search.valid, search.invalid);
     else
         log.Log(40, "No end marker found");
 }
 
 int FindEndMarker(const std::uint8_t* window, unsigned length, const Hardware::RingBuffer& layout, bool full,
-                  const std::uint8_t* ringStart) {
-    const EndMarkerSearch search = ScanEndMarkers(window, length, layout, full, ringStart);
+                  const MarkerContext& context) {
+    const EndMarkerSearch search = ScanEndMarkers(window, length, layout, full, context);
     LogEndMarkerSearch(search);
-    return search.Chosen();
+    return search.ChosenOrLastResort();
 }

@@ -4,6 +4,7 @@
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "station/Hardware.h"
+#include "station/LayoutChange.h"
 #include "station/RingBuffer.h"
 #include "station/RingBufferParse.h"
 #include "station/RoutineRead.h"
@@ -112,25 +113,47 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
 
     RingBufferConfig readRingBufferConfig;
     readRingBufferConfig.ReadFromBuffer(readRingBufferConfigBuffer.data(), layout);
+    const RingBufferConfig stored = RingBufferConfig::Decode(readRingBufferConfigBuffer.data());
 
+    std::optional<unsigned> unreadCounter;
     auto unreadCount = [&]() -> unsigned {
+        if (unreadCounter)
+            return *unreadCounter;
         std::array<std::uint8_t, 2> unread{0xFF, 0xFF};
         Log().Log(50, "---------------------------");
         Log().Log(50, "Read unread datasets counter");
         Check(driver.ReadCompare(Hardware::EE_EEPROM_UNREAD_GL, unread.data(), unread.size(), msg))
             << "Read unread datasets counter failed, aborting";
         AddBytesRead(unread.size());
-        return unread[0] | unread[1] << 8u;
+        unreadCounter = unread[0] | unread[1] << 8u;
+        return *unreadCounter;
     };
-    RingBufferParse parse;
-    try {
-        parse = ReadAndParseRingBuffer(ringBuffer, layout, full, readRingBufferConfig, unreadCount,
-                                       [this] { AbortPoint(); });
-    } catch (const NewestDatasetInvalid&) {
-        std::lock_guard lock(_summaryLock);
-        _summary.newestDatasetInvalid = true;
-        throw;
+    // Every dataset the station holds: the read position does not choose what is parsed.
+    RingBufferConfig parseFrom = readRingBufferConfig;
+    if (_importAll) {
+        Log().Log(30, "Importing every dataset the station holds, parsing whole ring buffer");
+        parseFrom.Reset();
     }
+    RingBufferParse parse;
+    if (LayoutChanged(stored, layout)) {
+        // Bytes of two layouts: only what each proves is taken.
+        ringBuffer.ReadAll();
+        AbortPoint();
+        LayoutChangeParse change = ParseAfterLayoutChange(ringBuffer.Bytes(), layout, full, stored);
+        parse = std::move(change.parse);
+        std::lock_guard lock(_summaryLock);
+        _summary.layoutChange = change.note;
+    } else {
+        try {
+            parse = ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount,
+                                           [this] { AbortPoint(); });
+        } catch (const NewestDatasetInvalid&) {
+            std::lock_guard lock(_summaryLock);
+            _summary.newestDatasetInvalid = true;
+            throw;
+        }
+    }
+    const bool newestLeft = LeaveIncompleteNewest(parse, ringBuffer.Bytes(), layout, unreadCount);
     _datasets = std::move(parse.datasets);
     const int parsed = static_cast<int>(_datasets.size());
 
@@ -149,6 +172,9 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         _summary.invalid = counts.invalid;
         _summary.readDoubles = counts.readDoubles;
         _summary.known = counts.known;
+        _summary.damaged = counts.damaged;
+        _summary.damagedValues = counts.damagedValues;
+        _summary.newestLeft = newestLeft;
     }
     bool appended = false;
     if (_datasets.empty()) {
@@ -172,7 +198,9 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         readRingBufferConfig.LastReadIndex = newLastReadIndex;
         readRingBufferConfig.LastReadDateTime = newLastReadDateTime;
         readRingBufferConfig.LastNrOfTransmitters = layout.NrOfTransmitters();
-        WriteConfig(driver, readRingBufferConfig);
+        // A slot left while being written stays counted as unread, so the next import takes it even
+        // when its values really all overflowed.
+        WriteConfig(driver, readRingBufferConfig, newestLeft ? 1 : 0);
         std::lock_guard lock(_summaryLock);
         _summary.newReadIndex = newLastReadIndex;
     } else {
@@ -183,9 +211,11 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     }
 }
 
-void CHWRequestReadRingBuffer::WriteConfig(CI2CDriver& driver, const RingBufferConfig& config) {
+void CHWRequestReadRingBuffer::WriteConfig(CI2CDriver& driver, const RingBufferConfig& config,
+                                           std::uint16_t unreadCount) {
     const RingBufferConfig::Bytes record = config.ToBytes();
-    const std::array<std::uint8_t, 2> unread{0x00, 0x00};
+    const std::array<std::uint8_t, 2> unread{static_cast<std::uint8_t>(unreadCount & 0xFF),
+                                             static_cast<std::uint8_t>(unreadCount >> 8)};
     Check(Sync(driver)) << "Write configuration error: Synchronize failed, aborting";
     Check(driver.WriteCompare(Hardware::EE_PC_BEGIN, record.data(), Hardware::EE_PC_SIZE))
         << "Write configuration error: Read / write error, aborting";

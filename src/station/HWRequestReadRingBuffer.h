@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // What one import did, for the command line and the dialogs.
@@ -22,6 +23,12 @@ struct ImportSummary {
     // The import failed because the station's newest dataset has an invalid date-time (it passes
     // with the station's next measurement).
     bool newestDatasetInvalid = false;
+    int damaged = 0;       // datasets with values or a date no station records
+    int damagedValues = 0; // their values stored as missing
+    // The newest slot was still being written and is left for the next import.
+    bool newestLeft = false;
+    // When the transmitter count changed since the last import: what was taken and left.
+    std::string layoutChange;
 };
 
 // Fetches the datasets that are new since the last import from the station's ring buffer, hands
@@ -37,8 +44,13 @@ public:
 
     ImportSummary Summary() const;
 
-    // Reads the whole ring buffer instead of only what is new since the last read.
+    // Reads the whole ring buffer instead of only what is new since the last read; the datasets
+    // taken are the same.
     void ForceWholeRead() { _wholeRead = true; }
+    // Takes every dataset the station still holds, not only those after the read position (a
+    // recovery into a new or another history); known ones are left out as always, and the read
+    // position is written back as after any import.
+    void ImportAll() { _importAll = _wholeRead = true; }
 
     // Reads size bytes in compared blocks of at most BlockSize, posting progress before each: the
     // ring buffer bytes read so far in this import, of those plus this read's size.
@@ -48,13 +60,14 @@ public:
 
 private:
     void Run(CI2CDriver& driver);
-    void WriteConfig(CI2CDriver& driver, const RingBufferConfig& config);
+    void WriteConfig(CI2CDriver& driver, const RingBufferConfig& config, std::uint16_t unread);
     void AbortPoint();
     void AddBytesRead(std::uint32_t count);
 
     std::vector<CDataset> _datasets;
     std::shared_ptr<ImportSink> _sink;
     bool _wholeRead = false;
+    bool _importAll = false;
     std::uint32_t _progressBase = 0; // ring buffer bytes read by earlier reads of this import
     mutable std::mutex _summaryLock;
     ImportSummary _summary;

@@ -28,12 +28,18 @@ bool RingBufferConfig::IsValid(const Hardware::RingBuffer& layout) const {
            LastNrOfTransmitters >= 1 && LastNrOfTransmitters <= 5;
 }
 
-void RingBufferConfig::ReadFromBuffer(const std::uint8_t* bytes, const Hardware::RingBuffer& layout) {
+RingBufferConfig RingBufferConfig::Decode(const std::uint8_t* bytes) {
     const std::uint64_t raw =
         static_cast<std::uint64_t>(ReadLe32(bytes)) | static_cast<std::uint64_t>(ReadLe32(bytes + 4)) << 32;
-    LastReadDateTime = std::bit_cast<DATE>(raw);
-    LastReadIndex = static_cast<std::int32_t>(ReadLe32(bytes + 8));
-    LastNrOfTransmitters = static_cast<std::int32_t>(ReadLe32(bytes + 12));
+    RingBufferConfig config;
+    config.LastReadDateTime = std::bit_cast<DATE>(raw);
+    config.LastReadIndex = static_cast<std::int32_t>(ReadLe32(bytes + 8));
+    config.LastNrOfTransmitters = static_cast<std::int32_t>(ReadLe32(bytes + 12));
+    return config;
+}
+
+void RingBufferConfig::ReadFromBuffer(const std::uint8_t* bytes, const Hardware::RingBuffer& layout) {
+    *this = Decode(bytes);
     if (!IsValid(layout)) {
         CLogger::Instance().Log(30, "Read configuration is invalid, reseting configuration");
         Reset();

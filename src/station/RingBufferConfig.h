@@ -20,6 +20,8 @@ struct RingBufferConfig {
 
     void Reset();
     bool IsValid(const Hardware::RingBuffer& layout) const;
+    // The record as the station's bytes hold it, not checked.
+    static RingBufferConfig Decode(const std::uint8_t* bytes);
     // Takes the record from the station's bytes; one that is not valid for the layout is reset.
     void ReadFromBuffer(const std::uint8_t* bytes, const Hardware::RingBuffer& layout);
     Bytes ToBytes() const;

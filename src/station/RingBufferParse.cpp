@@ -2,6 +2,7 @@
 
 #include "log/Logger.h"
 #include "station/EndMarker.h"
+#include "station/StationRange.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -85,8 +86,17 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
     handOver.reserve(static_cast<std::size_t>(B));
     auto append = [&](int from, int to) { handOver.insert(handOver.end(), ring + from, ring + to); };
 
-    // The window reaches the ring's end, so a marker in its last slot is judged against slot 0.
-    int p = FindEndMarker(ring + off, static_cast<unsigned>(len), layout, full, ring);
+    // The window reaches the ring's end, so a marker in its last slot is judged against slot 0; its
+    // first slot is judged against the slot before it.
+    MarkerContext context;
+    context.ringStart = ring;
+    context.beforeWindow = ring + (off == 0 ? B - S : off - S);
+    if (!whole)
+        context.lastRead = config.LastReadDateTime;
+    const EndMarkerSearch search =
+        ScanEndMarkers(ring + off, static_cast<unsigned>(len), layout, full, context);
+    LogEndMarkerSearch(search);
+    int p = search.ChosenOrLastResort();
     if (whole) {
         if (p == -1)
             NoEndMarker(ring, layout);
@@ -113,29 +123,47 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
                       A + p - 1, p);
             append(0, p);
         }
-    } else if (p != -1) {
+    } else if (search.Chosen() != -1) {
+        p = search.Chosen();
         Log().Log(
             30,
             "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for parsing",
             A + off, A + off + p - 1, p);
         append(off, off + p);
     } else {
-        // The station has wrapped since the last read.
+        // The station has wrapped since the last read, or only candidates newer datasets follow lie
+        // between the last read dataset and the ring's end: the end is after the wrap.
         Log().Log(
             30,
             "No end marker found, using bytes after last read dataset (0x%X) to end of buffer (0x%X) for "
             "parsing",
             A + off, layout.End());
-        append(off, B);
         Log().Log(30, "Searching for end marker from begin of ring buffer (0x%X) to last read dataset (0x%X)",
                   A, A + off);
-        p = FindEndMarker(ring, static_cast<unsigned>(off), layout, full);
-        if (p == -1)
-            NoEndMarker(ring, layout);
-        Log().Log(30, "Using bytes from begin of ring buffer (0x%X) to end marker (0x%X) for parsing", A,
-                  A + p);
-        append(0, p);
-        off = 0;
+        MarkerContext wrapped;
+        wrapped.beforeWindow = ring + B - S;
+        wrapped.lastRead = config.LastReadDateTime;
+        const EndMarkerSearch rest = ScanEndMarkers(ring, static_cast<unsigned>(off), layout, full, wrapped);
+        LogEndMarkerSearch(rest);
+        if (rest.ChosenOrLastResort() != -1 || search.lastNewerFollows == -1) {
+            p = rest.ChosenOrLastResort();
+            if (p == -1)
+                NoEndMarker(ring, layout);
+            append(off, B);
+            Log().Log(30, "Using bytes from begin of ring buffer (0x%X) to end marker (0x%X) for parsing", A,
+                      A + p);
+            append(0, p);
+            off = 0;
+        } else {
+            // Nothing after the wrap either: the last candidate before the ring's end it is.
+            p = search.lastNewerFollows;
+            Log().Log(
+                30,
+                "Using bytes after last read dataset (0x%X) to before end marker (0x%X), bytes (%d) for "
+                "parsing",
+                A + off, A + off + p - 1, p);
+            append(off, off + p);
+        }
     }
     abortHere();
 
@@ -151,16 +179,49 @@ std::vector<CDataset> ParseDatasets(std::span<const std::uint8_t> bytes, const H
     const std::size_t S = layout.DatasetSize();
     std::vector<CDataset> datasets;
     datasets.reserve(bytes.size() / S);
+    // The bytes end right before the end marker, so a lead byte 0xFF or 0xFE among them belongs to
+    // a damaged dataset: it stays in its place as an invalid one, so every dataset keeps its slot.
     for (std::size_t at = 0; at + S <= bytes.size(); at += S) {
         CDataset dataset;
-        dataset.DecodeStation(bytes.data() + at, layout);
+        if (IsEndMarkerByte(bytes[at]))
+            Log().Log(30, "Skipping dataset %d of the parsed bytes: lead byte 0x%02X",
+                      static_cast<int>(at / S), bytes[at]);
+        else
+            dataset.DecodeStation(bytes.data() + at, layout);
         datasets.push_back(dataset);
-        const std::size_t next = at + S;
-        if (next < bytes.size() && IsEndMarkerByte(bytes[next]))
-            break;
     }
     Log().Log(30, "Parsed %d datasets", static_cast<int>(datasets.size()));
     return datasets;
+}
+
+bool LeaveIncompleteNewest(RingBufferParse& parse, std::span<const std::uint8_t> ringBuffer,
+                           const Hardware::RingBuffer& layout, const std::function<unsigned()>& unreadCount) {
+    const int S = static_cast<int>(layout.DatasetSize());
+    const int B = static_cast<int>(layout.ByteSize());
+    if (parse.datasets.empty() || parse.datasets.back().IsInvalid() || parse.endMarkerOffset < 0)
+        return false;
+    const int newest = (parse.endMarkerOffset - S + B) % B;
+    const std::uint8_t lastByte = ringBuffer[static_cast<std::size_t>(newest + S - 1)];
+    if (lastByte != 0xFF)
+        return false;
+    const unsigned unread = unreadCount();
+    const auto parsed = static_cast<unsigned>(parse.datasets.size());
+    const bool counted = unread >= parsed && unread < static_cast<unsigned>(layout.DatasetCount() - 1);
+    if (counted) {
+        Log().Log(
+            30,
+            "Newest dataset at LastReadIndex %d ends in 0x%02X, the unread datasets counter (%u) counts "
+            "it, taking it",
+            newest / S, lastByte, unread);
+        return false;
+    }
+    Log().Log(30,
+              "Newest dataset at LastReadIndex %d is not completely written yet (last byte 0x%02X, unread "
+              "datasets counter %u, parsed datasets %u), leaving it for the next import",
+              newest / S, lastByte, unread, parsed);
+    parse.datasets.pop_back();
+    parse.endMarkerOffset = newest;
+    return true;
 }
 
 int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
@@ -168,7 +229,7 @@ int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
     const int S = static_cast<int>(layout.DatasetSize());
     const int B = static_cast<int>(layout.ByteSize());
     int e = endMarkerOffset;
-    for (auto it = datasets.rbegin(); it != datasets.rend(); ++it) {
+    for (auto it = datasets.rbegin(); endMarkerOffset >= 0 && it != datasets.rend(); ++it) {
         e -= S;
         if (e < 0) {
             Log().Log(30, "At beginning of ring buffer, continuing at end of ring buffer");
@@ -186,20 +247,36 @@ int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
 }
 
 CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sink) {
+    CleanCounts counts;
     const auto c0 = static_cast<int>(datasets.size());
     std::erase_if(datasets, [](const CDataset& dataset) { return dataset.IsInvalid(); });
     const auto c1 = static_cast<int>(datasets.size());
-    datasets.erase(
-        std::unique(datasets.begin(), datasets.end(),
-                    [](const CDataset& a, const CDataset& b) { return a.GetDateTime() == b.GetDateTime(); }),
-        datasets.end());
+    // Damage first, so a damaged slot read again compares equal to what the first read stored.
+    counts.damaged = static_cast<int>(std::erase_if(
+        datasets, [](const CDataset& dataset) { return !IsStationYear(dataset.GetDateTime()); }));
+    const int datedOutside = counts.damaged;
+    for (CDataset& dataset : datasets)
+        if (const int replaced = MarkDamagedValuesMissing(dataset)) {
+            ++counts.damaged;
+            counts.damagedValues += replaced;
+        }
+    if (counts.damaged != 0)
+        Log().Log(30,
+                  "Damaged parsed datasets: stored %d values no station records as missing in %d datasets, "
+                  "removed %d datasets dated outside the station's years",
+                  counts.damagedValues, counts.damaged - datedOutside, datedOutside);
+    const auto c1b = static_cast<int>(datasets.size());
+    datasets.erase(std::unique(datasets.begin(), datasets.end(), SameMeasurement), datasets.end());
     const auto c2 = static_cast<int>(datasets.size());
     sink.RemoveKnown(datasets);
     const auto c3 = static_cast<int>(datasets.size());
+    counts.invalid = c0 - c1;
+    counts.readDoubles = c1b - c2;
+    counts.known = c2 - c3;
     Log().Log(
         30,
         "Cleaned parsed datasets, removed %d invalid datasets, removed %d read double datasets, removed %d "
         "double datasets",
-        c0 - c1, c1 - c2, c2 - c3);
-    return {c0 - c1, c1 - c2, c2 - c3};
+        counts.invalid, counts.readDoubles, counts.known);
+    return counts;
 }

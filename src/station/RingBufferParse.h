@@ -33,12 +33,24 @@ RingBufferParse ParseRingBuffer(std::span<const std::uint8_t> ringBuffer, const 
                                 bool full, const RingBufferConfig& config,
                                 const std::function<void()>& abortPoint = {});
 
-// Decodes consecutive datasets from bytes (a multiple of the slot size), stopping after a
-// dataset that is followed by a lead byte 0xFF or 0xFE.
+// Decodes consecutive datasets from bytes (a multiple of the slot size), one per slot: a slot
+// with a lead byte 0xFF or 0xFE among them is a damaged dataset and gives an invalid one.
 std::vector<CDataset> ParseDatasets(std::span<const std::uint8_t> bytes, const Hardware::RingBuffer& layout);
 
+// The base unit marks the slot after a new dataset first, then writes the dataset byte by byte,
+// its date-time first and its last byte last, and counts it as unread once it is complete. A
+// newest dataset whose last byte is still erased (0xFF) while the unread counter does not count
+// it (fewer unread than parsed datasets, or a saturated counter that cannot tell) is still being
+// written: it is taken out of the parse, and the end marker offset moves to its slot, so the read
+// position stays before it. A real measurement whose last value overflowed looks the same; the
+// counter counts it, at the latest once this import has written 1 there (see the request).
+// unreadCount is asked only when a slot looks incomplete. Returns whether the slot was left.
+bool LeaveIncompleteNewest(RingBufferParse& parse, std::span<const std::uint8_t> ringBuffer,
+                           const Hardware::RingBuffer& layout, const std::function<unsigned()>& unreadCount);
+
 // The slot of the newest valid dataset: datasets pair from the end with the slots before the
-// end marker at endMarkerOffset, wrapping at the ring's start. -1 when none is valid.
+// end marker at endMarkerOffset, wrapping at the ring's start. -1 when none is valid or there is
+// no end marker (-1).
 int NewLastReadIndex(const std::vector<CDataset>& datasets, int endMarkerOffset,
                      const Hardware::RingBuffer& layout, CDateTime& newLastReadDateTime);
 
@@ -46,8 +58,11 @@ struct CleanCounts {
     int invalid = 0;
     int readDoubles = 0;
     int known = 0;
+    int damaged = 0;       // datasets with a value or date no station records
+    int damagedValues = 0; // of those values, stored as missing
 };
 
-// Removes invalid datasets, neighbouring doubles and datasets the sink already holds, keeping the
-// order of the rest.
+// Removes invalid datasets, neighbouring doubles and measurements the sink already holds, keeping
+// the order of the rest. Damage is never stored: a value no station records becomes missing, a
+// dataset dated outside the station's years is left out (both counted as damaged).
 CleanCounts CleanDatasets(std::vector<CDataset>& datasets, const ImportSink& sink);

@@ -63,7 +63,11 @@ std::optional<RingBufferParse> ReadNewDatasetsOnly(RingBufferImage& image, const
         image.Read(off, off + length);
         if (abortPoint)
             abortPoint();
-        const EndMarkerSearch search = ScanEndMarkers(image.Bytes().data() + off, length, layout, full);
+        MarkerContext context;
+        context.beforeWindow = image.Bytes().data() + lastRead;
+        context.lastRead = config.LastReadDateTime;
+        const EndMarkerSearch search =
+            ScanEndMarkers(image.Bytes().data() + off, length, layout, full, context);
         if (search.firstValid != -1) {
             Log().Log(50, "---------------------------");
             Log().Log(30, "Searching for end marker from 0x%X to 0x%X", A + off, A + off + length);

@@ -171,11 +171,18 @@ int FindImageEndMarkerSlot(const EepromImage& image, const RingBuffer& layout) {
 }
 
 void AppendMeasurement(EepromImage& image, const CDataset& dataset, std::uint8_t endMarker) {
-    CheckMarkerByte(endMarker);
     const RingBuffer& layout = LayoutOf(image);
     const int slot = FindImageEndMarkerSlot(image, layout);
     if (slot < 0)
         throw std::invalid_argument("The image's ring buffer has no end marker");
+    WriteMeasurementAt(image, slot, dataset, endMarker);
+}
+
+void WriteMeasurementAt(EepromImage& image, int slot, const CDataset& dataset, std::uint8_t endMarker) {
+    CheckMarkerByte(endMarker);
+    const RingBuffer& layout = LayoutOf(image);
+    if (slot < 0 || slot >= layout.DatasetCount())
+        throw std::invalid_argument("No slot " + std::to_string(slot) + " in the ring buffer");
     EncodeStationDataset(dataset, layout, {Slot(image, layout, slot), layout.DatasetSize()});
     const int next = (slot + 1) % layout.DatasetCount();
     MarkEnd(image, layout, next, endMarker);

@@ -43,6 +43,9 @@ EepromImage CreateStationImage(const StationImageSpec& spec);
 // sets the full flag) and counts it as unread. Raises std::invalid_argument when the image has no
 // valid transmitter count or no end marker.
 void AppendMeasurement(EepromImage& image, const CDataset& dataset, std::uint8_t endMarker = 0xFF);
+// The same into a given slot, as a base unit that keeps its own write position does (one that
+// does not search for its end marker, so a damaged lead byte elsewhere does not mislead it).
+void WriteMeasurementAt(EepromImage& image, int slot, const CDataset& dataset, std::uint8_t endMarker = 0xFF);
 // The next measurement intervalMinutes after the newest dataset (after the newest valid one and the
 // invalid ones that followed it; 2005-01-17 14:35 in an empty ring).
 CDataset NextMeasurement(const EepromImage& image, int intervalMinutes, std::uint32_t seed);

@@ -91,3 +91,26 @@ bool IsStationDataset(const CDataset& dataset) {
     std::memcpy(words, &plausible, sizeof words);
     return (words[0] & words[1]) == ~std::uint64_t{0};
 }
+
+int MarkDamagedValuesMissing(CDataset& dataset) {
+    int replaced = 0;
+    for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+        const float t = dataset.GetTemperature(sensor);
+        if (t != CDataset::TemperatureNotAvailable && t != CDataset::TemperatureOverflow &&
+            !IsStationTemperature(t)) {
+            dataset.SetTemperature(sensor, CDataset::TemperatureNotAvailable);
+            ++replaced;
+        }
+        const float h = dataset.GetHumidity(sensor);
+        if (h != CDataset::HumidityNotAvailable && h != CDataset::HumidityOverflow && !IsStationHumidity(h)) {
+            dataset.SetHumidity(sensor, CDataset::HumidityNotAvailable);
+            ++replaced;
+        }
+    }
+    return replaced;
+}
+
+bool IsStationYear(const CDateTime& dateTime) {
+    CDateTime::Fields fields;
+    return dateTime.GetFields(fields) && fields.year >= StationFirstYear && fields.year <= StationLastYear;
+}

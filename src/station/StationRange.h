@@ -19,3 +19,9 @@ bool IsStationHumidity(double humidity);
 // Whether a dataset could come from a station: a valid date-time in the station's years, every
 // temperature and humidity in range or one of the reserved marks.
 bool IsStationDataset(const CDataset& dataset);
+
+// Replaces every temperature and humidity no station records (a damaged digit) with the
+// not-available mark; returns how many it replaced.
+int MarkDamagedValuesMissing(CDataset& dataset);
+// Whether a valid date-time lies in the station's years.
+bool IsStationYear(const CDateTime& dateTime);

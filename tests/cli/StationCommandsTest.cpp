@@ -92,6 +92,29 @@ TEST_F(CliTest, ImportRecognisesDatasetsTheHistoryHoldsAlready) {
     EXPECT_EQ(Records(Path("h.nvh")), 10u);
 }
 
+TEST_F(CliTest, ImportAllRecoversWhatTheStationHoldsIntoAnotherHistory) {
+    CreateImage("station.img", 3, 30);
+    ASSERT_EQ(Run({"--port", "sim:station.img", "--history", "a.nvh", "import"}).exitCode, 0);
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "3"}).exitCode, 0);
+    // A plain import into a new file takes only what is new since the last import.
+    const CliResult plain = Run({"--port", "sim:station.img", "--history", "b.nvh", "import"});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(SummaryValue(plain.out, "Appended"), "3");
+
+    // --all takes everything the station holds and moves the read position as any import.
+    const CliResult all = Run({"--port", "sim:station.img", "--history", "c.nvh", "import", "--all"});
+    ASSERT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_EQ(SummaryValue(all.out, "Appended"), "33");
+    EXPECT_EQ(SummaryValue(all.out, "New read position"), "slot 32");
+    EXPECT_EQ(Records(Path("c.nvh")), 33u);
+    // Into the first history: only what it lacks.
+    const CliResult again = Run({"--port", "sim:station.img", "--history", "a.nvh", "import", "--all"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(SummaryValue(again.out, "Removed as already known"), "30");
+    EXPECT_EQ(SummaryValue(again.out, "Appended"), "3");
+    EXPECT_EQ(Records(Path("a.nvh")), 33u);
+}
+
 TEST_F(CliTest, PingPrintsTheCountAndRemembersIt) {
     CreateImage("station.img", 4, 3);
     const CliResult r = Run({"--port", "sim:station.img", "ping"});

@@ -172,12 +172,16 @@ TEST_F(HistoryFileTest, RemoveKnownDropsDatasetsTheStoreHolds) {
     const auto series = Series(5);
     store.Append(file, {series[0], series[2], series[4]});
     CDataset invalid;
-    std::vector<CDataset> incoming = {series[1], series[2], invalid, series[3], series[4]};
+    // A known date-time with other values is another measurement (a clock set back).
+    CDataset repeated = series[4];
+    repeated.SetTemperature(0, repeated.GetTemperature(0) + 1.0f);
+    std::vector<CDataset> incoming = {series[1], series[2], invalid, series[3], series[4], repeated};
     store.RemoveKnown(incoming);
-    ASSERT_EQ(incoming.size(), 3u);
+    ASSERT_EQ(incoming.size(), 4u);
     EXPECT_EQ(incoming[0], series[1]);
     EXPECT_TRUE(incoming[1].IsInvalid());
     EXPECT_EQ(incoming[2], series[3]);
+    EXPECT_TRUE(SameMeasurement(incoming[3], repeated));
 }
 
 TEST_F(HistoryFileTest, ChangedIsEmittedByTheChangingOperationsOnly) {

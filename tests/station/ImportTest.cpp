@@ -1,8 +1,10 @@
+#include "history/HistoryDamage.h"
 #include "history/HistoryData.h"
 #include "history/HistoryImportSink.h"
 #include "link/I2CDriver.h"
 #include "log/Logger.h"
 #include "simulator/SimulatedSerialPort.h"
+#include "station/DatasetEncoder.h"
 #include "station/HWRequestReadRingBuffer.h"
 #include "station/Hardware.h"
 #include "station/RingBuffer.h"
@@ -13,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -480,3 +484,330 @@ TEST_F(ImportTest, ANewRunComparesAgainstTheFileAfterAFailedWriteBack) {
     EXPECT_EQ(FileTimes(), MeasurementTimes(0, 20));
     EXPECT_EQ(Station().lastReadIndex, 19);
 }
+
+namespace {
+
+// A station whose every recording is kept as the truth a complete history must hold: each
+// recorded dataset exactly once, with its true values. The base unit keeps its own write
+// position, so damage planted in its memory does not mislead it.
+class RecordedStation : public ImportTest {
+protected:
+    void Begin(int transmitters, int measurements, CDateTime start = Start()) {
+        StationImageSpec spec;
+        spec.transmitters = transmitters;
+        spec.measurements = measurements;
+        spec.start = start;
+        spec.intervalMinutes = Interval;
+        port->eeprom().bytes() = CreateStationImage(spec);
+        layout = Hardware::RingBuffer::GetConfig(transmitters);
+        const int slots = layout->DatasetCount();
+        for (int i = std::max(0, measurements - (slots - 1)); i < measurements; ++i)
+            truth.push_back(MakeMeasurement(MinuteAfter(start, i * Interval), transmitters, spec.seed));
+        writeSlot = measurements % slots;
+        last = MinuteAfter(start, (measurements - 1) * Interval);
+    }
+    static CDateTime MinuteAfter(const CDateTime& from, int minutes) {
+        CDateTime::Fields f;
+        CDateTime(from.Value() + minutes / 1440.0).GetFields(f);
+        return CDateTime(f.year, f.month, f.day, f.hour, f.minute, 0);
+    }
+    void RecordAt(const CDateTime& when, std::uint32_t seed = 1) {
+        Write(MakeMeasurement(when, Transmitters(), seed));
+    }
+    void Write(const CDataset& dataset) {
+        WriteMeasurementAt(port->eeprom().bytes(), writeSlot, dataset);
+        writeSlot = (writeSlot + 1) % layout->DatasetCount();
+        truth.push_back(dataset);
+        last = dataset.GetDateTime();
+    }
+    void RecordOn(int count) {
+        for (int i = 0; i < count; ++i)
+            RecordAt(MinuteAfter(last, Interval));
+    }
+    int Transmitters() const { return layout->NrOfTransmitters(); }
+    std::uint8_t* SlotBytes(int slot) { return port->eeprom().bytes().data() + layout->SlotAddress(slot); }
+    int SlotOf(int recentIndex) const { // slot of the dataset recorded recentIndex recordings ago (1: newest)
+        const int slots = layout->DatasetCount();
+        return ((writeSlot - recentIndex) % slots + slots) % slots;
+    }
+    void SetUnread(unsigned count) {
+        port->eeprom().bytes()[Hardware::EE_EEPROM_UNREAD_GL] = static_cast<std::uint8_t>(count & 0xFF);
+        port->eeprom().bytes()[Hardware::EE_EEPROM_UNREAD_GL + 1] = static_cast<std::uint8_t>(count >> 8);
+    }
+
+    static std::string Key(const CDataset& d) {
+        std::string key = d.GetDateTime().LogText();
+        for (int v = 0; v < 2 * CDataset::SensorCount; ++v)
+            key += " " + std::to_string(d.Values()[v] + 0.0f); // the station stores no -0
+        return key;
+    }
+    static std::multiset<std::string> Keys(const std::vector<CDataset>& datasets) {
+        std::multiset<std::string> keys;
+        for (const CDataset& d : datasets)
+            keys.insert(Key(d));
+        return keys;
+    }
+    std::multiset<std::string> FileKeys(const std::filesystem::path& file) const {
+        CHistoryData read;
+        read.Read(file);
+        EXPECT_FALSE(read.Damage().Any()) << DamageText(read.Damage());
+        return read.WithDatasets([](const std::vector<CDataset>& datasets) { return Keys(datasets); });
+    }
+    // Every recorded dataset exactly once, with its true values.
+    void ExpectComplete(const std::filesystem::path& file) const {
+        const auto held = FileKeys(file), recorded = Keys(truth);
+        std::vector<std::string> missing, extra;
+        std::set_difference(recorded.begin(), recorded.end(), held.begin(), held.end(),
+                            std::back_inserter(missing));
+        std::set_difference(held.begin(), held.end(), recorded.begin(), recorded.end(),
+                            std::back_inserter(extra));
+        EXPECT_TRUE(missing.empty() && extra.empty())
+            << missing.size() << " missing, first " << (missing.empty() ? "" : missing.front()) << "; "
+            << extra.size() << " not recorded, first " << (extra.empty() ? "" : extra.front());
+    }
+    void ExpectComplete() const { ExpectComplete(history); }
+
+    const Hardware::RingBuffer* layout = nullptr;
+    std::vector<CDataset> truth;
+    int writeSlot = 0;
+    CDateTime last;
+};
+
+struct StrayCase {
+    const char* name;
+    std::uint8_t lead;
+    int newIndex; // which of the ten new datasets is damaged: 0 the first after the last import
+    bool full;
+};
+
+class StrayLeadByte : public RecordedStation, public ::testing::WithParamInterface<StrayCase> {};
+
+TEST_P(StrayLeadByte, NeverStopsImports) {
+    const StrayCase& c = GetParam();
+    const int slots = Hardware::RingBuffer::GetConfig(3)->DatasetCount();
+    Begin(3, c.full ? slots + 100 : 100);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(10);
+    // A flipped lead byte: that dataset is lost, nothing else.
+    const int damaged = SlotOf(10 - c.newIndex);
+    SlotBytes(damaged)[0] = c.lead;
+    truth.erase(truth.end() - (10 - c.newIndex));
+
+    auto first = Import();
+    ASSERT_TRUE(first->Succeeded()) << first->Message();
+    EXPECT_EQ(first->Summary().appended, 9);
+    EXPECT_TRUE(Logged("damaged dataset skipped") || Logged("Skipping dataset")) << Log();
+    ExpectComplete();
+    for (int round = 0; round < 3; ++round) {
+        RecordOn(50);
+        auto next = Import();
+        ASSERT_TRUE(next->Succeeded()) << next->Message();
+        EXPECT_EQ(next->Summary().appended, 50) << "round " << round;
+        EXPECT_EQ(Station().unread, 0);
+    }
+    ExpectComplete();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, StrayLeadByte,
+                         ::testing::Values(StrayCase{"FfFirstAfterTheLastImport", 0xFF, 0, false},
+                                           StrayCase{"FeFirstAfterTheLastImport", 0xFE, 0, false},
+                                           StrayCase{"FfAmongTheNew", 0xFF, 4, false},
+                                           StrayCase{"FeAmongTheNew", 0xFE, 4, false},
+                                           StrayCase{"FullRingFfFirstAfterTheLastImport", 0xFF, 0, true},
+                                           StrayCase{"FullRingFeAmongTheNew", 0xFE, 4, true}),
+                         [](const ::testing::TestParamInfo<StrayCase>& info) { return info.param.name; });
+
+class HalfWrittenSlot : public RecordedStation, public ::testing::WithParamInterface<int> {};
+
+// The base unit marked the next slot, wrote the first bytes of the new one and has not counted
+// it yet.
+TEST_P(HalfWrittenSlot, WaitsUntilItIsComplete) {
+    const int written = GetParam();
+    Begin(3, 100);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(5);
+    const CDataset pending = MakeMeasurement(MinuteAfter(last, Interval), 3, 1);
+    const auto unreadBefore = Station().unread;
+    const int slot = writeSlot;
+    const unsigned S = layout->DatasetSize();
+    std::vector<std::uint8_t> full(S);
+    EncodeStationDataset(pending, *layout, full);
+    std::uint8_t* bytes = SlotBytes(slot);
+    std::fill_n(SlotBytes((slot + 1) % layout->DatasetCount()), S, std::uint8_t{0xFF});
+    std::copy_n(full.begin(), written, bytes);
+
+    auto during = Import();
+    ASSERT_TRUE(during->Succeeded()) << during->Message();
+    EXPECT_EQ(during->Summary().appended, 5);
+    EXPECT_TRUE(during->Summary().newestLeft);
+    EXPECT_TRUE(Logged("is not completely written yet"));
+    EXPECT_EQ(Station().lastReadIndex, slot - 1);
+    EXPECT_EQ(Station().unread, 1) << "the slot left stays unread";
+    EXPECT_EQ(unreadBefore, 5);
+    ExpectComplete(); // the pending one is not recorded yet
+
+    // The base unit finishes the slot and counts it.
+    Write(pending);
+    auto after = Import();
+    ASSERT_TRUE(after->Succeeded()) << after->Message();
+    EXPECT_EQ(after->Summary().appended, 1);
+    EXPECT_FALSE(after->Summary().newestLeft);
+    RecordOn(3);
+    ASSERT_TRUE(Import()->Succeeded());
+    ExpectComplete();
+}
+
+INSTANTIATE_TEST_SUITE_P(BytesWritten, HalfWrittenSlot, ::testing::Values(5, 8, 14));
+
+TEST_F(RecordedStation, RealMeasurementWithEveryValueOutOfRangeIsImported) {
+    Begin(3, 100);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(2);
+    CDataset overflow = MakeMeasurement(MinuteAfter(last, Interval), 3, 1);
+    for (int sensor = 0; sensor <= 3; ++sensor) {
+        overflow.SetTemperature(sensor, CDataset::TemperatureOverflow);
+        overflow.SetHumidity(sensor, CDataset::HumidityOverflow);
+    }
+    Write(overflow); // counted as unread: complete
+    auto counted = Import();
+    ASSERT_TRUE(counted->Succeeded()) << counted->Message();
+    EXPECT_EQ(counted->Summary().appended, 3);
+    EXPECT_FALSE(counted->Summary().newestLeft);
+    ExpectComplete();
+
+    // A counter that lags behind (cleared by an import while the base unit counted): the next
+    // import takes it at the latest.
+    RecordOn(2);
+    overflow.SetDateTime(MinuteAfter(last, Interval));
+    Write(overflow);
+    SetUnread(2);
+    auto lagging = Import();
+    ASSERT_TRUE(lagging->Succeeded()) << lagging->Message();
+    EXPECT_EQ(lagging->Summary().appended, 2);
+    EXPECT_TRUE(lagging->Summary().newestLeft);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().appended, 1);
+    ExpectComplete();
+}
+
+TEST_F(RecordedStation, ClockSetBackKeepsTheRepeatedHour) {
+    Begin(3, 36, CDateTime(2005, 10, 30, 0, 0, 0)); // 00:00 to 02:55
+    ASSERT_TRUE(Import()->Succeeded());
+    // An hour back: 02:00 to 03:30 again, with other values.
+    for (int i = 0; i < 19; ++i)
+        RecordAt(MinuteAfter(CDateTime(2005, 10, 30, 2, 0, 0), i * Interval), 2);
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(request->Summary().known, 0);
+    EXPECT_EQ(request->Summary().appended, 19);
+    ExpectComplete();
+    EXPECT_EQ(truth.size(), 55u);
+
+    // The same station into a new history: the same 55.
+    CHistoryData fresh;
+    auto all = std::make_shared<CHWRequestReadRingBuffer>(
+        queue, std::make_shared<HistoryImportSink>(fresh, dir / "new.nvh"));
+    all->ImportAll();
+    all->Execute(driver);
+    ASSERT_TRUE(all->Succeeded()) << all->Message();
+    ExpectComplete(dir / "new.nvh");
+    // And again into the first: every measurement is known.
+    RecordOn(1);
+    auto again = Import();
+    ASSERT_TRUE(again->Succeeded()) << again->Message();
+    EXPECT_EQ(again->Summary().appended, 1);
+    ExpectComplete();
+}
+
+TEST_F(RecordedStation, DamagedValueDigitsAreStoredAsMissing) {
+    Begin(3, 20);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(5);
+    // The third new dataset: the indoor temperature's tens digit 0xC, the indoor humidity 0xC5.
+    const int slot = SlotOf(3);
+    SetNibble(SlotBytes(slot), 12, 0xC);
+    SlotBytes(slot)[8] = 0xC5;
+    CDataset& damaged = truth[truth.size() - 3];
+    damaged.SetTemperature(0, CDataset::TemperatureNotAvailable);
+    damaged.SetHumidity(0, CDataset::HumidityNotAvailable);
+
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_EQ(request->Summary().appended, 5);
+    EXPECT_EQ(request->Summary().damaged, 1);
+    EXPECT_EQ(request->Summary().damagedValues, 2);
+    EXPECT_TRUE(Logged("stored 2 values no station records as missing in 1 datasets"));
+    ExpectComplete();
+    RecordOn(2);
+    ASSERT_TRUE(Import()->Succeeded());
+    ExpectComplete();
+}
+
+TEST_F(RecordedStation, ImportAllRecoversWhatTheStationHoldsIntoAnotherHistory) {
+    const int slots = Hardware::RingBuffer::GetConfig(2)->DatasetCount();
+    Begin(2, slots + 40);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(7);
+    ASSERT_TRUE(Import()->Succeeded());
+    ExpectComplete();
+
+    // The history is lost: a new file gets everything the station still holds.
+    CHistoryData fresh;
+    auto all = std::make_shared<CHWRequestReadRingBuffer>(
+        queue, std::make_shared<HistoryImportSink>(fresh, dir / "recovered.nvh"));
+    all->ImportAll();
+    all->Execute(driver);
+    ASSERT_TRUE(all->Succeeded()) << all->Message();
+    EXPECT_EQ(all->Summary().appended, slots - 1);
+    truth.erase(truth.begin(), truth.end() - (slots - 1)); // the oldest are overwritten
+    ExpectComplete(dir / "recovered.nvh");
+    EXPECT_EQ(Station().lastReadIndex, SlotOf(1));
+}
+
+struct LayoutCase {
+    const char* name;
+    int from, to;
+};
+
+class LayoutChange : public RecordedStation, public ::testing::WithParamInterface<LayoutCase> {};
+
+// The transmitter count changed without the ring being cleared: the base unit goes on with slots
+// of the new size from the first one at or after its old end marker.
+TEST_P(LayoutChange, ParsesNoByteWithALayoutItWasNotWrittenIn) {
+    const LayoutCase& c = GetParam();
+    Begin(c.from, 100);
+    ASSERT_TRUE(Import()->Succeeded());
+    RecordOn(5); // unread, in the old layout
+    const int oldMarker = writeSlot * static_cast<int>(layout->DatasetSize());
+    port->eeprom().bytes()[Hardware::EE_NUMBER_OF_TRANSMITTERS] = static_cast<std::uint8_t>(c.to);
+    layout = Hardware::RingBuffer::GetConfig(c.to);
+    const int S = static_cast<int>(layout->DatasetSize());
+    writeSlot = (oldMarker + S - 1) / S;
+    RecordOn(10);
+
+    auto changed = Import();
+    ASSERT_TRUE(changed->Succeeded()) << changed->Message();
+    EXPECT_EQ(changed->Summary().appended, 15);
+    EXPECT_NE(changed->Summary().layoutChange.find("took 5 datasets written with " + std::to_string(c.from) +
+                                                   " and 10 written with " + std::to_string(c.to)),
+              std::string::npos)
+        << changed->Summary().layoutChange;
+    EXPECT_EQ(Station().lastNrOfTransmitters, c.to);
+    EXPECT_EQ(Station().lastReadIndex, SlotOf(1));
+    ExpectComplete();
+
+    RecordOn(20);
+    auto next = Import();
+    ASSERT_TRUE(next->Succeeded()) << next->Message();
+    EXPECT_EQ(next->Summary().appended, 20);
+    EXPECT_TRUE(next->Summary().layoutChange.empty());
+    ExpectComplete();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, LayoutChange,
+                         ::testing::Values(LayoutCase{"ThreeToFive", 3, 5}, LayoutCase{"FiveToTwo", 5, 2},
+                                           LayoutCase{"OneToFour", 1, 4}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
+
+} // namespace

@@ -11,8 +11,10 @@
 // Station memories as an import may meet them: every layout; rings that wrapped, also since the
 // last read; the end marker in the first, next-to-last and last slot; 0xFE markers; invalid
 // datasets and stray marker bytes; a clock that was once set into the future, so that the true
-// marker is only "possibly valid"; read-position records that match, lag behind, are garbage or
-// erased; and unread counters that are right, zero or nonsense.
+// marker is only "possibly valid"; a newest slot the base unit is still writing; damaged value
+// digits; a clock set back an hour; read-position records that match, lag behind, are garbage,
+// erased or written with another transmitter count; and unread counters that are right, zero or
+// nonsense.
 class RandomStation {
 public:
     explicit RandomStation(std::uint32_t seed) : _rng(seed) {}
@@ -94,6 +96,39 @@ public:
                 SlotBytes(s, layout, slot)[0] = Chance(50) ? 0xFE : 0xFF;
                 s.description += ", stray marker slot " + std::to_string(slot);
             }
+        if (fresh > 0 && Chance(15)) {
+            // The clock was set back an hour before the newest datasets.
+            const int back = Pick(1, fresh);
+            for (int k = 1; k <= back; ++k) {
+                const int slot = ((marker - k) % slots + slots) % slots;
+                std::span<std::uint8_t> bytes = SlotBytes(s, layout, slot);
+                const CDateTime at = DecodeDateTime(bytes.data());
+                if (at.GetStatus() != CDateTime::valid)
+                    continue;
+                CDataset dataset;
+                dataset.DecodeStation(bytes.data(), layout);
+                CDateTime::Fields f;
+                CDateTime(at.Value() - 1.0 / 24.0).GetFields(f);
+                dataset.SetDateTime(CDateTime(f.year, f.month, f.day, f.hour, f.minute, 0));
+                EncodeStationDataset(dataset, layout, bytes);
+            }
+            s.description += ", clock set back an hour before the newest " + std::to_string(back);
+        }
+        if (Chance(10)) {
+            // A value digit no station writes.
+            const int slot = Chance(70) ? nearNew() : Pick(0, slots - 1);
+            const int nibble = Pick(10, 2 * static_cast<int>(layout.DatasetSize()) - 1);
+            SetNibble(SlotBytes(s, layout, slot).data(), nibble, Pick(0xB, 0xE));
+            s.description += ", damaged digit " + std::to_string(nibble) + " in slot " + std::to_string(slot);
+        }
+        if (n > 0 && Chance(10)) {
+            // The base unit is writing its newest slot: the bytes from some point on are still erased.
+            const int slot = ((marker - 1) % slots + slots) % slots;
+            const int written = Pick(5, static_cast<int>(layout.DatasetSize()) - 1);
+            std::span<std::uint8_t> bytes = SlotBytes(s, layout, slot);
+            std::fill(bytes.begin() + written, bytes.end(), std::uint8_t{0xFF});
+            s.description += ", newest slot written up to byte " + std::to_string(written);
+        }
         if (wrapped && Chance(15)) {
             // The oldest datasets were written while the clock ran ahead.
             const int ahead = Pick(1, 400);

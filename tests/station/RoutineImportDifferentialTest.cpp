@@ -19,7 +19,9 @@ struct Result {
     std::string message;
     std::string historyFile; // its bytes
     EepromImage station{};   // the read position and the unread counter among them
-    int parsed = 0, invalid = 0, readDoubles = 0, known = 0, appended = 0;
+    int parsed = 0, invalid = 0, readDoubles = 0, known = 0, appended = 0, damaged = 0;
+    bool newestLeft = false;
+    std::string layoutChange;
     std::optional<int> newReadIndex;
     bool operator==(const Result&) const = default;
 };
@@ -49,6 +51,9 @@ Result Import(const EepromImage& image, bool whole, const std::filesystem::path&
     result.readDoubles = s.readDoubles;
     result.known = s.known;
     result.appended = s.appended;
+    result.damaged = s.damaged;
+    result.newestLeft = s.newestLeft;
+    result.layoutChange = s.layoutChange;
     result.newReadIndex = s.newReadIndex;
     bytesRead = s.bytesRead;
     return result;

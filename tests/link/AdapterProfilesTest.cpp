@@ -22,8 +22,12 @@ struct StationBehind : SimulatedStation {
     }
 };
 
-const char* const Settings[] = {"?adapter=ideal",  "?adapter=native", "?adapter=usb",
-                                "?adapter=slow-usb", "?adapter=ftdi",  "?adapter=pl2303",
+const char* const Settings[] = {"?adapter=ideal",
+                                "?adapter=native",
+                                "?adapter=usb",
+                                "?adapter=slow-usb",
+                                "?adapter=ftdi",
+                                "?adapter=pl2303",
                                 "?adapter=pl2303&status-lag=8ms"};
 
 // A page write of 11 22 33 44 at 0x51 cut off after its fourth acknowledged byte, with the first
@@ -50,7 +54,8 @@ TEST(AdapterProfiles, TransfersSucceedAndTheAdapterIsMeasuredOnEveryProfile) {
             ASSERT_EQ(buffer[i], s.At(0x1FF0 + i)) << setting << " at " << i;
         const std::vector<std::uint8_t> record{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
         ASSERT_TRUE(s.driver.WriteCompare(0x3A, record.data(), 16)) << setting;
-        EXPECT_TRUE(std::equal(record.begin(), record.end(), s.port->eeprom().bytes().begin() + 0x3A)) << setting;
+        EXPECT_TRUE(std::equal(record.begin(), record.end(), s.port->eeprom().bytes().begin() + 0x3A))
+            << setting;
 
         ASSERT_TRUE(s.driver.Timing().has_value()) << setting;
         const CI2CDriver::AdapterTiming timing = *s.driver.Timing();
@@ -67,8 +72,8 @@ TEST(AdapterProfiles, AClockHeldLongerThanTheBoundFailsTheTransferAShorterHoldDo
         BaseUnit::Nanos hold;
         bool fails;
     } cases[] = {
-        {"?adapter=pl2303", 5 * Ms, false},  {"?adapter=ftdi", 5 * Ms, false},
-        {"?adapter=pl2303", 60 * Ms, true},  {"?adapter=ftdi", 60 * Ms, true},
+        {"?adapter=pl2303", 5 * Ms, false}, {"?adapter=ftdi", 5 * Ms, false},
+        {"?adapter=pl2303", 60 * Ms, true}, {"?adapter=ftdi", 60 * Ms, true},
         {"?adapter=ideal", 60 * Ms, true},
     };
     for (const Case& c : cases) {

@@ -132,7 +132,7 @@ void SimulatedSerialPort::HolderDied() {
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {
     while (_base.Next() <= until) {
         const Nanos at = _base.Next();
-        if (_base.Step(_eeprom.bytes()))
+        if (_base.Step(_eeprom))
             BusChanged(at);
     }
 }

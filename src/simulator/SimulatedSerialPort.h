@@ -60,7 +60,10 @@ public:
     const AdapterProfile& Adapter() const { return _adapter; }
     // The seed of the simulator's choices: the order in which RTS and DTR move when one request
     // (an open, a close, the kernel's clean-up after a death) changes both.
-    void SetSeed(std::uint32_t seed) { _random.seed(seed); }
+    void SetSeed(std::uint32_t seed) {
+        _random.seed(seed);
+        _base.SetSeed(seed);
+    }
     // Whether the kernel drops RTS and DTR when the last descriptor closes (termios HUPCL), as
     // the Posix port sets it. Without it a holder that dies keeps the bus lines where they were.
     void SetHangUpOnClose(bool hangUp) { _hangUpOnClose = hangUp; }

@@ -113,7 +113,7 @@ private:
 
     Nanos _quietAfterPc = 2000 * Ms;
     Nanos _quietShortest = 2000 * Ms, _quietLongest = 2000 * Ms;
-    std::minstd_rand _random{1};
+    std::mt19937 _random{1};
     Nanos _bytePace = 0;
     std::deque<std::pair<std::uint16_t, std::uint8_t>> _pending; // address, value
     Nanos _byteStart = Infinite, _byteEnd = Infinite;            // the byte on the bus

@@ -180,5 +180,5 @@ private:
         ModemStatus status;
     };
     std::deque<Levels> _levels; // the inputs' history, as far back as a cached status may show
-    std::minstd_rand _random{DefaultSimulatorSeed};
+    std::mt19937 _random{DefaultSimulatorSeed};
 };

@@ -115,3 +115,30 @@ TEST(AdapterProfiles, LinesLeftByACutOffWriteAreReleasedWithoutAStop) {
         }
     }
 }
+
+TEST(AdapterProfiles, AReadThatMeetsABaseUnitByteWaitsForItsEndAndForTheWriteCycle) {
+    // The base unit writes a recording byte by byte; the PC's read begins in the first byte, with
+    // SCL held by the base unit, and then meets the EEPROM in its write cycle.
+    for (const char* setting : Settings) {
+        StationBehind s(setting);
+        s.driver.MeasureAdapter();
+        s.port->sleep(2'500); // the base unit's quiet time after the measurement
+        s.port->baseUnit().SetQuietAfterPc(50 * Ms, 2000 * Ms);
+        s.port->baseUnit().SetOwnBytePace(1 * Ms);
+        const auto due = s.port->now() + 10 * Ms;
+        s.port->baseUnit().SetRecording(
+            10 * Ms,
+            [](std::span<std::uint8_t> bytes, std::chrono::system_clock::time_point) {
+                for (int i = 0; i < 8; ++i)
+                    bytes[0x600 + i] = 0x42;
+            },
+            s.port->now());
+        s.port->clock().sleepUntil(due + 300'000);
+        std::vector<std::uint8_t> buffer(16);
+        s.driver.RandomRead(0x0400, buffer.data(), 16);
+        for (std::size_t i = 0; i < buffer.size(); ++i)
+            ASSERT_EQ(buffer[i], s.At(0x0400 + i)) << setting << " at " << i;
+        EXPECT_EQ(s.At(0x600), 0x42) << setting;
+        EXPECT_EQ(s.port->eeprom().PageWrites(), 0) << setting;
+    }
+}

@@ -199,8 +199,10 @@ CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
     timing.statusReadNanos = (_port->clockNanos() - readsStart) / Reads;
     // SDA pulled and released on the idle bus is a START and a STOP with nothing in between,
     // which no slave takes for a command.
+    const std::int64_t pulling = _port->clockNanos();
     Sda(SdaLow);
     const std::int64_t pulled = _changedAt;
+    timing.lineChangeNanos = pulled - pulling;
     for (;;) {
         const std::int64_t readAt = _port->clockNanos();
         if (ReadStatus().cts) {
@@ -220,8 +222,11 @@ CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
     if (LinesReleased(true).cts)
         throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");
     _timing = timing;
-    CLogger::Instance().Log(30, "Adapter on %s: a status read takes %.3f ms, a change shows %.3f ms late",
-                            _portName.c_str(), static_cast<double>(timing.statusReadNanos) / 1e6,
+    CLogger::Instance().Log(30,
+                            "Adapter on %s: a line change takes %.3f ms, a status read %.3f ms, a change "
+                            "shows %.3f ms late",
+                            _portName.c_str(), static_cast<double>(timing.lineChangeNanos) / 1e6,
+                            static_cast<double>(timing.statusReadNanos) / 1e6,
                             static_cast<double>(timing.statusLagNanos) / 1e6);
     return timing;
 }

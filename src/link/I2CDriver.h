@@ -83,6 +83,7 @@ public:
     // Measured once per port (the first synchronisation, or the first transfer before any);
     // logged once.
     struct AdapterTiming {
+        std::int64_t lineChangeNanos = 0; // one line change with its settle delay
         std::int64_t statusReadNanos = 0;
         std::int64_t statusLagNanos = 0;
     };

@@ -165,7 +165,14 @@ ModemStatus SimulatedSerialPort::LevelsAt(Nanos t) {
 bool SimulatedSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
     if (!Usable())
         return false;
-    const Nanos deadline = _clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000;
+    const Nanos start = _clock.now();
+    const Nanos deadline = start + static_cast<Nanos>(milliseconds) * 1'000'000;
+    struct Count {
+        Nanos& waited;
+        SimClock& clock;
+        Nanos start;
+        ~Count() { waited += clock.now() - start; }
+    } count{_waitedNanos, _clock, start};
     for (;;) {
         CatchUp();
         if (_dsrEdges != _dsrSeen) {
@@ -192,6 +199,7 @@ DummyWrite SimulatedSerialPort::startDummyWrite(const std::uint8_t*, std::size_t
 }
 
 void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
+    _waitedNanos += static_cast<Nanos>(milliseconds) * 1'000'000;
     _clock.sleepUntil(_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
     if (!_vanished)
         CatchUp(); // the station lives on while the port is closed

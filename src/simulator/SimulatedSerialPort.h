@@ -87,6 +87,9 @@ public:
     std::uint64_t LineChanges() const { return _lineChanges; }
     // Status reads made by the PC since construction.
     std::uint64_t StatusReads() const { return _statusReads; }
+    // Time the PC spent in sleeps and in waits for a DSR change since construction: the protocol's
+    // own waits (synchronisation windows, write cycles), as opposed to waits for a level to show.
+    Nanos WaitedNanos() const { return _waitedNanos; }
     bool Rts() const { return _rts; }
     bool Dtr() const { return _dtr; }
     // Opens of this port since construction.
@@ -175,6 +178,7 @@ private:
     std::deque<Nanos> _dsrReports;             // edges not reported yet: when they will be
     std::uint64_t _lineChanges = 0;
     std::uint64_t _statusReads = 0;
+    Nanos _waitedNanos = 0;
     struct Levels {
         Nanos at;
         ModemStatus status;

@@ -47,7 +47,8 @@ int RunPortCheck(CliSession& session) {
     driver.Close();
     std::cout << "Port: " << port << "\n";
     if (!synchronized || !driver.Timing()) {
-        std::cout << "Verdict: this adapter cannot carry the station's bus here: " << reason << "." << std::endl;
+        std::cout << "Verdict: this adapter cannot carry the station's bus here: " << reason << "."
+                  << std::endl;
         return ExitFailure;
     }
     const CI2CDriver::AdapterTiming& timing = *driver.Timing();

@@ -19,8 +19,9 @@ ImportWork RoutineImportWork() {
 
 double EstimatedImportSeconds(const ImportWork& work, const CI2CDriver::AdapterTiming& timing) {
     const double fresh = static_cast<double>(timing.statusLagNanos + timing.statusLagNanos / 4);
-    const double nanos = static_cast<double>(work.lineChanges) * static_cast<double>(timing.lineChangeNanos) +
-                         static_cast<double>(work.statusReads) * (static_cast<double>(timing.statusReadNanos) + fresh);
+    const double nanos =
+        static_cast<double>(work.lineChanges) * static_cast<double>(timing.lineChangeNanos) +
+        static_cast<double>(work.statusReads) * (static_cast<double>(timing.statusReadNanos) + fresh);
     return nanos / 1e9 + SynchronizeSeconds;
 }
 

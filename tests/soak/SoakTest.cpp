@@ -319,7 +319,8 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
     // choices unless it names its own; NIVARO_SOAK_BUSY_BASE=1: a base unit that keeps off the bus
     // 50 ms to 2 s after the PC and writes its recordings byte by byte.
     if (const char* setting = std::getenv("NIVARO_SOAK_PORT")) {
-        SimulatorTarget target = ParseSimulatorTarget(std::string("?seed=") + std::to_string(seed) + "&" + setting);
+        SimulatorTarget target =
+            ParseSimulatorTarget(std::string("?seed=") + std::to_string(seed) + "&" + setting);
         station->SetAdapter(target.adapter);
         station->SetSeed(target.seed);
     }

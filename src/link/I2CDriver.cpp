@@ -151,24 +151,24 @@ void CI2CDriver::ReFillBuffer() {
 }
 
 CI2CDriver::SdaState CI2CDriver::Sda() {
-    return Lines().cts ? SdaLow : SdaHigh;
+    return Lines("Call to GetCommModemStatus in CI2CDriver::Sda() failed.").cts ? SdaLow : SdaHigh;
 }
 
 CI2CDriver::SclState CI2CDriver::Scl() {
-    return Lines().dsr ? SclLow : SclHigh;
+    return Lines("Call to GetCommModemStatus in CI2CDriver::Scl() failed.").dsr ? SclLow : SclHigh;
 }
 
-ModemStatus CI2CDriver::ReadStatus() {
+ModemStatus CI2CDriver::ReadStatus(const char* failure) {
     ModemStatus status;
-    OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver failed.";
+    OsCheck(_port->modemStatus(status)) << failure;
     return status;
 }
 
-ModemStatus CI2CDriver::Lines() {
+ModemStatus CI2CDriver::Lines(const char* failure) {
     const std::int64_t wait = _changedAt + _freshAfterNanos - _port->clockNanos();
     if (wait > 0)
         _port->pauseNanos(wait);
-    return ReadStatus();
+    return ReadStatus(failure);
 }
 
 ModemStatus CI2CDriver::LinesReleased(bool sdaToo) {
@@ -216,8 +216,7 @@ CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
         }
         _port->pauseNanos(PollNanos);
     }
-    // Our changes are looked at once they can show, with a quarter more for a lag that varies.
-    _freshAfterNanos = timing.statusLagNanos + timing.statusLagNanos / 4;
+    _freshAfterNanos = timing.FreshAfterNanos();
     Sda(SdaHigh);
     if (LinesReleased(true).cts)
         throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");

@@ -86,6 +86,9 @@ public:
         std::int64_t lineChangeNanos = 0; // one line change with its settle delay
         std::int64_t statusReadNanos = 0;
         std::int64_t statusLagNanos = 0;
+        // From our change until a status read shows it: the lag and a quarter more for a lag
+        // that varies.
+        std::int64_t FreshAfterNanos() const { return statusLagNanos + statusLagNanos / 4; }
     };
     AdapterTiming MeasureAdapter();
     const std::optional<AdapterTiming>& Timing() const { return _timing; }
@@ -99,11 +102,11 @@ private:
     void ClockHigh();
     // Both lines in one look (cts: SDA low, dsr: SCL low), taken only when our last change can
     // show in it: a cached status shows a change late.
-    ModemStatus Lines();
+    ModemStatus Lines(const char* failure = "Call to GetCommModemStatus in CI2CDriver::Lines() failed.");
     // Lines(), then looked at again until SCL (and, with sdaToo, SDA) reads high or the held-low
     // bound has passed; the last look.
     ModemStatus LinesReleased(bool sdaToo);
-    ModemStatus ReadStatus();
+    ModemStatus ReadStatus(const char* failure = "Call to GetCommModemStatus in CI2CDriver failed.");
     void EnsureMeasured();
     void BeginTransfer();
     // clocksFirst clocks with SDA released, then clocks until SDA reads free (nine at most), then

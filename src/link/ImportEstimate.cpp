@@ -18,7 +18,7 @@ ImportWork RoutineImportWork() {
 }
 
 double EstimatedImportSeconds(const ImportWork& work, const CI2CDriver::AdapterTiming& timing) {
-    const double fresh = static_cast<double>(timing.statusLagNanos + timing.statusLagNanos / 4);
+    const auto fresh = static_cast<double>(timing.FreshAfterNanos());
     const double nanos =
         static_cast<double>(work.lineChanges) * static_cast<double>(timing.lineChangeNanos) +
         static_cast<double>(work.statusReads) * (static_cast<double>(timing.statusReadNanos) + fresh);

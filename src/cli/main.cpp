@@ -1,6 +1,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/HistoryCommands.h"
+#include "cli/PortCheckCommand.h"
 #include "cli/PublishCommand.h"
 #include "cli/SimCommands.h"
 #include "cli/StationCommands.h"
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
     app.add_option("--port", common.port,
                    "Serial port of the station for this run (overrides the option Port); "
                    "sim:IMAGE uses the simulated station with IMAGE as its EEPROM; "
-                   "sim:IMAGE?adapter=native|usb|slow-usb makes it as slow as that adapter");
+                   "sim:IMAGE?adapter=native|usb|slow-usb|ftdi|pl2303 makes it as slow as that adapter "
+                   "(&status-lag=8ms sets how late its status shows, &seed=N the simulator's choices)");
     app.add_option("--history", common.history,
                    "History file for this run (overrides the option RecordingHistoryFile)");
     app.add_option("--options", common.optionsFile,
@@ -96,6 +98,10 @@ int main(int argc, char** argv) {
 
     auto* ping = app.add_subcommand("ping", "Ask the station for its number of transmitters");
     ping->fallthrough();
+
+    auto* portCheck = app.add_subcommand(
+        "port-check", "Measure the serial adapter on the station's bus and say how long imports take on it");
+    portCheck->fallthrough();
 
     ImportArgs importArgs;
     auto* import = app.add_subcommand("import", "Read new datasets from the station into the history file");
@@ -210,6 +216,8 @@ int main(int argc, char** argv) {
         int result = ExitSuccess;
         if (ping->parsed())
             result = RunPing(session);
+        else if (portCheck->parsed())
+            result = RunPortCheck(session);
         else if (import->parsed())
             result = RunImport(session, importArgs);
         else if (publish->parsed())

@@ -24,6 +24,10 @@ std::uint8_t LoByte(std::uint16_t value) {
 } // namespace
 
 void CI2CDriver::ReleaseLines() {
+    // SDA rising on a high clock is a STOP, and a STOP right after the first bit of a data byte
+    // commits what a cut-off page write latched: SDA is released only while SCL is low.
+    if (_sdaDrivenLow && !_sclDrivenLow)
+        Scl(SclLow);
     Sda(SdaHigh);
     Scl(SclHigh);
 }
@@ -34,7 +38,7 @@ void CI2CDriver::ReleaseLines() {
 // clock ends the transfer before any further condition is given.
 void CI2CDriver::ClockHigh() {
     Scl(SclHigh);
-    if (Scl() == SclLow)
+    if (LinesReleased(false).dsr)
         throw std::runtime_error("SCL held low by another device in CI2CDriver::ClockHigh");
 }
 
@@ -44,7 +48,7 @@ void CI2CDriver::StartCondition() {
     // acknowledge holds SDA), and SCL still high after.
     ClockHigh();
     Sda(SdaHigh);
-    if (Lines().cts)
+    if (LinesReleased(true).cts)
         throw std::runtime_error(
             "SDA held low by another device before a START in CI2CDriver::StartCondition");
     Sda(SdaLow);
@@ -74,8 +78,9 @@ void CI2CDriver::GetByte(std::uint8_t& byte) {
     byte = 0;
     for (int bit = 7; bit >= 0; --bit) {
         Scl(SclHigh);
-        // One look at both lines: the clock must have risen for the bit to be the EEPROM's.
-        const ModemStatus lines = Lines();
+        // One look at both lines: the clock must have risen for the bit to be the EEPROM's, and a
+        // look that shows our rise shows the bit the EEPROM put out at the fall before it.
+        const ModemStatus lines = LinesReleased(false);
         if (lines.dsr)
             throw std::runtime_error("SCL held low by another device in CI2CDriver::GetByte");
         if (!lines.cts)
@@ -97,7 +102,7 @@ bool CI2CDriver::GetAck() {
     Scl(SclHigh);
     // Another device holding SCL low here keeps the slave in its acknowledge: it would hold SDA
     // low for every acknowledge we look for and miss the bytes in between.
-    const bool held = Scl() == SclLow;
+    const bool held = LinesReleased(false).dsr;
     Scl(SclLow);
     if (held)
         throw std::runtime_error(
@@ -161,6 +166,7 @@ bool CI2CDriver::Recover(int clocksFirst) {
 
 void CI2CDriver::BeginTransfer() {
     ReleaseLines();
+    EnsureMeasured();
     // A slave left in the middle of a byte by a transfer cut short may still hold SDA, and no
     // START can be given then: the bus is cleared first.
     if (Sda() == SdaLow)
@@ -203,7 +209,7 @@ void CI2CDriver::EndRead() {
     // for it; a low SDA means a slave is receiving and acknowledging instead (it lost clocks and
     // took our clocks for a write). A STOP now would start its write cycle: a START abandons it.
     Scl(SclHigh);
-    const ModemStatus lines = Lines();
+    const ModemStatus lines = LinesReleased(false);
     if (lines.dsr)
         throw std::runtime_error("SCL held low by another device in CI2CDriver::EndRead");
     const bool held = lines.cts;

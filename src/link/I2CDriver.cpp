@@ -5,7 +5,9 @@
 #include "log/Logger.h"
 #include "ports/PortFactory.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <stdexcept>
 
 namespace {
 
@@ -75,6 +77,8 @@ void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t
         _port.reset();
         _port = _factory(_portName);
         _portMadeFor = _portName;
+        _timing.reset(); // another adapter, maybe
+        _freshAfterNanos = 0;
     }
     Check(_port != nullptr) << "No serial port for " << _portName;
     _port->open(_portName, baudRate);
@@ -91,6 +95,15 @@ void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t
 bool CI2CDriver::Close() {
     if (!IsOpened())
         return true;
+    // The kernel drops RTS and DTR in one request, in no fixed order: SCL first would let SDA rise
+    // on a high clock, a STOP that commits whatever a cut-off write latched. Released here first.
+    if (_sdaDrivenLow || _sclDrivenLow) {
+        try {
+            ReleaseLines();
+        } catch (const std::exception&) {
+            // a port that fails here is closed all the same
+        }
+    }
     return _port->close();
 }
 
@@ -99,7 +112,8 @@ bool CI2CDriver::IsOpened() const {
 }
 
 void CI2CDriver::SettleModemStatus() {
-    _port->sleep(ModemStatusSettleMs);
+    const auto lagMs = static_cast<std::uint32_t>(_freshAfterNanos / 1'000'000 + 1);
+    _port->sleep(std::max(ModemStatusSettleMs, lagMs));
     ModemStatus status;
     OsCheck(_port->modemStatus(status))
         << "Call to GetCommModemStatus in CI2CDriver::SettleModemStatus() failed.";
@@ -118,8 +132,7 @@ void CI2CDriver::ReFillBuffer() {
     if (!IsOpened()) {
         Open(_portName.c_str(), 300, 0xA0, false);
     } else if (_sdaDrivenLow || _sclDrivenLow) {
-        Scl(SclHigh);
-        Sda(SdaHigh);
+        ReleaseLines();
         SettleModemStatus();
     }
     switch (_port->startDummyWrite(_dummyBuffer.data(), _dummyBuffer.size())) {
@@ -138,21 +151,88 @@ void CI2CDriver::ReFillBuffer() {
 }
 
 CI2CDriver::SdaState CI2CDriver::Sda() {
-    ModemStatus status;
-    OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver::Sda() failed.";
-    return status.cts ? SdaLow : SdaHigh;
-}
-
-ModemStatus CI2CDriver::Lines() {
-    ModemStatus status;
-    OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver::Lines() failed.";
-    return status;
+    return Lines("Call to GetCommModemStatus in CI2CDriver::Sda() failed.").cts ? SdaLow : SdaHigh;
 }
 
 CI2CDriver::SclState CI2CDriver::Scl() {
+    return Lines("Call to GetCommModemStatus in CI2CDriver::Scl() failed.").dsr ? SclLow : SclHigh;
+}
+
+ModemStatus CI2CDriver::ReadStatus(const char* failure) {
     ModemStatus status;
-    OsCheck(_port->modemStatus(status)) << "Call to GetCommModemStatus in CI2CDriver::Scl() failed.";
-    return status.dsr ? SclLow : SclHigh;
+    OsCheck(_port->modemStatus(status)) << failure;
+    return status;
+}
+
+ModemStatus CI2CDriver::Lines(const char* failure) {
+    const std::int64_t wait = _changedAt + _freshAfterNanos - _port->clockNanos();
+    if (wait > 0)
+        _port->pauseNanos(wait);
+    return ReadStatus(failure);
+}
+
+ModemStatus CI2CDriver::LinesReleased(bool sdaToo) {
+    ModemStatus status = Lines();
+    const std::int64_t until = _port->clockNanos() + HeldLowBoundNanos;
+    while ((status.dsr || (sdaToo && status.cts)) && _port->clockNanos() < until) {
+        _port->pauseNanos(PollNanos);
+        status = ReadStatus();
+    }
+    return status;
+}
+
+CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
+    if (_sdaDrivenLow || _sclDrivenLow)
+        ReleaseLines();
+    AdapterTiming timing;
+    // SDA must read high before it is pulled, or a stale status would pass for a fast one.
+    const std::int64_t released = _port->clockNanos();
+    while (ReadStatus().cts) {
+        if (_port->clockNanos() - released > MaxStatusLagNanos)
+            throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");
+        _port->pauseNanos(PollNanos);
+    }
+    constexpr int Reads = 4;
+    const std::int64_t readsStart = _port->clockNanos();
+    for (int i = 0; i < Reads; ++i)
+        ReadStatus();
+    timing.statusReadNanos = (_port->clockNanos() - readsStart) / Reads;
+    // SDA pulled and released on the idle bus is a START and a STOP with nothing in between,
+    // which no slave takes for a command.
+    const std::int64_t pulling = _port->clockNanos();
+    Sda(SdaLow);
+    const std::int64_t pulled = _changedAt;
+    timing.lineChangeNanos = pulled - pulling;
+    for (;;) {
+        const std::int64_t readAt = _port->clockNanos();
+        if (ReadStatus().cts) {
+            timing.statusLagNanos = readAt - pulled;
+            break;
+        }
+        if (readAt - pulled > MaxStatusLagNanos) {
+            Sda(SdaHigh);
+            throw std::runtime_error(
+                "SDA pulled low does not read low within 100 ms in CI2CDriver::MeasureAdapter");
+        }
+        _port->pauseNanos(PollNanos);
+    }
+    _freshAfterNanos = timing.FreshAfterNanos();
+    Sda(SdaHigh);
+    if (LinesReleased(true).cts)
+        throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");
+    _timing = timing;
+    CLogger::Instance().Log(30,
+                            "Adapter on %s: a line change takes %.3f ms, a status read %.3f ms, a change "
+                            "shows %.3f ms late",
+                            _portName.c_str(), static_cast<double>(timing.lineChangeNanos) / 1e6,
+                            static_cast<double>(timing.statusReadNanos) / 1e6,
+                            static_cast<double>(timing.statusLagNanos) / 1e6);
+    return timing;
+}
+
+void CI2CDriver::EnsureMeasured() {
+    if (!_timing)
+        MeasureAdapter();
 }
 
 void CI2CDriver::Sda(SdaState newState) {
@@ -160,6 +240,7 @@ void CI2CDriver::Sda(SdaState newState) {
                                                 << (newState == SdaLow ? "SdaLow" : "SdaHigh") << ") failed.";
     _sdaDrivenLow = newState != SdaHigh;
     LineDelay();
+    _changedAt = _port->clockNanos();
 }
 
 void CI2CDriver::Scl(SclState newState) {
@@ -167,6 +248,7 @@ void CI2CDriver::Scl(SclState newState) {
                                                 << (newState == SclLow ? "SclLow" : "SclHigh") << ") failed.";
     _sclDrivenLow = newState != SclHigh;
     LineDelay();
+    _changedAt = _port->clockNanos();
 }
 
 std::string CI2CDriver::SdaStateName(int state) {

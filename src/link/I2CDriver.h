@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // Bit-banged I2C master on the modem lines of a serial port: SDA on RTS/CTS, SCL on DTR/DSR, both
@@ -41,7 +42,7 @@ public:
     static std::string SdaStateName(int state);
     static std::string SclStateName(int state);
 
-    // Bus conditions and bytes.
+    // Bus conditions and bytes. Releasing both lines never lets SDA rise while SCL is high.
     void StartCondition();
     void StopCondition();
     void PutByte(std::uint8_t byte);
@@ -68,8 +69,29 @@ public:
     // Windows of the stable-high wait after which an attempt gives up when SCL keeps changing.
     static constexpr int MaxHighWaitWindows = 1000;
     // After our own line changes, how long before DSR reports are the station's again: USB
-    // adapters report a modem-line change up to 16 ms late.
+    // adapters report a modem-line change up to 16 ms late (longer when measured so).
     static constexpr std::uint32_t ModemStatusSettleMs = 20;
+    // How long a line we released (or a clock we gave) may stay low once its change can show
+    // before the transfer fails: the base unit finishing a byte of its own, a slave that stretches.
+    static constexpr std::int64_t HeldLowBoundNanos = 20'000'000;
+    // Between two status reads while waiting for a level.
+    static constexpr std::int64_t PollNanos = 50'000;
+    // An adapter whose status shows our own change later than this cannot carry the bus.
+    static constexpr std::int64_t MaxStatusLagNanos = 100'000'000;
+
+    // The adapter as measured on first contact: a status read's cost and how late a change shows.
+    // Measured once per port (the first synchronisation, or the first transfer before any);
+    // logged once.
+    struct AdapterTiming {
+        std::int64_t lineChangeNanos = 0; // one line change with its settle delay
+        std::int64_t statusReadNanos = 0;
+        std::int64_t statusLagNanos = 0;
+        // From our change until a status read shows it: the lag and a quarter more for a lag
+        // that varies.
+        std::int64_t FreshAfterNanos() const { return statusLagNanos + statusLagNanos / 4; }
+    };
+    AdapterTiming MeasureAdapter();
+    const std::optional<AdapterTiming>& Timing() const { return _timing; }
 
     SerialPort* Port() const { return _port.get(); }
     const std::string& PortName() const { return _portName; }
@@ -78,8 +100,14 @@ private:
     void LineDelay() { _port->settleDelay(); }
     // Releases SCL and fails when another device holds it low.
     void ClockHigh();
-    // Both lines in one look (cts: SDA low, dsr: SCL low).
-    ModemStatus Lines();
+    // Both lines in one look (cts: SDA low, dsr: SCL low), taken only when our last change can
+    // show in it: a cached status shows a change late.
+    ModemStatus Lines(const char* failure = "Call to GetCommModemStatus in CI2CDriver::Lines() failed.");
+    // Lines(), then looked at again until SCL (and, with sdaToo, SDA) reads high or the held-low
+    // bound has passed; the last look.
+    ModemStatus LinesReleased(bool sdaToo);
+    ModemStatus ReadStatus(const char* failure = "Call to GetCommModemStatus in CI2CDriver failed.");
+    void EnsureMeasured();
     void BeginTransfer();
     // clocksFirst clocks with SDA released, then clocks until SDA reads free (nine at most), then
     // START and STOP; true when they were given.
@@ -95,4 +123,7 @@ private:
     std::shared_ptr<SerialPort> _port;
     std::string _portMadeFor;
     bool _sdaDrivenLow = false, _sclDrivenLow = false;
+    std::int64_t _changedAt = 0;       // port clock at our last line change
+    std::int64_t _freshAfterNanos = 0; // from a change until a status read can show it
+    std::optional<AdapterTiming> _timing;
 };

@@ -69,5 +69,6 @@ bool CI2CDriver::Synchronize(const std::function<bool()>& abortRequested) {
     }
     log.Log(50, "Synchronize success, Scl unchanged at state %s, %d times for %d ms",
             SclStateName(Scl()).c_str(), stable, static_cast<int>(WindowMs));
+    EnsureMeasured(); // first contact: the quiet bus is ours now
     return true;
 }

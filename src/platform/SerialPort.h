@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -69,6 +70,18 @@ public:
     // At least 10 microseconds after every line change.
     virtual void settleDelay() = 0;
     virtual void sleep(std::uint32_t milliseconds) = 0;
+    // The port's clock (monotonic nanoseconds) and a short pause on it: the link measures the
+    // adapter and waits for levels to show with them. A simulated port answers in its own time.
+    virtual std::int64_t clockNanos() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    virtual void pauseNanos(std::int64_t nanos) {
+        const std::int64_t until = clockNanos() + nanos;
+        while (clockNanos() < until) {
+        }
+    }
 
     // The settings read back after open.
     virtual PortSettings settings() const = 0;

@@ -13,6 +13,7 @@ std::unique_ptr<SerialPort> MakeSerialPort(const std::string& name, const Simula
     auto port =
         std::make_unique<SimulatedSerialPort>(simulator.clock, settings.imageFile, simulator.initialImage);
     port->SetAdapter(settings.adapter);
+    port->SetSeed(settings.seed);
     if (simulator.recordingInterval > 0 && simulator.record)
         port->baseUnit().SetRecording(simulator.recordingInterval, simulator.record, port->now());
     return port;

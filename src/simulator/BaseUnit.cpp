@@ -1,6 +1,7 @@
 #include "simulator/BaseUnit.h"
 
 #include <algorithm>
+#include <array>
 
 BaseUnit::BaseUnit() : _epoch(std::chrono::system_clock::now()) {
     // A second's cycle: 150 ms low, then quiet high.
@@ -78,6 +79,12 @@ BaseUnit::Nanos BaseUnit::PatternBoundaryAfter(Nanos t) const {
     return base + *it;
 }
 
+BaseUnit::Nanos BaseUnit::NextByteStart(Nanos from) const {
+    if (_pending.empty() || _byteStart != Infinite)
+        return Infinite;
+    return std::max({from, _quietUntil, _eepromFreeAt});
+}
+
 void BaseUnit::Recompute(Nanos from) {
     Nanos next = Infinite;
     if (from < _quietUntil)
@@ -88,24 +95,54 @@ void BaseUnit::Recompute(Nanos from) {
         next = std::min(next, _faultStart);
     if (_faultEnd > from)
         next = std::min(next, _faultEnd);
-    if (_nextRecording != Infinite)
+    if (_nextRecording != Infinite && _pending.empty())
         next = std::min(next, std::max(_nextRecording, std::max(_quietUntil, from)));
+    if (_byteEnd != Infinite)
+        next = std::min(next, std::max(_byteEnd, from));
+    next = std::min(next, NextByteStart(from));
     _next = next;
 }
 
-bool BaseUnit::Step(std::span<std::uint8_t> eeprom) {
+void BaseUnit::Record(Eeprom& eeprom, Nanos at) {
+    const auto when = _epoch + std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                   std::chrono::nanoseconds(at));
+    if (_bytePace == 0) {
+        _hook(eeprom.bytes(), when);
+        return;
+    }
+    // The recording as it will stand, then its bytes over the bus one by one.
+    std::array<std::uint8_t, Eeprom::Size> after = eeprom.bytes();
+    _hook(after, when);
+    for (std::size_t i = 0; i < after.size(); ++i)
+        if (after[i] != eeprom.bytes()[i])
+            _pending.emplace_back(static_cast<std::uint16_t>(i), after[i]);
+}
+
+bool BaseUnit::Step(Eeprom& eeprom) {
     const Nanos at = _next;
     if (at == Infinite)
         return false;
-    if (_nextRecording <= at && at >= _quietUntil) {
-        _hook(eeprom, _epoch + std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                                   std::chrono::nanoseconds(at)));
+    bool busChanged = false;
+    if (_byteEnd <= at) {
+        // Its STOP: the byte is written, and whatever command the PC had begun is over.
+        eeprom.WriteFromBaseUnit(_pending.front().first, _pending.front().second, at);
+        _pending.pop_front();
+        _eepromFreeAt = at + Eeprom::DefaultWriteCycle;
+        _byteStart = _byteEnd = Infinite;
+        busChanged = true;
+    }
+    if (_nextRecording <= at && at >= _quietUntil && _pending.empty()) {
+        Record(eeprom, at);
         _nextRecording += _interval;
         if (_nextRecording <= at)
             _nextRecording = at + _interval; // a long pause does not cause a burst
     }
+    if (NextByteStart(at) <= at) {
+        _byteStart = at;
+        _byteEnd = at + _bytePace;
+    }
     const bool low = EffectiveLow(at);
-    const bool changed = low != _low;
+    const bool changed = low != _low || busChanged;
     _low = low;
     Recompute(at);
     if (_next <= at)

@@ -2,14 +2,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <random>
 #include <span>
 #include <vector>
 
+#include "simulator/Eeprom.h"
+
 // The station's base unit as far as the bus sees it: it drives SCL in a repeating pattern (a low
 // phase, then a quiet high phase), keeps off the bus while the PC talks and for a while after, and
-// can record a new measurement into the EEPROM on a schedule. All times are nanoseconds of the
-// simulator clock.
+// can record a new measurement into the EEPROM on a schedule. It is not always polite: the time it
+// keeps off after the PC's last pull varies from one conversation to the next, and a recording
+// goes over the bus byte by byte at its own pace, each byte a transfer of its own during which it
+// holds SCL and which it finishes even when the PC pulls a line meanwhile; its STOP ends whatever
+// command the EEPROM was in. Between two bytes the PC may come, so a read can meet a slot
+// half-written. All times are nanoseconds of the simulator clock.
 class BaseUnit {
 public:
     using Nanos = std::int64_t;
@@ -30,8 +38,19 @@ public:
     void SetPattern(std::vector<Phase> phases, bool repeat, Nanos now);
     // No bus activity at all: SCL stays high (the synchronisation never succeeds).
     void SetSilent(Nanos now) { SetPattern({}, false, now); }
-    // How long the base unit keeps off the bus after the PC last pulled a line low.
-    void SetQuietAfterPc(Nanos duration) { _quietAfterPc = duration; }
+    // How long the base unit keeps off the bus after the PC last pulled a line low: for each
+    // conversation a time between shortest and longest, as the seed chooses.
+    void SetQuietAfterPc(Nanos duration) { SetQuietAfterPc(duration, duration); }
+    void SetQuietAfterPc(Nanos shortest, Nanos longest) {
+        _quietShortest = shortest;
+        _quietLongest = longest;
+        _quietAfterPc = longest;
+    }
+    // How long one byte of a recording keeps the bus (0: a recording lands in memory at once).
+    void SetOwnBytePace(Nanos byteNanos) { _bytePace = byteNanos; }
+    void SetSeed(std::uint32_t seed) { _random.seed(seed); }
+    // Bytes of recordings not on the bus yet.
+    std::size_t PendingBytes() const { return _pending.size(); }
     // Fault: the base unit pulls SCL low in [start, end), whatever the PC does.
     void DriveSclLow(Nanos start, Nanos end, Nanos now);
     // Records every interval (first at now + interval); a recording due while the PC talks waits.
@@ -45,7 +64,13 @@ public:
 
     // The PC pulled a line low at now. Returns true when the base unit released SCL because of it.
     bool PcActivity(Nanos now) {
+        if (now >= _quietUntil) // a new conversation
+            _quietAfterPc = _quietShortest +
+                            static_cast<Nanos>(
+                                _random() % static_cast<std::uint64_t>(_quietLongest - _quietShortest + 1));
         _quietUntil = now + _quietAfterPc;
+        if (InOwnByte(now))
+            return false; // it finishes its byte first
         if (_low && !InFault(now)) {
             _low = false;
             return true;
@@ -62,15 +87,21 @@ public:
         Recompute(now);
     }
 
-    // Runs what is due at Next(). Returns true when the SCL drive changed.
-    bool Step(std::span<std::uint8_t> eeprom);
+    // Runs what is due at Next(). Returns true when the bus may have changed (the SCL drive, or
+    // the EEPROM's state after a byte of the base unit's own).
+    bool Step(Eeprom& eeprom);
 
     // SCL level the pattern alone asks for at t.
     bool PatternLow(Nanos t) const;
 
 private:
     bool InFault(Nanos t) const { return t >= _faultStart && t < _faultEnd; }
-    bool EffectiveLow(Nanos t) const { return InFault(t) || (t >= _quietUntil && PatternLow(t)); }
+    bool InOwnByte(Nanos t) const { return t >= _byteStart && t < _byteEnd; }
+    bool EffectiveLow(Nanos t) const {
+        return InFault(t) || InOwnByte(t) || (t >= _quietUntil && PatternLow(t));
+    }
+    void Record(Eeprom& eeprom, Nanos at);
+    Nanos NextByteStart(Nanos from) const;
     Nanos PatternBoundaryAfter(Nanos t) const;
     void Recompute(Nanos from);
     void ScheduleChangeAt(Nanos now);
@@ -81,6 +112,12 @@ private:
     Nanos _period = 0;
 
     Nanos _quietAfterPc = 2000 * Ms;
+    Nanos _quietShortest = 2000 * Ms, _quietLongest = 2000 * Ms;
+    std::mt19937 _random{1};
+    Nanos _bytePace = 0;
+    std::deque<std::pair<std::uint16_t, std::uint8_t>> _pending; // address, value
+    Nanos _byteStart = Infinite, _byteEnd = Infinite;            // the byte on the bus
+    Nanos _eepromFreeAt = 0;                                     // its write cycle over
     Nanos _quietUntil = 0;
     Nanos _faultStart = Infinite, _faultEnd = Infinite;
 

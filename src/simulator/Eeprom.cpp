@@ -10,6 +10,10 @@ void Eeprom::FlipBitOnRead(std::uint16_t address, std::uint8_t mask, int times) 
     _flips.push_back({static_cast<std::uint16_t>(address & AddressMask), mask, times});
 }
 
+void Eeprom::FlipBitOnEveryOtherRead(std::uint16_t address, std::uint8_t mask, int times) {
+    _flips.push_back({static_cast<std::uint16_t>(address & AddressMask), mask, times, true, false});
+}
+
 void Eeprom::Start() {
     // A START in any state, even in the middle of a byte, begins a new command: a page write
     // that no STOP has committed yet is abandoned.
@@ -130,7 +134,12 @@ std::uint8_t Eeprom::ReadAt(std::uint16_t address) {
         auto it =
             std::find_if(_flips.begin(), _flips.end(), [&](const Flip& f) { return f.address == address; });
         if (it != _flips.end()) {
+            if (it->skipNext) {
+                it->skipNext = false;
+                return value;
+            }
             value ^= it->mask;
+            it->skipNext = it->everyOther;
             if (--it->times <= 0)
                 _flips.erase(it);
         }

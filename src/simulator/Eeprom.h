@@ -47,9 +47,23 @@ public:
 
     void SetWriteCycle(Nanos duration) { _writeCycle = duration; }
 
+    // A byte the base unit wrote in a transfer of its own: its STOP ends any command under way
+    // and starts the write cycle.
+    void WriteFromBaseUnit(std::uint16_t address, std::uint8_t value, Nanos now) {
+        _memory[address & (Size - 1)] = value;
+        _busyUntil = now + _writeCycle;
+        _mode = Mode::Idle;
+        _sdaLow = false;
+        _latchCount = 0;
+        _latched.fill(false);
+    }
+
     // Faults: a device that never acknowledges; a bit flipped on the next reads of one address.
     void SetAcknowledging(bool on) { _acknowledging = on; }
     void FlipBitOnRead(std::uint16_t address, std::uint8_t mask, int times = 1);
+    // Flips on every other read of the address, the first of them included: each compared pair of
+    // reads differs, times pairs long.
+    void FlipBitOnEveryOtherRead(std::uint16_t address, std::uint8_t mask, int times);
     // Forgets flips that no read has met yet (a fault that must not outlive its test step).
     void ClearFlips() { _flips.clear(); }
 
@@ -101,6 +115,8 @@ private:
         std::uint16_t address;
         std::uint8_t mask;
         int times;
+        bool everyOther = false;
+        bool skipNext = false;
     };
     std::vector<Flip> _flips;
 };

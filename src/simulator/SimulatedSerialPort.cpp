@@ -12,6 +12,7 @@ SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path i
     if (_imageFile.empty() && _initialImage)
         _initialImage(_eeprom.bytes());
     _busSclLow = _base.SclLow();
+    _levels.push_back({_clock.now(), {_eeprom.SdaLow(), _busSclLow}});
 }
 
 SimulatedSerialPort::~SimulatedSerialPort() {
@@ -72,16 +73,14 @@ void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate
     // The kernel raises both outputs at open; the port's set-up clears them with its first
     // request. The short low pulse on both bus lines is an edge like any other for the DSR
     // reports; the base unit does not take it for the PC talking.
-    _rts = _dtr = true;
-    BusChanged(_clock.now());
+    SetBothLines(true);
     _clock.busyWait(_adapter.lineChangeNanos);
     CatchUp();
-    _rts = _dtr = false;
     if (_busHeld) {
         _busHeld = false;
         _base.PcHoldsBus(false, _clock.now());
     }
-    BusChanged(_clock.now());
+    SetBothLines(false);
     DeliverDsrReports(_clock.now());
     _dsrSeen = _dsrEdges;
 }
@@ -99,8 +98,7 @@ bool SimulatedSerialPort::close() {
     if (!_open)
         return true;
     _open = false;
-    _rts = _dtr = false;
-    BusChanged(_clock.now());
+    SetBothLines(false);
     bool saved = true;
     try {
         SaveImage();
@@ -117,12 +115,12 @@ void SimulatedSerialPort::HolderDied() {
         return;
     _open = false;
     if (_hangUpOnClose) {
-        _rts = _dtr = false;
+        SetBothLines(false);
     } else if (_rts || _dtr) {
         _busHeld = true;
         _base.PcHoldsBus(true, _clock.now());
+        BusChanged(_clock.now());
     }
-    BusChanged(_clock.now());
     try {
         SaveImage();
     } catch (const std::exception& e) {
@@ -134,15 +132,47 @@ void SimulatedSerialPort::HolderDied() {
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {
     while (_base.Next() <= until) {
         const Nanos at = _base.Next();
-        if (_base.Step(_eeprom.bytes()))
+        if (_base.Step(_eeprom))
             BusChanged(at);
     }
+}
+
+bool SimulatedSerialPort::modemStatus(ModemStatus& status) {
+    if (!Usable())
+        return false;
+    CatchUp();
+    // A driver that asks the device gets the levels of when its request started; one that caches
+    // them has seen only what was notified by then.
+    status = LevelsAt(_adapter.cachedStatus ? _clock.now() - _adapter.statusLagNanos : _clock.now());
+    _dsrSeen = _dsrEdges; // changes reported later still count
+    ++_statusReads;
+    _clock.busyWait(_adapter.statusReadNanos);
+    CatchUp();
+    return true;
+}
+
+ModemStatus SimulatedSerialPort::LevelsAt(Nanos t) {
+    ForgetLevelsBefore(_clock.now() - _adapter.statusLagNanos);
+    ModemStatus status = _levels.front().status;
+    for (const Levels& levels : _levels) {
+        if (levels.at > t)
+            break;
+        status = levels.status;
+    }
+    return status;
 }
 
 bool SimulatedSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
     if (!Usable())
         return false;
-    const Nanos deadline = _clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000;
+    const Nanos start = _clock.now();
+    const Nanos deadline = start + static_cast<Nanos>(milliseconds) * 1'000'000;
+    struct Count {
+        Nanos& waited;
+        SimClock& clock;
+        Nanos start;
+        ~Count() { waited += clock.now() - start; }
+    } count{_waitedNanos, _clock, start};
     for (;;) {
         CatchUp();
         if (_dsrEdges != _dsrSeen) {
@@ -169,6 +199,7 @@ DummyWrite SimulatedSerialPort::startDummyWrite(const std::uint8_t*, std::size_t
 }
 
 void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
+    _waitedNanos += static_cast<Nanos>(milliseconds) * 1'000'000;
     _clock.sleepUntil(_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
     if (!_vanished)
         CatchUp(); // the station lives on while the port is closed

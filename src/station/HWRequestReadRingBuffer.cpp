@@ -238,17 +238,24 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
                   left);
         PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(_progressBase + done),
                static_cast<std::intptr_t>(_progressBase + size));
+        // A block that fails (the base unit's own transfer met ours, a read disturbed) is read
+        // again, a bounded number of times: one failure costs one block, not the import so far.
         bool blockOk = false;
-        try {
-            driver.RandomRead(blockAddress, buffer + done, n);
-            driver.RandomRead(blockAddress, compareBuffer.data(), n);
-            blockOk = std::memcmp(buffer + done, compareBuffer.data(), n) == 0;
-            if (!blockOk)
-                Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: Compare failed",
-                          blockAddress, static_cast<int>(n), left);
-        } catch (const std::exception& e) {
-            Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: %s", blockAddress,
-                      static_cast<int>(n), left, e.what());
+        for (int attempt = 1; attempt <= BlockAttempts && !blockOk; ++attempt) {
+            if (attempt > 1)
+                Log().Log(30, "Reading block from 0x%X, %d bytes again, attempt %d of %d", blockAddress,
+                          static_cast<int>(n), attempt, BlockAttempts);
+            try {
+                driver.RandomRead(blockAddress, buffer + done, n);
+                driver.RandomRead(blockAddress, compareBuffer.data(), n);
+                blockOk = std::memcmp(buffer + done, compareBuffer.data(), n) == 0;
+                if (!blockOk)
+                    Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: Compare failed",
+                              blockAddress, static_cast<int>(n), left);
+            } catch (const std::exception& e) {
+                Log().Log(10, "Reading block from 0x%X, %d bytes, %d bytes left failed: %s", blockAddress,
+                          static_cast<int>(n), left, e.what());
+            }
         }
         if (!blockOk) {
             Log().Log(10, "Reading from 0x%X, %d bytes failed while reading block at 0x%x", address,

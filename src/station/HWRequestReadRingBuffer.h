@@ -57,6 +57,8 @@ public:
     bool Read(CI2CDriver& driver, std::uint16_t address, std::uint8_t* buffer, std::uint32_t size);
 
     static constexpr std::uint32_t BlockSize = 1800;
+    // Reads of one block before the read fails.
+    static constexpr int BlockAttempts = 3;
 
 private:
     void Run(CI2CDriver& driver);

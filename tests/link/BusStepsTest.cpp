@@ -16,7 +16,9 @@ struct Recorded {
     CI2CDriver driver{port};
     Recorded() {
         driver.Open("COM1", 300, 0xA0, false);
+        driver.MeasureAdapter(); // as the first contact does
         port->steps.clear();
+        port->settles = 0;
     }
 };
 
@@ -143,18 +145,21 @@ TEST(BusSteps, NoStartWhileAnotherDeviceHoldsALine) {
     struct Case {
         const char* name;
         std::vector<bool> sdaLow; // per read
+        bool sdaHeld;             // after those
         bool sclLow;
         Steps steps;
     } cases[] = {
         {"SDA held (a slave in its acknowledge)",
-         {false, true},
+         {false},
+         true,
          false,
          {"SclHigh", "read", "SdaHigh", "read"}},
-        {"SCL held", {}, true, {"SclHigh", "read"}},
+        {"SCL held", {}, false, true, {"SclHigh", "read"}},
     };
     for (const Case& c : cases) {
         Recorded r;
         r.port->scriptedSdaLow = c.sdaLow;
+        r.port->sdaHeld = c.sdaHeld;
         r.port->sclReadsLow = c.sclLow;
         EXPECT_THROW(r.driver.StartCondition(), std::runtime_error) << c.name;
         EXPECT_EQ(r.port->steps, c.steps) << c.name << ": SDA never falls";

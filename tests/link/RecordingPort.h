@@ -9,7 +9,7 @@
 // asserted RTS), and every read ("read"). SDA reads as scripted, one value per read; without a
 // script it reads low while the PC drives it low, and while SCL is low when sdaReadsLow (a slave's
 // acknowledge, looked at before the clock), otherwise high. SCL reads as the PC drives it unless
-// sclReadsLow.
+// sclReadsLow. Reads repeated while the driver waits for a level are written down as one.
 class RecordingPort : public SerialPort {
 public:
     void open(const std::string&, std::uint32_t) override { _open = true; }
@@ -29,12 +29,16 @@ public:
         return true;
     }
     bool modemStatus(ModemStatus& status) override {
-        steps.push_back("read");
+        // Reads with pauses between them wait for one level: one look.
+        if (!(_paused && !steps.empty() && steps.back() == "read"))
+            steps.push_back("read");
+        _paused = false;
         status.cts = _sdaDriven || (_sclDriven && sdaReadsLow);
         if (!scriptedSdaLow.empty()) {
             status.cts = scriptedSdaLow.front();
             scriptedSdaLow.erase(scriptedSdaLow.begin());
         }
+        status.cts = status.cts || sdaHeld;
         status.dsr = _sclDriven || sclReadsLow;
         return true;
     }
@@ -45,16 +49,25 @@ public:
     DummyWrite startDummyWrite(const std::uint8_t*, std::size_t) override { return DummyWrite::Pending; }
     void settleDelay() override { ++settles; }
     void sleep(std::uint32_t) override { steps.push_back("sleep"); }
+    // A clock that moves only with the driver's pauses: no wait of the driver depends on real time.
+    std::int64_t clockNanos() override { return _clock; }
+    void pauseNanos(std::int64_t nanos) override {
+        _clock += nanos;
+        _paused = true;
+    }
     PortSettings settings() const override { return {}; }
 
     std::vector<std::string> steps;
     int settles = 0;
     bool sdaReadsLow = true;
     bool sclReadsLow = false;
+    bool sdaHeld = false; // SDA reads low whatever else applies (a slave holding it)
     // Levels for the next reads, one each, before sdaReadsLow applies again (true = low).
     std::vector<bool> scriptedSdaLow;
 
 private:
     bool _open = false;
     bool _sdaDriven = false, _sclDriven = false;
+    std::int64_t _clock = 0;
+    bool _paused = false;
 };

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 namespace {
@@ -157,4 +158,73 @@ TEST(SimulatorAdapter, VanishedPortFailsEverything) {
     EXPECT_THROW(port.open("sim", 300), os_error);
     port.SetVanished(false);
     EXPECT_NO_THROW(port.open("sim", 300));
+}
+
+TEST(SimulatorBaseUnit, WritesARecordingByteByByteAndFinishesItsByteWhenThePcPulls) {
+    SimulatedSerialPort port(ClockMode::Virtual);
+    port.baseUnit().SetSilent(port.now());
+    port.baseUnit().SetQuietAfterPc(50 * Ms, 2000 * Ms);
+    port.baseUnit().SetOwnBytePace(1 * Ms);
+    port.baseUnit().SetRecording(
+        60'000 * Ms,
+        [](std::span<std::uint8_t> bytes, std::chrono::system_clock::time_point) {
+            for (int i = 0; i < 4; ++i)
+                bytes[0x200 + i] = static_cast<std::uint8_t>(0x10 + i);
+        },
+        port.now());
+    port.open("sim", 300);
+    const auto due = 60'000 * Ms;
+    const auto at = [&](int i) { return port.eeprom().bytes()[0x200 + i]; };
+    port.clock().sleepUntil(due + 500'000); // in the first byte's transfer
+    ModemStatus status;
+    ASSERT_TRUE(port.modemStatus(status));
+    EXPECT_TRUE(status.dsr) << "the base unit holds SCL for its byte";
+    EXPECT_EQ(at(0), 0xFF);
+    // One byte, its write cycle, the next: 6 ms each.
+    port.clock().sleepUntil(due + 7 * Ms);
+    ASSERT_TRUE(port.modemStatus(status));
+    EXPECT_EQ(at(0), 0x10);
+    EXPECT_EQ(at(1), 0x11) << "the second byte is written at 7 ms";
+    EXPECT_EQ(at(2), 0xFF);
+    EXPECT_TRUE(port.eeprom().Busy(port.now())) << "in its write cycle the EEPROM answers nobody";
+
+    // The PC pulls SCL in the middle of the third byte: the base unit finishes it, then keeps off.
+    port.clock().sleepUntil(due + 12'500'000);
+    ASSERT_TRUE(port.setDtr(true));
+    ASSERT_TRUE(port.setDtr(false));
+    ASSERT_TRUE(port.modemStatus(status));
+    EXPECT_TRUE(status.dsr) << "SCL still held by the base unit";
+    port.clock().sleepUntil(due + 13 * Ms);
+    ASSERT_TRUE(port.modemStatus(status));
+    EXPECT_FALSE(status.dsr);
+    EXPECT_EQ(at(2), 0x12);
+    EXPECT_EQ(at(3), 0xFF) << "a read now meets the recording half-written";
+    EXPECT_EQ(port.baseUnit().PendingBytes(), 1u);
+    port.sleep(2'100);
+    EXPECT_EQ(at(3), 0x13) << "the rest once the PC is quiet";
+}
+
+TEST(SimulatorBaseUnit, TheQuietTimeAfterThePcVariesWithTheSeed) {
+    std::set<BaseUnit::Nanos> quietTimes;
+    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+        SimulatedSerialPort port(ClockMode::Virtual);
+        port.SetSeed(seed);
+        port.baseUnit().SetPattern({{true, 1 * Ms}, {false, 1 * Ms}}, true, port.now());
+        port.baseUnit().SetQuietAfterPc(50 * Ms, 2000 * Ms);
+        port.open("sim", 300);
+        port.sleep(10);
+        ASSERT_TRUE(port.setRts(true));
+        ASSERT_TRUE(port.setRts(false));
+        const auto pulled = port.now();
+        ModemStatus status;
+        ASSERT_TRUE(port.modemStatus(status)); // what happened until now is seen
+        bool changed = false;
+        ASSERT_TRUE(port.waitDsrChange(3'000, changed));
+        ASSERT_TRUE(changed);
+        const auto quiet = port.now() - pulled;
+        EXPECT_GE(quiet, 50 * Ms) << seed;
+        EXPECT_LE(quiet, 2002 * Ms) << seed;
+        quietTimes.insert(quiet / Ms);
+    }
+    EXPECT_GT(quietTimes.size(), 3u) << "not always the same time";
 }

@@ -44,6 +44,8 @@ public:
     }
     void settleDelay() override { _station->settleDelay(); }
     void sleep(std::uint32_t milliseconds) override { _station->sleep(milliseconds); }
+    std::int64_t clockNanos() override { return _station->clockNanos(); }
+    void pauseNanos(std::int64_t nanos) override { _station->pauseNanos(nanos); }
     PortSettings settings() const override { return _station->settings(); }
 
 private:

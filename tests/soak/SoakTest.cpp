@@ -10,6 +10,7 @@
 #include "FaultPort.h"
 #include "StationModel.h"
 #include "TempDir.h"
+#include "simulator/SimulatorTarget.h"
 
 #include "history/HistoryData.h"
 #include "history/HistoryImportSink.h"
@@ -314,6 +315,19 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
     const int slots = model.Layout().DatasetCount();
     auto station = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     station->eeprom().bytes() = model.Cleared();
+    // NIVARO_SOAK_PORT: the simulator's settings ("?adapter=pl2303&status-lag=8ms"), the seed's
+    // choices unless it names its own; NIVARO_SOAK_BUSY_BASE=1: a base unit that keeps off the bus
+    // 50 ms to 2 s after the PC and writes its recordings byte by byte.
+    if (const char* setting = std::getenv("NIVARO_SOAK_PORT")) {
+        SimulatorTarget target =
+            ParseSimulatorTarget(std::string("?seed=") + std::to_string(seed) + "&" + setting);
+        station->SetAdapter(target.adapter);
+        station->SetSeed(target.seed);
+    }
+    if (EnvNumber("NIVARO_SOAK_BUSY_BASE", 0) != 0) {
+        station->baseUnit().SetQuietAfterPc(50 * Ms, 2000 * Ms);
+        station->baseUnit().SetOwnBytePace(1 * Ms);
+    }
     auto port = std::make_shared<FaultPort>(station);
     const auto now = [&] { return station->now(); };
     // The base unit also records while an import runs (when it finds the bus quiet).

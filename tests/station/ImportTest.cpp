@@ -323,9 +323,23 @@ TEST_F(ImportTest, AbortDuringTheReadLeavesStationAndHistoryUntouched) {
     EXPECT_FALSE(std::filesystem::exists(history));
 }
 
-TEST_F(ImportTest, CompareFailureFailsTheRequestAndARetryDoublesNothing) {
+TEST_F(ImportTest, ABlockThatFailsOnceIsReadAgainAndTheImportGoesOn) {
     Load(3, 100);
     port->eeprom().FlipBitOnRead(Hardware::EE_START_OF_RINGBUFFER + 5000, 0x01, 1);
+    const int syncs = port->Opens();
+    auto request = Import();
+    ASSERT_TRUE(request->Succeeded()) << request->Message();
+    EXPECT_TRUE(Logged("failed: Compare failed"));
+    EXPECT_TRUE(Logged("bytes again, attempt 2 of 3"));
+    EXPECT_EQ(port->Opens(), syncs);
+    EXPECT_EQ(FileTimes(), MeasurementTimes(0, 100));
+}
+
+TEST_F(ImportTest, CompareFailureFailsTheRequestAndARetryDoublesNothing) {
+    Load(3, 100);
+    // Every attempt at the block reads two different values.
+    port->eeprom().FlipBitOnEveryOtherRead(Hardware::EE_START_OF_RINGBUFFER + 5000, 0x01,
+                                           CHWRequestReadRingBuffer::BlockAttempts);
     auto failed = Import();
     EXPECT_FALSE(failed->Succeeded());
     EXPECT_NE(failed->Message().find("Read ring buffer failed, aborting"), std::string::npos);

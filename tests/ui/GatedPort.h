@@ -73,6 +73,12 @@ public:
     void sleep(std::uint32_t milliseconds) override {
         Pass([&] { m_station->sleep(milliseconds); });
     }
+    std::int64_t clockNanos() override {
+        return Pass([&] { return m_station->clockNanos(); });
+    }
+    void pauseNanos(std::int64_t nanos) override {
+        Pass([&] { m_station->pauseNanos(nanos); });
+    }
     PortSettings settings() const override { return m_station->settings(); }
 
 private:

@@ -72,13 +72,15 @@ CDataView::CDataView(HistoryAccess& history, QWidget* parent)
     };
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    // What the user chose is taken from the rows as they show now; the view's own moves are not.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!m_following)
-            RememberChoice();
+            RememberSelection();
     });
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (!m_following)
-            RememberChoice();
+            m_currentDataset = current.isValid() ? m_model->History().DisplayedDataset(std::size_t(current.row()))
+                                                 : std::nullopt;
     });
     connect(m_header, &QHeaderView::sectionResized, this, &CDataView::CancelEdit);
 
@@ -154,17 +156,13 @@ int CDataView::RowsPerPage() const {
     return std::max(1, viewport()->height() / rowHeight);
 }
 
-void CDataView::RememberChoice() {
+void CDataView::RememberSelection() {
     const std::vector<std::size_t> rows = SelectedRows();
-    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
     m_selection.clear();
-    m_currentDataset.reset();
     m_model->History().ReadDisplayed([&](std::span<const CDataset> datasets) {
         for (std::size_t row : rows)
             if (row < datasets.size())
                 m_selection.push_back(datasets[row]);
-        if (current >= 0 && std::size_t(current) < datasets.size())
-            m_currentDataset = datasets[std::size_t(current)];
     });
 }
 
@@ -303,8 +301,11 @@ void CDataView::EndEdit(const std::optional<QString>& text) {
     }
     const QModelIndex cell = m_model->index(m_row, m_column);
     emit m_model->dataChanged(cell, cell, {Qt::DisplayRole});
-    if (outcome)
-        RememberChoice(); // the selection holds the dataset with its new value now
+    if (outcome) {
+        // The selection and the current cell hold the dataset with its new value now.
+        RememberSelection();
+        m_currentDataset = m_model->History().DisplayedDataset(std::size_t(m_row));
+    }
     else
         ReportHistoryFailure(this, m_model->History().DisplayedFileName(), outcome);
 }

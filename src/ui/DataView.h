@@ -59,8 +59,8 @@ private:
     int RowsPerPage() const;
     std::vector<std::size_t> SelectedRows() const;
     void SelectRows(const std::vector<std::size_t>& rows);
-    // Takes the datasets of the selected rows and of the current cell, as the user chose them.
-    void RememberChoice();
+    // Takes the datasets of the selected rows, as the user chose them.
+    void RememberSelection();
     // Moves the selection, the current cell and the edit to the rows now showing their datasets.
     void FollowDatasets();
     void ScrollToTopRow(int row);

@@ -29,7 +29,7 @@ public:
     std::string DisplayedText(std::size_t row, int column) const override {
         std::lock_guard lock(m_lock);
         for (const auto& s : stored)
-            if (s.row == row && s.column == column)
+            if (s.dataset.GetDateTime() == DatasetOfRow(row).GetDateTime() && s.column == column)
                 return s.text;
         return std::to_string(row) + ":" + std::to_string(column);
     }

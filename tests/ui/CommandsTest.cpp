@@ -100,6 +100,26 @@ std::vector<CDataset> InFile(const std::filesystem::path& file) {
     return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
 }
 
+// Another program takes the dataset away: it deletes it, or edits a value of it.
+bool VanishInAnotherProcess(const std::filesystem::path& file, const CDataset& dataset, bool deleted) {
+    return InAnotherProcess([&] {
+        CHistoryData other;
+        if (!other.Read(file))
+            return false;
+        if (deleted)
+            return bool(other.Delete(file, std::vector{dataset}));
+        CDataset edited = dataset;
+        edited.SetHumidity(0, edited.GetHumidity(0) == 50.0f ? 51.0f : 50.0f);
+        return bool(other.Update(file, dataset, edited));
+    });
+}
+
+void AddVanishingRows() {
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("deleted by another program") << true;
+    QTest::newRow("changed by another program") << false;
+}
+
 bool Holds(const std::vector<CDataset>& datasets, const CDataset& wanted) {
     return std::any_of(datasets.begin(), datasets.end(),
                        [&](const CDataset& d) { return IsSameRecord(d, wanted); });
@@ -457,6 +477,56 @@ private slots:
             QVERIFY(Holds(after, dataset));
         QVERIFY(m_messages.isEmpty());
         QCOMPARE(editTop, view.visualRect(view.Model()->index(25, 2)).top()); // over its dataset's row
+    }
+
+    // One of three datasets chosen for deletion vanishes while the question is open: nothing is
+    // deleted, the user is told which, and the two others stay selected.
+    void deleteOfADatasetThatVanishedIsReportedAndDeletesNothing_data() { AddVanishingRows(); }
+    void deleteOfADatasetThatVanishedIsReportedAndDeletesNothing() {
+        QFETCH(bool, deleted);
+        CDataView& view = *m_frame->View();
+        const std::vector<CDataset> before = InFile(m_recording);
+        for (int row : {7, 8, 9})
+            view.selectionModel()->select(view.Model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        WhenShown<CDataDeleteDlg>([&](CDataDeleteDlg& dialog) {
+            const auto answer = qScopeGuard([&] { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+            QVERIFY(VanishInAnotherProcess(m_recording, before[8], deleted));
+            QTRY_VERIFY(view.selectionModel()->selectedRows().size() == 2);
+        });
+        m_frame->OnCommand(Command::DataDelete);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0], QStringLiteral("The history file \"%1\" was not changed: the dataset of "
+                                               "2024-05-01 08:00:00 is no longer in the file.")
+                                    .arg(QString::fromStdString(m_recording.string())));
+        const std::vector<CDataset> after = InFile(m_recording);
+        QCOMPARE(after.size(), std::size_t(deleted ? 9 : 10));
+        QVERIFY(Holds(after, before[7]) && Holds(after, before[9]));
+        QCOMPARE(view.SelectedDatasets().size(), std::size_t(2));
+        QVERIFY(IsSameRecord(view.SelectedDatasets()[0], before[7]));
+        QVERIFY(IsSameRecord(view.SelectedDatasets()[1], before[9]));
+    }
+
+    // The dataset of an open edit vanishes: the edit is cancelled with a word, and the value typed
+    // goes nowhere, least of all to the neighbour now at its row.
+    void anEditWhoseDatasetVanishedIsCancelledWithAWord_data() { AddVanishingRows(); }
+    void anEditWhoseDatasetVanishedIsCancelledWithAWord() {
+        QFETCH(bool, deleted);
+        CDataView& view = *m_frame->View();
+        QVERIFY(view.BeginEdit(5, 2));
+        view.Edit()->clear();
+        QTest::keyClicks(view.Edit(), "55");
+        const std::vector<CDataset> before = InFile(m_recording);
+        QVERIFY(VanishInAnotherProcess(m_recording, before[5], deleted));
+        QTRY_VERIFY(!view.IsEditing());
+        QTRY_COMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0], QStringLiteral("The dataset of 01.05.2024 05:00 is no longer in the history "
+                                               "file: another program changed or deleted it. The edit was "
+                                               "cancelled."));
+        const std::string file = ReadWholeFile(m_recording);
+        QTest::keyClicks(&view, ".5");
+        QTest::keyClick(&view, Qt::Key_Return);
+        QCOMPARE(ReadWholeFile(m_recording), file);
     }
 
     void aFailedDeleteNamesTheFileAndTheReasonAndKeepsTheRows() {

@@ -150,8 +150,8 @@ std::string NoLongerInFile(const std::vector<CDataset>& missing) {
     const std::string first = missing.front().GetDateTime().LogText();
     if (missing.size() == 1)
         return "the dataset of " + first + " is no longer in the file";
-    return std::to_string(missing.size()) + " of the datasets chosen are no longer in the file, the first of " +
-           first;
+    return std::to_string(missing.size()) +
+           " of the datasets chosen are no longer in the file, the first of " + first;
 }
 
 } // namespace

@@ -79,8 +79,9 @@ CDataView::CDataView(HistoryAccess& history, QWidget* parent)
     });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (!m_following)
-            m_currentDataset = current.isValid() ? m_model->History().DisplayedDataset(std::size_t(current.row()))
-                                                 : std::nullopt;
+            m_currentDataset = current.isValid()
+                                   ? m_model->History().DisplayedDataset(std::size_t(current.row()))
+                                   : std::nullopt;
     });
     connect(m_header, &QHeaderView::sectionResized, this, &CDataView::CancelEdit);
 
@@ -183,7 +184,8 @@ void CDataView::FollowDatasets() {
     SelectRows(rows);
 
     if (m_currentDataset) {
-        const std::optional<std::size_t> row = history.FindDisplayed(std::span(&*m_currentDataset, 1)).front();
+        const std::optional<std::size_t> row =
+            history.FindDisplayed(std::span(&*m_currentDataset, 1)).front();
         if (row)
             selectionModel()->setCurrentIndex(m_model->index(int(*row), std::max(0, currentIndex().column())),
                                               QItemSelectionModel::NoUpdate);
@@ -209,9 +211,8 @@ void CDataView::FollowDatasets() {
 
 void CDataView::ScrollToTopRow(int row) {
     doItemsLayout(); // the scroll range of the new row count
-    verticalScrollBar()->setValue(verticalScrollMode() == ScrollPerItem
-                                      ? row
-                                      : row * verticalHeader()->defaultSectionSize());
+    verticalScrollBar()->setValue(
+        verticalScrollMode() == ScrollPerItem ? row : row * verticalHeader()->defaultSectionSize());
 }
 
 void CDataView::Refill() {
@@ -305,8 +306,7 @@ void CDataView::EndEdit(const std::optional<QString>& text) {
         // The selection and the current cell hold the dataset with its new value now.
         RememberSelection();
         m_currentDataset = m_model->History().DisplayedDataset(std::size_t(m_row));
-    }
-    else
+    } else
         ReportHistoryFailure(this, m_model->History().DisplayedFileName(), outcome);
 }
 
@@ -378,7 +378,9 @@ bool CDataView::event(QEvent* event) {
                 BuildColumns();
                 Refill();
             } else if (notification->wParam() & HistoryFileChanged) {
+                const QScopedValueRollback following(m_following, true);
                 m_model->SetRowCount(int(m_model->History().DisplayedCount()));
+                FollowDatasets();
             }
             break;
         case Message::RecordingHistoryChanged:

@@ -11,7 +11,8 @@ std::optional<CDataset> HistoryAccess::DisplayedDataset(std::size_t row) const {
     return dataset;
 }
 
-std::vector<std::optional<std::size_t>> HistoryAccess::FindDisplayed(std::span<const CDataset> datasets) const {
+std::vector<std::optional<std::size_t>>
+HistoryAccess::FindDisplayed(std::span<const CDataset> datasets) const {
     std::vector<std::optional<std::size_t>> rows;
     ReadDisplayed([&](std::span<const CDataset> displayed) { rows = FindInHistory(displayed, datasets); });
     return rows;

@@ -145,10 +145,10 @@ TEST_F(HistoryFileTest, UpdateRewritesTheRecordOfTheValuesShown) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[1], series[0], edited, series[2]}));
     EXPECT_EQ(changed, 1);
     const bool inMemory = store.WithDatasets([&](const std::vector<CDataset>& held) {
-        return std::count_if(held.begin(), held.end(), [&](const CDataset& d) { return IsSameRecord(d, edited); }) ==
-                   1 &&
-               std::count_if(held.begin(), held.end(), [&](const CDataset& d) { return IsSameRecord(d, series[1]); }) ==
-                   1;
+        return std::count_if(held.begin(), held.end(),
+                             [&](const CDataset& d) { return IsSameRecord(d, edited); }) == 1 &&
+               std::count_if(held.begin(), held.end(),
+                             [&](const CDataset& d) { return IsSameRecord(d, series[1]); }) == 1;
     });
     EXPECT_TRUE(inMemory);
 
@@ -201,8 +201,14 @@ TEST_F(HistoryFileTest, DeleteTakesTheChosenValuesOrNothing) {
         {"one of a pair", {twin}, {series[0], series[1], series[2], series[3], series[3]}, ""},
         {"a double once", {series[3]}, {series[0], series[1], twin, series[2], series[3]}, ""},
         {"a double twice", {series[3], series[3]}, {series[0], series[1], twin, series[2]}, ""},
-        {"a double thrice", {series[3], series[3], series[3]}, {}, "the dataset of 2005-01-17 14:20:00 is no longer in the file"},
-        {"values changed", {series[0], changed}, {}, "the dataset of 2005-01-17 14:15:00 is no longer in the file"},
+        {"a double thrice",
+         {series[3], series[3], series[3]},
+         {},
+         "the dataset of 2005-01-17 14:20:00 is no longer in the file"},
+        {"values changed",
+         {series[0], changed},
+         {},
+         "the dataset of 2005-01-17 14:15:00 is no longer in the file"},
         {"two gone",
          {MakeDataset(2010, 1, 1, 0, 0), series[1], MakeDataset(2011, 1, 1, 0, 0)},
          {},

@@ -397,17 +397,10 @@ private slots:
 
     // Another process imports while the window shows the file; the user then deletes a row.
     void anotherProcessesImportIsShownAndSurvivesADelete() {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            std::vector<CDataset> more;
-            for (int i = 0; i < 5; ++i)
-                more.push_back(MakeMeasurement(CDateTime(2024, 6, 1, i, 0, 0), 1, 7));
-            CHistoryData importer;
-            ::_exit(importer.Append(m_recording, more) ? 0 : 1);
-        }
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        QCOMPARE(status, 0);
+        std::vector<CDataset> more;
+        for (int i = 0; i < 5; ++i)
+            more.push_back(MakeMeasurement(CDateTime(2024, 6, 1, i, 0, 0), 1, 7));
+        QVERIFY(InAnotherProcess([&] { return bool(CHistoryData().Append(m_recording, more)); }));
         CDataView& view = *m_frame->View();
         QTRY_COMPARE(view.Model()->rowCount(), 15); // the file watch refreshed the table
 

@@ -3,6 +3,7 @@
 #include "history/ExportFile.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
+#include "history/HistoryFind.h"
 #include "history/HistoryRecord.h"
 #include "history/TextExport.h"
 #include "log/Logger.h"
@@ -46,20 +47,6 @@ void CHistoryData::Clear() {
 CDataset CHistoryData::At(std::size_t index) const {
     CriticalSectionLock lock(m_lock);
     return m_datasets.at(index);
-}
-
-bool CHistoryData::Replace(std::size_t index, const CDataset& dataset) {
-    CriticalSectionLock lock(m_lock);
-    if (index < m_datasets.size() && m_datasets[index] == dataset) {
-        m_datasets[index] = dataset;
-        return true;
-    }
-    // Datasets arrived meanwhile and moved it: find it by its date-time.
-    const auto found = std::find(m_datasets.begin(), m_datasets.end(), dataset);
-    if (found == m_datasets.end())
-        return false;
-    *found = dataset;
-    return true;
 }
 
 void CHistoryData::EmitChanged() const {
@@ -158,20 +145,18 @@ HistoryOutcome LockForWriting(const fs::path& path, bool create, HistoryFileLock
     return fileLock.Held() ? HistoryOutcome::Success() : HistoryOutcome::Failure(fileLock.Reason());
 }
 
-bool SameRecord(const CDataset& a, const CDataset& b) {
-    std::uint8_t ra[HistoryRecordSize], rb[HistoryRecordSize];
-    EncodeHistoryRecord(a, ra);
-    EncodeHistoryRecord(b, rb);
-    return std::equal(std::begin(ra), std::end(ra), std::begin(rb));
+// "the dataset of 2024-05-01 15:30:00 is no longer in the file", or how many are missing.
+std::string NoLongerInFile(const std::vector<CDataset>& missing) {
+    const std::string first = missing.front().GetDateTime().LogText();
+    if (missing.size() == 1)
+        return "the dataset of " + first + " is no longer in the file";
+    return std::to_string(missing.size()) +
+           " of the datasets chosen are no longer in the file, the first of " + first;
 }
 
 } // namespace
 
-HistoryOutcome CHistoryData::Update(const Path& path, const CDataset& dataset) {
-    return Update(path, static_cast<std::size_t>(-1), dataset);
-}
-
-HistoryOutcome CHistoryData::Update(const Path& path, std::size_t index, const CDataset& dataset) {
+HistoryOutcome CHistoryData::Update(const Path& path, const CDataset& shown, const CDataset& edited) {
     const Stopwatch watch;
     CLogger::Instance().Log(30, "Update history file start");
     CriticalSectionLock lock(m_lock);
@@ -182,16 +167,18 @@ HistoryOutcome CHistoryData::Update(const Path& path, std::size_t index, const C
     std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
     if (!file)
         return HistoryOutcome::Failure(std::strerror(errno));
-    const ReplaceResult replaced = ReplaceHistoryRecord(file, dataset);
+    const ReplaceResult replaced = ReplaceHistoryRecord(file, shown, edited);
     if (replaced == ReplaceResult::NotFound)
-        return HistoryOutcome::Failure("the dataset of " + dataset.GetDateTime().LogText() +
-                                       " is no longer in the file");
+        return HistoryOutcome::Failure(NoLongerInFile({shown}));
     if (replaced == ReplaceResult::Failed)
         return HistoryOutcome::Failure(errno != 0 ? std::strerror(errno) : "the file could not be written");
     file.close();
     if (file.fail() || !fileLock.Sync())
         return HistoryOutcome::Failure(std::strerror(errno));
-    Replace(index, dataset);
+    // Memory follows the file; a store that has not read another process's change yet may not
+    // hold the dataset, and reads the file again on the next refresh (its stamp stays old).
+    if (const auto at = FindInHistory(m_datasets, std::span(&shown, 1)).front())
+        m_datasets[*at] = edited;
     if (current)
         m_stamp = fileLock.Stamp();
     CLogger::Instance().Log(30, "Update history file finished %ld ms", watch.Milliseconds());
@@ -228,19 +215,11 @@ HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset
     return outcome;
 }
 
-HistoryOutcome CHistoryData::Delete(const Path& path, const std::vector<std::size_t>& indices) {
+HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> chosen) {
     CriticalSectionLock lock(m_lock);
     HistoryFileLock fileLock;
     if (HistoryOutcome locked = LockForWriting(path, false, fileLock); !locked)
         return locked;
-    // What the user chose, by value: indices mean nothing once the file is read again.
-    std::vector<bool> chosen(m_datasets.size(), false);
-    std::vector<CDataset> doomed;
-    for (std::size_t index : indices)
-        if (index < chosen.size() && !chosen[index]) {
-            chosen[index] = true;
-            doomed.push_back(m_datasets[index]);
-        }
     bool reread = false;
     if (fileLock.Stamp() != m_stamp) {
         if (!ReadLocked(path, fileLock)) {
@@ -249,23 +228,31 @@ HistoryOutcome CHistoryData::Delete(const Path& path, const std::vector<std::siz
         }
         reread = true;
     }
-    std::vector<CDataset> kept;
-    kept.reserve(m_datasets.size());
-    for (const CDataset& dataset : m_datasets) {
-        const auto match = std::find_if(doomed.begin(), doomed.end(), [&](const CDataset& gone) {
-            return gone == dataset && SameRecord(gone, dataset);
-        });
-        if (match == doomed.end())
-            kept.push_back(dataset);
+    std::vector<bool> doomed(m_datasets.size(), false);
+    std::vector<CDataset> missing;
+    const std::vector<std::optional<std::size_t>> found = FindInHistory(m_datasets, chosen);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (found[i])
+            doomed[*found[i]] = true;
         else
-            doomed.erase(match); // each chosen dataset goes once, also when the file holds it twice
+            missing.push_back(chosen[i]);
     }
-    HistoryFileStamp written;
-    const HistoryOutcome outcome = WriteHistoryFileReplacing(
-        path, [&](std::ostream& out) { return WriteHistoryRecords(out, kept); }, &written);
-    if (outcome) {
-        m_datasets = std::move(kept);
-        m_stamp = written;
+    HistoryOutcome outcome;
+    if (!missing.empty()) {
+        outcome = HistoryOutcome::Failure(NoLongerInFile(missing));
+    } else {
+        std::vector<CDataset> kept;
+        kept.reserve(m_datasets.size());
+        for (std::size_t i = 0; i < m_datasets.size(); ++i)
+            if (!doomed[i])
+                kept.push_back(m_datasets[i]);
+        HistoryFileStamp written;
+        outcome = WriteHistoryFileReplacing(
+            path, [&](std::ostream& out) { return WriteHistoryRecords(out, kept); }, &written);
+        if (outcome) {
+            m_datasets = std::move(kept);
+            m_stamp = written;
+        }
     }
     if (outcome || reread)
         EmitChanged();
@@ -416,26 +403,17 @@ bool RefreshDisplayedFromDisk() {
     return true;
 }
 
-HistoryOutcome UpdateDisplayed(const CDataset& dataset) {
+HistoryOutcome UpdateDisplayed(const CDataset& shown, const CDataset& edited) {
     const std::string file = DisplayedHistory().FileName();
     if (!IsRecordingFileDisplayed())
-        return DisplayedHistory().Update(file, dataset);
-    HistoryOutcome outcome = RecordingHistory().Update(file, dataset);
+        return DisplayedHistory().Update(file, shown, edited);
+    HistoryOutcome outcome = RecordingHistory().Update(file, shown, edited);
     DisplayedHistory().Changed(DisplayedHistory());
     return outcome;
 }
 
-HistoryOutcome UpdateDisplayed(std::size_t index, const CDataset& dataset) {
-    const std::string file = DisplayedHistory().FileName();
-    if (!IsRecordingFileDisplayed())
-        return DisplayedHistory().Update(file, index, dataset);
-    HistoryOutcome outcome = RecordingHistory().Update(file, index, dataset);
-    DisplayedHistory().Changed(DisplayedHistory());
-    return outcome;
-}
-
-HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices) {
-    return DisplayedStore().Delete(DisplayedHistory().FileName(), indices);
+HistoryOutcome DeleteDisplayed(std::span<const CDataset> chosen) {
+    return DisplayedStore().Delete(DisplayedHistory().FileName(), chosen);
 }
 
 HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format) {

@@ -44,9 +44,6 @@ public:
     void Clear();
     // A copy: another thread may append meanwhile. Raises std::out_of_range past the end.
     CDataset At(std::size_t index) const;
-    // Puts an edited dataset back in memory: at index when the dataset there has the same
-    // date-time, else over the first dataset with that date-time. False when there is none.
-    bool Replace(std::size_t index, const CDataset& dataset);
     // Runs f(const std::vector<CDataset>&) under the lock (printing, whole-table work).
     template <typename F> decltype(auto) WithDatasets(F&& f) const {
         CriticalSectionLock lock(m_lock);
@@ -62,19 +59,21 @@ public:
     bool ChangedOnDisk(const Path& path) const;
 
     // Every write below holds the file's exclusive lock, changes the file first and memory only
-    // when the file took the change, and emits Changed.
-    // Rewrites the file's first record of the dataset's date-time in place, then memory's.
-    HistoryOutcome Update(const Path& path, const CDataset& dataset);
-    // As above; memory's dataset is looked for at index first.
-    HistoryOutcome Update(const Path& path, std::size_t index, const CDataset& dataset);
+    // when the file took the change, and emits Changed. A dataset to change or delete is named by
+    // value (date-time and values, as the user saw it), never by position: positions move when
+    // another process adds older datasets, and two datasets may share a date-time.
+    // Rewrites the file's first record that is shown with edited (same date-time, new values) in
+    // place, then memory's. Fails, naming the dataset, when the file no longer holds shown.
+    HistoryOutcome Update(const Path& path, const CDataset& shown, const CDataset& edited);
     // Appends to the file in the given order and syncs it, then adds to memory (kept sorted).
     // When another process changed the file since this store read it, the store reads it again
     // first and datasets it holds by then are not appended twice.
     HistoryOutcome Append(const Path& path, const std::vector<CDataset>& datasets);
-    // Erases the datasets at the indices (any order) and rewrites the file. When another process
-    // changed the file since this store read it, the erasure is applied to the file as it is now
-    // (the datasets erased are those shown at the indices), so no record appended meanwhile is lost.
-    HistoryOutcome Delete(const Path& path, const std::vector<std::size_t>& indices);
+    // Erases the chosen datasets and rewrites the file. When another process changed the file
+    // since this store read it, the store reads it again first, so no record appended meanwhile is
+    // lost. All or nothing: when the file no longer holds one of the chosen datasets, nothing is
+    // erased and the failure names it. A dataset chosen twice goes once for each time it is held.
+    HistoryOutcome Delete(const Path& path, std::span<const CDataset> chosen);
     // The export in a format (the semicolon-separated text unless asked otherwise); historyFiles
     // are refused as targets.
     HistoryOutcome Export(const Path& path, const ColumnFormat& format,
@@ -148,11 +147,9 @@ bool OpenDisplayed(const std::string& path);
 HistoryDamage DisplayedDamage();
 // Reads the displayed file again when another process changed it; true when it did.
 bool RefreshDisplayedFromDisk();
-// Writes an edited dataset to the displayed file, then memory.
-HistoryOutcome UpdateDisplayed(const CDataset& dataset);
-// An edited copy from DisplayedAt(index): into the file, then back into memory.
-HistoryOutcome UpdateDisplayed(std::size_t index, const CDataset& dataset);
-HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& indices);
+// A displayed dataset, as shown, edited: into the displayed file, then memory.
+HistoryOutcome UpdateDisplayed(const CDataset& shown, const CDataset& edited);
+HistoryOutcome DeleteDisplayed(std::span<const CDataset> chosen);
 // The export of the displayed history in the format its extension asks for (".csv",
 // ".sqlite"/".db", else text); the recording and the displayed file are refused.
 HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format);

@@ -100,15 +100,15 @@ bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> dataset
     return static_cast<bool>(stream);
 }
 
-ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& dataset) {
+ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& original, const CDataset& edited) {
+    std::uint8_t wanted[HistoryRecordSize];
+    EncodeHistoryRecord(original, wanted);
     std::uint8_t record[HistoryRecordSize];
-    CDataset candidate;
     for (;;) {
         stream.read(reinterpret_cast<char*>(record), HistoryRecordSize);
         if (stream.gcount() != static_cast<std::streamsize>(HistoryRecordSize))
             return stream.bad() ? ReplaceResult::Failed : ReplaceResult::NotFound;
-        DecodeHistoryRecord(record, candidate);
-        if (candidate == dataset)
+        if (std::equal(std::begin(record), std::end(record), std::begin(wanted)))
             break;
     }
     const auto end = stream.tellg();
@@ -117,7 +117,7 @@ ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& datase
     stream.seekp(end - static_cast<std::streamoff>(HistoryRecordSize));
     if (!stream)
         return ReplaceResult::Failed;
-    EncodeHistoryRecord(dataset, record);
+    EncodeHistoryRecord(edited, record);
     stream.write(reinterpret_cast<const char*>(record), HistoryRecordSize);
     stream.flush();
     return stream ? ReplaceResult::Replaced : ReplaceResult::Failed;

@@ -26,10 +26,11 @@ bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CD
 // Writes the datasets in order; false when the stream failed (the rest is skipped).
 bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> datasets);
 
-// Replaces the first record whose date-time equals the dataset's, in place. NotFound when no
-// record matched (nothing written); Failed when positioning or writing failed.
+// Replaces the first record that is the original (date-time and values) with the edited dataset,
+// in place. NotFound when no record matched (nothing written); Failed when positioning or writing
+// failed.
 enum class ReplaceResult { Replaced, NotFound, Failed };
-ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& dataset);
+ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& original, const CDataset& edited);
 
 // Writes a whole file beside the old one, syncs it and renames it over, so a crash or a full disk
 // leaves either the old or the new file, never a truncated one. write() fills the new file and

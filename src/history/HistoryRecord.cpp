@@ -1,7 +1,9 @@
 #include "history/HistoryRecord.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -40,4 +42,11 @@ void DecodeHistoryRecord(const std::uint8_t* record, CDataset& dataset) {
         dataset.SetTemperature(i, std::bit_cast<float>(Get32(record + 8 + 8 * i)));
         dataset.SetHumidity(i, std::bit_cast<float>(Get32(record + 12 + 8 * i)));
     }
+}
+
+bool IsSameRecord(const CDataset& a, const CDataset& b) {
+    std::uint8_t ra[HistoryRecordSize], rb[HistoryRecordSize];
+    EncodeHistoryRecord(a, ra);
+    EncodeHistoryRecord(b, rb);
+    return std::equal(std::begin(ra), std::end(ra), std::begin(rb));
 }

@@ -15,6 +15,9 @@ constexpr std::size_t HistoryRecordSize = 56;
 void EncodeHistoryRecord(const CDataset& dataset, std::uint8_t* record);
 // Every record read from a file has a valid date-time.
 void DecodeHistoryRecord(const std::uint8_t* record, CDataset& dataset);
+// Whether two datasets are the same record: date-time and every value, bit for bit. CDataset's
+// operator== compares only the date-time, and two datasets may share one.
+bool IsSameRecord(const CDataset& a, const CDataset& b);
 
 // A total order that agrees with CDataset's operator< on valid dates and also places invalid
 // statuses and NaN values, so sorting a file with odd records cannot go wrong.

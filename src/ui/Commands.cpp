@@ -92,18 +92,21 @@ void ExportCommand(CDataView& view) {
 }
 
 void DeleteCommand(CDataView& view) {
-    const std::vector<std::size_t> rows = view.SelectedRows();
-    if (rows.empty())
+    // What the user confirms are these datasets: a refresh while the question is open (another
+    // program's import) moves rows, not the choice.
+    const std::vector<CDataset> chosen = view.SelectedDatasets();
+    if (chosen.empty())
         return;
     CDataDeleteDlg dialog(&view);
     if (dialog.exec() != CDataDeleteDlg::Ok)
         return;
     view.CancelEdit();
     HistoryAccess& history = view.Model()->History();
-    const HistoryOutcome outcome = history.DeleteDisplayed(rows);
+    const HistoryOutcome outcome = history.DeleteDisplayed(chosen);
     if (!outcome) {
+        // Also when one of them vanished meanwhile: nothing is deleted, the others stay selected.
         ReportHistoryFailure(Owner(&view), history.DisplayedFileName(), outcome);
-        return; // the rows stay, and stay selected
+        return;
     }
     view.selectionModel()->clear();
 }

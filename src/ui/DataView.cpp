@@ -3,6 +3,7 @@
 #include "log/Logger.h"
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
+#include "settings/OptionValues.h"
 #include "settings/Options.h"
 #include "station/CellInput.h"
 #include "ui/ColumnTitles.h"
@@ -18,7 +19,11 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <set>
 
@@ -60,8 +65,24 @@ CDataView::CDataView(HistoryAccess& history, QWidget* parent)
 
     connect(m_edit, &CSubEdit::Committed, this, [this](const QString& text) { EndEdit(text); });
     connect(m_edit, &CSubEdit::Cancelled, this, [this] { EndEdit(std::nullopt); });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &CDataView::CancelEdit);
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &CDataView::CancelEdit);
+    // The view scrolls itself to keep an edit in place when datasets arrive before it.
+    const auto scrolled = [this] {
+        if (!m_following)
+            CancelEdit();
+    };
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    // What the user chose is taken from the rows as they show now; the view's own moves are not.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!m_following)
+            RememberSelection();
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (!m_following)
+            m_currentDataset = current.isValid()
+                                   ? m_model->History().DisplayedDataset(std::size_t(current.row()))
+                                   : std::nullopt;
+    });
     connect(m_header, &QHeaderView::sectionResized, this, &CDataView::CancelEdit);
 
     BuildColumns();
@@ -78,11 +99,13 @@ void CDataView::BuildColumns() {
     QStringList list;
     for (const std::string& title : titles)
         list.append(FromUtf8(title));
-    // New columns are not part of the rows selected before: select those rows whole again, so
-    // what looks selected is what Delete takes.
-    const std::vector<std::size_t> selected = SelectedRows();
-    m_model->SetTitles(list);
-    SelectRows(selected);
+    // New columns are not part of the rows selected before: select those datasets' rows whole
+    // again, so what looks selected is what Delete takes.
+    {
+        const QScopedValueRollback following(m_following, true);
+        m_model->SetTitles(list);
+        FollowDatasets();
+    }
 
     const QFontMetrics metrics(font());
     const auto width = [&](const std::string& word) { return metrics.horizontalAdvance(FromUtf8(word)); };
@@ -106,14 +129,17 @@ void CDataView::BuildColumns() {
 
 std::vector<std::size_t> CDataView::SelectedRows() const {
     std::set<std::size_t> rows;
-    for (const QModelIndex& index : selectionModel()->selectedIndexes())
-        rows.insert(std::size_t(index.row()));
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.insert(std::size_t(row));
     return {rows.begin(), rows.end()};
 }
 
 void CDataView::SelectRows(const std::vector<std::size_t>& rows) {
-    if (rows.empty() || m_model->columnCount() == 0)
+    if (rows.empty() || m_model->columnCount() == 0) {
+        selectionModel()->clearSelection();
         return;
+    }
     const int lastColumn = m_model->columnCount() - 1;
     QItemSelection selection;
     for (std::size_t first = 0; first < rows.size();) {
@@ -131,14 +157,85 @@ int CDataView::RowsPerPage() const {
     return std::max(1, viewport()->height() / rowHeight);
 }
 
+void CDataView::RememberSelection() {
+    const std::vector<std::size_t> rows = SelectedRows();
+    m_selection.clear();
+    m_model->History().ReadDisplayed([&](std::span<const CDataset> datasets) {
+        for (std::size_t row : rows)
+            if (row < datasets.size())
+                m_selection.push_back(datasets[row]);
+    });
+}
+
+void CDataView::FollowDatasets() {
+    HistoryAccess& history = m_model->History();
+    const std::vector<std::optional<std::size_t>> found = history.FindDisplayed(m_selection);
+    std::vector<std::pair<std::size_t, CDataset>> kept;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        if (found[i] && *found[i] < std::size_t(m_model->rowCount()))
+            kept.emplace_back(*found[i], m_selection[i]);
+    std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::size_t> rows;
+    m_selection.clear();
+    for (const auto& [row, dataset] : kept) {
+        rows.push_back(row);
+        m_selection.push_back(dataset);
+    }
+    SelectRows(rows);
+
+    if (m_currentDataset) {
+        const std::optional<std::size_t> row =
+            history.FindDisplayed(std::span(&*m_currentDataset, 1)).front();
+        if (row)
+            selectionModel()->setCurrentIndex(m_model->index(int(*row), std::max(0, currentIndex().column())),
+                                              QItemSelectionModel::NoUpdate);
+        else
+            m_currentDataset.reset();
+    }
+
+    if (!m_editing || !m_editDataset)
+        return;
+    const std::optional<std::size_t> row = history.FindDisplayed(std::span(&*m_editDataset, 1)).front();
+    if (row && *row < std::size_t(m_model->rowCount())) {
+        m_row = int(*row);
+        return;
+    }
+    // Another program changed or deleted the dataset: its edit cannot land anywhere else.
+    const QString dateTime = FromUtf8(m_editDataset->GetColumnText(1, CurrentColumnFormat()));
+    CancelEdit();
+    // Told once the table is whole again (a message box runs its own event loop).
+    QTimer::singleShot(0, this, [this, dateTime] {
+        ShowUserMessage(this, MessageKind::Warning, Text(MessageText::EditCancelled).arg(dateTime));
+    });
+}
+
+void CDataView::ScrollToTopRow(int row) {
+    doItemsLayout(); // the scroll range of the new row count
+    verticalScrollBar()->setValue(
+        verticalScrollMode() == ScrollPerItem ? row : row * verticalHeader()->defaultSectionSize());
+}
+
 void CDataView::Refill() {
     const int oldCount = m_model->rowCount();
     const int top = std::max(0, rowAt(0));
     const bool lastRowInView = top + RowsPerPage() >= oldCount;
+    // The row the user looks at keeps its place on the screen when datasets arrive before it: the
+    // edited one, else the current one if in view.
+    const bool editing = m_editing;
+    const int anchor = editing ? m_row : currentIndex().row();
+    const bool anchorInView = anchor >= top && anchor < top + RowsPerPage();
+    const QScopedValueRollback following(m_following, true);
     setUpdatesEnabled(false);
     m_model->SetRowCount(int(m_model->History().DisplayedCount()));
-    if (lastRowInView && m_model->rowCount() > 0)
+    FollowDatasets();
+    if (m_editing) {
+        ScrollToTopRow(std::max(0, top + m_row - anchor));
+        PlaceEdit();
+    } else if (!editing && anchorInView && m_currentDataset && currentIndex().row() != anchor) {
+        ScrollToTopRow(std::max(0, top + currentIndex().row() - anchor));
+    } else if (lastRowInView && m_model->rowCount() > 0) {
         scrollToBottom();
+    }
     setUpdatesEnabled(true);
 }
 
@@ -151,14 +248,15 @@ bool CDataView::BeginEdit(int row, int column) {
     if (column < 2 || row < 0 || row >= m_model->rowCount() || column >= m_model->columnCount())
         return false;
     CancelEdit();
+    // The edit belongs to the dataset, not to the row: rows move when older datasets arrive.
+    m_editDataset = m_model->History().DisplayedDataset(std::size_t(row));
+    if (!m_editDataset)
+        return false;
     scrollTo(m_model->index(row, column)); // before the edit shows: scrolling cancels an edit
     m_row = row;
     m_column = column;
     m_editing = true;
-    QRect cell = visualRect(m_model->index(row, column));
-    cell.setLeft(cell.left() + 1);
-    cell.setBottom(cell.bottom() - 1);
-    m_edit->setGeometry(cell);
+    PlaceEdit();
     m_edit->setFont(font());
     m_edit->setText(m_model->CellText(row, column).left(256));
     const bool temperature = IsTemperatureColumn(column);
@@ -170,6 +268,13 @@ bool CDataView::BeginEdit(int row, int column) {
     m_edit->deselect();
     m_edit->repaint();
     return true;
+}
+
+void CDataView::PlaceEdit() {
+    QRect cell = visualRect(m_model->index(m_row, m_column));
+    cell.setLeft(cell.left() + 1);
+    cell.setBottom(cell.bottom() - 1);
+    m_edit->setGeometry(cell);
 }
 
 void CDataView::EndEdit(const std::optional<QString>& text) {
@@ -191,13 +296,17 @@ void CDataView::EndEdit(const std::optional<QString>& text) {
     }
     HistoryOutcome outcome;
     try {
-        outcome = m_model->History().StoreDisplayed(std::size_t(m_row), m_column, input.value);
+        outcome = m_model->History().StoreDisplayed(*m_editDataset, m_column, input.value);
     } catch (const std::exception& e) {
         outcome = HistoryOutcome::Failure(e.what());
     }
     const QModelIndex cell = m_model->index(m_row, m_column);
     emit m_model->dataChanged(cell, cell, {Qt::DisplayRole});
-    if (!outcome)
+    if (outcome) {
+        // The selection and the current cell hold the dataset with its new value now.
+        RememberSelection();
+        m_currentDataset = m_model->History().DisplayedDataset(std::size_t(m_row));
+    } else
         ReportHistoryFailure(this, m_model->History().DisplayedFileName(), outcome);
 }
 
@@ -269,7 +378,9 @@ bool CDataView::event(QEvent* event) {
                 BuildColumns();
                 Refill();
             } else if (notification->wParam() & HistoryFileChanged) {
+                const QScopedValueRollback following(m_following, true);
                 m_model->SetRowCount(int(m_model->History().DisplayedCount()));
+                FollowDatasets();
             }
             break;
         case Message::RecordingHistoryChanged:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/Dataset.h"
+
 #include <QTableView>
 
 #include <functional>
@@ -21,16 +23,19 @@ public:
 
     // Columns anew from the options (transmitter count, unit, date-time pattern) and the language.
     void BuildColumns();
-    // Row count from the displayed history; follows the end when the last row was in view.
+    // Row count from the displayed history; follows the end when the last row was in view. The
+    // selection, the current cell and an open edit stay on their datasets wherever these are now;
+    // an edited or current dataset in view keeps its place on the screen when datasets arrive
+    // before it. An edit whose dataset vanished is cancelled, and the user is told.
     void Refill();
     // Hides the in-place edit without taking its text.
     void CancelEdit();
     // Starts an in-place edit of that cell; row numbers and dates are not editable.
     bool BeginEdit(int row, int column);
     bool IsEditing() const { return m_editing; }
-    // The rows with a selected cell, ascending; selects rows whole (every column).
-    std::vector<std::size_t> SelectedRows() const;
-    void SelectRows(const std::vector<std::size_t>& rows);
+    // The datasets of the selected rows in row order, by value as they were when the user chose
+    // them: what Delete takes, also after a refresh moved or removed rows.
+    const std::vector<CDataset>& SelectedDatasets() const { return m_selection; }
     CSubEdit* Edit() const { return m_edit; }
     CDataModel* Model() const { return m_model; }
 
@@ -50,7 +55,15 @@ protected:
 
 private:
     void EndEdit(const std::optional<QString>& text);
+    void PlaceEdit();
     int RowsPerPage() const;
+    std::vector<std::size_t> SelectedRows() const;
+    void SelectRows(const std::vector<std::size_t>& rows);
+    // Takes the datasets of the selected rows, as the user chose them.
+    void RememberSelection();
+    // Moves the selection, the current cell and the edit to the rows now showing their datasets.
+    void FollowDatasets();
+    void ScrollToTopRow(int row);
 
     CDataModel* m_model;
     CHeaderControlEx* m_header;
@@ -58,6 +71,10 @@ private:
     int m_row = -1;
     int m_column = 0;
     bool m_editing = false;
+    std::optional<CDataset> m_editDataset; // the dataset being edited, as it was shown
+    std::vector<CDataset> m_selection;
+    std::optional<CDataset> m_currentDataset;
+    bool m_following = false; // the view moves rows itself: no choice of the user's
     bool m_clickOnSelectedRow = false;
     std::map<int, std::function<void(CDataView&)>> m_commands;
 };

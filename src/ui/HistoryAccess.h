@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,20 +22,25 @@ public:
     // The text of a dataset column (1 to 13) of the displayed dataset at row; "" when the row
     // cannot be fetched.
     virtual std::string DisplayedText(std::size_t row, int column) const = 0;
-    // Sets the column of the displayed dataset at row from text (checked already) and writes the
-    // dataset to the displayed history's file first, memory only when the file took it.
-    virtual HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) = 0;
+    // Sets the column of the displayed dataset shown (as the user saw it) from text (checked
+    // already) and writes it to the displayed history's file first, memory only when the file took
+    // it. Fails, naming the dataset, when the history no longer holds it.
+    virtual HistoryOutcome StoreDisplayed(const CDataset& shown, int column, const std::string& text) = 0;
     // Runs read once on all displayed datasets in the store's order, under the store's lock (the
     // chart reduces them in one pass). Without an override there are none.
     virtual void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const { read({}); }
+    // The displayed dataset at row, a copy; none past the end.
+    std::optional<CDataset> DisplayedDataset(std::size_t row) const;
+    // The rows now showing the datasets given by value (FindInHistory); none for one that vanished.
+    std::vector<std::optional<std::size_t>> FindDisplayed(std::span<const CDataset> datasets) const;
 
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;
     virtual bool ReadRecording(const std::filesystem::path& file) = 0;
     // The commands' operations on the displayed history (its file is read, rewritten or written);
-    // rows ascending. Without an override they do nothing and fail.
+    // datasets to delete by value, all or none. Without an override they do nothing and fail.
     virtual bool OpenDisplayed(const std::string& /*path*/) { return false; }
-    virtual HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& /*rows*/) {
+    virtual HistoryOutcome DeleteDisplayed(const std::vector<CDataset>& /*chosen*/) {
         return HistoryOutcome::Failure("not available");
     }
     virtual HistoryOutcome ExportDisplayed(const std::string& /*path*/) {

@@ -22,11 +22,11 @@ std::string HistoryStores::DisplayedText(std::size_t row, int column) const {
     return DisplayedAt(row).GetColumnText(column, CurrentColumnFormat());
 }
 
-HistoryOutcome HistoryStores::StoreDisplayed(std::size_t row, int column, const std::string& text) {
-    CDataset dataset = DisplayedAt(row);
-    if (!dataset.SetColumnFromText(column, text, CurrentColumnFormat()))
+HistoryOutcome HistoryStores::StoreDisplayed(const CDataset& shown, int column, const std::string& text) {
+    CDataset edited = shown;
+    if (!edited.SetColumnFromText(column, text, CurrentColumnFormat()))
         return HistoryOutcome::Failure("\"" + text + "\" is no value");
-    return UpdateDisplayed(row, dataset);
+    return UpdateDisplayed(shown, edited);
 }
 
 void HistoryStores::ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const {
@@ -52,8 +52,8 @@ bool HistoryStores::OpenDisplayed(const std::string& path) {
     return ::OpenDisplayed(path);
 }
 
-HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<std::size_t>& rows) {
-    return ::DeleteDisplayed(rows);
+HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<CDataset>& chosen) {
+    return ::DeleteDisplayed(chosen);
 }
 
 HistoryOutcome HistoryStores::ExportDisplayed(const std::string& path) {

@@ -12,13 +12,13 @@ public:
 
     std::size_t DisplayedCount() const override;
     std::string DisplayedText(std::size_t row, int column) const override;
-    HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) override;
+    HistoryOutcome StoreDisplayed(const CDataset& shown, int column, const std::string& text) override;
     void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override;
     std::string DisplayedTitle() const override;
     std::string RecordingTitle() const override;
     bool ReadRecording(const std::filesystem::path& file) override;
     bool OpenDisplayed(const std::string& path) override;
-    HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& rows) override;
+    HistoryOutcome DeleteDisplayed(const std::vector<CDataset>& chosen) override;
     HistoryOutcome ExportDisplayed(const std::string& path) override;
     std::string DisplayedFileName() const override;
     std::string RecordingFileName() const override;

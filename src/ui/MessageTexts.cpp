@@ -21,6 +21,9 @@ const char* English(MessageText text) {
         return "Station connected on port %1";
     case MessageText::LinkDown:
         return "No station on port %1: %2";
+    case MessageText::EditCancelled:
+        return "The dataset of %1 is no longer in the history file: another program changed or deleted "
+               "it. The edit was cancelled.";
     case MessageText::HistoryFiles:
         return "History Files";
     case MessageText::TextFiles:

@@ -19,6 +19,7 @@ enum class MessageText {
     TemperatureFahrenheit = 100109,
     Humidity = 100110,
     NotEditable = 100111,
+    EditCancelled = 100112, // date-time of the dataset
     // The file types of the file dialogs.
     HistoryFiles = 100120,
     TextFiles = 100121,

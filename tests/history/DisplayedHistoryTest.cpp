@@ -93,7 +93,7 @@ TEST_F(DisplayedHistoryTest, EditedCopyReachesMemoryAndFile) {
     DisplayedHistory().Changed.connect([&](const CHistoryData&) { ++displayedChanges; });
     CDataset row = DisplayedAt(1);
     ASSERT_TRUE(row.SetColumnFromText(dcIndoorTemperature, "30.5", ColumnFormat{}));
-    EXPECT_TRUE(UpdateDisplayed(1, row));
+    EXPECT_TRUE(UpdateDisplayed(DisplayedAt(1), row));
     EXPECT_EQ(DisplayedAt(1).GetTemperature(0), 30.5f);
     CHistoryData reread;
     reread.Read(recording);
@@ -101,17 +101,18 @@ TEST_F(DisplayedHistoryTest, EditedCopyReachesMemoryAndFile) {
     EXPECT_EQ(displayedChanges, 1);
 
     // Older datasets arrived meanwhile and moved the row: the edit still lands on its dataset.
-    row = DisplayedAt(2);
+    const CDataset shown = DisplayedAt(2);
+    row = shown;
     CDataset older = MakeDataset(2004, 12, 1, 8, 0);
     RecordingHistory().Append(recording, {older});
     row.SetHumidity(0, 12.0f);
-    EXPECT_TRUE(UpdateDisplayed(2, row));
+    EXPECT_TRUE(UpdateDisplayed(shown, row));
     EXPECT_EQ(DisplayedAt(3).GetHumidity(0), 12.0f);
     EXPECT_EQ(DisplayedAt(2).GetHumidity(0), 45.0f);
 }
 
 TEST_F(DisplayedHistoryTest, DeleteAndExportFollowTheDisplayedFile) {
-    EXPECT_TRUE(DeleteDisplayed({0}));
+    EXPECT_TRUE(DeleteDisplayed(std::vector{DisplayedAt(0)}));
     EXPECT_EQ(std::filesystem::file_size(recording), 2 * 56u);
     EXPECT_TRUE(ExportDisplayed((folder / "out.csv").string(), ColumnFormat{}));
     EXPECT_TRUE(std::filesystem::exists(folder / "out.csv"));
@@ -141,9 +142,10 @@ TEST_F(DisplayedHistoryTest, ConcurrentAppendWhileTheUserInterfaceReads) {
         const CDataset row = DisplayedAt(count - 1);
         EXPECT_FALSE(row.IsInvalid());
         if (reads == 50) {
-            CDataset edited = DisplayedAt(0);
+            const CDataset shown = DisplayedAt(0);
+            CDataset edited = shown;
             edited.SetHumidity(0, 99.0f);
-            EXPECT_TRUE(UpdateDisplayed(0, edited));
+            EXPECT_TRUE(UpdateDisplayed(shown, edited));
         }
         ++reads;
     }

@@ -128,27 +128,43 @@ TEST_F(HistoryFileTest, AppendCutsAnUnreadableTailSoNewRecordsStayAligned) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
 }
 
-TEST_F(HistoryFileTest, UpdateRewritesOnlyTheFirstRecordOfThatDateTime) {
+// Two datasets of one date-time with different values (two stations): an edit lands on the one
+// the user saw, in the file and in memory.
+TEST_F(HistoryFileTest, UpdateRewritesTheRecordOfTheValuesShown) {
     const auto series = Series(3);
-    WriteWholeFile(file, RecordBytes({series[1], series[0], series[1], series[2]}));
+    CDataset twin = series[1];
+    twin.SetHumidity(0, 80.0f);
+    WriteWholeFile(file, RecordBytes({series[1], series[0], twin, series[2]}));
+    ASSERT_TRUE(store.Read(file));
     int changed = 0;
     store.Changed.connect([&](const CHistoryData&) { ++changed; });
 
-    CDataset edited = series[1];
+    CDataset edited = twin;
     edited.SetTemperature(0, 30.0f);
-    EXPECT_TRUE(store.Update(file, edited));
-    EXPECT_EQ(ReadWholeFile(file), RecordBytes({edited, series[0], series[1], series[2]}));
+    EXPECT_TRUE(store.Update(file, twin, edited));
+    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[1], series[0], edited, series[2]}));
     EXPECT_EQ(changed, 1);
+    const bool inMemory = store.WithDatasets([&](const std::vector<CDataset>& held) {
+        return std::count_if(held.begin(), held.end(),
+                             [&](const CDataset& d) { return IsSameRecord(d, edited); }) == 1 &&
+               std::count_if(held.begin(), held.end(),
+                             [&](const CDataset& d) { return IsSameRecord(d, series[1]); }) == 1;
+    });
+    EXPECT_TRUE(inMemory);
 
-    // A dataset the file no longer holds is a failure, not a silent success.
+    // A dataset the file no longer holds as shown is a failure, not a silent success, and no
+    // record of the same date-time is taken for it.
     const std::string before = ReadWholeFile(file);
-    const HistoryOutcome missingRecord = store.Update(file, MakeDataset(2010, 1, 1, 0, 0));
-    EXPECT_FALSE(missingRecord);
-    EXPECT_EQ(missingRecord.reason, "the dataset of 2010-01-01 00:00:00 is no longer in the file");
+    for (const CDataset& gone : {MakeDataset(2010, 1, 1, 0, 0), twin}) {
+        const HistoryOutcome missingRecord = store.Update(file, gone, edited);
+        EXPECT_FALSE(missingRecord);
+        EXPECT_EQ(missingRecord.reason,
+                  "the dataset of " + gone.GetDateTime().LogText() + " is no longer in the file");
+    }
     EXPECT_EQ(ReadWholeFile(file), before);
     EXPECT_EQ(changed, 1);
 
-    const HistoryOutcome missingFile = store.Update(dir / "missing.nvh", edited);
+    const HistoryOutcome missingFile = store.Update(dir / "missing.nvh", series[0], edited);
     EXPECT_FALSE(missingFile);
     EXPECT_EQ(missingFile.reason, "No such file or directory");
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.nvh"));
@@ -159,13 +175,55 @@ TEST_F(HistoryFileTest, DeleteRewritesTheRestInOrder) {
     auto series = Series(6);
     WriteWholeFile(file, RecordBytes({series[5], series[4], series[3], series[2], series[1], series[0]}));
     ASSERT_TRUE(store.Read(file));
-    EXPECT_TRUE(store.Delete(file, {1, 4}));
+    EXPECT_TRUE(store.Delete(file, std::vector{series[4], series[1]})); // any order
     ASSERT_EQ(store.Size(), 4u);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0], series[2], series[3], series[5]}));
     EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+}
 
-    EXPECT_TRUE(store.Delete(file, {3, 0, 0, 99})); // any order, repeated, out of range
-    EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[2], series[3]}));
+// The datasets chosen are found by value; when one is no longer there nothing is deleted and the
+// failure names it. A pair sharing a date-time loses only the one chosen; a record held twice
+// goes once per choice.
+TEST_F(HistoryFileTest, DeleteTakesTheChosenValuesOrNothing) {
+    const auto series = Series(4);
+    CDataset twin = series[1];
+    twin.SetHumidity(0, 80.0f);
+    CDataset changed = series[2];
+    changed.SetTemperature(0, 25.0f);
+    const std::vector<CDataset> held = {series[0], series[1], twin, series[2], series[3], series[3]};
+    struct Case {
+        const char* name;
+        std::vector<CDataset> chosen;
+        std::vector<CDataset> left; // empty: refused, the file stays
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"one of a pair", {twin}, {series[0], series[1], series[2], series[3], series[3]}, ""},
+        {"a double once", {series[3]}, {series[0], series[1], twin, series[2], series[3]}, ""},
+        {"a double twice", {series[3], series[3]}, {series[0], series[1], twin, series[2]}, ""},
+        {"a double thrice",
+         {series[3], series[3], series[3]},
+         {},
+         "the dataset of 2005-01-17 14:20:00 is no longer in the file"},
+        {"values changed",
+         {series[0], changed},
+         {},
+         "the dataset of 2005-01-17 14:15:00 is no longer in the file"},
+        {"two gone",
+         {MakeDataset(2010, 1, 1, 0, 0), series[1], MakeDataset(2011, 1, 1, 0, 0)},
+         {},
+         "2 of the datasets chosen are no longer in the file, the first of 2010-01-01 00:00:00"},
+    };
+    for (const Case& c : cases) {
+        WriteWholeFile(file, RecordBytes(held));
+        ASSERT_TRUE(store.Read(file));
+        const HistoryOutcome outcome = store.Delete(file, c.chosen);
+        EXPECT_EQ(static_cast<bool>(outcome), !c.left.empty()) << c.name;
+        EXPECT_EQ(outcome.reason, c.reason) << c.name;
+        const std::vector<CDataset>& expected = c.left.empty() ? held : c.left;
+        EXPECT_EQ(ReadWholeFile(file), RecordBytes(expected)) << c.name;
+        EXPECT_EQ(store.Size(), expected.size()) << c.name;
+    }
 }
 
 TEST_F(HistoryFileTest, RemoveKnownDropsDatasetsTheStoreHolds) {
@@ -192,7 +250,7 @@ TEST_F(HistoryFileTest, ChangedIsEmittedByTheChangingOperationsOnly) {
     });
     store.Read(dir / "missing.nvh");
     store.Append(file, Series(3));
-    store.Delete(file, {0});
+    store.Delete(file, Series(1));
     store.Export(dir / "out.csv", ColumnFormat{});
     std::vector<CDataset> incoming = Series(3);
     store.RemoveKnown(incoming);
@@ -271,7 +329,7 @@ TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
     EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
 
-    EXPECT_FALSE(store.Delete(dir / "no-such-dir" / "history.nvh", {}));
+    EXPECT_FALSE(store.Delete(dir / "no-such-dir" / "history.nvh", series));
 }
 
 TEST_F(HistoryFileTest, RewriteKeepsPermissionsAndFollowsLinks) {
@@ -281,7 +339,7 @@ TEST_F(HistoryFileTest, RewriteKeepsPermissionsAndFollowsLinks) {
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     std::filesystem::create_symlink(file, dir / "link.nvh");
     ASSERT_TRUE(store.Read(dir / "link.nvh"));
-    ASSERT_TRUE(store.Delete(dir / "link.nvh", {0}));
+    ASSERT_TRUE(store.Delete(dir / "link.nvh", std::vector{series[0]}));
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.nvh"));
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[1]}));
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,

@@ -53,7 +53,7 @@ TEST_F(SharedHistoryFileTest, DeleteAfterAnotherProcessAppendedKeepsEveryOtherDa
     EXPECT_EQ(std::filesystem::file_size(file), 400 * HistoryRecordSize);
     EXPECT_TRUE(store.ChangedOnDisk(file));
 
-    ASSERT_TRUE(store.Delete(file, {5}));
+    ASSERT_TRUE(store.Delete(file, std::vector{all[5]}));
     std::vector<CDataset> expected = all;
     expected.erase(expected.begin() + 5);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(expected));
@@ -61,12 +61,12 @@ TEST_F(SharedHistoryFileTest, DeleteAfterAnotherProcessAppendedKeepsEveryOtherDa
     EXPECT_FALSE(store.ChangedOnDisk(file));
 }
 
-// The row the user picked is the dataset deleted, wherever the reread file puts it.
+// The dataset the user picked is the one deleted, wherever the reread file puts it.
 TEST_F(SharedHistoryFileTest, DeleteAfterAnEarlierDatasetArrivedErasesTheChosenDataset) {
     const auto all = Series(4);
     ASSERT_TRUE(store.Append(file, {all[1], all[2], all[3]}));
     ASSERT_EQ(InChildProcess([&] { return static_cast<bool>(CHistoryData().Append(file, {all[0]})); }), 0);
-    ASSERT_TRUE(store.Delete(file, {0})); // row 0 showed all[1]
+    ASSERT_TRUE(store.Delete(file, std::vector{all[1]})); // row 0 showed all[1]
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({all[0], all[2], all[3]}));
 }
 
@@ -103,7 +103,7 @@ TEST_F(SharedHistoryFileTest, FailedWritesLeaveMemoryAlone) {
     ASSERT_TRUE(store.Append(file, all));
     // The file beside it cannot be made: the rewrite fails before the history is touched.
     std::filesystem::create_directory(dir / "history.nvh.tmp");
-    const HistoryOutcome deleted = store.Delete(file, {0});
+    const HistoryOutcome deleted = store.Delete(file, std::vector{all[0]});
     EXPECT_FALSE(deleted);
     EXPECT_EQ(deleted.reason, "Is a directory");
     EXPECT_EQ(store.Size(), 3u);
@@ -113,7 +113,7 @@ TEST_F(SharedHistoryFileTest, FailedWritesLeaveMemoryAlone) {
     WriteWholeFile(file, RecordBytes({all[0], all[2]}));
     CDataset edited = all[1];
     edited.SetTemperature(0, 30.0f);
-    EXPECT_FALSE(store.Update(file, 1, edited));
+    EXPECT_FALSE(store.Update(file, all[1], edited));
     EXPECT_EQ(store.At(1).GetTemperature(0), all[1].GetTemperature(0));
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({all[0], all[2]}));
 }

@@ -2,6 +2,7 @@
 // are answered by a timer that acts on the active modal widget; file dialogs through their hook.
 #include "ui/Commands.h"
 #include "history/HistoryData.h"
+#include "history/HistoryRecord.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
 #include "station/StationImage.h"
@@ -16,6 +17,7 @@
 #include "ui/NotificationEvent.h"
 #include "ui/OptionsDlg.h"
 #include "ui/StatusBar.h"
+#include "ui/SubEdit.h"
 #include "ui/UserMessage.h"
 
 #include "Fakes.h"
@@ -26,9 +28,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <sys/wait.h>
+
+#include <algorithm>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +72,57 @@ std::vector<CDataset> Measurements(int count) {
     for (int i = 0; i < count; ++i)
         datasets.push_back(MakeMeasurement(CDateTime(2024, 5, 1, i % 24, i / 24 * 5, 0), 1, 7));
     return datasets;
+}
+
+// Another station's datasets, all older than the measurements above, five minutes apart.
+std::vector<CDataset> OlderFromAnotherStation(int count) {
+    std::vector<CDataset> datasets;
+    for (int i = 0; i < count; ++i)
+        datasets.push_back(MakeMeasurement(CDateTime(2024, 4, 30, 8 + i / 12, i % 12 * 5, 0), 1, 99));
+    return datasets;
+}
+
+// Runs work in a second process on the same files, as the command-line import would; true when
+// it succeeded.
+bool InAnotherProcess(const std::function<bool()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(work() ? 0 : 1);
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The file's datasets, read afresh.
+std::vector<CDataset> InFile(const std::filesystem::path& file) {
+    CHistoryData store;
+    store.Read(file);
+    return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
+}
+
+// Another program takes the dataset away: it deletes it, or edits a value of it.
+bool VanishInAnotherProcess(const std::filesystem::path& file, const CDataset& dataset, bool deleted) {
+    return InAnotherProcess([&] {
+        CHistoryData other;
+        if (!other.Read(file))
+            return false;
+        if (deleted)
+            return bool(other.Delete(file, std::vector{dataset}));
+        CDataset edited = dataset;
+        edited.SetHumidity(0, edited.GetHumidity(0) == 50.0f ? 51.0f : 50.0f);
+        return bool(other.Update(file, dataset, edited));
+    });
+}
+
+void AddVanishingRows() {
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("deleted by another program") << true;
+    QTest::newRow("changed by another program") << false;
+}
+
+bool Holds(const std::vector<CDataset>& datasets, const CDataset& wanted) {
+    return std::any_of(datasets.begin(), datasets.end(),
+                       [&](const CDataset& d) { return IsSameRecord(d, wanted); });
 }
 
 } // namespace
@@ -361,17 +418,10 @@ private slots:
 
     // Another process imports while the window shows the file; the user then deletes a row.
     void anotherProcessesImportIsShownAndSurvivesADelete() {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            std::vector<CDataset> more;
-            for (int i = 0; i < 5; ++i)
-                more.push_back(MakeMeasurement(CDateTime(2024, 6, 1, i, 0, 0), 1, 7));
-            CHistoryData importer;
-            ::_exit(importer.Append(m_recording, more) ? 0 : 1);
-        }
-        int status = -1;
-        ::waitpid(child, &status, 0);
-        QCOMPARE(status, 0);
+        std::vector<CDataset> more;
+        for (int i = 0; i < 5; ++i)
+            more.push_back(MakeMeasurement(CDateTime(2024, 6, 1, i, 0, 0), 1, 7));
+        QVERIFY(InAnotherProcess([&] { return bool(CHistoryData().Append(m_recording, more)); }));
         CDataView& view = *m_frame->View();
         QTRY_COMPARE(view.Model()->rowCount(), 15); // the file watch refreshed the table
 
@@ -381,6 +431,116 @@ private slots:
         m_frame->OnCommand(Command::DataDelete);
         QCOMPARE(std::filesystem::file_size(m_recording), std::uintmax_t(14 * 56));
         QTRY_COMPARE(view.Model()->rowCount(), 14);
+    }
+
+    // Three rows selected, Delete, and while the question is open another process imports 50
+    // older datasets: OK deletes the three datasets chosen, not those now at their row numbers.
+    void deleteTakesTheChosenDatasetsAfterAnImportOfOlderOnes() {
+        CDataView& view = *m_frame->View();
+        const std::vector<CDataset> before = InFile(m_recording);
+        for (int row : {7, 8, 9})
+            view.selectionModel()->select(view.Model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const std::vector<CDataset> older = OlderFromAnotherStation(50);
+        QList<int> selectedBehind;
+        WhenShown<CDataDeleteDlg>([&](CDataDeleteDlg& dialog) {
+            const auto answer = qScopeGuard([&] { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+            QVERIFY(InAnotherProcess([&] { return bool(CHistoryData().Append(m_recording, older)); }));
+            QTRY_COMPARE(view.Model()->rowCount(), 60); // the file watch refreshed the table
+            for (const QModelIndex& index : view.selectionModel()->selectedRows())
+                selectedBehind.append(index.row());
+        });
+        m_frame->OnCommand(Command::DataDelete);
+        const std::vector<CDataset> after = InFile(m_recording);
+        QCOMPARE(after.size(), std::size_t(57));
+        for (std::size_t i = 0; i < before.size(); ++i)
+            QCOMPARE(Holds(after, before[i]), i < 7);
+        for (const CDataset& dataset : older)
+            QVERIFY(Holds(after, dataset));
+        QVERIFY(m_messages.isEmpty());
+        std::sort(selectedBehind.begin(), selectedBehind.end());
+        QCOMPARE(selectedBehind, QList<int>({57, 58, 59})); // the same datasets behind the question
+    }
+
+    // An edit open on the 05:00 cell; another process imports 20 older datasets; the value typed
+    // then goes to 05:00, and the edit stayed open on its dataset meanwhile.
+    void anEditStaysWithItsDatasetWhenOlderOnesArrive() {
+        m_frame->resize(900, 1000); // every row in view: the table does not scroll
+        CDataView& view = *m_frame->View();
+        QTRY_VERIFY(view.rowAt(view.viewport()->height() - 2) < 0);
+        const std::vector<CDataset> before = InFile(m_recording);
+        QVERIFY(view.BeginEdit(5, 2));
+        view.Edit()->clear();
+        QTest::keyClicks(view.Edit(), "55");
+        const std::vector<CDataset> older = OlderFromAnotherStation(20);
+        QVERIFY(InAnotherProcess([&] { return bool(CHistoryData().Append(m_recording, older)); }));
+        QTRY_COMPARE(view.Model()->rowCount(), 30);
+        QVERIFY(view.IsEditing());
+        const int editTop = view.Edit()->geometry().top();
+        QTest::keyClicks(view.Edit(), ".5");
+        QTest::keyClick(view.Edit(), Qt::Key_Return);
+
+        const std::vector<CDataset> after = InFile(m_recording);
+        QCOMPARE(after.size(), std::size_t(30));
+        CDataset edited = before[5];
+        edited.SetTemperature(0, 55.5f);
+        QVERIFY(Holds(after, edited));
+        for (std::size_t i = 0; i < before.size(); ++i)
+            QCOMPARE(Holds(after, before[i]), i != 5);
+        for (const CDataset& dataset : older)
+            QVERIFY(Holds(after, dataset));
+        QVERIFY(m_messages.isEmpty());
+        QCOMPARE(editTop, view.visualRect(view.Model()->index(25, 2)).top()); // over its dataset's row
+    }
+
+    // One of three datasets chosen for deletion vanishes while the question is open: nothing is
+    // deleted, the user is told which, and the two others stay selected.
+    void deleteOfADatasetThatVanishedIsReportedAndDeletesNothing_data() { AddVanishingRows(); }
+    void deleteOfADatasetThatVanishedIsReportedAndDeletesNothing() {
+        QFETCH(bool, deleted);
+        CDataView& view = *m_frame->View();
+        const std::vector<CDataset> before = InFile(m_recording);
+        for (int row : {7, 8, 9})
+            view.selectionModel()->select(view.Model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        WhenShown<CDataDeleteDlg>([&](CDataDeleteDlg& dialog) {
+            const auto answer = qScopeGuard([&] { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
+            QVERIFY(VanishInAnotherProcess(m_recording, before[8], deleted));
+            QTRY_VERIFY(view.selectionModel()->selectedRows().size() == 2);
+        });
+        m_frame->OnCommand(Command::DataDelete);
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0], QStringLiteral("The history file \"%1\" was not changed: the dataset of "
+                                               "2024-05-01 08:00:00 is no longer in the file.")
+                                    .arg(QString::fromStdString(m_recording.string())));
+        const std::vector<CDataset> after = InFile(m_recording);
+        QCOMPARE(after.size(), std::size_t(deleted ? 9 : 10));
+        QVERIFY(Holds(after, before[7]) && Holds(after, before[9]));
+        QCOMPARE(view.SelectedDatasets().size(), std::size_t(2));
+        QVERIFY(IsSameRecord(view.SelectedDatasets()[0], before[7]));
+        QVERIFY(IsSameRecord(view.SelectedDatasets()[1], before[9]));
+    }
+
+    // The dataset of an open edit vanishes: the edit is cancelled with a word, and the value typed
+    // goes nowhere, least of all to the neighbour now at its row.
+    void anEditWhoseDatasetVanishedIsCancelledWithAWord_data() { AddVanishingRows(); }
+    void anEditWhoseDatasetVanishedIsCancelledWithAWord() {
+        QFETCH(bool, deleted);
+        CDataView& view = *m_frame->View();
+        QVERIFY(view.BeginEdit(5, 2));
+        view.Edit()->clear();
+        QTest::keyClicks(view.Edit(), "55");
+        const std::vector<CDataset> before = InFile(m_recording);
+        QVERIFY(VanishInAnotherProcess(m_recording, before[5], deleted));
+        QTRY_VERIFY(!view.IsEditing());
+        QTRY_COMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages[0], QStringLiteral("The dataset of 01.05.2024 05:00 is no longer in the history "
+                                               "file: another program changed or deleted it. The edit was "
+                                               "cancelled."));
+        const std::string file = ReadWholeFile(m_recording);
+        QTest::keyClicks(&view, ".5");
+        QTest::keyClick(&view, Qt::Key_Return);
+        QCOMPARE(ReadWholeFile(m_recording), file);
     }
 
     void aFailedDeleteNamesTheFileAndTheReasonAndKeepsTheRows() {

@@ -72,7 +72,7 @@ private slots:
         QVERIFY(!view.IsEditing());
         QVERIFY(!edit->isVisible());
         QCOMPARE(history.stored.size(), std::size_t(1));
-        QCOMPARE(history.stored[0].row, std::size_t(1));
+        QVERIFY(history.stored[0].dataset.GetDateTime() == FakeHistory::DatasetOfRow(1).GetDateTime());
         QCOMPARE(history.stored[0].column, 2);
         QCOMPARE(history.stored[0].text, std::string("-12.5"));
     }

@@ -12,9 +12,16 @@
 #include <utility>
 #include <vector>
 
-// A displayed history held in memory: row r, column c reads "r:c" unless a value was stored.
+// A displayed history held in memory: row r, column c reads "r:c" unless a value was stored; its
+// dataset is dated r minutes after 1 January 2024.
 class FakeHistory : public HistoryAccess {
 public:
+    static CDataset DatasetOfRow(std::size_t row) {
+        CDataset dataset;
+        dataset.SetDateTime(CDateTime(2024, 1, 1 + int(row / 1440), int(row / 60 % 24), int(row % 60), 0));
+        return dataset;
+    }
+
     std::size_t DisplayedCount() const override {
         std::lock_guard lock(m_lock);
         return m_rows;
@@ -22,16 +29,23 @@ public:
     std::string DisplayedText(std::size_t row, int column) const override {
         std::lock_guard lock(m_lock);
         for (const auto& s : stored)
-            if (s.row == row && s.column == column)
+            if (s.dataset.GetDateTime() == DatasetOfRow(row).GetDateTime() && s.column == column)
                 return s.text;
         return std::to_string(row) + ":" + std::to_string(column);
     }
-    HistoryOutcome StoreDisplayed(std::size_t row, int column, const std::string& text) override {
+    HistoryOutcome StoreDisplayed(const CDataset& shown, int column, const std::string& text) override {
         std::lock_guard lock(m_lock);
         if (!failure.empty())
             return HistoryOutcome::Failure(failure);
-        stored.push_back({row, column, text});
+        stored.push_back({shown, column, text});
         return {};
+    }
+    void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {
+        std::lock_guard lock(m_lock);
+        std::vector<CDataset> datasets;
+        for (std::size_t row = 0; row < m_rows; ++row)
+            datasets.push_back(DatasetOfRow(row));
+        read(datasets);
     }
     std::string DisplayedTitle() const override {
         return "history.nvh (" + std::to_string(DisplayedCount()) + ")";
@@ -42,11 +56,11 @@ public:
         opened.push_back(path);
         return true;
     }
-    HistoryOutcome DeleteDisplayed(const std::vector<std::size_t>& rows) override {
+    HistoryOutcome DeleteDisplayed(const std::vector<CDataset>& chosen) override {
         if (!failure.empty())
             return HistoryOutcome::Failure(failure);
-        deleted.push_back(rows);
-        SetRows(DisplayedCount() - rows.size());
+        deleted.push_back(chosen);
+        SetRows(DisplayedCount() - chosen.size());
         return {};
     }
     HistoryOutcome ExportDisplayed(const std::string& path) override {
@@ -70,13 +84,13 @@ public:
     }
 
     struct Stored {
-        std::size_t row;
+        CDataset dataset;
         int column;
         std::string text;
     };
     std::vector<Stored> stored;
     std::vector<std::string> opened, exported;
-    std::vector<std::vector<std::size_t>> deleted;
+    std::vector<std::vector<CDataset>> deleted;
     // When set, every write fails with this reason and changes nothing (a full disk).
     std::string failure;
 
@@ -94,7 +108,7 @@ public:
 
     std::size_t DisplayedCount() const override { return datasets.size(); }
     std::string DisplayedText(std::size_t, int) const override { return {}; }
-    HistoryOutcome StoreDisplayed(std::size_t, int, const std::string&) override {
+    HistoryOutcome StoreDisplayed(const CDataset&, int, const std::string&) override {
         return HistoryOutcome::Failure("read only");
     }
     void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override {

@@ -148,7 +148,7 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
     TextExportWriter writer(CurrentColumnFormat());
     if (toStdout) {
         std::fflush(stdout);
-        writer.Attach(STDOUT_FILENO);
+        writer.Open(STDOUT_FILENO);
         source.Feed([&writer](const CDataset& dataset) { return writer.Write(dataset); });
         if (const HistoryOutcome closed = writer.Close(); !closed)
             throw CliFailure("standard output cannot be written: " + closed.reason);

@@ -1,5 +1,6 @@
 #include "history/HistoryFile.h"
 
+#include "base/FileReplacement.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryRecord.h"
 #include "station/StationRange.h"
@@ -126,52 +127,17 @@ ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& datase
 HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
                                          const std::function<bool(std::ostream&)>& write,
                                          HistoryFileStamp* written) {
-    std::error_code ec;
-    // Replace the file a link points to, not the link.
-    fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
-    if (ec || target.empty())
-        target = path;
-    fs::path temporary = target;
-    temporary += ".tmp";
-
-    errno = 0;
-    std::string reason;
-    bool ok = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return HistoryOutcome::Failure(SystemReason());
-        ok = write(out);
-        if (!ok)
-            reason = SystemReason();
-        out.close();
-        if (ok && out.fail()) {
-            ok = false;
-            reason = SystemReason();
-        }
-    }
-    if (ok && !SyncToDisk(temporary, false)) {
-        ok = false;
-        reason = SystemReason();
-    }
+    FileReplacement replacement(path);
+    if (!replacement.Started())
+        return HistoryOutcome::Failure(replacement.Reason());
+    if (!write(replacement.Stream()))
+        replacement.Fail("the file could not be written");
     // The new file is locked before it appears under the path, so no other writer can touch it
     // before its stamp is taken.
-    HistoryFileLock newFile;
-    if (ok) {
-        newFile = HistoryFileLock::Acquire(temporary, HistoryFileLock::Mode::Exclusive, false);
-        const auto status = fs::status(target, ec);
-        if (!ec && fs::exists(status))
-            fs::permissions(temporary, status.permissions(), ec);
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-        if (ec)
-            reason = ec.message();
-    }
-    if (!ok) {
-        fs::remove(temporary, ec);
-        return HistoryOutcome::Failure(reason);
-    }
-    SyncToDisk(FolderOf(target), true);
+    HistoryFileLock newFile =
+        HistoryFileLock::Acquire(replacement.Temporary(), HistoryFileLock::Mode::Exclusive, false);
+    if (!replacement.Commit(true))
+        return HistoryOutcome::Failure(replacement.Reason());
     if (written) {
         const auto stamp = newFile.Stamp();
         *written = stamp ? *stamp : HistoryFileStamp{};

@@ -85,17 +85,33 @@ TEST_F(CliHistoryTest, EmptyAndMissingHistory) {
 }
 
 TEST_F(CliHistoryTest, FailedExportLeavesTheTargetAlone) {
-    WriteWholeFile(Path("export.txt"), "old");
-    std::filesystem::create_directory(Path("export.txt.tmp")); // the file beside it cannot be made
+    // A link into a folder that is gone: no file can be made beside the file it names.
+    std::filesystem::create_symlink("gone/export.txt", Path("export.txt"));
     const CliResult r = Run({"export", "--out", "export.txt"});
     EXPECT_EQ(r.exitCode, 2);
-    ExpectOneErrorLine(r, "export.txt");
-    EXPECT_EQ(Read("export.txt"), "old");
+    ExpectOneErrorLine(r, "export.txt' cannot be written: No such file or directory");
+    EXPECT_EQ(std::filesystem::read_symlink(Path("export.txt")), "gone/export.txt");
 
     const CliResult self = Run({"export", "--out", "history.nvh"});
     EXPECT_EQ(self.exitCode, 1);
     ExpectOneErrorLine(self, "history file");
     EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
+}
+
+// A link planted under the name an export once used for its temporary file never carries the
+// export into the history (or any other file).
+TEST_F(CliHistoryTest, ExportsNeverWriteThroughAPlantedLink) {
+    const std::string history = Read("history.nvh");
+    for (const char* format : {"text", "csv", "sqlite"}) {
+        SCOPED_TRACE(format);
+        std::filesystem::create_symlink("history.nvh", Path("e.out.tmp"));
+        const CliResult r = Run({"--history", "history.nvh", "export", "--format", format, "--out", "e.out"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(Read("history.nvh"), history);
+        EXPECT_TRUE(std::filesystem::is_symlink(Path("e.out.tmp")));
+        std::filesystem::remove(Path("e.out.tmp"));
+        std::filesystem::remove(Path("e.out"));
+    }
 }
 
 TEST_F(CliHistoryTest, MalformedOptionsFileIsNeverOverwritten) {

@@ -162,7 +162,7 @@ TEST_F(HistoryFileTest, DeleteRewritesTheRestInOrder) {
     EXPECT_TRUE(store.Delete(file, {1, 4}));
     ASSERT_EQ(store.Size(), 4u);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0], series[2], series[3], series[5]}));
-    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 1u) << "no new file left beside it";
 
     EXPECT_TRUE(store.Delete(file, {3, 0, 0, 99})); // any order, repeated, out of range
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[2], series[3]}));
@@ -265,7 +265,7 @@ TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
     EXPECT_FALSE(
         WriteHistoryFileReplacing(file, [&](std::ostream& out) { return FailAfterOneRecord(out, series); }));
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
-    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 1u) << "no new file left beside it";
 
     EXPECT_FALSE(store.Delete(dir / "no-such-dir" / "history.nvh", {}));
 }

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "HistoryTestSupport.h"
 #include "TempDir.h"
 #include "history/HistoryData.h"
@@ -101,11 +102,13 @@ TEST_F(SharedHistoryFileTest, AWriterHoldsTheFileAgainstOtherProcesses) {
 TEST_F(SharedHistoryFileTest, FailedWritesLeaveMemoryAlone) {
     const auto all = Series(3);
     ASSERT_TRUE(store.Append(file, all));
-    // The file beside it cannot be made: the rewrite fails before the history is touched.
-    std::filesystem::create_directory(dir / "history.nvh.tmp");
-    const HistoryOutcome deleted = store.Delete(file, {0});
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(deleted.reason, "Is a directory");
+    // The new file cannot take the records: the rewrite fails before the history is touched.
+    {
+        const FileSizeLimit full(HistoryRecordSize);
+        const HistoryOutcome deleted = store.Delete(file, {0});
+        EXPECT_FALSE(deleted);
+        EXPECT_EQ(deleted.reason, "File too large");
+    }
     EXPECT_EQ(store.Size(), 3u);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(all));
 
@@ -161,8 +164,8 @@ namespace {
 class FillingWriter : public ExportWriter {
 public:
     explicit FillingWriter(int room) : m_room(room) {}
-    HistoryOutcome Open(const std::filesystem::path& file) override {
-        WriteWholeFile(file, "partial");
+    HistoryOutcome Open(int fd) override {
+        EXPECT_EQ(::write(fd, "partial", 7), 7);
         return {};
     }
     bool Write(const CDataset&) override { return m_room-- > 0; }
@@ -202,5 +205,5 @@ TEST_F(SharedHistoryFileTest, ExportRefusesHistoryFilesAndLeavesTheTargetOnFailu
     });
     EXPECT_EQ(full.reason, "No space left on device");
     EXPECT_EQ(ReadWholeFile(target), "earlier export");
-    EXPECT_FALSE(std::filesystem::exists(dir / "export.txt.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 3u) << "no new file left beside it";
 }

@@ -39,22 +39,26 @@ void CheckHistoryFileReadable(const fs::path& file) {
                          " cannot be read: " + std::strerror(errno));
 }
 
-// A damaged file is still shown and exported, with a warning on standard error.
-void WarnOfDamage(const fs::path& file, const HistoryDamage& damage) {
+} // namespace
+
+void CheckHistoryContent(const fs::path& file, const HistoryDamage& damage, std::size_t records) {
+    if (const auto reason = NotAHistoryFile(damage, records))
+        throw CliFailure(Quoted(file.string()) + " is not a history file (" + *reason +
+                         "); it is left unchanged");
     if (damage.Any())
         std::cerr << "nivaro-cli: warning: history file " << Quoted(file.string()) << ": "
                   << DamageText(damage) << std::endl;
 }
-
-} // namespace
 
 std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
     CheckHistoryFileReadable(file);
     CHistoryData store;
     if (!store.Read(file))
         throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
-    WarnOfDamage(file, store.Damage());
-    return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
+    std::vector<CDataset> datasets =
+        store.WithDatasets([](const std::vector<CDataset>& held) { return held; });
+    CheckHistoryContent(file, store.Damage(), datasets.size());
+    return datasets;
 }
 
 namespace {
@@ -70,23 +74,22 @@ public:
         if (!m_lock.Held())
             throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
         std::ifstream in(file, std::ios::binary);
-        bool first = true;
+        std::size_t records = 0;
         CDataset previous;
         HistoryDamage damage;
         VisitHistoryRecords(
             in,
             [&](const CDataset& dataset) {
-                if (!first && HistoryOrder(dataset, previous))
+                if (records++ != 0 && HistoryOrder(dataset, previous))
                     m_inOrder = false;
                 previous = dataset;
-                first = false;
                 return true;
             },
             &damage);
         if (in.bad())
             throw CliFailure("history file " + Quoted(file.string()) +
                              " cannot be read: " + std::strerror(errno));
-        WarnOfDamage(file, damage);
+        CheckHistoryContent(file, damage, records);
     }
 
     bool Feed(const std::function<bool(const CDataset&)>& write) const {

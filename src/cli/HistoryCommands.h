@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryDamage.h"
 #include "station/Dataset.h"
 
 #include <cstddef>
@@ -10,8 +11,12 @@
 
 class CliSession;
 
-// The datasets of a history file, in date-time order. Raises CliFailure when the file is missing
-// or cannot be read.
+// What reading a file of that many records found: a damaged history file is still used, with a
+// warning on standard error; a file that is no history at all raises CliFailure.
+void CheckHistoryContent(const std::filesystem::path& file, const HistoryDamage& damage, std::size_t records);
+
+// The datasets of a history file, in date-time order. Raises CliFailure when the file is missing,
+// cannot be read or is no history file.
 std::vector<CDataset> ReadHistoryFileForCli(const std::filesystem::path& file);
 
 // Writes text to stdout; raises CliFailure when it cannot be written completely.

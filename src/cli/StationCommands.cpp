@@ -3,6 +3,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
+#include "cli/HistoryCommands.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
@@ -231,6 +232,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         std::error_code error;
         if (fs::exists(history, error) && !recorded.Read(history))
             throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
+        CheckHistoryContent(history, recorded.Damage(), recorded.Size()); // before the station is asked
     }
 
     InterruptWatch interrupts;

@@ -212,6 +212,9 @@ HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset
             return HistoryOutcome::Failure(std::strerror(errno));
         RemoveKnown(fresh);
     }
+    // A file that is no history (a text, another program's file) is never appended to or cut.
+    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size()))
+        return HistoryOutcome::Failure("it is not a history file: " + *reason);
     // Only what reached the file is kept: a caller that finds the write failed can offer the
     // same datasets again without doubling them in memory.
     const HistoryOutcome outcome =
@@ -248,6 +251,11 @@ HistoryOutcome CHistoryData::Delete(const Path& path, const std::vector<std::siz
             return HistoryOutcome::Failure(std::strerror(errno));
         }
         reread = true;
+    }
+    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size())) {
+        if (reread)
+            EmitChanged();
+        return HistoryOutcome::Failure("it is not a history file: " + *reason);
     }
     std::vector<CDataset> kept;
     kept.reserve(m_datasets.size());

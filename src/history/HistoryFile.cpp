@@ -42,6 +42,19 @@ bool SyncToDisk(const fs::path& path, bool folder) {
 
 namespace {
 
+// Whether the bytes of an incomplete record start as a station's record does: its date-time at
+// least, and what there is of its values.
+bool StartsLikeARecord(const std::uint8_t* bytes, std::size_t size) {
+    if (size < sizeof(double))
+        return false;
+    std::uint8_t record[HistoryRecordSize];
+    EncodeHistoryRecord(CDataset(), record); // the values not there count as not available
+    std::copy_n(bytes, std::min(size, HistoryRecordSize), record);
+    CDataset dataset;
+    DecodeHistoryRecord(record, dataset);
+    return IsStationDataset(dataset);
+}
+
 // Every whole record of the stream, a block at a time, to visit until it returns false.
 template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDamage* damage, Visit&& visit) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
@@ -49,6 +62,7 @@ template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDam
     // values are still on their way to memory, would wait for them.
     constexpr std::size_t Batch = 16;
     std::array<CDataset, Batch> datasets;
+    std::size_t counted = 0;
     while (stream) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
         const auto bytes = static_cast<std::size_t>(stream.gcount());
@@ -64,8 +78,12 @@ template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDam
                     return false;
             }
         }
-        if (damage)
+        if (damage) {
             damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
+            counted += records;
+            if (damage->partialBytes != 0 && counted == 0)
+                damage->partialIsNoRecord = !StartsLikeARecord(block.data(), damage->partialBytes);
+        }
     }
     return true;
 }

@@ -222,3 +222,51 @@ TEST_F(CliTest, ImportOfAMissingImageStartsFromDemoData) {
     EXPECT_EQ(Records(Path("history.nvh")), 576u);
     EXPECT_EQ(std::filesystem::file_size(Path("demo.img")), 32768u);
 }
+
+// A file that is not a history file is never appended to or cut, and the station is not asked:
+// every command that reads history refuses it with exit code 2.
+TEST_F(CliTest, AFileThatIsNotAHistoryFileIsRefusedAndLeftAlone) {
+    CreateImage("station.img", 3, 20);
+    const std::string image = Read("station.img");
+    const std::string notes = "Shopping list: milk, eggs, flour, butter, sugar, a new thermometer,\n"
+                              "and batteries for the outdoor transmitters.\n";
+    for (const std::string& content : {notes, std::string("tiny text")}) {
+        WriteWholeFile(Path("notes.nvh"), content);
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"--port", "sim:station.img", "--history", "notes.nvh", "import"},
+                 {"--history", "notes.nvh", "show"},
+                 {"--history", "notes.nvh", "stats", "--by", "day"},
+                 {"--history", "notes.nvh", "export"},
+                 {"--history", "notes.nvh", "export", "--format", "csv"}}) {
+            const CliResult r = Run(args);
+            EXPECT_EQ(r.exitCode, 2) << args[2] << " " << content;
+            ExpectOneErrorLine(r, "notes.nvh' is not a history file");
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(Read("notes.nvh"), content);
+            EXPECT_EQ(Read("station.img"), image);
+        }
+    }
+}
+
+// What a power cut during an append leaves, a partial record behind whole ones, is cut off with
+// a warning, and the dataset it held is imported again: the hourly import recovers by itself.
+TEST_F(CliTest, APartialLastRecordIsCutAndItsDatasetImportedAgain) {
+    CreateImage("station.img", 3, 20);
+    const std::vector<std::string> import{"--port", "sim:station.img", "import"};
+    ASSERT_EQ(Run(import).exitCode, 0);
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "1"}).exitCode, 0);
+    const std::string station = Read("station.img");
+    const CliResult added = Run(import);
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    const std::string complete = Read("history.nvh");
+
+    // Power lost in the middle of that append: half of the last record is on disk, and the
+    // station, told only once the append was, still holds its old read position.
+    WriteWholeFile(Path("history.nvh"), complete.substr(0, complete.size() - RecordSize / 2));
+    WriteWholeFile(Path("station.img"), station);
+    const CliResult again = Run(import);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    ExpectOneErrorLine(again, "the last 28 bytes are an incomplete record");
+    EXPECT_EQ(SummaryValue(again.out, "Appended"), "1");
+    EXPECT_EQ(Read("history.nvh"), complete);
+}

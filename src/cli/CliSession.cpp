@@ -2,9 +2,11 @@
 
 #include "cli/CliFailure.h"
 #include "log/Logger.h"
+#include "platform/PortName.h"
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
 #include "settings/UserDataFolder.h"
+#include "simulator/SimulatorTarget.h"
 
 #include <tinyxml2.h>
 
@@ -53,6 +55,32 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
     CLogger::Instance().SetLevel(Options().GetLogLevel());
     CLogger::Instance().SetFileOutput(Options().GetLogToFile());
     CLogger::Instance().Log(30, "Application Started");
+    if (const auto mixedUp = FileInTwoRoles(OwnFiles()))
+        throw CliFailure(*mixedUp + "; nothing was changed");
+}
+
+std::vector<FileInRole> CliSession::OwnFiles() const {
+    std::vector<FileInRole> files{{"options file", _optionsFile}, {"history file", HistoryFile()}};
+    const PortTarget port = ResolvePortName(Port());
+    if (port.kind == PortTarget::Kind::Simulator) {
+        try {
+            const fs::path image = ParseSimulatorTarget(port.path).imageFile;
+            if (!image.empty()) {
+                files.push_back({"station image", image});
+                files.push_back({"station image's lock", image.string() + ".lock"});
+            }
+        } catch (const std::invalid_argument&) {
+            // A port name the simulator refuses is reported when the port is opened.
+        }
+    }
+    return files;
+}
+
+void CliSession::RefuseOwnFile(const std::string& role, const fs::path& path) const {
+    std::vector<FileInRole> files = OwnFiles();
+    files.push_back({role, path});
+    if (const auto mixedUp = FileInTwoRoles(files))
+        throw CliFailure(*mixedUp + "; nothing was changed");
 }
 
 CliSession::~CliSession() {

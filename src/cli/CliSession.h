@@ -1,9 +1,11 @@
 #pragma once
 
+#include "base/FileIdentity.h"
 #include "simulator/SimClock.h"
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // The options every command takes. Overrides hold for this run only: they are never written into
 // the options file.
@@ -20,7 +22,8 @@ struct CommonOptions {
 // at the end "Application Exited", and the options are saved at process exit.
 class CliSession {
 public:
-    // Raises CliFailure when the options file exists but is not one (it is never overwritten then).
+    // Raises CliFailure when the options file exists but is not one (it is never overwritten then),
+    // and when two of the program's own files are one file.
     explicit CliSession(const CommonOptions& common);
     ~CliSession();
     CliSession(const CliSession&) = delete;
@@ -29,6 +32,11 @@ public:
     std::string Port() const;
     std::filesystem::path HistoryFile() const;
     ClockMode SimulatorClock() const { return _common.realtime ? ClockMode::Real : ClockMode::Virtual; }
+
+    // The program's own files this run: options, history, a simulated station's image and its lock.
+    std::vector<FileInRole> OwnFiles() const;
+    // Raises CliFailure when path is one of the program's own files.
+    void RefuseOwnFile(const std::string& role, const std::filesystem::path& path) const;
 
     // Saves the options now so that a file that cannot be written is reported (one line on
     // stderr; the command's result stands).

@@ -127,9 +127,11 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
         throw CliFailure("an sqlite export needs a file: give --out FILE", ExitUsage);
     const fs::path history = session.HistoryFile();
     const fs::path historyFiles[] = {history};
-    if (!toStdout)
+    if (!toStdout) {
         if (const auto refused = RefusedExportTarget(out, historyFiles))
             throw CliFailure(*refused, ExitUsage);
+        session.RefuseOwnFile("export file", out);
+    }
     if (*exportFormat != ExportFormat::Text) {
         // CSV and SQLite name their columns after the transmitters present, so they see the
         // whole history before the first line.

@@ -1,5 +1,6 @@
 #include "history/HistoryData.h"
 
+#include "base/FileIdentity.h"
 #include "history/ExportFile.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
@@ -359,15 +360,7 @@ CDisplayedHistory& DisplayedHistory() {
 }
 
 bool IsSameHistoryFile(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) {
-        const bool same = fs::equivalent(a, b, ec);
-        if (!ec)
-            return same;
-    }
-    const fs::path na = fs::absolute(a, ec).lexically_normal();
-    const fs::path nb = fs::absolute(b, ec).lexically_normal();
-    return na == nb;
+    return IsSameFile(a, b);
 }
 
 std::string HistoryTitle(const fs::path& path, std::size_t count) {

@@ -270,3 +270,42 @@ TEST_F(CliTest, APartialLastRecordIsCutAndItsDatasetImportedAgain) {
     EXPECT_EQ(SummaryValue(again.out, "Appended"), "1");
     EXPECT_EQ(Read("history.nvh"), complete);
 }
+
+// The history, the options, a simulated station's image and its lock are four files: one named
+// (or linked) as another is refused before anything is written.
+TEST_F(CliTest, TheProgramsOwnFilesAreNeverMixedUp) {
+    CreateImage("st.img", 3, 20);
+    ASSERT_EQ(Run({"--port", "sim:st.img", "import"}).exitCode, 0);
+    std::filesystem::create_symlink("Nivaro.xml", Path("linked.nvh"));
+    std::filesystem::create_symlink("st.img", Path("linked.img"));
+    const std::string image = Read("st.img"), options = Read("Nivaro.xml"), history = Read("history.nvh");
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{"--port", "sim:st.img", "--history", "Nivaro.xml", "import"},
+         "is both the options file and the history file"},
+        {{"--port", "sim:st.img", "--history", "linked.nvh", "import"},
+         "is both the options file and the history file"},
+        {{"--port", "sim:st.img", "--history", "st.img", "import"},
+         "is both the history file and the station image"},
+        {{"--port", "sim:linked.img", "--history", "st.img", "import"},
+         "is both the history file and the station image"},
+        {{"--port", "sim:st.img", "--history", "st.img.lock", "import"},
+         "is both the history file and the station image's lock"},
+        {{"--port", "sim:st.img", "--options", "st.img.lock", "ping"},
+         "is both the options file and the station image's lock"},
+        {{"export", "--out", "Nivaro.xml"}, "is both the options file and the export file"},
+        {{"--port", "sim:st.img", "export", "--out", "linked.img"},
+         "is both the station image and the export file"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.says;
+        ExpectOneErrorLine(r, c.says);
+        EXPECT_EQ(Read("st.img"), image);
+        EXPECT_EQ(Read("Nivaro.xml"), options);
+        EXPECT_EQ(Read("history.nvh"), history);
+    }
+}

@@ -52,6 +52,7 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
     _optionsFile = common.optionsFile.empty() ? startup / "Nivaro.xml" : fs::absolute(common.optionsFile);
     CheckOptionsFile(_optionsFile);
     COptionsImpl::UseFile(_optionsFile);
+    Options().SetSaveAtExit(false);
     CLogger::Instance().SetLevel(Options().GetLogLevel());
     CLogger::Instance().SetFileOutput(Options().GetLogToFile());
     CLogger::Instance().Log(30, "Application Started");
@@ -59,19 +60,22 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
         throw CliFailure(*mixedUp + "; nothing was changed");
 }
 
+fs::path CliSession::StationImage() const {
+    const PortTarget port = ResolvePortName(Port());
+    if (port.kind != PortTarget::Kind::Simulator)
+        return {};
+    try {
+        return ParseSimulatorTarget(port.path).imageFile;
+    } catch (const std::invalid_argument&) {
+        return {}; // a port name the simulator refuses is reported when the port is opened
+    }
+}
+
 std::vector<FileInRole> CliSession::OwnFiles() const {
     std::vector<FileInRole> files{{"options file", _optionsFile}, {"history file", HistoryFile()}};
-    const PortTarget port = ResolvePortName(Port());
-    if (port.kind == PortTarget::Kind::Simulator) {
-        try {
-            const fs::path image = ParseSimulatorTarget(port.path).imageFile;
-            if (!image.empty()) {
-                files.push_back({"station image", image});
-                files.push_back({"station image's lock", image.string() + ".lock"});
-            }
-        } catch (const std::invalid_argument&) {
-            // A port name the simulator refuses is reported when the port is opened.
-        }
+    if (const fs::path image = StationImage(); !image.empty()) {
+        files.push_back({"station image", image});
+        files.push_back({"station image's lock", image.string() + ".lock"});
     }
     return files;
 }

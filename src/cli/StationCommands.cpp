@@ -95,6 +95,10 @@ std::string PortFailureReason(const std::string& port, const SimulatedStationSet
 class RunningManager {
 public:
     explicit RunningManager(const CliSession& session) : _port(session.Port()) {
+        // Only "sim create" makes a station: a mistyped image name must not import a new one's data.
+        if (const fs::path image = session.StationImage(); !image.empty() && !fs::exists(image))
+            throw CliFailure("no such station image " + Quoted(image.string()) +
+                             " (make one with 'nivaro-cli sim create')");
         SimulatedStationSetup setup;
         setup.clock = session.SimulatorClock();
         setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds

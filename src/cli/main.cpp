@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     CommonOptions common;
     app.add_option("--port", common.port,
                    "Serial port of the station for this run (overrides the option Port); "
-                   "sim:IMAGE uses the simulated station with IMAGE as its EEPROM; "
+                   "sim:IMAGE uses the simulated station with IMAGE (made by sim create) as its EEPROM; "
                    "sim:IMAGE?adapter=native|usb|slow-usb makes it as slow as that adapter");
     app.add_option("--history", common.history,
                    "History file for this run (overrides the option RecordingHistoryFile)");
@@ -153,7 +153,8 @@ int main(int argc, char** argv) {
             result = RunStats(session, statsArgs);
         } else
             result = RunShow(session, last);
-        session.SaveOptions();
+        if (ping->parsed() || import->parsed())
+            session.SaveOptions(); // what the station told (its transmitters); nothing else writes them
         return result;
     } catch (const CliFailure& e) {
         std::cerr << "nivaro-cli: " << e.what() << std::endl;

@@ -126,15 +126,39 @@ TEST_F(CliHistoryTest, MalformedOptionsFileIsNeverOverwritten) {
     EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
 }
 
-TEST_F(CliHistoryTest, OptionsFileIsWrittenAtExitWithoutTheOverrides) {
-    const CliResult r = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string options = Read("Nivaro.xml");
-    EXPECT_NE(options.find("<Port value=\"COM1\"/>"), std::string::npos) << options;
-    EXPECT_EQ(options.find("elsewhere"), std::string::npos) << options;
-    EXPECT_NE(options.find("<RecordingHistoryFile value=\"" + Path("history.nvh").string() + "\"/>"),
-              std::string::npos)
-        << options;
+// Only a command that learned about the station writes the options, and never the overrides:
+// reading commands and failed ones leave the file alone (also in a folder the run cannot write).
+// A relative history path in the options counts from the options file's folder.
+TEST_F(CliHistoryTest, TheCommandLineLeavesTheOptionsAlone) {
+    const CliResult show = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
+    ASSERT_EQ(show.exitCode, 0) << show.err;
+    EXPECT_FALSE(Exists("Nivaro.xml"));
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"show"},
+                                               {"export"},
+                                               {"stats", "--by", "day"},
+                                               {"--history", "missing.nvh", "show"},
+                                               {"--port", "sim:missing.img", "import"},
+                                               {"export", "--out", "no-folder/x.txt"}}) {
+        const CliResult r = Run(args);
+        EXPECT_EQ(r.err.find("could not be written"), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists("Nivaro.xml")) << args[0];
+    }
+
+    // The options of folder A, used from folder B: A's history, and A's options as they were.
+    std::filesystem::create_directory(Path("A"));
+    std::filesystem::create_directory(Path("B"));
+    std::filesystem::rename(Path("history.nvh"), Path("A/history.nvh"));
+    const std::string options = "<options><RecordingHistoryFile value=\"history.nvh\"/></options>";
+    WriteWholeFile(Path("A/Nivaro.xml"), options);
+    const CliResult fromB = RunCli(Path("B"), {"--options", "../A/Nivaro.xml", "show", "--last", "1"});
+    ASSERT_EQ(fromB.exitCode, 0) << fromB.err;
+    EXPECT_NE(fromB.out.find("17.01.2005 14:30"), std::string::npos) << fromB.out;
+    const CliResult overridden =
+        RunCli(Path("B"), {"--options", "../A/Nivaro.xml", "--history", "../A/history.nvh", "show"});
+    ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
+    EXPECT_EQ(Read("A/Nivaro.xml"), options);
+    EXPECT_FALSE(std::filesystem::exists(Path("B/Nivaro.xml")));
 }
 
 // A damaged file is exported and shown as it is, with a warning that counts the damage; a file

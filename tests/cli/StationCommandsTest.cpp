@@ -215,12 +215,19 @@ TEST_F(CliTest, ImportInterruptedAfterTheAppendSaysWhatItLeftBehind) {
     EXPECT_EQ(Records(Path("history.nvh")), 305u);
 }
 
-TEST_F(CliTest, ImportOfAMissingImageStartsFromDemoData) {
-    const CliResult r = Run({"--port", "sim:demo.img", "import"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(SummaryValue(r.out, "Appended"), "576");
-    EXPECT_EQ(Records(Path("history.nvh")), 576u);
-    EXPECT_EQ(std::filesystem::file_size(Path("demo.img")), 32768u);
+// Only "sim create" makes a station image: a mistyped name is no new demo station.
+TEST_F(CliTest, AMissingStationImageIsNoSuchStationImage) {
+    CreateImage("st.img", 3, 20);
+    for (const char* command : {"import", "ping"}) {
+        const CliResult r = Run({"--port", "sim:st.imgg", command});
+        EXPECT_EQ(r.exitCode, 2) << command;
+        ExpectOneErrorLine(r, "no such station image '");
+        EXPECT_FALSE(Exists("st.imgg"));
+        EXPECT_FALSE(Exists("history.nvh"));
+    }
+    const CliResult demo = Run({"--port", "sim", "import"}); // the station of the bare "sim" is made up
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    EXPECT_EQ(SummaryValue(demo.out, "Appended"), "576");
 }
 
 // A file that is not a history file is never appended to or cut, and the station is not asked:

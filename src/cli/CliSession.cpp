@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "cli/CliFailure.h"
+#include "history/HistoryFileLock.h"
 #include "log/Logger.h"
 #include "platform/PortName.h"
 #include "settings/Options.h"
@@ -26,6 +27,8 @@ void CheckOptionsFile(const fs::path& file) {
         return;
     if (fs::is_directory(status))
         throw CliFailure("options file " + Quoted(file.string()) + " is a directory");
+    if (!fs::is_regular_file(status)) // opening a FIFO would wait for a writer
+        throw CliFailure("options file " + Quoted(file.string()) + " is not a regular file");
     if (fs::is_regular_file(status) && fs::file_size(file, error) == 0 && !error)
         return;
     tinyxml2::XMLDocument document;
@@ -53,6 +56,9 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
     CheckOptionsFile(_optionsFile);
     COptionsImpl::UseFile(_optionsFile);
     Options().SetSaveAtExit(false);
+    // Whoever waits for another program's history file is told at once, not after the wait.
+    HistoryFileLock::SetWaitNotice(
+        [](const std::string& what) { std::cerr << "nivaro-cli: " << what << std::endl; });
     CLogger::Instance().SetLevel(Options().GetLogLevel());
     CLogger::Instance().SetFileOutput(Options().GetLogToFile());
     CLogger::Instance().Log(30, "Application Started");

@@ -33,6 +33,9 @@ void CheckHistoryFileReadable(const fs::path& file) {
         throw CliFailure("history file " + Quoted(file.string()) + " does not exist");
     if (fs::is_directory(status))
         throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
+    // A pipe or a device is refused before it is opened: opening a FIFO waits for a writer.
+    if (!fs::is_regular_file(status))
+        throw CliFailure("history file " + Quoted(file.string()) + " is not a regular file");
     std::ifstream probe(file, std::ios::binary);
     if (!probe)
         throw CliFailure("history file " + Quoted(file.string()) +
@@ -65,49 +68,68 @@ namespace {
 
 // The history file's datasets in date-time order for an export, read a block at a time: a file
 // in order (the usual case, checked in a first pass) is streamed, so memory does not grow with
-// the file; only a file out of order is sorted in memory. The file stays locked (shared) meanwhile.
+// the file; only a file out of order is sorted in memory. The file is locked (shared) only for the
+// first pass: the records counted then are all the export reads, from the file opened then, so a
+// reader that stops reading (a pager) never holds up a writer. Appends only add behind them, and a
+// rewrite renames a new file over the path, leaving the open one as it was.
 class HistoryFileSource {
 public:
-    explicit HistoryFileSource(const fs::path& file) : m_file(file) {
-        CheckHistoryFileReadable(file);
-        m_lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
-        if (!m_lock.Held())
-            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
-        std::ifstream in(file, std::ios::binary);
-        std::size_t records = 0;
+    explicit HistoryFileSource(const fs::path& file) : m_in(OpenLocked(file)) {
         CDataset previous;
         HistoryDamage damage;
         VisitHistoryRecords(
-            in,
+            m_in,
             [&](const CDataset& dataset) {
-                if (records++ != 0 && HistoryOrder(dataset, previous))
+                if (m_records++ != 0 && HistoryOrder(dataset, previous))
                     m_inOrder = false;
                 previous = dataset;
                 return true;
             },
             &damage);
-        if (in.bad())
+        if (m_in.bad())
             throw CliFailure("history file " + Quoted(file.string()) +
                              " cannot be read: " + std::strerror(errno));
-        CheckHistoryContent(file, damage, records);
+        m_lock.Release();
+        CheckHistoryContent(file, damage, m_records);
     }
 
-    bool Feed(const std::function<bool(const CDataset&)>& write) const {
-        std::ifstream in(m_file, std::ios::binary);
-        if (m_inOrder)
-            return VisitHistoryRecords(in, write) && !in.bad();
+    bool Feed(const std::function<bool(const CDataset&)>& write) {
+        m_in.clear();
+        m_in.seekg(0);
+        if (m_inOrder) {
+            std::size_t left = m_records; // what was appended since is not part of this export
+            bool written = true;
+            VisitHistoryRecords(m_in, [&](const CDataset& dataset) {
+                if (left == 0)
+                    return false;
+                --left;
+                written = write(dataset);
+                return written;
+            });
+            return written && left == 0 && !m_in.bad();
+        }
         std::vector<CDataset> datasets;
-        ReadHistoryRecords(in, datasets);
+        ReadHistoryRecords(m_in, datasets);
+        datasets.resize(std::min(datasets.size(), m_records));
         std::stable_sort(datasets.begin(), datasets.end(), HistoryOrder);
         for (const CDataset& dataset : datasets)
             if (!write(dataset))
                 return false;
-        return !in.bad();
+        return !m_in.bad();
     }
 
 private:
-    fs::path m_file;
+    std::ifstream OpenLocked(const fs::path& file) {
+        CheckHistoryFileReadable(file);
+        m_lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
+        if (!m_lock.Held())
+            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
+        return std::ifstream(file, std::ios::binary);
+    }
+
     HistoryFileLock m_lock;
+    std::ifstream m_in;
+    std::size_t m_records = 0;
     bool m_inOrder = true;
 };
 
@@ -149,7 +171,7 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
         }
         return ExitSuccess;
     }
-    const HistoryFileSource source(history);
+    HistoryFileSource source(history);
     TextExportWriter writer(CurrentColumnFormat());
     if (toStdout) {
         std::fflush(stdout);

@@ -4,6 +4,7 @@
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
 #include "cli/HistoryCommands.h"
+#include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
@@ -140,6 +141,7 @@ Outcome RunRequest(RunningManager& manager, CliMessageQueue& queue, InterruptWat
             if (const int signal = interrupts.Poll()) {
                 outcome.interrupt = signal;
                 request->Abort();
+                HistoryFileLock::InterruptWaits(); // a wait for the history file ends as well
                 if (onInterrupt)
                     onInterrupt();
             }
@@ -164,6 +166,8 @@ void CheckHistoryWritable(const fs::path& file) {
     if (fs::exists(status)) {
         if (fs::is_directory(status))
             throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
+        if (!fs::is_regular_file(status)) // opening a FIFO would wait for a reader
+            throw CliFailure("history file " + Quoted(file.string()) + " is not a regular file");
         const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd < 0)
             throw CliFailure("history file " + Quoted(file.string()) +

@@ -7,6 +7,7 @@
 #include "history/HistoryRecord.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,4 +207,32 @@ TEST_F(SharedHistoryFileTest, ExportRefusesHistoryFilesAndLeavesTheTargetOnFailu
     EXPECT_EQ(full.reason, "No space left on device");
     EXPECT_EQ(ReadWholeFile(target), "earlier export");
     EXPECT_EQ(FilesIn(dir.path()), 3u) << "no new file left beside it";
+}
+
+// A writer waits for another program's lock only so long, says who holds it, and stops waiting
+// when interrupted; a FIFO in the history file's place is refused without waiting for a writer.
+TEST_F(SharedHistoryFileTest, WaitsForTheLockAreBoundedAndSayWhoHoldsIt) {
+    ASSERT_TRUE(store.Append(file, Series(1)));
+    const HistoryFileLock held = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Exclusive, false);
+    ASSERT_TRUE(held.Held());
+    const std::string holder = "it is in use by test_history (process " + std::to_string(::getpid()) + ")";
+    EXPECT_EQ(InChildProcess([&] {
+                  HistoryFileLock::SetWaitLimit(std::chrono::milliseconds(100));
+                  const HistoryOutcome appended = CHistoryData().Append(file, Series(2));
+                  return appended.reason == holder + " for longer than 0 s";
+              }),
+              0);
+    EXPECT_EQ(InChildProcess([&] {
+                  HistoryFileLock::InterruptWaits();
+                  const HistoryFileLock lock =
+                      HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
+                  return !lock.Held() && lock.Reason() == "interrupted while waiting: " + holder;
+              }),
+              0);
+    EXPECT_EQ(std::filesystem::file_size(file), HistoryRecordSize);
+
+    const auto fifo = dir / "fifo.nvh";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(store.Read(fifo));
+    EXPECT_EQ(store.Append(fifo, Series(1)).reason, "not a regular file");
 }

@@ -200,9 +200,20 @@ HistoryOutcome CHistoryData::Update(const Path& path, std::size_t index, const C
     return HistoryOutcome::Success();
 }
 
-HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
-    const Stopwatch watch;
+std::string CHistoryData::LastAppendFailure() const {
     CriticalSectionLock lock(m_lock);
+    return m_lastAppendFailure;
+}
+
+HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
+    CriticalSectionLock lock(m_lock);
+    HistoryOutcome outcome = AppendLocked(path, datasets);
+    m_lastAppendFailure = outcome ? std::string() : outcome.reason;
+    return outcome;
+}
+
+HistoryOutcome CHistoryData::AppendLocked(const Path& path, const std::vector<CDataset>& datasets) {
+    const Stopwatch watch;
     HistoryFileLock fileLock;
     if (HistoryOutcome locked = LockForWriting(path, true, fileLock); !locked)
         return locked;

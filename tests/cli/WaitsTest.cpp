@@ -1,4 +1,5 @@
 #include "CliFixture.h"
+#include "FileSizeLimit.h"
 
 #include "../history/HistoryTestSupport.h"
 #include "history/HistoryData.h"
@@ -120,4 +121,25 @@ TEST_F(CliTest, AFifoIsRefusedWithoutWaiting) {
         EXPECT_EQ(r.exitCode, 2) << args[2];
         ExpectOneErrorLine(r, "fifo' is not a regular file");
     }
+}
+
+// A history file that cannot grow: the import says why, not only that it failed, and the station
+// keeps its read position.
+TEST_F(CliTest, AFailedAppendSaysWhy) {
+    CreateImage("st.img", 3, 20);
+    std::vector<CDataset> measured;
+    for (int i = 0; i < 700; ++i)
+        measured.push_back(MakeDataset(2004, 1, 1 + i / 288, i % 288 / 12, i % 12 * 5));
+    ASSERT_TRUE(CHistoryData().Append(Path("history.nvh"), measured));
+    const std::string image = Read("st.img"), history = Read("history.nvh");
+    CliResult r;
+    {
+        // A full disk the test can make anywhere: the history may not grow past 40000 bytes.
+        const FileSizeLimit full(40000);
+        r = Run({"--port", "sim:st.img", "import"});
+    }
+    EXPECT_EQ(r.exitCode, 2);
+    ExpectOneErrorLine(r, ": File too large");
+    EXPECT_EQ(Read("history.nvh"), history);
+    EXPECT_EQ(Read("st.img"), image);
 }

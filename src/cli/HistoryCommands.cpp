@@ -53,11 +53,23 @@ void CheckHistoryContent(const fs::path& file, const HistoryDamage& damage, std:
                   << DamageText(damage) << std::endl;
 }
 
+void ReadHistoryStore(CHistoryData& store, const fs::path& file) {
+    try {
+        if (!store.Read(file))
+            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
+    } catch (const std::bad_alloc&) {
+        store.Clear();
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        throw CliFailure("not enough memory to read " + Quoted(file.string()) + " (" +
+                         std::to_string(error ? 0 : size / HistoryRecordSize) + " records)");
+    }
+}
+
 std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
     CheckHistoryFileReadable(file);
     CHistoryData store;
-    if (!store.Read(file))
-        throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
+    ReadHistoryStore(store, file);
     std::vector<CDataset> datasets =
         store.WithDatasets([](const std::vector<CDataset>& held) { return held; });
     CheckHistoryContent(file, store.Damage(), datasets.size());
@@ -74,7 +86,7 @@ namespace {
 // rewrite renames a new file over the path, leaving the open one as it was.
 class HistoryFileSource {
 public:
-    explicit HistoryFileSource(const fs::path& file) : m_in(OpenLocked(file)) {
+    explicit HistoryFileSource(const fs::path& file) : m_file(file), m_in(OpenLocked(file)) {
         CDataset previous;
         HistoryDamage damage;
         VisitHistoryRecords(
@@ -109,7 +121,12 @@ public:
             return written && left == 0 && !m_in.bad();
         }
         std::vector<CDataset> datasets;
-        ReadHistoryRecords(m_in, datasets);
+        try {
+            ReadHistoryRecords(m_in, datasets);
+        } catch (const std::bad_alloc&) {
+            throw CliFailure("not enough memory to read " + Quoted(m_file.string()) + " (" +
+                             std::to_string(m_records) + " records)");
+        }
         datasets.resize(std::min(datasets.size(), m_records));
         std::stable_sort(datasets.begin(), datasets.end(), HistoryOrder);
         for (const CDataset& dataset : datasets)
@@ -127,6 +144,7 @@ private:
         return std::ifstream(file, std::ios::binary);
     }
 
+    fs::path m_file;
     HistoryFileLock m_lock;
     std::ifstream m_in;
     std::size_t m_records = 0;

@@ -238,8 +238,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     CHistoryData recorded;
     {
         std::error_code error;
-        if (fs::exists(history, error) && !recorded.Read(history))
-            throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
+        if (fs::exists(history, error))
+            ReadHistoryStore(recorded, history);
         CheckHistoryContent(history, recorded.Damage(), recorded.Size()); // before the station is asked
     }
 
@@ -280,8 +280,8 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     if (!request->Succeeded()) {
         // The request says what failed; the history store knows why (a full disk, say).
         const std::string why = recorded.LastAppendFailure();
-        throw CliFailure("import from port " + Quoted(manager.Port()) + " failed: " + PlainReason(request->Message()) +
-                         (why.empty() ? "" : ": " + why));
+        throw CliFailure("import from port " + Quoted(manager.Port()) +
+                         " failed: " + PlainReason(request->Message()) + (why.empty() ? "" : ": " + why));
     }
 
     const ImportSummary s = request->Summary();

@@ -6,6 +6,7 @@
 #include "history/HistoryFileLock.h"
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -142,4 +143,23 @@ TEST_F(CliTest, AFailedAppendSaysWhy) {
     ExpectOneErrorLine(r, ": File too large");
     EXPECT_EQ(Read("history.nvh"), history);
     EXPECT_EQ(Read("st.img"), image);
+}
+
+// A history larger than the memory the program may take is refused with the reason, not with an
+// allocator's exception text.
+TEST_F(CliTest, NotEnoughMemoryIsSaidWithTheRecordCount) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+#endif
+    WriteWholeFile(Path("history.nvh"), "");
+    std::filesystem::resize_file(Path("history.nvh"), 4'000'000'000); // sparse: no disk space taken
+    rlimit old{};
+    ::getrlimit(RLIMIT_AS, &old);
+    const rlimit limited{1'000'000'000, old.rlim_max}; // inherited by the program started next
+    ::setrlimit(RLIMIT_AS, &limited);
+    const CliResult r = Run({"show"});
+    ::setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(r.exitCode, 2);
+    ExpectOneErrorLine(r,
+                       "not enough memory to read '" + Path("history.nvh").string() + "' (71428571 records)");
 }

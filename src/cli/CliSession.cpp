@@ -1,10 +1,13 @@
 #include "cli/CliSession.h"
 
 #include "cli/CliFailure.h"
+#include "history/HistoryFileLock.h"
 #include "log/Logger.h"
+#include "platform/PortName.h"
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
 #include "settings/UserDataFolder.h"
+#include "simulator/SimulatorTarget.h"
 
 #include <tinyxml2.h>
 
@@ -24,6 +27,8 @@ void CheckOptionsFile(const fs::path& file) {
         return;
     if (fs::is_directory(status))
         throw CliFailure("options file " + Quoted(file.string()) + " is a directory");
+    if (!fs::is_regular_file(status)) // opening a FIFO would wait for a writer
+        throw CliFailure("options file " + Quoted(file.string()) + " is not a regular file");
     if (fs::is_regular_file(status) && fs::file_size(file, error) == 0 && !error)
         return;
     tinyxml2::XMLDocument document;
@@ -50,9 +55,42 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
     _optionsFile = common.optionsFile.empty() ? startup / "Nivaro.xml" : fs::absolute(common.optionsFile);
     CheckOptionsFile(_optionsFile);
     COptionsImpl::UseFile(_optionsFile);
+    Options().SetSaveAtExit(false);
+    // Whoever waits for another program's history file is told at once, not after the wait.
+    HistoryFileLock::SetWaitNotice(
+        [](const std::string& what) { std::cerr << "nivaro-cli: " << what << std::endl; });
     CLogger::Instance().SetLevel(Options().GetLogLevel());
     CLogger::Instance().SetFileOutput(Options().GetLogToFile());
     CLogger::Instance().Log(30, "Application Started");
+    if (const auto mixedUp = FileInTwoRoles(OwnFiles()))
+        throw CliFailure(*mixedUp + "; nothing was changed");
+}
+
+fs::path CliSession::StationImage() const {
+    const PortTarget port = ResolvePortName(Port());
+    if (port.kind != PortTarget::Kind::Simulator)
+        return {};
+    try {
+        return ParseSimulatorTarget(port.path).imageFile;
+    } catch (const std::invalid_argument&) {
+        return {}; // a port name the simulator refuses is reported when the port is opened
+    }
+}
+
+std::vector<FileInRole> CliSession::OwnFiles() const {
+    std::vector<FileInRole> files{{"options file", _optionsFile}, {"history file", HistoryFile()}};
+    if (const fs::path image = StationImage(); !image.empty()) {
+        files.push_back({"station image", image});
+        files.push_back({"station image's lock", image.string() + ".lock"});
+    }
+    return files;
+}
+
+void CliSession::RefuseOwnFile(const std::string& role, const fs::path& path) const {
+    std::vector<FileInRole> files = OwnFiles();
+    files.push_back({role, path});
+    if (const auto mixedUp = FileInTwoRoles(files))
+        throw CliFailure(*mixedUp + "; nothing was changed");
 }
 
 CliSession::~CliSession() {

@@ -33,78 +33,121 @@ void CheckHistoryFileReadable(const fs::path& file) {
         throw CliFailure("history file " + Quoted(file.string()) + " does not exist");
     if (fs::is_directory(status))
         throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
+    // A pipe or a device is refused before it is opened: opening a FIFO waits for a writer.
+    if (!fs::is_regular_file(status))
+        throw CliFailure("history file " + Quoted(file.string()) + " is not a regular file");
     std::ifstream probe(file, std::ios::binary);
     if (!probe)
         throw CliFailure("history file " + Quoted(file.string()) +
                          " cannot be read: " + std::strerror(errno));
 }
 
-// A damaged file is still shown and exported, with a warning on standard error.
-void WarnOfDamage(const fs::path& file, const HistoryDamage& damage) {
+} // namespace
+
+void CheckHistoryContent(const fs::path& file, const HistoryDamage& damage, std::size_t records) {
+    if (const auto reason = NotAHistoryFile(damage, records))
+        throw CliFailure(Quoted(file.string()) + " is not a history file (" + *reason +
+                         "); it is left unchanged");
     if (damage.Any())
         std::cerr << "nivaro-cli: warning: history file " << Quoted(file.string()) << ": "
                   << DamageText(damage) << std::endl;
 }
 
-} // namespace
+void ReadHistoryStore(CHistoryData& store, const fs::path& file) {
+    try {
+        if (!store.Read(file))
+            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
+    } catch (const std::bad_alloc&) {
+        store.Clear();
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        throw CliFailure("not enough memory to read " + Quoted(file.string()) + " (" +
+                         std::to_string(error ? 0 : size / HistoryRecordSize) + " records)");
+    }
+}
 
 std::vector<CDataset> ReadHistoryFileForCli(const fs::path& file) {
     CheckHistoryFileReadable(file);
     CHistoryData store;
-    if (!store.Read(file))
-        throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
-    WarnOfDamage(file, store.Damage());
-    return store.WithDatasets([](const std::vector<CDataset>& datasets) { return datasets; });
+    ReadHistoryStore(store, file);
+    std::vector<CDataset> datasets =
+        store.WithDatasets([](const std::vector<CDataset>& held) { return held; });
+    CheckHistoryContent(file, store.Damage(), datasets.size());
+    return datasets;
 }
 
 namespace {
 
 // The history file's datasets in date-time order for an export, read a block at a time: a file
 // in order (the usual case, checked in a first pass) is streamed, so memory does not grow with
-// the file; only a file out of order is sorted in memory. The file stays locked (shared) meanwhile.
+// the file; only a file out of order is sorted in memory. The file is locked (shared) only for the
+// first pass: the records counted then are all the export reads, from the file opened then, so a
+// reader that stops reading (a pager) never holds up a writer. Appends only add behind them, and a
+// rewrite renames a new file over the path, leaving the open one as it was.
 class HistoryFileSource {
 public:
-    explicit HistoryFileSource(const fs::path& file) : m_file(file) {
-        CheckHistoryFileReadable(file);
-        m_lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
-        if (!m_lock.Held())
-            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
-        std::ifstream in(file, std::ios::binary);
-        bool first = true;
+    explicit HistoryFileSource(const fs::path& file) : m_file(file), m_in(OpenLocked(file)) {
         CDataset previous;
         HistoryDamage damage;
         VisitHistoryRecords(
-            in,
+            m_in,
             [&](const CDataset& dataset) {
-                if (!first && HistoryOrder(dataset, previous))
+                if (m_records++ != 0 && HistoryOrder(dataset, previous))
                     m_inOrder = false;
                 previous = dataset;
-                first = false;
                 return true;
             },
             &damage);
-        if (in.bad())
+        if (m_in.bad())
             throw CliFailure("history file " + Quoted(file.string()) +
                              " cannot be read: " + std::strerror(errno));
-        WarnOfDamage(file, damage);
+        m_lock.Release();
+        CheckHistoryContent(file, damage, m_records);
     }
 
-    bool Feed(const std::function<bool(const CDataset&)>& write) const {
-        std::ifstream in(m_file, std::ios::binary);
-        if (m_inOrder)
-            return VisitHistoryRecords(in, write) && !in.bad();
+    bool Feed(const std::function<bool(const CDataset&)>& write) {
+        m_in.clear();
+        m_in.seekg(0);
+        if (m_inOrder) {
+            std::size_t left = m_records; // what was appended since is not part of this export
+            bool written = true;
+            VisitHistoryRecords(m_in, [&](const CDataset& dataset) {
+                if (left == 0)
+                    return false;
+                --left;
+                written = write(dataset);
+                return written;
+            });
+            return written && left == 0 && !m_in.bad();
+        }
         std::vector<CDataset> datasets;
-        ReadHistoryRecords(in, datasets);
+        try {
+            ReadHistoryRecords(m_in, datasets);
+        } catch (const std::bad_alloc&) {
+            throw CliFailure("not enough memory to read " + Quoted(m_file.string()) + " (" +
+                             std::to_string(m_records) + " records)");
+        }
+        datasets.resize(std::min(datasets.size(), m_records));
         std::stable_sort(datasets.begin(), datasets.end(), HistoryOrder);
         for (const CDataset& dataset : datasets)
             if (!write(dataset))
                 return false;
-        return !in.bad();
+        return !m_in.bad();
     }
 
 private:
+    std::ifstream OpenLocked(const fs::path& file) {
+        CheckHistoryFileReadable(file);
+        m_lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
+        if (!m_lock.Held())
+            throw CliFailure("history file " + Quoted(file.string()) + " cannot be read: " + m_lock.Reason());
+        return std::ifstream(file, std::ios::binary);
+    }
+
     fs::path m_file;
     HistoryFileLock m_lock;
+    std::ifstream m_in;
+    std::size_t m_records = 0;
     bool m_inOrder = true;
 };
 
@@ -124,9 +167,11 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
         throw CliFailure("an sqlite export needs a file: give --out FILE", ExitUsage);
     const fs::path history = session.HistoryFile();
     const fs::path historyFiles[] = {history};
-    if (!toStdout)
+    if (!toStdout) {
         if (const auto refused = RefusedExportTarget(out, historyFiles))
             throw CliFailure(*refused, ExitUsage);
+        session.RefuseOwnFile("export file", out);
+    }
     if (*exportFormat != ExportFormat::Text) {
         // CSV and SQLite name their columns after the transmitters present, so they see the
         // whole history before the first line.
@@ -144,11 +189,11 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
         }
         return ExitSuccess;
     }
-    const HistoryFileSource source(history);
+    HistoryFileSource source(history);
     TextExportWriter writer(CurrentColumnFormat());
     if (toStdout) {
         std::fflush(stdout);
-        writer.Attach(STDOUT_FILENO);
+        writer.Open(STDOUT_FILENO);
         source.Feed([&writer](const CDataset& dataset) { return writer.Write(dataset); });
         if (const HistoryOutcome closed = writer.Close(); !closed)
             throw CliFailure("standard output cannot be written: " + closed.reason);

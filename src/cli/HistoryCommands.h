@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryDamage.h"
 #include "station/Dataset.h"
 
 #include <cstddef>
@@ -8,10 +9,19 @@
 #include <string>
 #include <vector>
 
+class CHistoryData;
 class CliSession;
 
-// The datasets of a history file, in date-time order. Raises CliFailure when the file is missing
-// or cannot be read.
+// What reading a file of that many records found: a damaged history file is still used, with a
+// warning on standard error; a file that is no history at all raises CliFailure.
+void CheckHistoryContent(const std::filesystem::path& file, const HistoryDamage& damage, std::size_t records);
+
+// Reads a history file into a store; raises CliFailure when it cannot be read, also when memory
+// does not suffice ("not enough memory to read 'h.nvh' (76695844 records)").
+void ReadHistoryStore(CHistoryData& store, const std::filesystem::path& file);
+
+// The datasets of a history file, in date-time order. Raises CliFailure when the file is missing,
+// cannot be read or is no history file.
 std::vector<CDataset> ReadHistoryFileForCli(const std::filesystem::path& file);
 
 // Writes text to stdout; raises CliFailure when it cannot be written completely.

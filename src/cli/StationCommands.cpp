@@ -3,7 +3,9 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
+#include "cli/HistoryCommands.h"
 #include "cli/PublishCommand.h"
+#include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
@@ -107,6 +109,10 @@ std::string NoPortChosenText() {
 class RunningManager {
 public:
     explicit RunningManager(const CliSession& session) : _port(session.Port()) {
+        // Only "sim create" makes a station: a mistyped image name must not import a new one's data.
+        if (const fs::path image = session.StationImage(); !image.empty() && !fs::exists(image))
+            throw CliFailure("no such station image " + Quoted(image.string()) +
+                             " (make one with 'nivaro-cli sim create')");
         SimulatedStationSetup setup;
         setup.clock = session.SimulatorClock();
         setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds
@@ -150,6 +156,7 @@ Outcome RunRequest(RunningManager& manager, CliMessageQueue& queue, InterruptWat
             if (const int signal = interrupts.Poll()) {
                 outcome.interrupt = signal;
                 request->Abort();
+                HistoryFileLock::InterruptWaits(); // a wait for the history file ends as well
                 if (onInterrupt)
                     onInterrupt();
             }
@@ -174,6 +181,8 @@ void CheckHistoryWritable(const fs::path& file) {
     if (fs::exists(status)) {
         if (fs::is_directory(status))
             throw CliFailure("history file " + Quoted(file.string()) + " is a directory");
+        if (!fs::is_regular_file(status)) // opening a FIFO would wait for a reader
+            throw CliFailure("history file " + Quoted(file.string()) + " is not a regular file");
         const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd < 0)
             throw CliFailure("history file " + Quoted(file.string()) +
@@ -244,8 +253,9 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     CHistoryData recorded;
     {
         std::error_code error;
-        if (fs::exists(history, error) && !recorded.Read(history))
-            throw CliFailure("history file " + Quoted(history.string()) + " cannot be read");
+        if (fs::exists(history, error))
+            ReadHistoryStore(recorded, history);
+        CheckHistoryContent(history, recorded.Damage(), recorded.Size()); // before the station is asked
     }
     const auto newestBefore = NewestDatasetTime(recorded);
 
@@ -285,9 +295,12 @@ int RunImport(CliSession& session, const ImportArgs& args) {
 
     if (outcome.interrupt && request->Aborted())
         throw CliFailure(InterruptedImportText(request->Summary()), ExitInterrupted);
-    if (!request->Succeeded())
+    if (!request->Succeeded()) {
+        // The request says what failed; the history store knows why (a full disk, say).
+        const std::string why = recorded.LastAppendFailure();
         throw CliFailure("import from port " + Quoted(manager.Port()) +
-                         " failed: " + PlainReason(request->Message()));
+                         " failed: " + PlainReason(request->Message()) + (why.empty() ? "" : ": " + why));
+    }
 
     const ImportSummary s = request->Summary();
     if (!s.layoutChange.empty())

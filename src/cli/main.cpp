@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     CommonOptions common;
     app.add_option("--port", common.port,
                    "Serial port of the station for this run (overrides the option Port); "
-                   "sim:IMAGE uses the simulated station with IMAGE as its EEPROM; "
+                   "sim:IMAGE uses the simulated station with IMAGE (made by sim create) as its EEPROM; "
                    "sim:IMAGE?adapter=native|usb|slow-usb|ftdi|pl2303 makes it as slow as that adapter "
                    "(&status-lag=8ms sets how late its status shows, &seed=N the simulator's choices)");
     app.add_option("--history", common.history,
@@ -232,7 +232,8 @@ int main(int argc, char** argv) {
             result = RunStats(session, statsArgs);
         } else
             result = RunShow(session, last);
-        session.SaveOptions();
+        if (ping->parsed() || import->parsed())
+            session.SaveOptions(); // what the station told (its transmitters); nothing else writes them
         return result;
     } catch (const CliFailure& e) {
         std::cerr << "nivaro-cli: " << e.what() << std::endl;

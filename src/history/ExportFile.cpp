@@ -1,14 +1,10 @@
 #include "history/ExportFile.h"
 
+#include "base/FileReplacement.h"
 #include "history/CsvExport.h"
 #include "history/SqliteExport.h"
 #include "history/TextExport.h"
 #include "history/TransmittersPresent.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -37,43 +33,18 @@ void WriteStreamed(std::ostream& out, ExportFormat exportFormat, std::span<const
     throw ExportError("export file '" + file.string() + "' cannot be written: " + reason);
 }
 
-// Writes the whole export into path; false with errno set when not every byte reached it.
-bool WriteWhole(const fs::path& path, ExportFormat exportFormat, std::span<const CDataset> datasets,
-                const ColumnFormat& format) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) {
-        try {
-            WriteStreamed(out, exportFormat, datasets, format);
-        } catch (const ExportError&) {
-            // The stream is failed now; errno holds the reason.
-        }
-        out.close();
+void WriteReplacing(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
+                    const ColumnFormat& format) {
+    FileReplacement replacement(file);
+    if (!replacement.Started())
+        FailFile(file, replacement.Reason());
+    try {
+        WriteStreamed(replacement.Stream(), exportFormat, datasets, format);
+    } catch (const ExportError& e) {
+        replacement.Fail(e.what()); // a stream failure has given its reason already
     }
-    return static_cast<bool>(out);
-}
-
-void WriteInPlace(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
-                  const ColumnFormat& format) {
-    if (!WriteWhole(file, exportFormat, datasets, format))
-        FailFile(file, std::strerror(errno));
-}
-
-void WriteBesideAndRename(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
-                          const ColumnFormat& format) {
-    const fs::path temporary = file.string() + ".tmp";
-    const bool written = WriteWhole(temporary, exportFormat, datasets, format);
-    std::error_code ignored;
-    if (!written) {
-        const std::string reason = std::strerror(errno);
-        fs::remove(temporary, ignored);
-        FailFile(file, reason);
-    }
-    std::error_code error;
-    fs::rename(temporary, file, error);
-    if (error) {
-        fs::remove(temporary, ignored);
-        FailFile(file, error.message());
-    }
+    if (!replacement.Commit(false))
+        FailFile(file, replacement.Reason());
 }
 
 } // namespace
@@ -81,18 +52,7 @@ void WriteBesideAndRename(const fs::path& file, ExportFormat exportFormat, std::
 void WriteExportFile(const fs::path& file, ExportFormat exportFormat, std::span<const CDataset> datasets,
                      const ColumnFormat& format) {
     if (exportFormat != ExportFormat::Sqlite) {
-        std::error_code error;
-        const fs::file_status status = fs::status(file, error);
-        if (!fs::exists(status)) {
-            WriteBesideAndRename(file, exportFormat, datasets, format);
-        } else if (fs::is_regular_file(status)) {
-            // Through a link, the file it points to is replaced and the link stays.
-            const fs::path target = fs::canonical(file, error);
-            WriteBesideAndRename(error ? file : target, exportFormat, datasets, format);
-        } else {
-            // A device or a pipe cannot be replaced by renaming; it gets the bytes directly.
-            WriteInPlace(file, exportFormat, datasets, format);
-        }
+        WriteReplacing(file, exportFormat, datasets, format);
         return;
     }
     SqliteExportWriter writer(file, TransmittersWithValues(datasets), format.fahrenheit);

@@ -8,10 +8,10 @@
 #include <ostream>
 #include <span>
 
-// Writes the datasets into a file in the format. Text and CSV are written beside the file and
-// renamed over it, so a failure leaves an existing file whole; SQLite replaces its table inside
-// the database in one transaction. Columns cover the transmitters that have a value. Throws
-// ExportError with the reason.
+// Writes the datasets into a file in the format: every format into a new file beside the target
+// that replaces it once complete (FileReplacement), so a failure leaves an existing file whole;
+// SQLite starts from a copy of an existing database, keeping its other tables. Columns cover the
+// transmitters that have a value. Throws ExportError with the reason.
 void WriteExportFile(const std::filesystem::path& file, ExportFormat exportFormat,
                      std::span<const CDataset> datasets, const ColumnFormat& format);
 

@@ -14,3 +14,15 @@ std::string DamageText(const HistoryDamage& damage) {
     }
     return text;
 }
+
+std::optional<std::string> NotAHistoryFile(const HistoryDamage& damage, std::size_t records) {
+    if (records == 0) {
+        if (damage.partialBytes != 0 && damage.partialIsNoRecord)
+            return "its " + std::to_string(damage.partialBytes) + " bytes are no history record";
+        return std::nullopt;
+    }
+    if (damage.implausibleRecords * 2 > records)
+        return std::to_string(damage.implausibleRecords) + " of its " + std::to_string(records) +
+               " records hold values no station records";
+    return std::nullopt;
+}

@@ -1,5 +1,6 @@
 #include "history/HistoryData.h"
 
+#include "base/FileIdentity.h"
 #include "history/ExportFile.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
@@ -186,9 +187,20 @@ HistoryOutcome CHistoryData::Update(const Path& path, const CDataset& shown, con
     return HistoryOutcome::Success();
 }
 
-HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
-    const Stopwatch watch;
+std::string CHistoryData::LastAppendFailure() const {
     CriticalSectionLock lock(m_lock);
+    return m_lastAppendFailure;
+}
+
+HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset>& datasets) {
+    CriticalSectionLock lock(m_lock);
+    HistoryOutcome outcome = AppendLocked(path, datasets);
+    m_lastAppendFailure = outcome ? std::string() : outcome.reason;
+    return outcome;
+}
+
+HistoryOutcome CHistoryData::AppendLocked(const Path& path, const std::vector<CDataset>& datasets) {
+    const Stopwatch watch;
     HistoryFileLock fileLock;
     if (HistoryOutcome locked = LockForWriting(path, true, fileLock); !locked)
         return locked;
@@ -199,6 +211,9 @@ HistoryOutcome CHistoryData::Append(const Path& path, const std::vector<CDataset
             return HistoryOutcome::Failure(std::strerror(errno));
         RemoveKnown(fresh);
     }
+    // A file that is no history (a text, another program's file) is never appended to or cut.
+    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size()))
+        return HistoryOutcome::Failure("it is not a history file: " + *reason);
     // Only what reached the file is kept: a caller that finds the write failed can offer the
     // same datasets again without doubling them in memory.
     const HistoryOutcome outcome =
@@ -227,6 +242,11 @@ HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> 
             return HistoryOutcome::Failure(std::strerror(errno));
         }
         reread = true;
+    }
+    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size())) {
+        if (reread)
+            EmitChanged();
+        return HistoryOutcome::Failure("it is not a history file: " + *reason);
     }
     std::vector<bool> doomed(m_datasets.size(), false);
     std::vector<CDataset> missing;
@@ -338,15 +358,7 @@ CDisplayedHistory& DisplayedHistory() {
 }
 
 bool IsSameHistoryFile(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) {
-        const bool same = fs::equivalent(a, b, ec);
-        if (!ec)
-            return same;
-    }
-    const fs::path na = fs::absolute(a, ec).lexically_normal();
-    const fs::path nb = fs::absolute(b, ec).lexically_normal();
-    return na == nb;
+    return IsSameFile(a, b);
 }
 
 std::string HistoryTitle(const fs::path& path, std::size_t count) {

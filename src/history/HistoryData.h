@@ -54,6 +54,8 @@ public:
     // Changed. Damage() then tells what the file held that no station writes.
     bool Read(const Path& path);
     HistoryDamage Damage() const;
+    // Why the last Append failed, for callers that hear only that it failed (an import request).
+    std::string LastAppendFailure() const;
     // Whether the file is no longer what this store last read or wrote (another process appended
     // or rewrote it), so the store should be read again.
     bool ChangedOnDisk(const Path& path) const;
@@ -96,12 +98,14 @@ protected:
 
 private:
     void SortAppended(std::size_t firstAppended);
+    HistoryOutcome AppendLocked(const Path& path, const std::vector<CDataset>& datasets);
     // Reads the locked file into memory (the lock's file is the path's).
     bool ReadLocked(const Path& path, const HistoryFileLock& lock);
 
     std::vector<CDataset> m_datasets;
     std::optional<HistoryFileStamp> m_stamp; // of the file as memory last matched it
     HistoryDamage m_damage;
+    std::string m_lastAppendFailure;
 };
 
 // The displayed history: a store plus the path of the file the user looks at, and whether that

@@ -1,5 +1,6 @@
 #include "history/HistoryExport.h"
 
+#include "base/FileReplacement.h"
 #include "history/HistoryData.h"
 
 namespace fs = std::filesystem;
@@ -20,26 +21,19 @@ HistoryOutcome ExportHistory(const fs::path& target, std::span<const fs::path> h
                              ExportWriter& writer, const ExportSource& source) {
     if (const auto refused = RefusedExportTarget(target, historyFiles))
         return HistoryOutcome::Failure(*refused);
-    fs::path temporary = target;
-    temporary += ".tmp";
-    std::error_code ec;
-    const auto discard = [&](HistoryOutcome failure) {
-        fs::remove(temporary, ec);
-        return failure;
-    };
-
-    HistoryOutcome outcome = writer.Open(temporary);
+    FileReplacement replacement(target);
+    if (!replacement.Started())
+        return HistoryOutcome::Failure(replacement.Reason());
+    HistoryOutcome outcome = writer.Open(replacement.Descriptor());
     if (!outcome)
-        return outcome; // nothing of ours is there to remove
-
+        return outcome;
     const bool fed = source([&writer](const CDataset& dataset) { return writer.Write(dataset); });
     outcome = writer.Close();
     if (!outcome)
-        return discard(outcome);
+        return outcome;
     if (!fed)
-        return discard(HistoryOutcome::Failure("the export was not completed"));
-    fs::rename(temporary, target, ec);
-    if (ec)
-        return discard(HistoryOutcome::Failure(ec.message()));
+        return HistoryOutcome::Failure("the export was not completed");
+    if (!replacement.Commit(false))
+        return HistoryOutcome::Failure(replacement.Reason());
     return HistoryOutcome::Success();
 }

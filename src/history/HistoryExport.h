@@ -14,8 +14,9 @@
 class ExportWriter {
 public:
     virtual ~ExportWriter() = default;
-    // Starts a new file (a temporary one beside the export's target).
-    virtual HistoryOutcome Open(const std::filesystem::path& file) = 0;
+    // Starts writing into a new, empty file (made beside the export's target); the descriptor
+    // stays the caller's.
+    virtual HistoryOutcome Open(int fd) = 0;
     // False stops the export (the file could not take it).
     virtual bool Write(const CDataset& dataset) = 0;
     // Finishes the file; a failure says why, so a full disk is reported, not hidden.

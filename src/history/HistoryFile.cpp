@@ -1,5 +1,6 @@
 #include "history/HistoryFile.h"
 
+#include "base/FileReplacement.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryRecord.h"
 #include "station/StationRange.h"
@@ -41,6 +42,19 @@ bool SyncToDisk(const fs::path& path, bool folder) {
 
 namespace {
 
+// Whether the bytes of an incomplete record start as a station's record does: its date-time at
+// least, and what there is of its values.
+bool StartsLikeARecord(const std::uint8_t* bytes, std::size_t size) {
+    if (size < sizeof(double))
+        return false;
+    std::uint8_t record[HistoryRecordSize];
+    EncodeHistoryRecord(CDataset(), record); // the values not there count as not available
+    std::copy_n(bytes, std::min(size, HistoryRecordSize), record);
+    CDataset dataset;
+    DecodeHistoryRecord(record, dataset);
+    return IsStationDataset(dataset);
+}
+
 // Every whole record of the stream, a block at a time, to visit until it returns false.
 template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDamage* damage, Visit&& visit) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
@@ -48,6 +62,7 @@ template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDam
     // values are still on their way to memory, would wait for them.
     constexpr std::size_t Batch = 16;
     std::array<CDataset, Batch> datasets;
+    std::size_t counted = 0;
     while (stream) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
         const auto bytes = static_cast<std::size_t>(stream.gcount());
@@ -63,8 +78,12 @@ template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDam
                     return false;
             }
         }
-        if (damage)
+        if (damage) {
             damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
+            counted += records;
+            if (damage->partialBytes != 0 && counted == 0)
+                damage->partialIsNoRecord = !StartsLikeARecord(block.data(), damage->partialBytes);
+        }
     }
     return true;
 }
@@ -126,52 +145,17 @@ ReplaceResult ReplaceHistoryRecord(std::iostream& stream, const CDataset& origin
 HistoryOutcome WriteHistoryFileReplacing(const fs::path& path,
                                          const std::function<bool(std::ostream&)>& write,
                                          HistoryFileStamp* written) {
-    std::error_code ec;
-    // Replace the file a link points to, not the link.
-    fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
-    if (ec || target.empty())
-        target = path;
-    fs::path temporary = target;
-    temporary += ".tmp";
-
-    errno = 0;
-    std::string reason;
-    bool ok = false;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return HistoryOutcome::Failure(SystemReason());
-        ok = write(out);
-        if (!ok)
-            reason = SystemReason();
-        out.close();
-        if (ok && out.fail()) {
-            ok = false;
-            reason = SystemReason();
-        }
-    }
-    if (ok && !SyncToDisk(temporary, false)) {
-        ok = false;
-        reason = SystemReason();
-    }
+    FileReplacement replacement(path);
+    if (!replacement.Started())
+        return HistoryOutcome::Failure(replacement.Reason());
+    if (!write(replacement.Stream()))
+        replacement.Fail("the file could not be written");
     // The new file is locked before it appears under the path, so no other writer can touch it
     // before its stamp is taken.
-    HistoryFileLock newFile;
-    if (ok) {
-        newFile = HistoryFileLock::Acquire(temporary, HistoryFileLock::Mode::Exclusive, false);
-        const auto status = fs::status(target, ec);
-        if (!ec && fs::exists(status))
-            fs::permissions(temporary, status.permissions(), ec);
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-        if (ec)
-            reason = ec.message();
-    }
-    if (!ok) {
-        fs::remove(temporary, ec);
-        return HistoryOutcome::Failure(reason);
-    }
-    SyncToDisk(FolderOf(target), true);
+    HistoryFileLock newFile =
+        HistoryFileLock::Acquire(replacement.Temporary(), HistoryFileLock::Mode::Exclusive, false);
+    if (!replacement.Commit(true))
+        return HistoryOutcome::Failure(replacement.Reason());
     if (written) {
         const auto stamp = newFile.Stamp();
         *written = stamp ? *stamp : HistoryFileStamp{};

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -39,10 +41,18 @@ public:
     HistoryFileLock& operator=(const HistoryFileLock&) = delete;
 
     // Opens and locks the file (created empty when create is set and it is missing); anything but
-    // a regular file is refused. Waits for the lock unless wait is false. On failure the lock is not held and
-    // Reason() says why.
+    // a regular file is refused without waiting (a FIFO never blocks the open). Waits for another
+    // program's lock unless wait is false, but never longer than the wait limit nor after
+    // InterruptWaits. On failure the lock is not held and Reason() says why, naming the program
+    // that holds the file when the system tells ("it is in use by nivaro-cli (process 1234)").
     static HistoryFileLock Acquire(const std::filesystem::path& path, Mode mode, bool create,
                                    bool wait = true);
+    // Ends every wait of this process, now and later (Ctrl+C on the command line).
+    static void InterruptWaits();
+    // How long Acquire waits at most (a minute unless set).
+    static void SetWaitLimit(std::chrono::milliseconds limit);
+    // Called once per Acquire that has to wait, with what it waits for (the command line says so).
+    static void SetWaitNotice(std::function<void(const std::string&)> notice);
 
     bool Held() const { return m_fd >= 0; }
     // The system's reason when Acquire failed ("No such file or directory").

@@ -2,7 +2,44 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
+
+// Copies the existing file into the descriptor; 0, or the errno of the failure. A missing file
+// copies as nothing (a new database).
+int CopyInto(const std::filesystem::path& file, int fd) {
+    const int in = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno == ENOENT ? 0 : errno;
+    std::vector<char> block(1 << 16);
+    int error = 0;
+    for (;;) {
+        const ssize_t got = ::read(in, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t put = ::write(fd, block.data() + done, std::size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                error = put < 0 ? errno : ENOSPC;
+            else
+                done += put;
+        }
+        if (error != 0)
+            break;
+    }
+    ::close(in);
+    return error;
+}
 
 const char* SqlType(ExportColumn::Kind kind) {
     switch (kind) {
@@ -19,9 +56,7 @@ const char* SqlType(ExportColumn::Kind kind) {
 } // namespace
 
 SqliteExportWriter::SqliteExportWriter(const std::filesystem::path& file, int transmitters, bool fahrenheit)
-    : m_file(file), m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit) {
-    std::error_code error;
-    m_created = !std::filesystem::exists(file, error);
+    : m_file(file), m_replacement(file), m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit) {
     try {
         Begin();
     } catch (...) {
@@ -31,9 +66,17 @@ SqliteExportWriter::SqliteExportWriter(const std::filesystem::path& file, int tr
 }
 
 void SqliteExportWriter::Begin() {
-    if (sqlite3_open_v2(m_file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK)
+    // The database is changed in a copy that replaces it once complete, as every export file is:
+    // no journal beside the target is ever written, and a failure leaves the target as it was.
+    if (!m_replacement.Started())
+        throw ExportError("database '" + m_file.string() + "' cannot be written: " + m_replacement.Reason());
+    if (const int error = CopyInto(m_replacement.Target(), m_replacement.Descriptor()); error != 0)
+        throw ExportError("database '" + m_file.string() + "' cannot be copied: " + std::strerror(error));
+    if (sqlite3_open_v2(m_replacement.Temporary().c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
         Fail("cannot be opened");
+    // The copy is thrown away on failure, so the rollback needs no journal file.
+    Execute("PRAGMA journal_mode=MEMORY");
     // Fails at once for a file that is not a database, before anything is changed.
     Execute("BEGIN IMMEDIATE");
     Execute(std::string("DROP TABLE IF EXISTS ") + TableName);
@@ -53,20 +96,12 @@ void SqliteExportWriter::Begin() {
 }
 
 SqliteExportWriter::~SqliteExportWriter() {
-    if (m_finished)
-        Close();
-    else
-        Discard();
+    Discard(); // after Finish, nothing is left to discard
 }
 
 void SqliteExportWriter::Discard() {
-    // Closing rolls the open transaction back; a file made for this export goes again.
     Close();
-    if (m_created) {
-        std::error_code ignored;
-        std::filesystem::remove(m_file, ignored);
-        std::filesystem::remove(m_file.string() + "-journal", ignored);
-    }
+    m_replacement.Abandon();
 }
 
 void SqliteExportWriter::Add(const CDataset& dataset) {
@@ -99,8 +134,9 @@ void SqliteExportWriter::Finish() {
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
     Execute("COMMIT");
-    m_finished = true;
     Close();
+    if (!m_replacement.Commit(false))
+        throw ExportError("database '" + m_file.string() + "' cannot be written: " + m_replacement.Reason());
 }
 
 void SqliteExportWriter::Execute(const std::string& statement) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FileReplacement.h"
 #include "history/ExportColumns.h"
 #include "history/ExportFormatWriter.h"
 
@@ -13,7 +14,7 @@ struct sqlite3_stmt;
 // The history as one table of an SQLite database: one row per dataset, the date-time as ISO 8601
 // text, temperatures REAL and humidities INTEGER in the unit the column name says, NULL where a
 // value is missing. An existing database keeps its other tables; the export's table is replaced in
-// one transaction, so a failure leaves the file as it was.
+// a copy of the database that replaces the file once complete, so a failure leaves it as it was.
 class SqliteExportWriter : public ExportFormatWriter {
 public:
     static constexpr const char* TableName = "measurements";
@@ -34,8 +35,7 @@ private:
     void Close();
 
     std::filesystem::path m_file;
-    bool m_created = false;
-    bool m_finished = false;
+    FileReplacement m_replacement;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
     std::vector<ExportColumn> m_columns;

@@ -30,23 +30,10 @@ void AppendExportLine(std::string& out, const CDataset& dataset, const ColumnFor
 TextExportWriter::TextExportWriter(ColumnFormat format)
     : m_formatter(format), m_block(BlockSize + m_formatter.MaxLineSize()) {}
 
-TextExportWriter::~TextExportWriter() {
-    if (m_owned && m_fd >= 0)
-        ::close(m_fd);
-}
+TextExportWriter::~TextExportWriter() = default;
 
-HistoryOutcome TextExportWriter::Open(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return HistoryOutcome::Failure(std::strerror(errno));
-    HistoryOutcome outcome = Attach(fd);
-    m_owned = true;
-    return outcome;
-}
-
-HistoryOutcome TextExportWriter::Attach(int fd) {
+HistoryOutcome TextExportWriter::Open(int fd) {
     m_fd = fd;
-    m_owned = false;
     m_error = 0;
     m_used = 0;
     Put(ExportHeader, std::strlen(ExportHeader));
@@ -90,11 +77,6 @@ HistoryOutcome TextExportWriter::Close() {
     if (m_fd < 0)
         return HistoryOutcome::Failure("the export file is not open");
     Flush();
-    if (m_owned) {
-        if (::close(m_fd) != 0 && m_error == 0)
-            m_error = errno;
-        m_owned = false;
-    }
     m_fd = -1;
     if (m_error != 0)
         return HistoryOutcome::Failure(std::strerror(m_error));

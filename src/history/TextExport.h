@@ -22,9 +22,8 @@ public:
     explicit TextExportWriter(ColumnFormat format);
     ~TextExportWriter() override;
 
-    HistoryOutcome Open(const std::filesystem::path& file) override;
-    // Writes to a descriptor that stays open (standard output) instead of a file.
-    HistoryOutcome Attach(int fd);
+    // Writes to a descriptor that stays open (a new export file, standard output).
+    HistoryOutcome Open(int fd) override;
     bool Write(const CDataset& dataset) override;
     HistoryOutcome Close() override;
 
@@ -36,6 +35,5 @@ private:
     std::vector<char> m_block;
     std::size_t m_used = 0;
     int m_fd = -1;
-    bool m_owned = false;
     int m_error = 0;
 };

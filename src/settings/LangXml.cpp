@@ -1,5 +1,6 @@
 #include "settings/LangXml.h"
 
+#include "log/Logger.h"
 #include "settings/InstalledDataDirectory.h"
 #include "settings/StartupDirectory.h"
 
@@ -7,6 +8,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 namespace {
 
@@ -47,23 +50,49 @@ std::vector<std::filesystem::path> LoadMultiLangXml::DefaultSearchDirectories() 
     return directories;
 }
 
-void LoadMultiLangXml::SetLanguage(std::uint16_t languageId) {
-    m_languageId = languageId == 0 ? English : languageId;
-    m_document->Clear();
-    m_loadedFile.clear();
-    const std::string name = FileName(m_languageId);
-    for (const auto& directory : m_searchDirectories) {
+namespace {
+
+// Loads the first file of that name in the directories: the file, or empty when there is none or
+// it is not well-formed. The first file present wins, even a broken one: a user's own file is
+// never silently replaced by the installed one of the same language.
+std::filesystem::path LoadFirst(tinyxml2::XMLDocument& document,
+                                const std::vector<std::filesystem::path>& directories,
+                                const std::string& name) {
+    document.Clear();
+    for (const auto& directory : directories) {
         const std::filesystem::path candidate = directory / name;
         std::error_code error;
         if (!std::filesystem::is_regular_file(candidate, error))
             continue;
-        // The first file present wins, even a broken one: a user's own file is never silently
-        // replaced by the installed one.
-        if (m_document->LoadFile(candidate.string().c_str()) == tinyxml2::XML_SUCCESS)
-            m_loadedFile = candidate;
-        else
-            m_document->Clear();
-        return;
+        if (document.LoadFile(candidate.string().c_str()) == tinyxml2::XML_SUCCESS)
+            return candidate;
+        document.Clear();
+        return {};
+    }
+    return {};
+}
+
+// One warning per language and process, however many text tables are made.
+void WarnOfFallback(std::uint16_t languageId) {
+    static std::mutex lock;
+    static std::set<std::uint16_t> warned;
+    std::lock_guard guard(lock);
+    if (warned.insert(languageId).second)
+        CLogger::Instance().Log(10, "Language file %s is missing or broken; the English texts are used",
+                                LoadMultiLangXml::FileName(languageId).c_str());
+}
+
+} // namespace
+
+void LoadMultiLangXml::SetLanguage(std::uint16_t languageId) {
+    m_languageId = languageId == 0 ? English : languageId;
+    m_loadedFile = LoadFirst(*m_document, m_searchDirectories, FileName(m_languageId));
+    // An unknown language or a missing or broken file would leave every title blank: English
+    // texts stand in, with one warning.
+    if (m_loadedFile.empty() && m_languageId != English) {
+        m_loadedFile = LoadFirst(*m_document, m_searchDirectories, FileName(English));
+        if (!m_loadedFile.empty())
+            WarnOfFallback(m_languageId);
     }
 }
 

@@ -244,7 +244,10 @@ void COptionsImpl::SetPort(const std::string& port) {
 
 std::filesystem::path COptionsImpl::GetRecordingHistoryFile() const {
     std::lock_guard lock(m_stringLock);
-    return std::filesystem::path(m_recordingHistoryFile);
+    const std::filesystem::path file(m_recordingHistoryFile);
+    if (file.is_absolute() || file.empty())
+        return file;
+    return std::filesystem::absolute(m_file).parent_path() / file;
 }
 
 void COptionsImpl::SetRecordingHistoryFile(const std::filesystem::path& file) {

@@ -23,6 +23,9 @@ public:
     COptionsImpl(std::filesystem::path file, std::filesystem::path startupDirectory);
     // The process-wide instance saves here, at process exit; a standalone object does not.
     ~COptionsImpl() override;
+    // Whether the process-wide instance saves at exit (the desktop does; the command line saves
+    // only after a command that learned something, and never after a failure).
+    void SetSaveAtExit(bool save) { m_saveAtExit = save; }
     COptionsImpl(const COptionsImpl&) = delete;
     COptionsImpl& operator=(const COptionsImpl&) = delete;
 
@@ -45,6 +48,7 @@ public:
     void SetVersion(int version);
     std::string GetPort() const;
     void SetPort(const std::string& port);
+    // A relative path counts from the options file's folder, wherever the program runs.
     std::filesystem::path GetRecordingHistoryFile() const;
     void SetRecordingHistoryFile(const std::filesystem::path& file);
 

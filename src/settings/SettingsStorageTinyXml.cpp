@@ -1,11 +1,13 @@
 #include "settings/SettingsStorageTinyXml.h"
 
+#include "base/FileReplacement.h"
 #include "log/Logger.h"
 
 #include <tinyxml2.h>
 
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <locale>
 #include <sstream>
 #include <system_error>
@@ -158,11 +160,9 @@ bool CSettingsStorageTinyXml::EndSave() {
 
 bool CSettingsStorageTinyXml::WriteFile() {
     std::error_code error;
-    // Write through a symbolic link to the file it names; replace the file in one step so that a
-    // crash never leaves a half-written one.
-    std::filesystem::path target = std::filesystem::weakly_canonical(m_file, error);
-    if (error)
-        target = m_file;
+    // Through a symbolic link, the file it names is replaced, in one step (FileReplacement) so
+    // that a crash never leaves a half-written one.
+    const std::filesystem::path target = FollowLinks(m_file);
     // The parser takes some content around the root that it cannot read back once printed; such
     // a document would lose every setting at the next start, so only its root element is written.
     tinyxml2::XMLPrinter printer;
@@ -184,33 +184,29 @@ bool CSettingsStorageTinyXml::WriteFile() {
     }
     if (m_keepOldFile) {
         // A file we could not read is the user's: keep it before putting a new one in its place.
+        if (!std::filesystem::is_regular_file(target, error)) {
+            CLogger::Instance().Log(10, "Settings file '%s' not written: it is no regular file",
+                                    m_file.c_str());
+            return false;
+        }
         std::filesystem::path kept = target;
         kept += ".bad";
-        if (!std::filesystem::copy_file(target, kept, std::filesystem::copy_options::overwrite_existing,
-                                        error)) {
+        FileReplacement copy(kept);
+        std::ifstream old(target, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(old), std::istreambuf_iterator<char>()};
+        copy.Stream().write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (old.bad() || !copy.Commit(false)) {
             CLogger::Instance().Log(10, "Settings file '%s' not written: no copy of the old file: %s",
-                                    m_file.c_str(), error.message().c_str());
+                                    m_file.c_str(), copy.Reason().c_str());
             return false;
         }
         m_keepOldFile = false;
     }
-    std::filesystem::path temporary = target;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(written->CStr(), written->CStrSize() - 1);
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    const auto status = std::filesystem::status(target, error);
-    if (!error && std::filesystem::exists(status))
-        std::filesystem::permissions(temporary, status.permissions(), error);
-    std::filesystem::rename(temporary, target, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
+    FileReplacement replacement(target);
+    replacement.Stream().write(written->CStr(), written->CStrSize() - 1);
+    if (!replacement.Commit(false)) {
+        CLogger::Instance().Log(10, "Settings file '%s' not written: %s", m_file.c_str(),
+                                replacement.Reason().c_str());
         return false;
     }
     return true;

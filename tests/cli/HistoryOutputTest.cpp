@@ -86,17 +86,33 @@ TEST_F(CliHistoryTest, EmptyAndMissingHistory) {
 }
 
 TEST_F(CliHistoryTest, FailedExportLeavesTheTargetAlone) {
-    WriteWholeFile(Path("export.txt"), "old");
-    std::filesystem::create_directory(Path("export.txt.tmp")); // the file beside it cannot be made
+    // A link into a folder that is gone: no file can be made beside the file it names.
+    std::filesystem::create_symlink("gone/export.txt", Path("export.txt"));
     const CliResult r = Run({"export", "--out", "export.txt"});
     EXPECT_EQ(r.exitCode, 2);
-    ExpectOneErrorLine(r, "export.txt");
-    EXPECT_EQ(Read("export.txt"), "old");
+    ExpectOneErrorLine(r, "export.txt' cannot be written: No such file or directory");
+    EXPECT_EQ(std::filesystem::read_symlink(Path("export.txt")), "gone/export.txt");
 
     const CliResult self = Run({"export", "--out", "history.nvh"});
     EXPECT_EQ(self.exitCode, 1);
     ExpectOneErrorLine(self, "history file");
     EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
+}
+
+// A link planted under the name an export once used for its temporary file never carries the
+// export into the history (or any other file).
+TEST_F(CliHistoryTest, ExportsNeverWriteThroughAPlantedLink) {
+    const std::string history = Read("history.nvh");
+    for (const char* format : {"text", "csv", "sqlite"}) {
+        SCOPED_TRACE(format);
+        std::filesystem::create_symlink("history.nvh", Path("e.out.tmp"));
+        const CliResult r = Run({"--history", "history.nvh", "export", "--format", format, "--out", "e.out"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(Read("history.nvh"), history);
+        EXPECT_TRUE(std::filesystem::is_symlink(Path("e.out.tmp")));
+        std::filesystem::remove(Path("e.out.tmp"));
+        std::filesystem::remove(Path("e.out"));
+    }
 }
 
 TEST_F(CliHistoryTest, MalformedOptionsFileIsNeverOverwritten) {
@@ -111,17 +127,39 @@ TEST_F(CliHistoryTest, MalformedOptionsFileIsNeverOverwritten) {
     EXPECT_EQ(std::filesystem::file_size(Path("history.nvh")), 6u * 56u);
 }
 
-TEST_F(CliHistoryTest, OptionsFileIsWrittenAtExitWithoutTheOverrides) {
-    const CliResult r = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const std::string options = Read("Nivaro.xml");
-    EXPECT_NE(options.find("<Port value=\"" + DefaultSerialPort(PresentSerialPorts()) + "\"/>"),
-              std::string::npos)
-        << options;
-    EXPECT_EQ(options.find("elsewhere"), std::string::npos) << options;
-    EXPECT_NE(options.find("<RecordingHistoryFile value=\"" + Path("history.nvh").string() + "\"/>"),
-              std::string::npos)
-        << options;
+// Only a command that learned about the station writes the options, and never the overrides:
+// reading commands and failed ones leave the file alone (also in a folder the run cannot write).
+// A relative history path in the options counts from the options file's folder.
+TEST_F(CliHistoryTest, TheCommandLineLeavesTheOptionsAlone) {
+    const CliResult show = Run({"--history", "history.nvh", "--port", "sim:elsewhere.img", "show"});
+    ASSERT_EQ(show.exitCode, 0) << show.err;
+    EXPECT_FALSE(Exists("Nivaro.xml"));
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"show"},
+                                               {"export"},
+                                               {"stats", "--by", "day"},
+                                               {"--history", "missing.nvh", "show"},
+                                               {"--port", "sim:missing.img", "import"},
+                                               {"export", "--out", "no-folder/x.txt"}}) {
+        const CliResult r = Run(args);
+        EXPECT_EQ(r.err.find("could not be written"), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists("Nivaro.xml")) << args[0];
+    }
+
+    // The options of folder A, used from folder B: A's history, and A's options as they were.
+    std::filesystem::create_directory(Path("A"));
+    std::filesystem::create_directory(Path("B"));
+    std::filesystem::rename(Path("history.nvh"), Path("A/history.nvh"));
+    const std::string options = "<options><RecordingHistoryFile value=\"history.nvh\"/></options>";
+    WriteWholeFile(Path("A/Nivaro.xml"), options);
+    const CliResult fromB = RunCli(Path("B"), {"--options", "../A/Nivaro.xml", "show", "--last", "1"});
+    ASSERT_EQ(fromB.exitCode, 0) << fromB.err;
+    EXPECT_NE(fromB.out.find("17.01.2005 14:30"), std::string::npos) << fromB.out;
+    const CliResult overridden =
+        RunCli(Path("B"), {"--options", "../A/Nivaro.xml", "--history", "../A/history.nvh", "show"});
+    ASSERT_EQ(overridden.exitCode, 0) << overridden.err;
+    EXPECT_EQ(Read("A/Nivaro.xml"), options);
+    EXPECT_FALSE(std::filesystem::exists(Path("B/Nivaro.xml")));
 }
 
 // A damaged file is exported and shown as it is, with a warning that counts the damage; a file

@@ -253,10 +253,104 @@ TEST_F(CliTest, ImportInterruptedAfterTheAppendSaysWhatItLeftBehind) {
     EXPECT_EQ(Records(Path("history.nvh")), 305u);
 }
 
-TEST_F(CliTest, ImportOfAMissingImageStartsFromDemoData) {
-    const CliResult r = Run({"--port", "sim:demo.img", "import"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(SummaryValue(r.out, "Appended"), "576");
-    EXPECT_EQ(Records(Path("history.nvh")), 576u);
-    EXPECT_EQ(std::filesystem::file_size(Path("demo.img")), 32768u);
+// Only "sim create" makes a station image: a mistyped name is no new demo station.
+TEST_F(CliTest, AMissingStationImageIsNoSuchStationImage) {
+    CreateImage("st.img", 3, 20);
+    for (const char* command : {"import", "ping"}) {
+        const CliResult r = Run({"--port", "sim:st.imgg", command});
+        EXPECT_EQ(r.exitCode, 2) << command;
+        ExpectOneErrorLine(r, "no such station image '");
+        EXPECT_FALSE(Exists("st.imgg"));
+        EXPECT_FALSE(Exists("history.nvh"));
+    }
+    const CliResult demo = Run({"--port", "sim", "import"}); // the station of the bare "sim" is made up
+    ASSERT_EQ(demo.exitCode, 0) << demo.err;
+    EXPECT_EQ(SummaryValue(demo.out, "Appended"), "576");
+}
+
+// A file that is not a history file is never appended to or cut, and the station is not asked:
+// every command that reads history refuses it with exit code 2.
+TEST_F(CliTest, AFileThatIsNotAHistoryFileIsRefusedAndLeftAlone) {
+    CreateImage("station.img", 3, 20);
+    const std::string image = Read("station.img");
+    const std::string notes = "Shopping list: milk, eggs, flour, butter, sugar, a new thermometer,\n"
+                              "and batteries for the outdoor transmitters.\n";
+    for (const std::string& content : {notes, std::string("tiny text")}) {
+        WriteWholeFile(Path("notes.nvh"), content);
+        for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+                 {"--port", "sim:station.img", "--history", "notes.nvh", "import"},
+                 {"--history", "notes.nvh", "show"},
+                 {"--history", "notes.nvh", "stats", "--by", "day"},
+                 {"--history", "notes.nvh", "export"},
+                 {"--history", "notes.nvh", "export", "--format", "csv"}}) {
+            const CliResult r = Run(args);
+            EXPECT_EQ(r.exitCode, 2) << args[2] << " " << content;
+            ExpectOneErrorLine(r, "notes.nvh' is not a history file");
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(Read("notes.nvh"), content);
+            EXPECT_EQ(Read("station.img"), image);
+        }
+    }
+}
+
+// What a power cut during an append leaves, a partial record behind whole ones, is cut off with
+// a warning, and the dataset it held is imported again: the hourly import recovers by itself.
+TEST_F(CliTest, APartialLastRecordIsCutAndItsDatasetImportedAgain) {
+    CreateImage("station.img", 3, 20);
+    const std::vector<std::string> import{"--port", "sim:station.img", "import"};
+    ASSERT_EQ(Run(import).exitCode, 0);
+    ASSERT_EQ(Run({"sim", "add", "station.img", "--datasets", "1"}).exitCode, 0);
+    const std::string station = Read("station.img");
+    const CliResult added = Run(import);
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    const std::string complete = Read("history.nvh");
+
+    // Power lost in the middle of that append: half of the last record is on disk, and the
+    // station, told only once the append was, still holds its old read position.
+    WriteWholeFile(Path("history.nvh"), complete.substr(0, complete.size() - RecordSize / 2));
+    WriteWholeFile(Path("station.img"), station);
+    const CliResult again = Run(import);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    ExpectOneErrorLine(again, "the last 28 bytes are an incomplete record");
+    EXPECT_EQ(SummaryValue(again.out, "Appended"), "1");
+    EXPECT_EQ(Read("history.nvh"), complete);
+}
+
+// The history, the options, a simulated station's image and its lock are four files: one named
+// (or linked) as another is refused before anything is written.
+TEST_F(CliTest, TheProgramsOwnFilesAreNeverMixedUp) {
+    CreateImage("st.img", 3, 20);
+    ASSERT_EQ(Run({"--port", "sim:st.img", "import"}).exitCode, 0);
+    std::filesystem::create_symlink("Nivaro.xml", Path("linked.nvh"));
+    std::filesystem::create_symlink("st.img", Path("linked.img"));
+    const std::string image = Read("st.img"), options = Read("Nivaro.xml"), history = Read("history.nvh");
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{"--port", "sim:st.img", "--history", "Nivaro.xml", "import"},
+         "is both the options file and the history file"},
+        {{"--port", "sim:st.img", "--history", "linked.nvh", "import"},
+         "is both the options file and the history file"},
+        {{"--port", "sim:st.img", "--history", "st.img", "import"},
+         "is both the history file and the station image"},
+        {{"--port", "sim:linked.img", "--history", "st.img", "import"},
+         "is both the history file and the station image"},
+        {{"--port", "sim:st.img", "--history", "st.img.lock", "import"},
+         "is both the history file and the station image's lock"},
+        {{"--port", "sim:st.img", "--options", "st.img.lock", "ping"},
+         "is both the options file and the station image's lock"},
+        {{"export", "--out", "Nivaro.xml"}, "is both the options file and the export file"},
+        {{"--port", "sim:st.img", "export", "--out", "linked.img"},
+         "is both the station image and the export file"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.says;
+        ExpectOneErrorLine(r, c.says);
+        EXPECT_EQ(Read("st.img"), image);
+        EXPECT_EQ(Read("Nivaro.xml"), options);
+        EXPECT_EQ(Read("history.nvh"), history);
+    }
 }

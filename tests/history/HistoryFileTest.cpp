@@ -178,7 +178,7 @@ TEST_F(HistoryFileTest, DeleteRewritesTheRestInOrder) {
     EXPECT_TRUE(store.Delete(file, std::vector{series[4], series[1]})); // any order
     ASSERT_EQ(store.Size(), 4u);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[0], series[2], series[3], series[5]}));
-    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 1u) << "no new file left beside it";
 }
 
 // The datasets chosen are found by value; when one is no longer there nothing is deleted and the
@@ -327,7 +327,7 @@ TEST_F(HistoryFileTest, FailedRewriteKeepsTheOldFile) {
     EXPECT_FALSE(
         WriteHistoryFileReplacing(file, [&](std::ostream& out) { return FailAfterOneRecord(out, series); }));
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(series));
-    EXPECT_FALSE(std::filesystem::exists(dir / "history.nvh.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 1u) << "no new file left beside it";
 
     EXPECT_FALSE(store.Delete(dir / "no-such-dir" / "history.nvh", series));
 }
@@ -344,4 +344,42 @@ TEST_F(HistoryFileTest, RewriteKeepsPermissionsAndFollowsLinks) {
     EXPECT_EQ(ReadWholeFile(file), RecordBytes({series[1]}));
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A file whose records are mostly not station data, or too short for a record and not starting
+// like one, is no history file: a store never appends to it, cuts it or rewrites it. A damaged
+// history (a few wild records, a partial record a power cut left) is still one.
+TEST_F(HistoryFileTest, AFileThatIsNotAHistoryFileIsNeverWritten) {
+    const auto series = Series(3);
+    CDataset wild = series[0];
+    wild.SetTemperature(0, 3e38f);
+    struct Case {
+        const char* name;
+        std::string content;
+        bool history;
+    };
+    const std::string text = "Shopping list: milk, eggs, flour, butter, sugar, and a new thermometer.\n";
+    const Case cases[] = {
+        {"a text", text, false},
+        {"a short text", "notes", false},
+        {"mostly wild records", RecordBytes({wild, wild, series[1]}), false},
+        {"one wild record of three", RecordBytes({series[1], wild, series[2]}), true},
+        {"a partial record alone", RecordBytes({series[1]}).substr(0, 20), true},
+        {"a partial record behind whole ones", RecordBytes(series).substr(0, 150), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile(file, c.content);
+        CHistoryData fresh;
+        const HistoryOutcome appended = fresh.Append(file, {MakeDataset(2006, 1, 1, 0, 0)});
+        EXPECT_EQ(static_cast<bool>(appended), c.history) << appended.reason;
+        if (!c.history) {
+            EXPECT_TRUE(appended.reason.starts_with("it is not a history file: ")) << appended.reason;
+            EXPECT_EQ(ReadWholeFile(file), c.content);
+            EXPECT_FALSE(fresh.Delete(file, std::vector{MakeDataset(2006, 1, 1, 0, 0)}));
+            EXPECT_EQ(ReadWholeFile(file), c.content);
+        } else {
+            EXPECT_EQ(std::filesystem::file_size(file) % HistoryRecordSize, 0u);
+        }
+    }
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -38,4 +40,10 @@ inline std::string RecordBytes(const std::vector<CDataset>& datasets) {
         bytes.append(reinterpret_cast<const char*>(record), HistoryRecordSize);
     }
     return bytes;
+}
+
+// The number of entries in a folder: a replaced file leaves nothing of its own beside it.
+inline std::size_t FilesIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "HistoryTestSupport.h"
 #include "TempDir.h"
 #include "history/HistoryData.h"
@@ -6,6 +7,7 @@
 #include "history/HistoryRecord.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,11 +103,13 @@ TEST_F(SharedHistoryFileTest, AWriterHoldsTheFileAgainstOtherProcesses) {
 TEST_F(SharedHistoryFileTest, FailedWritesLeaveMemoryAlone) {
     const auto all = Series(3);
     ASSERT_TRUE(store.Append(file, all));
-    // The file beside it cannot be made: the rewrite fails before the history is touched.
-    std::filesystem::create_directory(dir / "history.nvh.tmp");
-    const HistoryOutcome deleted = store.Delete(file, std::vector{all[0]});
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(deleted.reason, "Is a directory");
+    // The new file cannot take the records: the rewrite fails before the history is touched.
+    {
+        const FileSizeLimit full(HistoryRecordSize);
+        const HistoryOutcome deleted = store.Delete(file, std::vector{all[0]});
+        EXPECT_FALSE(deleted);
+        EXPECT_EQ(deleted.reason, "File too large");
+    }
     EXPECT_EQ(store.Size(), 3u);
     EXPECT_EQ(ReadWholeFile(file), RecordBytes(all));
 
@@ -161,8 +165,8 @@ namespace {
 class FillingWriter : public ExportWriter {
 public:
     explicit FillingWriter(int room) : m_room(room) {}
-    HistoryOutcome Open(const std::filesystem::path& file) override {
-        WriteWholeFile(file, "partial");
+    HistoryOutcome Open(int fd) override {
+        EXPECT_EQ(::write(fd, "partial", 7), 7);
         return {};
     }
     bool Write(const CDataset&) override { return m_room-- > 0; }
@@ -202,5 +206,33 @@ TEST_F(SharedHistoryFileTest, ExportRefusesHistoryFilesAndLeavesTheTargetOnFailu
     });
     EXPECT_EQ(full.reason, "No space left on device");
     EXPECT_EQ(ReadWholeFile(target), "earlier export");
-    EXPECT_FALSE(std::filesystem::exists(dir / "export.txt.tmp"));
+    EXPECT_EQ(FilesIn(dir.path()), 3u) << "no new file left beside it";
+}
+
+// A writer waits for another program's lock only so long, says who holds it, and stops waiting
+// when interrupted; a FIFO in the history file's place is refused without waiting for a writer.
+TEST_F(SharedHistoryFileTest, WaitsForTheLockAreBoundedAndSayWhoHoldsIt) {
+    ASSERT_TRUE(store.Append(file, Series(1)));
+    const HistoryFileLock held = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Exclusive, false);
+    ASSERT_TRUE(held.Held());
+    const std::string holder = "it is in use by test_history (process " + std::to_string(::getpid()) + ")";
+    EXPECT_EQ(InChildProcess([&] {
+                  HistoryFileLock::SetWaitLimit(std::chrono::milliseconds(100));
+                  const HistoryOutcome appended = CHistoryData().Append(file, Series(2));
+                  return appended.reason == holder + " for longer than 0 s";
+              }),
+              0);
+    EXPECT_EQ(InChildProcess([&] {
+                  HistoryFileLock::InterruptWaits();
+                  const HistoryFileLock lock =
+                      HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
+                  return !lock.Held() && lock.Reason() == "interrupted while waiting: " + holder;
+              }),
+              0);
+    EXPECT_EQ(std::filesystem::file_size(file), HistoryRecordSize);
+
+    const auto fifo = dir / "fifo.nvh";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(store.Read(fifo));
+    EXPECT_EQ(store.Append(fifo, Series(1)).reason, "not a regular file");
 }

@@ -59,6 +59,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "a < b & c"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A language without a usable file (unknown id, missing, broken) takes the English texts, so no
+// title is ever blank; only without English as well is the table empty.
+TEST(LangXmlTest, MissingOrBrokenFileFallsBackToEnglish) {
+    TempDir dir;
+    WriteWholeFile(dir / "texts_1031.xml", "<root><data key=\"1\"><value>kaputt</value>"); // not well-formed
+    WriteWholeFile(dir / "texts_1033.xml", Table(R"(<data key="1"><value>Date</value></data>)"));
+    LoadMultiLangXml texts({dir.path()});
+    for (const std::uint16_t language : {1031, 1036, 4711}) {
+        texts.SetLanguage(language);
+        EXPECT_EQ(texts.Text(1), "Date") << language;
+        EXPECT_EQ(texts.LoadedFile(), dir / "texts_1033.xml");
+        EXPECT_EQ(texts.GetLanguage(), language);
+    }
+}
+
 TEST(LangXmlTest, MissingOrBrokenFileGivesAnEmptyTable) {
     TempDir dir;
     WriteWholeFile(dir / "texts_1031.xml", "<root><data key=\"1\"><value>kaputt</value>"); // not well-formed

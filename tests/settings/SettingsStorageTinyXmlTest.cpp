@@ -341,3 +341,26 @@ TEST(SettingsStorageTinyXml, UnreadableFileIsKeptBesideTheNewOne) {
     EXPECT_EQ(ReadWholeFile(dir / "s.xml"),
               "<options>\n    <X value=\"3\"/>\n    <Y value=\"0\"/>\n</options>\n");
 }
+
+// The options file, its copy of an unreadable old file and their temporary files are made
+// exclusively: a link planted under the old fixed names is never written through, and an options
+// file that is a link stays one.
+TEST(SettingsStorageTinyXml, PlantedLinksAreNeverWrittenThrough) {
+    TempDir dir;
+    WriteWholeFile(dir / "victim", "the user's own file");
+    WriteWholeFile(dir / "real.xml", "<options><X value=\"1\"></options");
+    std::filesystem::create_symlink("real.xml", dir / "s.xml");
+    for (const char* planted : {"real.xml.tmp", "real.xml.bad.tmp", "s.xml.tmp", "s.xml.bad"})
+        std::filesystem::create_symlink(dir / "victim", dir / planted);
+    Point p;
+    p.x = 3;
+    {
+        CSettingsStorageTinyXml storage(dir / "s.xml", "options");
+        ASSERT_TRUE(p.Save(storage));
+    }
+    EXPECT_EQ(ReadWholeFile(dir / "victim"), "the user's own file");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "s.xml"));
+    EXPECT_EQ(ReadWholeFile(dir / "real.xml"),
+              "<options>\n    <X value=\"3\"/>\n    <Y value=\"0\"/>\n</options>\n");
+    EXPECT_EQ(ReadWholeFile(dir / "real.xml.bad"), "<options><X value=\"1\"></options");
+}

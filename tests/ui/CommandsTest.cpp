@@ -21,6 +21,7 @@
 #include "ui/UserMessage.h"
 
 #include "Fakes.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "UiTests.h"
 
@@ -544,15 +545,17 @@ private slots:
     }
 
     void aFailedDeleteNamesTheFileAndTheReasonAndKeepsTheRows() {
-        std::filesystem::create_directory(m_recording.string() + ".tmp"); // the new file cannot be made
         CDataView& view = *m_frame->View();
         view.selectRow(3);
         WhenShown<CDataDeleteDlg>(
             [](CDataDeleteDlg& dialog) { QTest::mouseClick(dialog.OkButton(), Qt::LeftButton); });
-        m_frame->OnCommand(Command::DataDelete);
+        {
+            const FileSizeLimit full(56); // the new file cannot take the records
+            m_frame->OnCommand(Command::DataDelete);
+        }
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages[0].contains(QString::fromStdString(m_recording.string())));
-        QVERIFY(m_messages[0].contains(QStringLiteral("Is a directory")));
+        QVERIFY(m_messages[0].contains(QStringLiteral("File too large")));
         QCOMPARE(view.Model()->rowCount(), 10);
         QCOMPARE(RecordingHistory().Size(), std::size_t(10));
         QVERIFY(view.selectionModel()->isRowSelected(3, QModelIndex()));

@@ -8,10 +8,12 @@ namespace {
 
 fs::path Resolved(const fs::path& path) {
     std::error_code ec;
-    const fs::path followed = FollowLinks(path);
+    // Absolute first: a relative name that does not exist would otherwise stay relative and never
+    // equal the same file named absolutely.
+    const fs::path followed = fs::absolute(FollowLinks(path), ec);
     fs::path resolved = fs::weakly_canonical(followed, ec);
     if (ec)
-        resolved = fs::absolute(followed, ec).lexically_normal();
+        resolved = followed.lexically_normal();
     return resolved;
 }
 

@@ -9,8 +9,8 @@ TEST_F(CliTest, UsageMistakesSayWhatIsWrong) {
         std::vector<std::string> args;
         std::string says;
     } cases[] = {
-        {{"imprt"}, "nivaro-cli: unknown command 'imprt'; did you mean 'import'? (commands: ping, import,"},
-        {{"xyzzy"}, "nivaro-cli: unknown command 'xyzzy' (commands: ping, import,"},
+        {{"imprt"}, "nivaro-cli: unknown command 'imprt'; did you mean 'import'? (commands: ping,"},
+        {{"xyzzy"}, "nivaro-cli: unknown command 'xyzzy' (commands: ping,"},
         {{}, "nivaro-cli: A subcommand is required"},
         {{"show", "--last", "0"}, "nivaro-cli: --last: must be a whole number of at least 1, not 0"},
         {{"show", "--last", "-3"}, "must be a whole number of at least 1, not -3"},

@@ -2,8 +2,8 @@
 
 #include "base/CriticalSection.h"
 #include "base/Event.h"
-#include "hw/HWRequest.h"
 #include "base/Mutex.h"
+#include "hw/HWRequest.h"
 #include "link/I2CDriver.h"
 
 #include <deque>

@@ -44,13 +44,17 @@ const char* English(MessageText text) {
 
 } // namespace
 
-QString Text(MessageText text) {
+QString LanguageText(int key, const char* english) {
     LoadMultiLangXml texts;
     texts.SetLanguage(Options().GetLanguageID());
     std::string found;
-    if (texts.Lookup(int(text), found) && !found.empty())
+    if (texts.Lookup(key, found) && !found.empty())
         return QString::fromUtf8(found.data(), qsizetype(found.size()));
-    return QString::fromUtf8(English(text));
+    return QString::fromUtf8(english);
+}
+
+QString Text(MessageText text) {
+    return LanguageText(int(text), English(text));
 }
 
 QString Text(CellInput::Problem problem, bool fahrenheit) {

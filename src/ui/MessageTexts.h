@@ -27,6 +27,9 @@ enum class MessageText {
     SqliteDatabases = 100123,
 };
 
+// The text of key in the options' language, else the English given.
+QString LanguageText(int key, const char* english);
+
 QString Text(MessageText text);
 // The text of a refused cell input.
 QString Text(CellInput::Problem problem, bool fahrenheit);

@@ -1,7 +1,6 @@
 #include "ui/PublishTexts.h"
 
-#include "settings/LangXml.h"
-#include "settings/Options.h"
+#include "ui/MessageTexts.h"
 
 namespace {
 
@@ -20,10 +19,5 @@ const char* English(PublishText text) {
 } // namespace
 
 QString Text(PublishText text) {
-    LoadMultiLangXml texts;
-    texts.SetLanguage(Options().GetLanguageID());
-    std::string found;
-    if (texts.Lookup(int(text), found) && !found.empty())
-        return QString::fromUtf8(found.data(), qsizetype(found.size()));
-    return QString::fromUtf8(English(text));
+    return LanguageText(int(text), English(text));
 }

@@ -49,7 +49,8 @@ TEST(Synchronize, LowPhaseThenQuietHighSucceeds) {
         expected.push_back("Scl is SclHigh, unchanged " + std::to_string(i) + " times 5 ms");
     expected.push_back("Synchronize success, Scl unchanged at state SclHigh, 15 times for 5 ms");
     // The first contact measures the adapter and says what it found, once.
-    expected.push_back("Adapter on sim: a line change takes 0.010 ms, a status read 0.000 ms, a change shows 0.000 ms late");
+    expected.push_back(
+        "Adapter on sim: a line change takes 0.010 ms, a status read 0.000 ms, a change shows 0.000 ms late");
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(s.Count("Dummy buffer io written"), 1);
 }

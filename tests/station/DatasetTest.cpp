@@ -143,7 +143,7 @@ TEST(DatasetText, TemperaturesTruncateToOneDecimal) {
         bool fahrenheit;
         const char* text;
     } cases[] = {
-        {21.96f, false, "21.9"}, {-3.2f, false, "-3.2"}, {-0.05f, false, "0.0"}, {0.0f, false, "0.0"},
+        {21.96f, false, "21.9"}, {-3.2f, false, "-3.2"}, {-0.05f, false, "0.0"},  {0.0f, false, "0.0"},
         {21.5f, true, "70.7"},   {37.0f, true, "98.6"},  {-30.0f, true, "-22.0"}, {136.0f, true, "OFL"},
         {81.1f, true, "---"},    {69.9f, false, "69.9"},
     };

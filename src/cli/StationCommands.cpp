@@ -295,12 +295,9 @@ int RunImport(CliSession& session, const ImportArgs& args) {
 
     if (outcome.interrupt && request->Aborted())
         throw CliFailure(InterruptedImportText(request->Summary()), ExitInterrupted);
-    if (!request->Succeeded()) {
-        // The request says what failed; the history store knows why (a full disk, say).
-        const std::string why = recorded.LastAppendFailure();
+    if (!request->Succeeded())
         throw CliFailure("import from port " + Quoted(manager.Port()) +
-                         " failed: " + PlainReason(request->Message()) + (why.empty() ? "" : ": " + why));
-    }
+                         " failed: " + PlainReason(request->Message()));
 
     const ImportSummary s = request->Summary();
     if (!s.layoutChange.empty())

@@ -15,3 +15,7 @@ bool HistoryImportSink::Store(const std::vector<CDataset>& datasets) {
         CLogger::Instance().Log(10, "History file %s: %s", _file.string().c_str(), outcome.reason.c_str());
     return static_cast<bool>(outcome);
 }
+
+std::string HistoryImportSink::StoreFailure() const {
+    return _store.LastAppendFailure();
+}

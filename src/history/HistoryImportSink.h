@@ -16,6 +16,7 @@ public:
     void RemoveKnown(std::vector<CDataset>& datasets) const override;
     bool Store(const std::vector<CDataset>& datasets) override;
     std::string Name() const override { return _file.string(); }
+    std::string StoreFailure() const override;
 
 private:
     CHistoryData& _store;

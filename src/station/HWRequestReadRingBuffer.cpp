@@ -182,8 +182,12 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     } else {
         // Only datasets that are on disk count as recorded: otherwise the station keeps its read
         // position and offers them again at the next import.
-        Check(_sink->Store(_datasets))
-            << "Appending to history file '" << _sink->Name() << "' failed, aborting";
+        // The reason goes with the failure, so the user reads it and not only the log.
+        if (!_sink->Store(_datasets)) {
+            const std::string reason = _sink->StoreFailure();
+            Check(false) << "Appending to history file '" << _sink->Name() << "' failed, aborting"
+                         << (reason.empty() ? "" : ": " + reason);
+        }
         appended = true;
         Log().Log(30, "%d valid datasets appended, last parsed dataset datetime is %s",
                   static_cast<int>(_datasets.size()), _datasets.back().GetDateTime().LogText().c_str());

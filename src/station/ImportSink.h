@@ -18,4 +18,6 @@ public:
     virtual bool Store(const std::vector<CDataset>& datasets) = 0;
     // The store's name in messages (the history file's path).
     virtual std::string Name() const = 0;
+    // Why the last Store failed, in the system's words ("No space left on device"); "" when unknown.
+    virtual std::string StoreFailure() const { return {}; }
 };

@@ -1,5 +1,6 @@
 #include "ui/DataImportDlg.h"
 
+#include "base/Check.h"
 #include "history/HistoryImportSink.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
@@ -12,6 +13,17 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+
+namespace {
+
+// What a failed request says, without its "Request failed: " and source position.
+QString FailureReason(const std::string& message) {
+    QString reason = QString::fromStdString(PlainReason(message));
+    const QString prefix = QStringLiteral("Request failed: ");
+    return reason.startsWith(prefix) ? reason.mid(prefix.size()) : reason;
+}
+
+} // namespace
 
 CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
     : QDialog(parent), m_link(link), m_target(QtMessageTarget::Create(this)), m_texts(this, 207) {
@@ -96,7 +108,13 @@ void CDataImportDlg::OnWorkFinished() {
         }
         CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
         const auto* read = dynamic_cast<const CHWRequestReadRingBuffer*>(request.get());
-        ShowNewestDatasetInvalid(read && read->Summary().newestDatasetInvalid);
+        if (read && read->Summary().newestDatasetInvalid)
+            ShowProblem(Text(NewestDatasetInvalidText, "The station's newest dataset has an invalid date and "
+                                                       "time. The import goes on after the station's next "
+                                                       "measurement."));
+        else
+            ShowProblem(Text(AttemptFailedText, "The last attempt failed: %1. Trying again.")
+                            .arg(FailureReason(request->Message())));
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
         if (m_request) {
@@ -112,23 +130,24 @@ void CDataImportDlg::OnWorkFinished() {
     PostInitialize(); // a new read
 }
 
-void CDataImportDlg::ShowNewestDatasetInvalid(bool show) {
-    if (show == m_newestInvalidShown)
+QString CDataImportDlg::Text(int key, const char* english) const {
+    const std::string text = m_texts.Texts().Text(key);
+    return QString::fromStdString(text.empty() ? std::string(english) : text);
+}
+
+void CDataImportDlg::ShowProblem(const QString& problem) {
+    if (problem == m_problemShown)
         return;
-    m_newestInvalidShown = show;
-    // The reason takes up to five lines: the label grows and the button moves down.
+    m_problemShown = problem;
+    // A reason takes up to five lines: the label grows and the button moves down.
+    const bool show = !problem.isEmpty();
     const DialogUnits units(this);
     const int extra = show ? LabelExtraHeight : 0;
     units.Size(this, 155, 54 + extra);
     units.Place(m_label, 3, 19, 148, 8 + extra);
     units.Place(m_cancel, 53, 36 + extra, 50, 14);
     m_label->setWordWrap(show);
-    const int key = show ? NewestDatasetInvalidText : 1004;
-    const std::string text = m_texts.Texts().Text(key);
-    m_label->setText(!text.empty() ? QString::fromStdString(text)
-                     : show ? QStringLiteral("The station's newest dataset has an invalid date and time. "
-                                             "The import goes on after the station's next measurement.")
-                            : QStringLiteral("Data import in progress"));
+    m_label->setText(show ? problem : Text(1004, "Data import in progress"));
 }
 
 void CDataImportDlg::OnCancel() {

@@ -30,6 +30,7 @@ public:
 
     QProgressBar* Progress() const { return m_progress; }
     QPushButton* CancelButton() const { return m_cancel; }
+    QLabel* StateLabel() const { return m_label; }
     // The read the link holds for this dialog, if any.
     const StationLink::RequestPtr& Request() const { return m_request; }
 
@@ -46,11 +47,15 @@ private:
     void OnInitialize();
     void OnWorkFinished();
     void PostInitialize();
-    // While reads fail because the station's newest dataset has an invalid date-time, the label
-    // says so (the reads go on: the station's next measurement ends it).
-    void ShowNewestDatasetInvalid(bool show);
+    // While reads fail, the label says why (the reads go on): the station's newest dataset has an
+    // invalid date-time (its next measurement ends it), or the last attempt's reason (a history
+    // file that cannot be written, a station that does not answer). Empty: the usual text.
+    void ShowProblem(const QString& problem);
+    // The language text of key, else the English given.
+    QString Text(int key, const char* english) const;
 
     static constexpr int NewestDatasetInvalidText = 100012;
+    static constexpr int AttemptFailedText = 100124; // %1: the reason
     static constexpr int LabelExtraHeight = 32;
 
     StationLink& m_link;
@@ -63,5 +68,5 @@ private:
     StationLink::RequestPtr m_request;
     bool m_started = false;
     bool m_cancelRequested = false;
-    bool m_newestInvalidShown = false;
+    QString m_problemShown;
 };

@@ -1,11 +1,13 @@
 // The import progress dialog against the simulated station on the real hardware manager.
 #include "history/HistoryData.h"
+#include "history/HistoryRecord.h"
 #include "settings/Options.h"
 #include "station/Hardware.h"
 #include "station/StationImage.h"
 #include "ui/DataImportDlg.h"
 #include "ui/HWManagerLink.h"
 
+#include "FileSizeLimit.h"
 #include "GatedPort.h"
 #include "TempDir.h"
 #include "UiTests.h"
@@ -138,6 +140,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
         QCOMPARE(RecordingHistory().Size(), std::size_t(121)); // all but the invalid one
+    }
+
+    // A history file that cannot take the datasets: the dialog says why while it tries again, and
+    // the station keeps its read position; once the file can grow, the import goes through.
+    void aFailedAttemptIsExplainedWithItsReason() {
+        const ReadPositionBytes before = ReadPosition(*m_port);
+        auto full = std::make_unique<FileSizeLimit>(HistoryRecordSize);
+        CDataImportDlg dialog(*m_link);
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        dialog.show();
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.StateLabel()->text().contains(QStringLiteral("File too large")),
+                                 Bound);
+        QVERIFY2(dialog.StateLabel()->text().startsWith(
+                     QStringLiteral("The last attempt failed: Appending to history file")),
+                 qPrintable(dialog.StateLabel()->text()));
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(ReadPosition(*m_port), before);
+        full.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
+        QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
+        QCOMPARE(RecordingHistory().Size(), std::size_t(120));
     }
 
 private:

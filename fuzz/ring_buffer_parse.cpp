@@ -118,20 +118,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             dataset.DecodeStation(ring.data() + ((slot % slots + slots) % slots) * S, layout);
             return dataset;
         };
+        // A slot with a damaged lead byte gives an invalid dataset in its place.
+        auto matches = [&](int i, int slot) {
+            const CDataset& dataset = parse.datasets[static_cast<std::size_t>(i)];
+            const std::uint8_t lead = ring[static_cast<std::size_t>(((slot % slots + slots) % slots) * S)];
+            return SameRecord(dataset, decoded(slot)) ||
+                   (dataset.IsInvalid() && (lead == 0xFF || lead == 0xFE));
+        };
         // Ending right before the end marker is what the new read position relies on.
         const int first = e0 / S - k;
         bool beforeMarker = true;
         for (int i = 0; i < k && beforeMarker; ++i)
-            beforeMarker = SameRecord(parse.datasets[static_cast<std::size_t>(i)], decoded(first + i));
+            beforeMarker = matches(i, first + i);
         if (!beforeMarker) {
             // Parsing stopped early at another marker byte: still a run of slots from the image.
             bool run = false;
             for (int start = 0; start < slots && !run; ++start) {
-                if (!SameRecord(parse.datasets[0], decoded(start)))
+                if (!matches(0, start))
                     continue;
                 run = true;
                 for (int i = 1; i < k && run; ++i)
-                    run = SameRecord(parse.datasets[static_cast<std::size_t>(i)], decoded(start + i));
+                    run = matches(i, start + i);
             }
             FUZZ_CHECK(run);
         }

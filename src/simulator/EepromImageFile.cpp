@@ -1,5 +1,7 @@
 #include "simulator/EepromImageFile.h"
 
+#include "base/FileReplacement.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,20 +39,12 @@ bool LoadEepromImage(const std::filesystem::path& path, std::span<std::uint8_t> 
 }
 
 void SaveEepromImage(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    const std::filesystem::path temporary = path.string() + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
-        throw std::runtime_error("Could not write EEPROM image " + path.string() + ": " + SystemText());
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    std::error_code error;
-    if (!written || !closed) {
-        std::filesystem::remove(temporary, error);
-        throw std::runtime_error("Could not write EEPROM image " + path.string());
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw std::runtime_error("Could not write EEPROM image " + path.string() + ": " + error.message());
-    }
+    // Written beside the image under a name of its own and renamed over it, as every whole file is.
+    FileReplacement replacement(path);
+    if (replacement.Started())
+        replacement.Stream().write(reinterpret_cast<const char*>(bytes.data()),
+                                   std::streamsize(bytes.size()));
+    if (!replacement.Commit(false))
+        throw std::runtime_error("Could not write EEPROM image " + path.string() + ": " +
+                                 replacement.Reason());
 }

@@ -37,14 +37,19 @@ inline bool IsPlottable(ChartQuantity::Kind kind, float value) {
     return std::fabs(value) < CDataset::NoMeasurementFrom;
 }
 
+// A plotted value: one dataset's (low and high equal the value), or the mean of the datasets that
+// share a pixel column, with their minimum and maximum as a band around it.
 struct ChartPoint {
     DATE x;
     float y;
+    float low;
+    float high;
     bool operator==(const ChartPoint&) const = default;
 };
 
 // A quantity's points in time order, cut into runs: a line is drawn inside a run, a gap is left
-// between runs (where the station reported no value or an overflow).
+// between runs (where the station reported no value or an overflow, or recorded nothing for much
+// longer than its usual interval).
 struct ChartLine {
     std::vector<ChartPoint> points;
     std::vector<std::size_t> runStarts; // index of each run's first point, ascending
@@ -53,7 +58,8 @@ struct ChartLine {
     std::span<const ChartPoint> Run(std::size_t run) const;
     void Clear();
     // Appends to the current run, or starts a run after a break.
-    void Add(DATE x, float y);
+    void Add(DATE x, float y) { Add({x, y, y, y}); }
+    void Add(const ChartPoint& point);
     // The next point starts a new run.
     void Break() { m_broken = true; }
 
@@ -68,17 +74,26 @@ struct ChartWindow {
     int buckets = 1;
 };
 
+// How many times the usual interval between datasets a pause must last to leave a gap in the lines.
+constexpr double ChartGapFactor = 4.0;
+
 // The lines of the quantities for the datasets of a history (in the store's order: valid
-// date-times ascending first). Datasets inside the window are reduced per bucket to their
-// minimum and maximum, in time order, so no extreme disappears; a bucket without any measurement
-// of a quantity but with a reserved value breaks its line. While the window holds no more than
-// two datasets per bucket, every dataset is kept as it is. The nearest dataset on each side
-// outside the window is kept too, so lines run to the window's edges.
+// date-times ascending first). Datasets inside the window are reduced per bucket to one point at
+// the middle of their date-times: the mean, with the minimum and maximum as its band, so no
+// extreme disappears; a bucket without any measurement of a quantity but with a reserved value
+// breaks its line. While the window holds no more than two datasets per bucket, every dataset is
+// kept as it is. The nearest dataset on each side outside the window is kept too, so lines run to
+// the window's edges. Every line breaks where no dataset was recorded for longer than
+// ChartGapFactor times the window's usual interval (the median) and two buckets.
 std::vector<ChartLine> BuildChartLines(std::span<const CDataset> datasets,
                                        std::span<const ChartQuantity> quantities, const ChartWindow& window);
 // As above, reusing the lines' storage (one per quantity; resized when the count differs).
 void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQuantity> quantities,
                      const ChartWindow& window, std::vector<ChartLine>& lines);
+
+// The median interval between consecutive datasets, from up to about a thousand evenly spread
+// pairs; 0 with fewer than two datasets or none apart.
+double UsualInterval(std::span<const CDataset> datasets);
 
 // First and last plottable date-time of a history, none when it has no dataset with a valid,
 // representable date-time.

@@ -19,3 +19,9 @@ int TransmittersWithValues(std::span<const CDataset> datasets) {
             }
     return highest;
 }
+
+int DisplayedTransmitters(std::span<const CDataset> datasets, int stationCount) {
+    if (!datasets.empty())
+        return TransmittersWithValues(datasets);
+    return stationCount >= 0 && stationCount <= CDataset::SensorCount - 1 ? stationCount : 0;
+}

@@ -2,26 +2,22 @@
 
 #include "log/Logger.h"
 #include "settings/Options.h"
+#include "history/TransmittersPresent.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
 
 #include <QBuffer>
-#include <QChart>
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QFileDialog>
-#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QMenu>
+#include <QPainter>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -33,21 +29,10 @@ constexpr std::intptr_t LanguageChanged = 1;
 constexpr std::intptr_t FormatChanged = 2;
 constexpr std::intptr_t HistoryFileChanged = 8;
 
-// One colour per sensor; temperatures are drawn strong, humidities thin and pale in the same
-// colour (dashes would turn to noise where a year of datasets zigzags). Where the lines are
-// dense, about a point per pixel column, they are drawn one pixel wide without antialiasing: it
-// looks the same there and paints several times faster.
+// One colour per sensor, the same in both panels.
 const QColor SensorColours[CDataset::SensorCount] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x6f, 0xb5),
                                                      QColor(0x2e, 0x8b, 0x3e), QColor(0xe0, 0x8a, 0x00),
                                                      QColor(0x8e, 0x44, 0xad), QColor(0x16, 0x9c, 0x9c)};
-
-QPen PenFor(const ChartQuantity& quantity, bool dense) {
-    QColor colour = SensorColours[std::clamp(quantity.sensor, 0, CDataset::SensorCount - 1)];
-    if (quantity.kind == ChartQuantity::Temperature)
-        return QPen(colour, dense ? 1.0 : 2.0);
-    colour.setAlpha(dense ? 110 : 130);
-    return QPen(colour, dense ? 1.0 : 1.2);
-}
 
 // The same wall-clock time a month or a year earlier; the day is kept inside the month.
 DATE MonthsBefore(DATE date, int months) {
@@ -80,24 +65,34 @@ DATE RangeStart(DATE last, CChartPanel::Range range) {
     return last;
 }
 
-// The values of the lines of one kind inside the window.
-std::optional<std::pair<float, float>> Extent(const std::vector<ChartLine>& lines,
-                                              const std::vector<ChartQuantity>& quantities,
-                                              ChartQuantity::Kind kind, DATE from, DATE to) {
+// The band of the shown series of one panel inside the window.
+std::optional<std::pair<float, float>> Extent(const ChartPicture& picture, bool humidity) {
     std::optional<std::pair<float, float>> extent;
-    for (std::size_t q = 0; q < lines.size(); ++q) {
-        if (quantities[q].kind != kind)
+    for (const ChartPicture::Series& series : picture.series) {
+        if (series.humidity != humidity || !series.visible)
             continue;
-        for (const ChartPoint& p : lines[q].points) {
-            if (p.x < from || p.x > to)
+        for (const ChartPoint& p : series.line.points) {
+            if (p.x < picture.from || p.x > picture.to)
                 continue;
             if (!extent)
-                extent = std::pair(p.y, p.y);
-            extent->first = std::min(extent->first, p.y);
-            extent->second = std::max(extent->second, p.y);
+                extent = std::pair(p.low, p.high);
+            extent->first = std::min(extent->first, p.low);
+            extent->second = std::max(extent->second, p.high);
         }
     }
     return extent;
+}
+
+// The language's month names for the time axis.
+QLocale LocaleOf(std::uint16_t languageId) {
+    switch (languageId) {
+    case 1031:
+        return QLocale(QLocale::German, QLocale::Germany);
+    case 1036:
+        return QLocale(QLocale::French, QLocale::France);
+    default:
+        return QLocale(QLocale::English, QLocale::UnitedKingdom);
+    }
 }
 
 CLogger& Log() {
@@ -107,19 +102,7 @@ CLogger& Log() {
 } // namespace
 
 CChartPanel::CChartPanel(HistoryAccess& history, QWidget* parent)
-    : QWidget(parent), m_history(history), m_chart(new QChart), m_view(new CChartView(m_chart, this)),
-      m_timeAxis(new QDateTimeAxis), m_temperatureAxis(new QValueAxis), m_humidityAxis(new QValueAxis) {
-    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_temperatureAxis, Qt::AlignLeft);
-    m_chart->addAxis(m_humidityAxis, Qt::AlignRight);
-    m_humidityAxis->setGridLineVisible(false);
-    m_humidityAxis->setLabelFormat(QStringLiteral("%.0f"));
-    m_temperatureAxis->setLabelFormat(QStringLiteral("%.1f"));
-    m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_chart->setMargins(QMargins(6, 6, 6, 6));
-    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
-    m_chart->setBackgroundRoundness(0);
-
+    : QWidget(parent), m_history(history), m_view(new CChartView(this)) {
     BuildControls();
 
     m_refreshTimer.setSingleShot(true);
@@ -131,6 +114,8 @@ CChartPanel::CChartPanel(HistoryAccess& history, QWidget* parent)
     connect(m_view, &CChartView::PanRequested, this, &CChartPanel::Pan);
     connect(m_view, &CChartView::WholeHistoryRequested, this, &CChartPanel::ShowWholeHistory);
     connect(m_view, &CChartView::ContextMenuRequested, this, &CChartPanel::ShowContextMenu);
+    connect(m_view, &CChartView::SeriesToggled, this,
+            [this](std::size_t series) { SetShown(series, !IsShown(series)); });
 
     BuildSeries();
 }
@@ -182,51 +167,19 @@ void CChartPanel::ApplyTexts() {
     m_saveButton->setText(m_texts.save);
     m_saveButton->setToolTip(m_texts.saveTip);
     m_view->setToolTip(m_texts.hint);
-    m_temperatureAxis->setTitleText(m_texts.TemperatureAxisTitle());
-    m_humidityAxis->setTitleText(m_texts.humidityAxis);
-    for (std::size_t q = 0; q < m_series.size(); ++q)
-        for (QLineSeries* series : m_series[q].series)
-            series->setName(m_texts.SeriesName(m_quantities[q]));
 }
 
 void CChartPanel::BuildSeries() {
-    COptionsImpl& options = Options();
-    m_fahrenheit = options.UsesFahrenheit();
-    m_texts = ChartTexts::Load(options.GetLanguageID(), m_fahrenheit);
-    if (ChartQuantities(options.GetNrOfTransmitters()) != m_quantities || m_series.empty())
-        MakeSeries();
+    m_fahrenheit = Options().UsesFahrenheit();
+    m_texts = ChartTexts::Load(Options().GetLanguageID(), m_fahrenheit);
     ApplyTexts();
     m_status->clear();
     Refresh();
 }
 
-void CChartPanel::MakeSeries() {
-    m_chart->removeAllSeries();
-    m_series.clear();
-    m_quantities = ChartQuantities(Options().GetNrOfTransmitters());
-    m_series.resize(m_quantities.size());
-    for (std::size_t q = 0; q < m_quantities.size(); ++q)
-        AddSegment(q);
-}
-
-QLineSeries* CChartPanel::AddSegment(std::size_t quantity) {
-    auto* series = new QLineSeries;
-    series->setName(m_texts.SeriesName(m_quantities[quantity]));
-    series->setPen(PenFor(m_quantities[quantity], m_dense));
-    m_chart->addSeries(series);
-    series->attachAxis(m_timeAxis);
-    series->attachAxis(m_quantities[quantity].kind == ChartQuantity::Temperature ? m_temperatureAxis
-                                                                                 : m_humidityAxis);
-    if (!m_series[quantity].series.empty())
-        for (QLegendMarker* marker : m_chart->legend()->markers(series))
-            marker->setVisible(false);
-    m_series[quantity].series.push_back(series);
-    return series;
-}
-
 int CChartPanel::Buckets() const {
-    const double plot = m_chart->plotArea().width();
-    return std::max(200, int(plot > 0 ? plot : m_view->width() - 120));
+    const double plot = m_view->TemperaturePlot().width();
+    return std::max(200, int(plot > 0 ? plot : m_view->width() - 70));
 }
 
 void CChartPanel::Invalidate() {
@@ -238,13 +191,10 @@ void CChartPanel::Invalidate() {
 void CChartPanel::Refresh() {
     m_dirty = false;
     m_refreshTimer.stop();
-    if (ChartQuantities(Options().GetNrOfTransmitters()) != m_quantities) {
-        MakeSeries();
-        ApplyTexts();
-    }
     const int buckets = Buckets();
     try {
         m_history.ReadDisplayed([&](std::span<const CDataset> datasets) {
+            m_quantities = ChartQuantities(DisplayedTransmitters(datasets, Options().GetNrOfTransmitters()));
             m_span = HistorySpan(datasets);
             // Another file without anything in the zoomed window: back to the chosen range.
             if (m_span && m_manual && (m_to < m_span->first || m_from > m_span->last))
@@ -262,13 +212,7 @@ void CChartPanel::Refresh() {
             line.Clear();
         m_manual = false;
     }
-    // Every axis change maps all points again: change the axes while the series are empty.
-    for (Line& line : m_series)
-        for (QLineSeries* series : line.series)
-            if (series->count() != 0)
-                series->clear();
-    ApplyAxes();
-    ApplyLines();
+    ApplyPicture();
 }
 
 void CChartPanel::WindowForRange(const ChartSpan& span) {
@@ -283,81 +227,45 @@ void CChartPanel::WindowForRange(const ChartSpan& span) {
     m_to = to;
 }
 
-void CChartPanel::ApplyLines() {
-    std::size_t densest = 0;
-    for (const ChartLine& line : m_lines)
-        densest = std::max(densest, line.points.size());
-    const bool dense = densest > std::size_t(Buckets());
-    if (dense != m_dense) {
-        m_dense = dense;
-        m_view->setRenderHint(QPainter::Antialiasing, !dense);
-        for (std::size_t q = 0; q < m_series.size(); ++q)
-            for (QLineSeries* series : m_series[q].series)
-                series->setPen(PenFor(m_quantities[q], dense));
-    }
-    QList<QPointF> points;
+void CChartPanel::ApplyPicture() {
+    ChartPicture picture;
+    picture.from = m_from;
+    picture.to = m_to;
+    picture.temperatureTitle = m_texts.TemperatureAxisTitle();
+    picture.humidityTitle = m_texts.humidityAxis;
+    picture.temperatureUnit = m_texts.unit;
+    picture.message = m_span ? QString() : m_texts.noData;
+    picture.dateTimePattern = Options().GetDateTimeFormat();
+    picture.locale = LocaleOf(Options().GetLanguageID());
     for (std::size_t q = 0; q < m_quantities.size(); ++q) {
-        const ChartLine& line = m_lines.size() > q ? m_lines[q] : ChartLine();
-        const bool convert = m_fahrenheit && m_quantities[q].kind == ChartQuantity::Temperature;
-        const std::size_t runs = std::min(line.RunCount(), MaxRuns);
-        while (m_series[q].series.size() < runs)
-            AddSegment(q);
-        for (std::size_t s = 0; s < m_series[q].series.size(); ++s) {
-            points.clear();
-            if (s < runs) {
-                // The last segment takes every run beyond the limit.
-                const std::size_t end = s + 1 == runs ? line.RunCount() : s + 1;
-                for (std::size_t r = s; r < end; ++r)
-                    for (const ChartPoint& p : line.Run(r))
-                        points.append(
-                            QPointF(double(m_clock.ToMsecs(p.x)), convert ? ToFahrenheit(p.y) : p.y));
-            }
-            if (!points.isEmpty())
-                m_series[q].series[s]->replace(points);
-        }
+        const ChartQuantity& quantity = m_quantities[q];
+        ChartPicture::Series series;
+        series.name = m_texts.SeriesName(quantity);
+        series.colour = SensorColours[std::clamp(quantity.sensor, 0, CDataset::SensorCount - 1)];
+        series.humidity = quantity.kind == ChartQuantity::Humidity;
+        series.visible = IsShown(q);
+        if (q < m_lines.size())
+            series.line = m_lines[q];
+        if (m_fahrenheit && !series.humidity)
+            for (ChartPoint& p : series.line.points)
+                p = {p.x, ToFahrenheit(p.y), ToFahrenheit(p.low), ToFahrenheit(p.high)};
+        picture.series.push_back(std::move(series));
     }
-}
 
-void CChartPanel::ApplyAxes() {
-    m_chart->setTitle(m_span ? QString() : m_texts.noData);
-    const std::string dateTime = Options().GetDateTimeFormat();
-    const std::string date = dateTime.substr(0, dateTime.find(' '));
-    // Over more than a few days the time of day says nothing on a label.
-    m_timeAxis->setFormat(QtDateTimeFormat(m_to - m_from > 3 ? date : dateTime));
-    const QFontMetrics metrics(m_timeAxis->labelsFont());
-    const int label = metrics.horizontalAdvance(m_timeAxis->format()) + 40;
-    m_timeAxis->setTickCount(std::clamp(Buckets() / std::max(label, 60), 2, 12));
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_clock.ToMsecs(m_from)),
-                         QDateTime::fromMSecsSinceEpoch(m_clock.ToMsecs(m_to)));
-
-    auto toUnit = [&](float celsius) {
-        return m_fahrenheit ? double(ToFahrenheit(celsius)) : double(celsius);
-    };
-    const auto temperature = Extent(m_lines, m_quantities, ChartQuantity::Temperature, m_from, m_to);
-    double low = toUnit(0), high = toUnit(30);
-    if (temperature) {
-        low = toUnit(temperature->first);
-        high = toUnit(temperature->second);
-        const double pad = std::max(0.5, (high - low) * 0.05);
-        low -= pad;
-        high += pad;
+    auto toUnit = [&](float celsius) { return m_fahrenheit ? double(ToFahrenheit(celsius)) : double(celsius); };
+    picture.temperatureLow = toUnit(0);
+    picture.temperatureHigh = toUnit(30);
+    if (const auto temperature = Extent(picture, false)) {
+        const double pad = std::max(0.5, double(temperature->second - temperature->first) * 0.05);
+        picture.temperatureLow = temperature->first - pad;
+        picture.temperatureHigh = temperature->second + pad;
     }
-    m_temperatureAxis->setRange(low, high);
-    m_temperatureAxis->applyNiceNumbers();
-    m_temperatureAxis->setLabelFormat(m_temperatureAxis->max() - m_temperatureAxis->min() < 5
-                                          ? QStringLiteral("%.1f")
-                                          : QStringLiteral("%.0f"));
-
-    const auto humidity = Extent(m_lines, m_quantities, ChartQuantity::Humidity, m_from, m_to);
-    double humidityLow = 0, humidityHigh = 100;
-    if (humidity) {
-        humidityLow = std::min(0.0, double(humidity->first));
-        humidityHigh = std::max(100.0, double(humidity->second));
+    if (const auto humidity = Extent(picture, true)) {
+        // Humidities stay on their scale: a few percent of air around them, within 0 to 100.
+        picture.humidityLow = std::clamp(double(humidity->first) - 3, 0.0, 100.0);
+        picture.humidityHigh = std::max(picture.humidityLow + 10, std::min(100.0, double(humidity->second) + 3));
     }
-    m_humidityAxis->setRange(humidityLow, humidityHigh);
-    m_humidityAxis->setTickCount(humidityLow == 0 && humidityHigh == 100 ? 6 : 5);
-    if (humidityLow != 0 || humidityHigh != 100)
-        m_humidityAxis->applyNiceNumbers();
+    m_view->SetPicture(std::move(picture));
 }
 
 void CChartPanel::SetWindow(DATE from, DATE to, bool manual) {
@@ -418,13 +326,37 @@ void CChartPanel::Pan(double by) {
     SetWindow(m_from + shift, m_to + shift, true);
 }
 
-std::vector<QLineSeries*> CChartPanel::SeriesOf(std::size_t quantity) const {
-    std::vector<QLineSeries*> series;
-    if (quantity < m_series.size())
-        for (QLineSeries* s : m_series[quantity].series)
-            if (s->count() > 0)
-                series.push_back(s);
-    return series;
+const ChartLine& CChartPanel::Line(std::size_t quantity) const {
+    static const ChartLine none;
+    const auto& series = m_view->Picture().series;
+    return quantity < series.size() ? series[quantity].line : none;
+}
+
+bool CChartPanel::IsShown(std::size_t quantity) const {
+    return quantity < m_quantities.size() &&
+           std::find(m_hidden.begin(), m_hidden.end(), m_quantities[quantity]) == m_hidden.end();
+}
+
+void CChartPanel::SetShown(std::size_t quantity, bool shown) {
+    if (quantity >= m_quantities.size() || shown == IsShown(quantity))
+        return;
+    if (shown)
+        std::erase(m_hidden, m_quantities[quantity]);
+    else
+        m_hidden.push_back(m_quantities[quantity]);
+    ApplyPicture();
+}
+
+std::pair<double, double> CChartPanel::TemperatureRange() const {
+    return {m_view->Picture().temperatureLow, m_view->Picture().temperatureHigh};
+}
+
+std::pair<double, double> CChartPanel::HumidityRange() const {
+    return {m_view->Picture().humidityLow, m_view->Picture().humidityHigh};
+}
+
+QString CChartPanel::Message() const {
+    return m_view->Picture().message;
 }
 
 QString CChartPanel::StatusText() const {
@@ -436,7 +368,11 @@ bool CChartPanel::SaveChart(const QString& file) {
         Refresh();
     QByteArray bytes;
     QString reason;
-    const QSize size = m_view->size().isEmpty() ? QSize(1200, 700) : m_view->size();
+    if (m_view->size().isEmpty() || !m_view->isVisible()) {
+        m_view->resize(1200, 700); // a chart never shown is saved at a size that reads well
+        Refresh();
+    }
+    const QSize size = m_view->size();
     if (file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -449,14 +385,14 @@ bool CChartPanel::SaveChart(const QString& file) {
         if (!painter.begin(&generator)) {
             reason = QStringLiteral("no SVG painter");
         } else {
-            m_view->render(&painter, QRectF(QPointF(0, 0), size), QRect(QPoint(0, 0), size));
+            m_view->render(&painter);
             painter.end();
         }
     } else {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        m_view->render(&painter, QRectF(QPointF(0, 0), size), QRect(QPoint(0, 0), size));
+        m_view->render(&painter);
         painter.end();
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -526,7 +462,7 @@ bool CChartPanel::event(QEvent* event) {
                 Invalidate();
             break;
         case Message::RecordingHistoryChanged:
-        case Message::NrOfTransmittersChanged:
+        case Message::NrOfTransmittersChanged: // an empty history shows the station's transmitters
             Invalidate();
             break;
         default:

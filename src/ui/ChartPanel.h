@@ -2,7 +2,6 @@
 
 #include "history/ChartPoints.h"
 #include "ui/ChartTexts.h"
-#include "ui/ChartTime.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -13,39 +12,32 @@
 
 class CChartView;
 class HistoryAccess;
-class QChart;
 class QComboBox;
-class QDateTimeAxis;
 class QLabel;
-class QLineSeries;
 class QToolButton;
-class QValueAxis;
 
-// The chart beside the table: the displayed history as a temperature line per sensor on the left
-// axis and a humidity line per sensor on the right axis, over time. It reads the history in one
-// pass whenever it changes (coalesced, and only while the chart is shown) and reduces it to the
-// pixels of the shown time window; not-available and overflow values leave gaps. The window is
-// a range ending with the newest dataset, which follows new datasets, until the user zooms or
-// pans; then it stays where the user put it until a range or the whole history is chosen again.
+// The chart beside the table: the displayed history's temperatures in one panel and its
+// humidities in another below, over a shared time axis, a series per sensor that holds values.
+// It reads the history in one pass whenever it changes (coalesced, and only while the chart is
+// shown) and reduces it to the pixels of the shown time window: lines of the datasets, or of the
+// means with bands of their extremes where a pixel column holds many; not-available and overflow
+// values and long pauses leave gaps. The window is a range ending with the newest dataset, which
+// follows new datasets, until the user zooms or pans; then it stays where the user put it until a
+// range or the whole history is chosen again. A series hidden from the legend stays hidden.
 class CChartPanel : public QWidget {
     Q_OBJECT
 public:
     enum Range { LastDay, LastWeek, LastMonth, LastYear, All };
     // Narrowest window zooming goes to, in days.
     static constexpr double MinimumWidth = 1.0 / 48;
-    // Line segments per quantity; gaps beyond these are bridged (only a flickering sensor gets
-    // that many, and then the gaps are narrower than a pixel or two).
-    static constexpr std::size_t MaxRuns = 400;
-
     explicit CChartPanel(HistoryAccess& history, QWidget* parent = nullptr);
     ~CChartPanel() override;
 
-    // Series, names, axis titles and formats anew from the options and the language; the series
-    // objects are made again only when the transmitter count changed. Then Refresh().
+    // Names, titles, unit and formats anew from the options and the language, then Refresh().
     void BuildSeries();
     // The points anew from the history for the shown window, now.
     void Refresh();
-    // The history or the transmitter count changed: refresh soon, or when next shown.
+    // The history changed: refresh soon, or when next shown.
     void Invalidate();
 
     void SetRange(Range range);
@@ -66,14 +58,18 @@ public:
     void OnSaveChart();
     void SetFileChooser(std::function<QString(CChartPanel&)> chooser) { m_chooser = std::move(chooser); }
 
-    QChart* Chart() const { return m_chart; }
     CChartView* View() const { return m_view; }
-    QDateTimeAxis* TimeAxis() const { return m_timeAxis; }
-    QValueAxis* TemperatureAxis() const { return m_temperatureAxis; }
-    QValueAxis* HumidityAxis() const { return m_humidityAxis; }
+    // The series shown, one per quantity of the transmitters the displayed history holds.
     const std::vector<ChartQuantity>& Quantities() const { return m_quantities; }
-    // The line segments of a quantity that hold points.
-    std::vector<QLineSeries*> SeriesOf(std::size_t quantity) const;
+    // A quantity's points as drawn (temperatures in the unit shown).
+    const ChartLine& Line(std::size_t quantity) const;
+    bool IsShown(std::size_t quantity) const;
+    void SetShown(std::size_t quantity, bool shown);
+    // The value ranges of the temperature and the humidity panel.
+    std::pair<double, double> TemperatureRange() const;
+    std::pair<double, double> HumidityRange() const;
+    // The text over the plots when there is nothing to draw.
+    QString Message() const;
     const ChartTexts& Texts() const { return m_texts; }
     QString StatusText() const;
 
@@ -84,27 +80,17 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    struct Line {
-        std::vector<QLineSeries*> series; // the first carries the legend entry
-    };
-
     void BuildControls();
     void ApplyTexts();
-    void MakeSeries();
-    QLineSeries* AddSegment(std::size_t quantity);
-    void ApplyLines();
-    void ApplyAxes();
+    // The picture of the lines read last, for the window and the series shown.
+    void ApplyPicture();
     void SetWindow(DATE from, DATE to, bool manual);
     void WindowForRange(const ChartSpan& span);
     int Buckets() const;
     void ShowContextMenu(const QPoint& globalPos);
 
     HistoryAccess& m_history;
-    QChart* m_chart;
     CChartView* m_view;
-    QDateTimeAxis* m_timeAxis;
-    QValueAxis* m_temperatureAxis;
-    QValueAxis* m_humidityAxis;
     QLabel* m_rangeLabel;
     QComboBox* m_rangeBox;
     QToolButton* m_wholeButton;
@@ -113,11 +99,9 @@ private:
 
     ChartTexts m_texts;
     bool m_fahrenheit = false;
-    bool m_dense = false;
     std::vector<ChartQuantity> m_quantities;
-    std::vector<Line> m_series;
+    std::vector<ChartQuantity> m_hidden; // hidden from the legend, kept across histories
     std::vector<ChartLine> m_lines;
-    ChartClock m_clock;
     std::optional<ChartSpan> m_span;
     Range m_range = LastWeek;
     DATE m_from = 0, m_to = 1;

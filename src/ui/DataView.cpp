@@ -1,5 +1,6 @@
 #include "ui/DataView.h"
 
+#include "history/TransmittersPresent.h"
 #include "log/Logger.h"
 #include "settings/LangXml.h"
 #include "settings/LanguageMenu.h"
@@ -89,13 +90,28 @@ CDataView::CDataView(HistoryAccess& history, QWidget* parent)
     Refill();
 }
 
+int CDataView::HistoryTransmitters() const {
+    int transmitters = 0;
+    m_model->History().ReadDisplayed([&](std::span<const CDataset> datasets) {
+        transmitters = DisplayedTransmitters(datasets, Options().GetNrOfTransmitters());
+    });
+    return transmitters;
+}
+
+void CDataView::FollowTransmitters() {
+    if (HistoryTransmitters() != m_transmitters)
+        BuildColumns();
+}
+
 void CDataView::BuildColumns() {
     CancelEdit();
     COptionsImpl& options = Options();
     LoadMultiLangXml texts;
     texts.SetLanguage(options.GetLanguageID());
+    // The columns of the transmitters the history holds, whatever the station reports now.
+    m_transmitters = HistoryTransmitters();
     const std::vector<std::string> titles =
-        ColumnTitles(ReadColumnWords(texts, options.UsesFahrenheit()), options.GetNrOfTransmitters());
+        ColumnTitles(ReadColumnWords(texts, options.UsesFahrenheit()), m_transmitters);
     QStringList list;
     for (const std::string& title : titles)
         list.append(FromUtf8(title));
@@ -216,6 +232,7 @@ void CDataView::ScrollToTopRow(int row) {
 }
 
 void CDataView::Refill() {
+    FollowTransmitters();
     const int oldCount = m_model->rowCount();
     const int top = std::max(0, rowAt(0));
     const bool lastRowInView = top + RowsPerPage() >= oldCount;
@@ -378,6 +395,7 @@ bool CDataView::event(QEvent* event) {
                 BuildColumns();
                 Refill();
             } else if (notification->wParam() & HistoryFileChanged) {
+                FollowTransmitters();
                 const QScopedValueRollback following(m_following, true);
                 m_model->SetRowCount(int(m_model->History().DisplayedCount()));
                 FollowDatasets();

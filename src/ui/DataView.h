@@ -21,8 +21,11 @@ class CDataView : public QTableView {
 public:
     CDataView(HistoryAccess& history, QWidget* parent = nullptr);
 
-    // Columns anew from the options (transmitter count, unit, date-time pattern) and the language.
+    // Columns anew from the transmitters the displayed history holds (the station's while it holds
+    // none), the options (unit, date-time pattern) and the language.
     void BuildColumns();
+    // The outdoor transmitters the columns show.
+    int Transmitters() const { return m_transmitters; }
     // Row count from the displayed history; follows the end when the last row was in view. The
     // selection, the current cell and an open edit stay on their datasets wherever these are now;
     // an edited or current dataset in view keeps its place on the screen when datasets arrive
@@ -64,12 +67,16 @@ private:
     // Moves the selection, the current cell and the edit to the rows now showing their datasets.
     void FollowDatasets();
     void ScrollToTopRow(int row);
+    int HistoryTransmitters() const;
+    // Columns anew when the history now holds other transmitters than the columns show.
+    void FollowTransmitters();
 
     CDataModel* m_model;
     CHeaderControlEx* m_header;
     CSubEdit* m_edit;
     int m_row = -1;
     int m_column = 0;
+    int m_transmitters = -1;
     bool m_editing = false;
     std::optional<CDataset> m_editDataset; // the dataset being edited, as it was shown
     std::vector<CDataset> m_selection;

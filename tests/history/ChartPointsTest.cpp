@@ -53,18 +53,18 @@ struct Case {
 
 const Case Cases[] = {
     {"few datasets are kept as they are", {4, 5, 6}, 0, 2, 10, {{{0, 4}, {1, 5}, {2, 6}}}},
-    {"each bucket keeps its minimum and maximum in time order",
+    {"each bucket gives its mean amid its datasets",
      {5, 9, 1, 4, 3, 0, 7, 2},
      0,
      7.999,
      2,
-     {{{1, 9}, {2, 1}, {5, 0}, {6, 7}}}},
-    {"a constant bucket gives one point",
+     {{{1.5, 4.75f}, {5.5, 3}}}},
+    {"a constant bucket gives its value",
      {3, 3, 3, 3, 3, 3, 8, 8, 8},
      0,
      8.999,
      3,
-     {{{0, 3}, {3, 3}, {6, 8}}}},
+     {{{1, 3}, {4, 3}, {7, 8}}}},
     {"not available breaks the line", {1, NA, 3}, 0, 2, 10, {{{0, 1}}, {{2, 3}}}},
     {"overflow breaks the line", {1, 2, OFL, OFL, 5}, 0, 4, 10, {{{0, 1}, {1, 2}}, {{4, 5}}}},
     {"a bucket without measurements breaks the line",
@@ -72,20 +72,20 @@ const Case Cases[] = {
      0,
      8.999,
      3,
-     {{{0, 1}, {2, 3}}, {{6, 7}, {8, 9}}}},
+     {{{1, 2}}, {{7, 8}}}},
     {"an absurd value is no measurement, kept or reduced",
      {1, 2e6f, 3, -3e7f, 4, std::numeric_limits<float>::infinity(), 5, 6, 7},
      0,
      8.999,
      3,
-     {{{0, 1}, {2, 3}, {4, 4}, {6, 5}, {8, 7}}}},
+     {{{1, 2}, {4, 4}, {7, 6}}}},
     {"an absurd value among few datasets breaks the line", {1, 2e6f, 3}, 0, 2, 10, {{{0, 1}}, {{2, 3}}}},
     {"a reserved value among measurements is no extreme",
      {1, 2, 3, 4, OFL, 5, NA, 6, 7},
      0,
      8.999,
      3,
-     {{{0, 1}, {2, 3}, {3, 4}, {5, 5}, {7, 6}, {8, 7}}}},
+     {{{1, 2}, {4, 4.5f}, {7, 6.5f}}}},
     {"the neighbours outside the window are kept",
      {0, 1, 2, 3, 4, 5, 6, 7},
      3,
@@ -138,29 +138,74 @@ TEST(ChartPoints, NoExtremeOfABucketIsLost) {
     const ChartWindow window{Minute(0), Minute(19999), buckets};
     const auto lines = BuildChartLines(datasets, quantities, window);
     const ChartLine& line = lines[0];
-    EXPECT_LE(line.points.size(), std::size_t(2 * buckets));
+    ASSERT_EQ(line.points.size(), std::size_t(buckets));
     const double scale = buckets / (window.to - window.from);
     for (int b = 0; b < buckets; ++b) {
-        float lo = 1e9f, hi = -1e9f, shownLo = 1e9f, shownHi = -1e9f;
+        float lo = 1e9f, hi = -1e9f;
+        double sum = 0;
+        int count = 0;
         for (const CDataset& d : datasets) {
             const int bucket = std::min(buckets - 1, int((d.GetDateTime().Value() - window.from) * scale));
             if (bucket == b && d.GetTemperature(0) != NA) {
                 lo = std::min(lo, d.GetTemperature(0));
                 hi = std::max(hi, d.GetTemperature(0));
+                sum += d.GetTemperature(0);
+                ++count;
             }
         }
-        for (const ChartPoint& p : line.points) {
-            const int bucket = std::min(buckets - 1, int((p.x - window.from) * scale));
-            if (bucket == b) {
-                shownLo = std::min(shownLo, p.y);
-                shownHi = std::max(shownHi, p.y);
-            }
-        }
-        EXPECT_EQ(shownLo, lo) << "bucket " << b;
-        EXPECT_EQ(shownHi, hi) << "bucket " << b;
+        const ChartPoint& shown = line.points[std::size_t(b)];
+        EXPECT_EQ(std::min(buckets - 1, int((shown.x - window.from) * scale)), b);
+        EXPECT_EQ(shown.low, lo) << "bucket " << b;
+        EXPECT_EQ(shown.high, hi) << "bucket " << b;
+        EXPECT_NEAR(shown.y, sum / count, 1e-3) << "bucket " << b;
     }
     EXPECT_TRUE(std::is_sorted(line.points.begin(), line.points.end(),
                                [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
+}
+
+// Datasets at these minutes after Start, indoor temperature 20.
+std::vector<CDataset> At(const std::vector<double>& minutes) {
+    std::vector<CDataset> datasets(minutes.size());
+    for (std::size_t i = 0; i < minutes.size(); ++i) {
+        datasets[i].SetDateTime(CDateTime(Minute(minutes[i])));
+        datasets[i].SetTemperature(0, 20);
+    }
+    return datasets;
+}
+
+TEST(ChartPoints, APauseMuchLongerThanTheUsualIntervalLeavesAGap) {
+    std::vector<double> everyMinute(3000);
+    for (std::size_t i = 0; i < everyMinute.size(); ++i)
+        everyMinute[i] = double(i) + (i >= 1500 ? 600 : 0); // ten hours without datasets
+    std::vector<double> longer = everyMinute;
+    for (std::size_t i = 1500; i < longer.size(); ++i)
+        longer[i] -= 580; // twenty minutes: narrower than two of 100 columns
+    const struct {
+        const char* name;
+        std::vector<double> minutes;
+        int buckets;
+        std::size_t runs;
+    } cases[] = {
+        {"kept datasets, a long pause", {0, 1, 2, 3, 10, 11, 12}, 100, 2},
+        {"kept datasets, a pause of four intervals", {0, 1, 2, 3, 7, 8, 9}, 100, 1},
+        {"a longer interval throughout", {0, 5, 10, 15, 20, 25}, 100, 1},
+        {"reduced datasets, a long pause", everyMinute, 100, 2},
+        {"reduced datasets, a pause narrower than two columns", longer, 100, 1},
+    };
+    const ChartQuantity indoor{ChartQuantity::Temperature, 0};
+    for (const auto& c : cases) {
+        const auto datasets = At(c.minutes);
+        const auto lines = BuildChartLines(datasets, std::span(&indoor, 1),
+                                           {Minute(c.minutes.front()), Minute(c.minutes.back()), c.buckets});
+        EXPECT_EQ(lines[0].RunCount(), c.runs) << c.name;
+    }
+}
+
+TEST(ChartPoints, UsualIntervalIsTheMedian) {
+    EXPECT_EQ(UsualInterval(At({})), 0);
+    EXPECT_EQ(UsualInterval(At({5})), 0);
+    EXPECT_EQ(UsualInterval(At({5, 5})), 0);
+    EXPECT_NEAR(UsualInterval(At({0, 5, 10, 15, 200, 205})) * 1440, 5, 1e-6);
 }
 
 TEST(ChartPoints, DatasetsWithoutAUsableDateAreLeftOut) {

@@ -177,9 +177,17 @@ void CChartPanel::BuildSeries() {
     Refresh();
 }
 
-int CChartPanel::Buckets() const {
+int CChartPanel::Pixels() const {
     const double plot = m_view->TemperaturePlot().width();
     return std::max(200, int(plot > 0 ? plot : m_view->width() - 70));
+}
+
+bool CChartPanel::DailyColumns() const {
+    return (m_to - m_from) / Pixels() > 1.0 / 12;
+}
+
+int CChartPanel::Buckets() const {
+    return DailyColumns() ? std::clamp(int(std::ceil(m_to - m_from)), 1, Pixels()) : Pixels();
 }
 
 void CChartPanel::Invalidate() {
@@ -191,7 +199,6 @@ void CChartPanel::Invalidate() {
 void CChartPanel::Refresh() {
     m_dirty = false;
     m_refreshTimer.stop();
-    const int buckets = Buckets();
     try {
         m_history.ReadDisplayed([&](std::span<const CDataset> datasets) {
             m_quantities = ChartQuantities(DisplayedTransmitters(datasets, Options().GetNrOfTransmitters()));
@@ -201,7 +208,7 @@ void CChartPanel::Refresh() {
                 m_manual = false;
             if (m_span && !m_manual)
                 WindowForRange(*m_span);
-            BuildChartLines(datasets, m_quantities, {m_from, m_to, buckets}, m_lines);
+            BuildChartLines(datasets, m_quantities, {m_from, m_to, Buckets()}, m_lines);
         });
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
@@ -231,6 +238,7 @@ void CChartPanel::ApplyPicture() {
     ChartPicture picture;
     picture.from = m_from;
     picture.to = m_to;
+    picture.daily = DailyColumns();
     picture.temperatureTitle = m_texts.TemperatureAxisTitle();
     picture.humidityTitle = m_texts.humidityAxis;
     picture.temperatureUnit = m_texts.unit;
@@ -256,7 +264,7 @@ void CChartPanel::ApplyPicture() {
     picture.temperatureLow = toUnit(0);
     picture.temperatureHigh = toUnit(30);
     if (const auto temperature = Extent(picture, false)) {
-        const double pad = std::max(0.5, double(temperature->second - temperature->first) * 0.05);
+        const double pad = 0.3 + double(temperature->second - temperature->first) * 0.02;
         picture.temperatureLow = temperature->first - pad;
         picture.temperatureHigh = temperature->second + pad;
     }

@@ -86,6 +86,11 @@ private:
     void ApplyPicture();
     void SetWindow(DATE from, DATE to, bool manual);
     void WindowForRange(const ChartSpan& span);
+    // The plots' width in pixels, and the columns the datasets are reduced to: one per pixel, or
+    // where a pixel would hold more than a couple of hours, whole days (the means of a few hours
+    // would zigzag with the course of the day; a day's column shows the day's range).
+    int Pixels() const;
+    bool DailyColumns() const;
     int Buckets() const;
     void ShowContextMenu(const QPoint& globalPos);
 

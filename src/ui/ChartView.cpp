@@ -330,8 +330,18 @@ QString CChartView::ValuesAt(const QPointF& pos) const {
     if (!OverPlots(pos) || !m_picture.message.isEmpty())
         return {};
     const DATE date = DateAt(pos.x());
-    QStringList lines{FromUtf8(CDateTime(date).Format(m_picture.dateTimePattern))};
     const auto points = PointsAt(date);
+    // The date-time of the nearest dataset when the values are a dataset's own.
+    DATE shown = date;
+    double nearest = PointerReach + 1;
+    for (const auto& point : points)
+        if (point && point->low == point->high && std::abs(XOf(point->x) - pos.x()) < nearest) {
+            nearest = std::abs(XOf(point->x) - pos.x());
+            shown = point->x;
+        }
+    const bool day = m_picture.daily && shown == date;
+    QStringList lines{FromUtf8(CDateTime(shown).Format(
+        day ? TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern) : m_picture.dateTimePattern))};
     for (std::size_t s = 0; s < points.size(); ++s) {
         if (!points[s])
             continue;

@@ -23,6 +23,7 @@ struct ChartPicture {
         ChartLine line; // temperatures already in the unit shown
     };
     DATE from = 0, to = 1;
+    bool daily = false; // a point of many datasets stands for a day
     std::vector<Series> series;
     double temperatureLow = 0, temperatureHigh = 30;
     double humidityLow = 0, humidityHigh = 100;

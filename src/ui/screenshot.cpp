@@ -8,6 +8,7 @@
 #include "settings/Options.h"
 #include "settings/StartupDirectory.h"
 #include "ui/ChartPanel.h"
+#include "ui/ChartView.h"
 #include "ui/DataView.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
@@ -19,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -64,6 +66,8 @@ std::vector<CDataset> DemoYear() {
     const DATE start = CDateTime(2024, 1, 1, 0, 0, 0).Value();
     for (int i = 0; i < 366 * 48; ++i) {
         const double days = i / 48.0;
+        if (days >= 150 && days < 153.5)
+            continue; // the station was off for a few days
         const double season = std::sin((days - 110) / 365.0 * 2 * M_PI);             // 1 in late July
         const double daily = std::sin((days - std::floor(days) - 0.375) * 2 * M_PI); // 1 mid-afternoon
         const double weather =
@@ -116,13 +120,14 @@ QPixmap MenusPicture(CMainFrame& frame) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool chart = argc == 4 && std::string(argv[3]) == "chart";
+    const bool chartDay = argc == 4 && std::string(argv[3]) == "chart-day";
+    const bool chart = argc == 4 && (std::string(argv[3]) == "chart" || chartDay);
     const bool statistics = argc == 4 && std::string(argv[3]) == "statistics";
     const bool options = argc == 4 && std::string(argv[3]) == "options";
     const bool menus = argc == 4 && std::string(argv[3]) == "menus";
     if (argc != 3 && !chart && !statistics && !options && !menus) {
         std::fprintf(stderr,
-                     "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|statistics|options|menus]\n");
+                     "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|chart-day|statistics|options|menus]\n");
         return 2;
     }
     const std::filesystem::path output = std::filesystem::absolute(argv[1]);
@@ -155,13 +160,23 @@ int main(int argc, char** argv) {
         frame.View()->selectRow(int(DisplayedCount()) - 3);
         if (chart) {
             frame.ShowChart(true);
-            frame.Chart()->SetRange(CChartPanel::LastYear);
+            frame.Chart()->SetRange(chartDay ? CChartPanel::LastDay : CChartPanel::LastYear);
         }
         std::unique_ptr<COptionsDlg> dialog;
         if (options) {
             dialog = std::make_unique<COptionsDlg>(history, &frame);
             dialog->show();
         }
+        if (chart)
+            QTimer::singleShot(1000, [&] {
+                // The pointer over the chart, two thirds across, with its label.
+                CChartView* view = frame.Chart()->View();
+                const QRectF plot = view->TemperaturePlot();
+                const QPointF at(plot.left() + plot.width() * 0.62, plot.top() + plot.height() * 0.3);
+                QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                                 Qt::NoModifier);
+                QCoreApplication::sendEvent(view, &move);
+            });
         QTimer::singleShot(1500, [&] {
             QPixmap picture = options ? dialog->grab() : frame.grab();
             if (menus)

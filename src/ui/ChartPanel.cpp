@@ -132,6 +132,10 @@ void CChartPanel::BuildControls() {
     m_saveButton->setObjectName(QStringLiteral("saveChart"));
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
+    m_hint = new QLabel(this);
+    m_hint->setObjectName(QStringLiteral("hint"));
+    m_hint->setForegroundRole(QPalette::PlaceholderText);
+    m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(6, 4, 6, 0);
@@ -141,7 +145,9 @@ void CChartPanel::BuildControls() {
     bar->addSpacing(12);
     bar->addWidget(m_saveButton);
     bar->addSpacing(12);
-    bar->addWidget(m_status, 1);
+    bar->addWidget(m_status);
+    bar->addSpacing(12);
+    bar->addWidget(m_hint, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
@@ -166,7 +172,9 @@ void CChartPanel::ApplyTexts() {
     m_wholeButton->setToolTip(m_texts.wholeHistoryTip);
     m_saveButton->setText(m_texts.save);
     m_saveButton->setToolTip(m_texts.saveTip);
-    m_view->setToolTip(m_texts.hint);
+    // The hint stays in the bar: a tool tip over the plots would cover the pointer's label.
+    m_hint->setText(m_texts.hint);
+    m_hint->setToolTip(m_texts.hint);
 }
 
 void CChartPanel::BuildSeries() {

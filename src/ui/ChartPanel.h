@@ -101,6 +101,7 @@ private:
     QToolButton* m_wholeButton;
     QToolButton* m_saveButton;
     QLabel* m_status;
+    QLabel* m_hint;
 
     ChartTexts m_texts;
     bool m_fahrenheit = false;

@@ -331,17 +331,16 @@ QString CChartView::ValuesAt(const QPointF& pos) const {
         return {};
     const DATE date = DateAt(pos.x());
     const auto points = PointsAt(date);
-    // The date-time of the nearest dataset when the values are a dataset's own.
+    // The date-time of the nearest point: a dataset's own, or in a chart of days, its day.
     DATE shown = date;
     double nearest = PointerReach + 1;
     for (const auto& point : points)
-        if (point && point->low == point->high && std::abs(XOf(point->x) - pos.x()) < nearest) {
+        if (point && std::abs(XOf(point->x) - pos.x()) < nearest) {
             nearest = std::abs(XOf(point->x) - pos.x());
             shown = point->x;
         }
-    const bool day = m_picture.daily && shown == date;
     QStringList lines{FromUtf8(CDateTime(shown).Format(
-        day ? TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern) : m_picture.dateTimePattern))};
+        m_picture.daily ? TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern) : m_picture.dateTimePattern))};
     for (std::size_t s = 0; s < points.size(); ++s) {
         if (!points[s])
             continue;

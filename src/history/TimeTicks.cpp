@@ -6,23 +6,6 @@
 
 namespace {
 
-// A date-time as days since 1899-12-30 00:00 on one straight line, and back: before that day the
-// fraction of a date-time counts forward from midnight, so its value does not grow with time.
-double Linear(DATE date) {
-    if (date >= 0)
-        return date;
-    const double day = std::trunc(date);
-    return day + (day - date);
-}
-
-DATE FromLinear(double days) {
-    if (days >= 0)
-        return days;
-    const double day = std::floor(days);
-    const double fraction = days - day;
-    return fraction == 0 ? day : day - fraction;
-}
-
 constexpr std::array<TimeStep, 30> Steps = {{
     {TimeUnit::Minute, 1},  {TimeUnit::Minute, 2},  {TimeUnit::Minute, 5},  {TimeUnit::Minute, 10},
     {TimeUnit::Minute, 15}, {TimeUnit::Minute, 30}, {TimeUnit::Hour, 1},    {TimeUnit::Hour, 2},
@@ -54,7 +37,7 @@ double Days(const TimeStep& step) {
 // First days of months whose index (year * 12 + month - 1) is a multiple of months, in [from, to].
 void MonthTicks(double from, double to, int months, std::vector<DATE>& at) {
     CDateTime::Fields fields;
-    if (!CDateTime(FromLinear(from)).GetFields(fields))
+    if (!CDateTime(FromLinearDays(from)).GetFields(fields))
         return;
     int index = fields.year * 12 + fields.month - 1;
     index = (index + months - 1) / months * months;
@@ -65,11 +48,11 @@ void MonthTicks(double from, double to, int months, std::vector<DATE>& at) {
         first.day = 1;
         if (!IsValidDateFields(first))
             return;
-        const double day = Linear(DateFromFields(first));
+        const double day = LinearDays(DateFromFields(first));
         if (day > to)
             return;
         if (day >= from)
-            at.push_back(FromLinear(day));
+            at.push_back(FromLinearDays(day));
     }
 }
 
@@ -78,7 +61,7 @@ std::vector<DATE> TicksOf(const TimeStep& step, double from, double to, std::siz
     std::vector<DATE> at;
     const auto evenly = [&](double first, double width) {
         for (double n = first; n * width <= to && at.size() <= limit; ++n)
-            at.push_back(FromLinear(n * width));
+            at.push_back(FromLinearDays(n * width));
     };
     switch (step.unit) {
     case TimeUnit::Minute:
@@ -93,7 +76,7 @@ std::vector<DATE> TicksOf(const TimeStep& step, double from, double to, std::siz
         // 1899-12-30 was a Saturday: Mondays are two days on from a multiple of seven.
         const double first = std::ceil((from - 2) / 7 - 1e-9);
         for (double n = first; n * 7 + 2 <= to && at.size() <= limit; ++n)
-            at.push_back(FromLinear(n * 7 + 2));
+            at.push_back(FromLinearDays(n * 7 + 2));
         break;
     }
     case TimeUnit::Month:
@@ -120,11 +103,26 @@ std::string WithoutField(std::string pattern, std::string_view field) {
 
 } // namespace
 
+double LinearDays(DATE date) {
+    if (date >= 0)
+        return date;
+    const double day = std::trunc(date);
+    return day + (day - date);
+}
+
+DATE FromLinearDays(double days) {
+    if (days >= 0)
+        return days;
+    const double day = std::floor(days);
+    const double fraction = days - day;
+    return fraction == 0 ? day : day - fraction;
+}
+
 TimeTicks ChooseTimeTicks(DATE fromDate, DATE toDate, int most) {
     TimeTicks ticks;
     if (!(fromDate <= toDate) || fromDate < CDateTime::MinDate || toDate > CDateTime::MaxDate)
         return ticks;
-    const double from = Linear(fromDate), to = Linear(toDate);
+    const double from = LinearDays(fromDate), to = LinearDays(toDate);
     const std::size_t limit = std::size_t(std::max(1, most));
     for (const TimeStep& step : Steps) {
         // Skip the steps far too fine without counting their ticks.

@@ -10,6 +10,11 @@
 // midnights, Mondays, first days of months or years), as many as fit, and the pattern that labels
 // them. Pure, so every chart, on the screen or in a file, shares it.
 
+// OLE Automation date to a plain day count since 1899-12-30 and back: before that day the OLE
+// fraction counts forward from midnight, so -1.25 is -0.75 days. Time axes are straight lines of these.
+double LinearDays(DATE date);
+DATE FromLinearDays(double days);
+
 enum class TimeUnit { Minute, Hour, Day, Week, Month, Year };
 
 struct TimeStep {

@@ -2,7 +2,6 @@
 
 #include "history/TimeTicks.h"
 #include "history/ValueTicks.h"
-#include "ui/ChartTime.h"
 
 #include <QDate>
 #include <QMouseEvent>

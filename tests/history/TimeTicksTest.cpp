@@ -53,6 +53,18 @@ TEST(TimeTicks, RoundCalendarTimesAsManyAsFit) {
     }
 }
 
+TEST(TimeTicks, LinearDaysRunStraightThroughTheEpoch) {
+    const struct {
+        DATE date;
+        double linear;
+    } cases[] = {{At(1899, 12, 29, 6), -0.75}, {At(1899, 12, 29), -1}, {At(1899, 12, 30, 12), 0.5},
+                 {At(2024, 3, 14, 6), 45365.25}};
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(LinearDays(c.date), c.linear) << Text(c.date);
+        EXPECT_DOUBLE_EQ(FromLinearDays(c.linear), c.date) << Text(c.date);
+    }
+}
+
 TEST(TimeTicks, NoTicksForAnUnusableWindow) {
     EXPECT_TRUE(ChooseTimeTicks(At(2024, 3, 2), At(2024, 3, 1), 10).at.empty());
     EXPECT_TRUE(ChooseTimeTicks(std::nan(""), At(2024, 3, 1), 10).at.empty());

@@ -487,18 +487,6 @@ private slots:
                  qPrintable(reduced));
     }
 
-    void axisTimesReadAsTheStationsWallClock() {
-        ChartClock clock;
-        for (const DATE date : {Start, Start + 0.5, CDateTime(2024, 7, 1, 23, 59, 0).Value(), -1.25}) {
-            const qint64 msecs = clock.ToMsecs(date);
-            CDateTime::Fields fields;
-            QVERIFY(CDateTime(date).GetFields(fields));
-            const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecs);
-            QCOMPARE(local.date(), QDate(fields.year, fields.month, fields.day));
-            QCOMPARE(local.time(), QTime(fields.hour, fields.minute, fields.second));
-            QVERIFY(std::abs(clock.FromMsecs(msecs) - date) < 1e-9);
-        }
-    }
 };
 
 static RegisterUiTest<ChartPanelTest> registerChartPanelTest;

@@ -7,13 +7,14 @@
 namespace {
 
 constexpr std::array<TimeStep, 30> Steps = {{
-    {TimeUnit::Minute, 1},  {TimeUnit::Minute, 2},  {TimeUnit::Minute, 5},  {TimeUnit::Minute, 10},
-    {TimeUnit::Minute, 15}, {TimeUnit::Minute, 30}, {TimeUnit::Hour, 1},    {TimeUnit::Hour, 2},
-    {TimeUnit::Hour, 3},    {TimeUnit::Hour, 6},    {TimeUnit::Hour, 12},   {TimeUnit::Day, 1},
-    {TimeUnit::Day, 2},     {TimeUnit::Week, 1},    {TimeUnit::Month, 1},   {TimeUnit::Month, 2},
-    {TimeUnit::Month, 3},   {TimeUnit::Month, 6},   {TimeUnit::Year, 1},    {TimeUnit::Year, 2},
-    {TimeUnit::Year, 5},    {TimeUnit::Year, 10},   {TimeUnit::Year, 20},   {TimeUnit::Year, 50},
-    {TimeUnit::Year, 100},  {TimeUnit::Year, 200},  {TimeUnit::Year, 500},  {TimeUnit::Year, 1000}, {TimeUnit::Year, 2000}, {TimeUnit::Year, 5000},
+    {TimeUnit::Minute, 1},  {TimeUnit::Minute, 2},  {TimeUnit::Minute, 5}, {TimeUnit::Minute, 10},
+    {TimeUnit::Minute, 15}, {TimeUnit::Minute, 30}, {TimeUnit::Hour, 1},   {TimeUnit::Hour, 2},
+    {TimeUnit::Hour, 3},    {TimeUnit::Hour, 6},    {TimeUnit::Hour, 12},  {TimeUnit::Day, 1},
+    {TimeUnit::Day, 2},     {TimeUnit::Week, 1},    {TimeUnit::Month, 1},  {TimeUnit::Month, 2},
+    {TimeUnit::Month, 3},   {TimeUnit::Month, 6},   {TimeUnit::Year, 1},   {TimeUnit::Year, 2},
+    {TimeUnit::Year, 5},    {TimeUnit::Year, 10},   {TimeUnit::Year, 20},  {TimeUnit::Year, 50},
+    {TimeUnit::Year, 100},  {TimeUnit::Year, 200},  {TimeUnit::Year, 500}, {TimeUnit::Year, 1000},
+    {TimeUnit::Year, 2000}, {TimeUnit::Year, 5000},
 }};
 
 double Days(const TimeStep& step) {
@@ -139,7 +140,8 @@ TimeTicks ChooseTimeTicks(DATE fromDate, DATE toDate, int most) {
 std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern) {
     const std::size_t space = dateTimePattern.find(' ');
     std::string date(dateTimePattern.substr(0, space));
-    std::string time(space == std::string_view::npos ? std::string_view() : dateTimePattern.substr(space + 1));
+    std::string time(space == std::string_view::npos ? std::string_view()
+                                                     : dateTimePattern.substr(space + 1));
     if (date.empty())
         date = "%d.%m.%Y";
     switch (unit) {

@@ -28,9 +28,9 @@ struct TimeTicks {
     std::vector<DATE> at; // ascending, inside [from, to]
 };
 
-// The finest step from 1 minute up to 5000 years that puts no more than most ticks in [from, to]
-// and its ticks. Date-times are station wall-clock
-// times: no daylight-saving shift. No ticks for an empty, reversed or unrepresentable window.
+// The finest step from 1 minute up to 5000 years that puts no more than most ticks in [from, to],
+// and its ticks. Date-times are station wall-clock times: no daylight-saving shift. No ticks for
+// an empty, reversed or unrepresentable window.
 TimeTicks ChooseTimeTicks(DATE from, DATE to, int most);
 
 // The strftime-style pattern (as CDateTime::Format takes it) that labels ticks of a step, from the

@@ -1,8 +1,8 @@
 #include "ui/ChartPanel.h"
 
+#include "history/TransmittersPresent.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
-#include "history/TransmittersPresent.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
@@ -268,7 +268,9 @@ void CChartPanel::ApplyPicture() {
         picture.series.push_back(std::move(series));
     }
 
-    auto toUnit = [&](float celsius) { return m_fahrenheit ? double(ToFahrenheit(celsius)) : double(celsius); };
+    auto toUnit = [&](float celsius) {
+        return m_fahrenheit ? double(ToFahrenheit(celsius)) : double(celsius);
+    };
     picture.temperatureLow = toUnit(0);
     picture.temperatureHigh = toUnit(30);
     if (const auto temperature = Extent(picture, false)) {
@@ -279,7 +281,8 @@ void CChartPanel::ApplyPicture() {
     if (const auto humidity = Extent(picture, true)) {
         // Humidities stay on their scale: a few percent of air around them, within 0 to 100.
         picture.humidityLow = std::clamp(double(humidity->first) - 3, 0.0, 100.0);
-        picture.humidityHigh = std::max(picture.humidityLow + 10, std::min(100.0, double(humidity->second) + 3));
+        picture.humidityHigh =
+            std::max(picture.humidityLow + 10, std::min(100.0, double(humidity->second) + 3));
     }
     m_view->SetPicture(std::move(picture));
 }

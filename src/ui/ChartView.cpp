@@ -16,9 +16,9 @@
 namespace {
 
 constexpr double Margin = 8;
-constexpr double Gap = 10;           // between the two panels
-constexpr double Swatch = 10;        // a legend entry's colour square
-constexpr double PointerReach = 12;  // pixels within which the label takes a series' point
+constexpr double Gap = 10;          // between the two panels
+constexpr double Swatch = 10;       // a legend entry's colour square
+constexpr double PointerReach = 12; // pixels within which the label takes a series' point
 constexpr double TemperatureShare = 0.58;
 
 QString FromUtf8(const std::string& text) {
@@ -41,7 +41,8 @@ QString ValueText(const ChartPicture& picture, float value, bool humidity) {
 
 } // namespace
 
-CChartView::CChartView(QWidget* parent) : QWidget(parent), m_band(new QRubberBand(QRubberBand::Rectangle, this)) {
+CChartView::CChartView(QWidget* parent)
+    : QWidget(parent), m_band(new QRubberBand(QRubberBand::Rectangle, this)) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 240);
@@ -66,7 +67,8 @@ QRectF CChartView::LegendEntry(std::size_t series) const {
     return series < m_layout.legend.size() ? m_layout.legend[series] : QRectF();
 }
 
-double CChartView::LegendHeight(bool humidity, double left, double width, std::vector<QRectF>* entries) const {
+double CChartView::LegendHeight(bool humidity, double left, double width,
+                                std::vector<QRectF>* entries) const {
     const QFontMetricsF metrics(font());
     const double line = metrics.height() + 4;
     QFont bold = font();
@@ -101,13 +103,15 @@ void CChartView::Arrange() {
     const double temperatureHeader = LegendHeight(false, Margin, width() - 2 * Margin, &entries);
     std::vector<QRectF> humidityEntries(m_picture.series.size());
     const double humidityHeader = LegendHeight(true, Margin, width() - 2 * Margin, &humidityEntries);
-    const double plots = std::max(40.0, height() - 2 * Margin - temperatureHeader - humidityHeader - Gap - axis);
+    const double plots =
+        std::max(40.0, height() - 2 * Margin - temperatureHeader - humidityHeader - Gap - axis);
     const double top = Margin;
     m_layout.temperatureHeader = QRectF(Margin, top, width() - 2 * Margin, temperatureHeader);
     m_layout.temperaturePlot = QRectF(left, top + temperatureHeader, plotWidth, plots * TemperatureShare);
     m_layout.humidityHeader =
         QRectF(Margin, m_layout.temperaturePlot.bottom() + Gap, width() - 2 * Margin, humidityHeader);
-    m_layout.humidityPlot = QRectF(left, m_layout.humidityHeader.bottom(), plotWidth, plots * (1 - TemperatureShare));
+    m_layout.humidityPlot =
+        QRectF(left, m_layout.humidityHeader.bottom(), plotWidth, plots * (1 - TemperatureShare));
     for (std::size_t s = 0; s < m_picture.series.size(); ++s) {
         const bool humidity = m_picture.series[s].humidity;
         const QRectF& header = humidity ? m_layout.humidityHeader : m_layout.temperatureHeader;
@@ -261,7 +265,8 @@ void CChartView::PaintTimeAxis(QPainter& painter) const {
         painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, TickLabel(at, ticks.step.unit, m_picture));
         if (withinDays) {
             // The date under the first tick of each day.
-            const std::string day = CDateTime(at).Format(TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern));
+            const std::string day =
+                CDateTime(at).Format(TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern));
             if (day != lastDay)
                 painter.drawText(label.translated(0, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
                                  FromUtf8(day));
@@ -338,16 +343,19 @@ QString CChartView::ValuesAt(const QPointF& pos) const {
             nearest = std::abs(XOf(point->x) - pos.x());
             shown = point->x;
         }
-    QStringList lines{FromUtf8(CDateTime(shown).Format(
-        m_picture.daily ? TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern) : m_picture.dateTimePattern))};
+    QStringList lines{FromUtf8(
+        CDateTime(shown).Format(m_picture.daily ? TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern)
+                                                : m_picture.dateTimePattern))};
     for (std::size_t s = 0; s < points.size(); ++s) {
         if (!points[s])
             continue;
         const ChartPicture::Series& series = m_picture.series[s];
-        QString line = series.name + QStringLiteral(": ") + ValueText(m_picture, points[s]->y, series.humidity);
+        QString line =
+            series.name + QStringLiteral(": ") + ValueText(m_picture, points[s]->y, series.humidity);
         if (points[s]->low != points[s]->high)
-            line += QStringLiteral(" (") + QString::number(double(points[s]->low), 'f', 1) + QStringLiteral(" – ") +
-                    QString::number(double(points[s]->high), 'f', 1) + QLatin1Char(')');
+            line += QStringLiteral(" (") + QString::number(double(points[s]->low), 'f', 1) +
+                    QStringLiteral(" – ") + QString::number(double(points[s]->high), 'f', 1) +
+                    QLatin1Char(')');
         lines.append(line);
     }
     return lines.join(QLatin1Char('\n'));
@@ -360,7 +368,8 @@ void CChartView::PaintCrosshair(QPainter& painter) const {
     QColor line = palette().color(QPalette::Text);
     line.setAlpha(120);
     painter.setPen(QPen(line, 1, Qt::DashLine));
-    painter.drawLine(QPointF(x, m_layout.temperaturePlot.top()), QPointF(x, m_layout.temperaturePlot.bottom()));
+    painter.drawLine(QPointF(x, m_layout.temperaturePlot.top()),
+                     QPointF(x, m_layout.temperaturePlot.bottom()));
     painter.drawLine(QPointF(x, m_layout.humidityPlot.top()), QPointF(x, m_layout.humidityPlot.bottom()));
 
     const QStringList lines = ValuesAt(*m_pointer).split(QLatin1Char('\n'));
@@ -381,8 +390,8 @@ void CChartView::PaintCrosshair(QPainter& painter) const {
     painter.setBrush(background);
     painter.drawRoundedRect(box, 3, 3);
     painter.setPen(palette().color(QPalette::ToolTipText));
-    painter.drawText(QRectF(box.left() + 6, box.top() + 4, box.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     lines.front());
+    painter.drawText(QRectF(box.left() + 6, box.top() + 4, box.width(), lineHeight),
+                     Qt::AlignLeft | Qt::AlignVCenter, lines.front());
     // The series' colour beside each value, in the order ValuesAt lists them.
     const auto points = PointsAt(DateAt(x));
     int row = 1;
@@ -391,10 +400,11 @@ void CChartView::PaintCrosshair(QPainter& painter) const {
             continue;
         const ChartPicture::Series& series = m_picture.series[s];
         const double y = box.top() + 4 + row * lineHeight;
-        painter.fillRect(QRectF(box.left() + 6, y + (lineHeight - Swatch) / 2, Swatch, Swatch), series.colour);
+        painter.fillRect(QRectF(box.left() + 6, y + (lineHeight - Swatch) / 2, Swatch, Swatch),
+                         series.colour);
         painter.setPen(palette().color(QPalette::ToolTipText));
-        painter.drawText(QRectF(box.left() + 10 + Swatch, y, box.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                         lines[row]);
+        painter.drawText(QRectF(box.left() + 10 + Swatch, y, box.width(), lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[row]);
         // A dot where the value is.
         painter.setBrush(series.colour);
         painter.setPen(QPen(palette().color(QPalette::Base), 1.5));
@@ -435,8 +445,9 @@ void CChartView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && OverPlots(event->position())) {
         m_drag = Drag::Band;
         m_dragStart = event->position();
-        m_band->setGeometry(QRect(QPoint(int(m_dragStart.x()), int(m_layout.temperaturePlot.top())),
-                                  QSize(1, int(m_layout.humidityPlot.bottom() - m_layout.temperaturePlot.top()))));
+        m_band->setGeometry(
+            QRect(QPoint(int(m_dragStart.x()), int(m_layout.temperaturePlot.top())),
+                  QSize(1, int(m_layout.humidityPlot.bottom() - m_layout.temperaturePlot.top()))));
         m_band->show();
         update();
         event->accept();
@@ -464,7 +475,8 @@ void CChartView::mouseMoveEvent(QMouseEvent* event) {
     if (m_drag == Drag::Band) {
         const double x = std::clamp(event->position().x(), plot.left(), plot.right());
         const double left = std::min(x, m_dragStart.x()), right = std::max(x, m_dragStart.x());
-        m_band->setGeometry(QRect(QPoint(int(left), int(plot.top())), QPoint(int(right), int(m_layout.humidityPlot.bottom()))));
+        m_band->setGeometry(QRect(QPoint(int(left), int(plot.top())),
+                                  QPoint(int(right), int(m_layout.humidityPlot.bottom()))));
         event->accept();
         return;
     }

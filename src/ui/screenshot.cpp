@@ -67,8 +67,8 @@ std::vector<CDataset> DemoYear() {
     for (int i = 0; i < 366 * 48; ++i) {
         const double days = i / 48.0;
         if (days >= 150 && days < 153.5)
-            continue; // the station was off for a few days
-        const double season = std::sin((days - 110) / 365.0 * 2 * M_PI);             // 1 in late July
+            continue;                                                    // the station was off for a few days
+        const double season = std::sin((days - 110) / 365.0 * 2 * M_PI); // 1 in late July
         const double daily = std::sin((days - std::floor(days) - 0.375) * 2 * M_PI); // 1 mid-afternoon
         const double weather =
             0.6 * std::sin(days / 3.7 * 2 * M_PI) + 0.4 * std::sin(days / 9.3 * 2 * M_PI + 1);
@@ -126,8 +126,9 @@ int main(int argc, char** argv) {
     const bool options = argc == 4 && std::string(argv[3]) == "options";
     const bool menus = argc == 4 && std::string(argv[3]) == "menus";
     if (argc != 3 && !chart && !statistics && !options && !menus) {
-        std::fprintf(stderr,
-                     "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|chart-day|statistics|options|menus]\n");
+        std::fprintf(
+            stderr,
+            "usage: nivaro-screenshot OUTPUT.png LANGUAGE_ID [chart|chart-day|statistics|options|menus]\n");
         return 2;
     }
     const std::filesystem::path output = std::filesystem::absolute(argv[1]);

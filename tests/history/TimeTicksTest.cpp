@@ -26,20 +26,62 @@ TEST(TimeTicks, RoundCalendarTimesAsManyAsFit) {
         std::size_t count;
         const char *first, *last;
     } cases[] = {
-        {"minutes", At(2024, 3, 14, 10, 3), At(2024, 3, 14, 10, 48), 6, {TimeUnit::Minute, 10}, 4,
-         "2024-03-14 10:10", "2024-03-14 10:40"},
-        {"a day in hours", At(2024, 3, 14), At(2024, 3, 15), 12, {TimeUnit::Hour, 3}, 9, "2024-03-14 00:00",
+        {"minutes",
+         At(2024, 3, 14, 10, 3),
+         At(2024, 3, 14, 10, 48),
+         6,
+         {TimeUnit::Minute, 10},
+         4,
+         "2024-03-14 10:10",
+         "2024-03-14 10:40"},
+        {"a day in hours",
+         At(2024, 3, 14),
+         At(2024, 3, 15),
+         12,
+         {TimeUnit::Hour, 3},
+         9,
+         "2024-03-14 00:00",
          "2024-03-15 00:00"},
-        {"a week in days", At(2024, 3, 11, 12), At(2024, 3, 18, 12), 10, {TimeUnit::Day, 1}, 7,
-         "2024-03-12 00:00", "2024-03-18 00:00"},
-        {"a month on Mondays", At(2024, 3, 1), At(2024, 3, 31), 6, {TimeUnit::Week, 1}, 4, "2024-03-04 00:00",
+        {"a week in days",
+         At(2024, 3, 11, 12),
+         At(2024, 3, 18, 12),
+         10,
+         {TimeUnit::Day, 1},
+         7,
+         "2024-03-12 00:00",
+         "2024-03-18 00:00"},
+        {"a month on Mondays",
+         At(2024, 3, 1),
+         At(2024, 3, 31),
+         6,
+         {TimeUnit::Week, 1},
+         4,
+         "2024-03-04 00:00",
          "2024-03-25 00:00"},
-        {"a year in months", At(2024, 1, 1), At(2025, 1, 1), 12, {TimeUnit::Month, 2}, 7, "2024-01-01 00:00",
+        {"a year in months",
+         At(2024, 1, 1),
+         At(2025, 1, 1),
+         12,
+         {TimeUnit::Month, 2},
+         7,
+         "2024-01-01 00:00",
          "2025-01-01 00:00"},
-        {"a decade in years", At(2015, 6, 1), At(2025, 6, 1), 8, {TimeUnit::Year, 2}, 5, "2016-01-01 00:00",
+        {"a decade in years",
+         At(2015, 6, 1),
+         At(2025, 6, 1),
+         8,
+         {TimeUnit::Year, 2},
+         5,
+         "2016-01-01 00:00",
          "2024-01-01 00:00"},
-        {"the day before the epoch, where the fraction runs backwards", At(1899, 12, 29), At(1899, 12, 30), 5,
-         {TimeUnit::Hour, 6}, 5, "1899-12-29 00:00", "1899-12-30 00:00"},
+        {"the day before the epoch, where the fraction runs backwards",
+         At(1899, 12, 29),
+         At(1899, 12, 30),
+         5,
+         {TimeUnit::Hour, 6},
+         5,
+         "1899-12-29 00:00",
+         "1899-12-30 00:00"},
     };
     for (const auto& c : cases) {
         const TimeTicks ticks = ChooseTimeTicks(c.from, c.to, c.most);
@@ -57,7 +99,9 @@ TEST(TimeTicks, LinearDaysRunStraightThroughTheEpoch) {
     const struct {
         DATE date;
         double linear;
-    } cases[] = {{At(1899, 12, 29, 6), -0.75}, {At(1899, 12, 29), -1}, {At(1899, 12, 30, 12), 0.5},
+    } cases[] = {{At(1899, 12, 29, 6), -0.75},
+                 {At(1899, 12, 29), -1},
+                 {At(1899, 12, 30, 12), 0.5},
                  {At(2024, 3, 14, 6), 45365.25}};
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(LinearDays(c.date), c.linear) << Text(c.date);
@@ -79,11 +123,11 @@ TEST(TimeTicks, LabelPatternsFromTheUsersDateTimeFormat) {
         TimeUnit unit;
         const char* pattern;
     } cases[] = {
-        {"%d.%m.%Y %H:%M", TimeUnit::Hour, "%H:%M"},   {"%d.%m.%Y %H:%M:%S", TimeUnit::Minute, "%H:%M"},
+        {"%d.%m.%Y %H:%M", TimeUnit::Hour, "%H:%M"},       {"%d.%m.%Y %H:%M:%S", TimeUnit::Minute, "%H:%M"},
         {"%m.%d.%y %I:%M %p", TimeUnit::Hour, "%I:%M %p"}, {"%d.%m.%Y %H:%M", TimeUnit::Day, "%d.%m.%Y"},
-        {"%Y-%m-%d %H:%M", TimeUnit::Week, "%Y-%m-%d"}, {"%d.%m.%Y %H:%M", TimeUnit::Month, "%m.%Y"},
-        {"%Y-%m-%d %H:%M", TimeUnit::Month, "%Y-%m"},  {"%m.%d.%y %H:%M", TimeUnit::Month, "%m.%Y"},
-        {"%d.%m.%y %H:%M", TimeUnit::Year, "%Y"},       {"%d.%m.%Y", TimeUnit::Hour, "%H:%M"},
+        {"%Y-%m-%d %H:%M", TimeUnit::Week, "%Y-%m-%d"},    {"%d.%m.%Y %H:%M", TimeUnit::Month, "%m.%Y"},
+        {"%Y-%m-%d %H:%M", TimeUnit::Month, "%Y-%m"},      {"%m.%d.%y %H:%M", TimeUnit::Month, "%m.%Y"},
+        {"%d.%m.%y %H:%M", TimeUnit::Year, "%Y"},          {"%d.%m.%Y", TimeUnit::Hour, "%H:%M"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TimeTickPattern(c.unit, c.format), c.pattern) << c.format << " " << int(c.unit);
@@ -96,8 +140,8 @@ TEST(ValueTicks, RoundStepsOverTheRange) {
         double tickLow, tickHigh, step;
         int decimals;
     } cases[] = {
-        {0.3, 9.7, 6, 0, 10, 2, 0},    {-3.2, 27.9, 8, -5, 30, 5, 0},    {20, 20, 5, 19.5, 20.5, 0.5, 1},
-        {35, 98, 5, 20, 100, 20, 0},   {9.7, 0.3, 6, 0, 10, 2, 0},       {0.31, 0.38, 4, 0.3, 0.38, 0.02, 2},
+        {0.3, 9.7, 6, 0, 10, 2, 0},  {-3.2, 27.9, 8, -5, 30, 5, 0}, {20, 20, 5, 19.5, 20.5, 0.5, 1},
+        {35, 98, 5, 20, 100, 20, 0}, {9.7, 0.3, 6, 0, 10, 2, 0},    {0.31, 0.38, 4, 0.3, 0.38, 0.02, 2},
     };
     for (const auto& c : cases) {
         const ValueTicks ticks = ChooseValueTicks(c.low, c.high, c.most);

@@ -480,13 +480,14 @@ private slots:
         history.Append(48 * 400, [](int i) { return float(i % 48) / 2; });
         panel.SetShown(0, true);
         panel.Refresh();
-        const QString reduced = view.ValuesAt(QPointF(view.TemperaturePlot().center().x(), plot.center().y()));
-        QVERIFY2(reduced.contains(QStringLiteral("Indoor temperature: 11.8 °C (0.0 – 23.5)")), qPrintable(reduced));
+        const QString reduced =
+            view.ValuesAt(QPointF(view.TemperaturePlot().center().x(), plot.center().y()));
+        QVERIFY2(reduced.contains(QStringLiteral("Indoor temperature: 11.8 °C (0.0 – 23.5)")),
+                 qPrintable(reduced));
         // A column of a day is labelled with its day.
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d\n")).match(reduced).hasMatch(),
                  qPrintable(reduced));
     }
-
 };
 
 static RegisterUiTest<ChartPanelTest> registerChartPanelTest;

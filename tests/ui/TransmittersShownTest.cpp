@@ -23,7 +23,8 @@ std::vector<CDataset> Day(int transmitters, int day = 14) {
         CDataset d;
         d.SetDateTime(CDateTime(2024, 3, day, hour, 0, 0));
         for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
-            d.SetTemperature(sensor, sensor <= transmitters ? 10.0f + float(sensor) : CDataset::TemperatureNotAvailable);
+            d.SetTemperature(sensor, sensor <= transmitters ? 10.0f + float(sensor)
+                                                            : CDataset::TemperatureNotAvailable);
             d.SetHumidity(sensor, sensor <= transmitters ? 50.0f : CDataset::HumidityNotAvailable);
         }
         datasets.push_back(d);

@@ -280,7 +280,7 @@ void CChartPanel::ApplyPicture() {
     }
     if (const auto humidity = Extent(picture, true)) {
         // Humidities stay on their scale: a few percent of air around them, within 0 to 100.
-        picture.humidityLow = std::clamp(double(humidity->first) - 3, 0.0, 100.0);
+        picture.humidityLow = std::clamp(double(humidity->first) - 3, 0.0, 90.0);
         picture.humidityHigh =
             std::max(picture.humidityLow + 10, std::min(100.0, double(humidity->second) + 3));
     }
@@ -404,14 +404,14 @@ bool CChartPanel::SaveChart(const QString& file) {
         if (!painter.begin(&generator)) {
             reason = QStringLiteral("no SVG painter");
         } else {
-            m_view->render(&painter);
+            m_view->PaintChart(painter);
             painter.end();
         }
     } else {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
-        m_view->render(&painter);
+        m_view->PaintChart(painter);
         painter.end();
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);

@@ -52,6 +52,7 @@ CChartView::CChartView(QWidget* parent)
 void CChartView::SetPicture(ChartPicture picture) {
     m_picture = std::move(picture);
     Arrange();
+    m_cache = QPixmap();
     update();
 }
 
@@ -122,6 +123,7 @@ void CChartView::Arrange() {
 void CChartView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Arrange();
+    m_cache = QPixmap();
 }
 
 double CChartView::XOf(DATE date) const {
@@ -163,8 +165,7 @@ bool CChartView::OverPlots(const QPointF& pos) const {
            pos.y() >= m_layout.temperaturePlot.top() && pos.y() <= m_layout.humidityPlot.bottom();
 }
 
-void CChartView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void CChartView::PaintChart(QPainter& painter) const {
     painter.fillRect(rect(), palette().base());
     painter.setRenderHint(QPainter::Antialiasing);
     PaintPanel(painter, false);
@@ -178,9 +179,23 @@ void CChartView::paintEvent(QPaintEvent*) {
         painter.setPen(palette().color(QPalette::PlaceholderText));
         painter.drawText(m_layout.temperaturePlot.united(m_layout.humidityPlot), Qt::AlignCenter,
                          m_picture.message);
-        return;
     }
-    PaintCrosshair(painter);
+}
+
+void CChartView::paintEvent(QPaintEvent*) {
+    // The pointer moves often: the chart under it is painted once per picture and size.
+    const qreal ratio = devicePixelRatioF();
+    if (m_cache.isNull() || m_cache.size() != size() * ratio) {
+        m_cache = QPixmap(size() * ratio);
+        m_cache.setDevicePixelRatio(ratio);
+        QPainter cache(&m_cache);
+        PaintChart(cache);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_cache);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_picture.message.isEmpty())
+        PaintCrosshair(painter);
 }
 
 void CChartView::PaintPanel(QPainter& painter, bool humidity) const {
@@ -524,6 +539,15 @@ void CChartView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CChartView::contextMenuEvent(QContextMenuEvent* event) {
     emit ContextMenuRequested(event->globalPos());
     event->accept();
+}
+
+void CChartView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
+        Arrange();
+        m_cache = QPixmap();
+        update();
+    }
 }
 
 void CChartView::leaveEvent(QEvent* event) {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QLocale>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -56,6 +57,8 @@ public:
     QRectF TemperaturePlot() const;
     QRectF HumidityPlot() const;
     QRectF LegendEntry(std::size_t series) const;
+    // Paints the chart, without the pointer, as the widget shows it (saving a chart paints it so).
+    void PaintChart(QPainter& painter) const;
     // The text of the pointer's label at a point of the widget; empty away from the plots.
     QString ValuesAt(const QPointF& pos) const;
 
@@ -81,6 +84,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct Layout {
@@ -110,5 +114,6 @@ private:
     QPointF m_dragStart;
     double m_panned = 0; // part of the width already reported during this pan
     std::optional<QPointF> m_pointer;
+    mutable QPixmap m_cache; // the chart under the pointer
     class QRubberBand* m_band = nullptr;
 };

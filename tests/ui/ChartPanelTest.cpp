@@ -340,7 +340,11 @@ private slots:
         QVERIFY(panel.SaveChart(svg));
         QCOMPARE(QImage(png).isNull(), false);
         QVERIFY(ReadWholeFile(folder / "chart.png").substr(1, 3) == "PNG");
-        QVERIFY(ReadWholeFile(folder / "chart.SVG").find("<svg") != std::string::npos);
+        const std::string drawing = ReadWholeFile(folder / "chart.SVG");
+        QVERIFY(drawing.find("<svg") != std::string::npos);
+        // Lines and texts as vectors, not a picture of the screen.
+        QVERIFY(drawing.find("<path") != std::string::npos && drawing.find("<text") != std::string::npos);
+        QVERIFY(drawing.find("<image") == std::string::npos);
 
         const QString missing = QString::fromStdString((folder / "no such folder" / "chart.png").string());
         QVERIFY(!panel.SaveChart(missing));

@@ -49,9 +49,8 @@ HandoverResult AwaitResult(int fd, const std::string& desktop) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            throw CliFailure(desktop +
-                             " ended before it finished the import; the station keeps what was not "
-                             "yet on disk: run the import again");
+            throw CliFailure(desktop + " ended before it finished the import; the station keeps what was not "
+                                       "yet on disk: run the import again");
         buffer.append(chunk, std::size_t(got));
         try {
             while (const std::optional<HandoverReply> reply = TakeHandoverReply(buffer)) {
@@ -99,5 +98,6 @@ std::optional<int> ImportThroughDesktop(const CliSession& session, const ImportA
     case HandoverResult::Kind::Refused:
         break;
     }
-    throw CliFailure(desktop + " holds port " + Quoted(port) + " and did not run the import: " + result.reason);
+    throw CliFailure(desktop + " holds port " + Quoted(port) +
+                     " and did not run the import: " + result.reason);
 }

@@ -5,12 +5,14 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
-#include <sys/sysmacros.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -92,9 +94,17 @@ std::optional<std::string> StationKey(const std::string& portName) {
     } catch (const std::invalid_argument&) {
         return std::nullopt;
     }
-    if (image.empty() || ::stat(image.c_str(), &status) != 0)
+    std::error_code error;
+    if (image.empty() || !fs::exists(image, error))
         return std::nullopt;
-    return "sim-" + std::to_string(status.st_dev) + "-" + std::to_string(status.st_ino);
+    // By its resolved path, not its inode: every save replaces the image file with a new one.
+    const std::string resolved = fs::weakly_canonical(fs::absolute(image), error).string();
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a: short enough for a socket name
+    for (const char c : resolved)
+        hash = (hash ^ std::uint8_t(c)) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(hash));
+    return "sim-" + std::string(text);
 }
 
 std::optional<fs::path> HandoverSocketPath(const std::string& portName) {

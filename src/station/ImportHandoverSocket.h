@@ -15,7 +15,7 @@
 std::filesystem::path HandoverFolder(const char* xdgRuntimeDir, uid_t uid);
 
 // What identifies the station behind a port name, whatever name reaches it: the device's number
-// for a serial device, the image file's device and inode for "sim:FILE". None for the bare
+// for a serial device, the image file's resolved path for "sim:FILE". None for the bare
 // simulator (every program has its own) and for a port that does not exist.
 std::optional<std::string> StationKey(const std::string& portName);
 

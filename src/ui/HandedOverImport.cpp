@@ -12,11 +12,13 @@ HandoverResult RunHandedOverImport(CMainFrame& frame, const HandoverRequest& req
                                    const std::function<void(const std::optional<CDateTime>&)>& afterImport) {
     const std::string recording = Options().GetRecordingHistoryFile();
     if (!IsSameFile(request.historyFile, recording))
-        return {HandoverResult::Kind::Refused, {},
+        return {HandoverResult::Kind::Refused,
+                {},
                 "the desktop program holding the port records into '" + recording + "', not into '" +
                     request.historyFile + "'"};
     if (!frame.Link().IsRunning() || frame.FailedPings() != 0)
-        return {HandoverResult::Kind::Failed, {},
+        return {HandoverResult::Kind::Failed,
+                {},
                 "the station does not answer the desktop program: " + frame.LinkProblem().toStdString()};
 
     HandoverResult result;

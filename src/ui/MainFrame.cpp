@@ -345,7 +345,7 @@ void CMainFrame::UpdateStatusBar() {
                                  connected ? m_iconConnected : m_iconDisconnected, iconName);
     const QString port = FromUtf8(Options().GetPort());
     m_statusBar->SetPaneToolTip(CMPSBarWithAnimation::LinkPane,
-                                !connected   ? Text(MessageText::LinkDown).arg(port, LinkProblemText())
+                                !connected    ? Text(MessageText::LinkDown).arg(port, LinkProblemText())
                                 : m_importing ? Text(MessageText::LinkImporting).arg(port)
                                               : Text(MessageText::LinkConnected).arg(port));
     QString current;

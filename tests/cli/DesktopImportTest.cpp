@@ -94,10 +94,11 @@ TEST_F(DesktopImportTest, TheDesktopsAnswerIsTheCommandsResult) {
          Reply(HandoverWaiting{"the desktop program is importing; this import follows"}) +
              Reply(HandoverResult{HandoverResult::Kind::Imported, summary, {}}),
          0, "Appended:                  7\n", "nivaro-cli: waiting: the desktop program is importing"},
-        {"import failed", Reply(HandoverResult{HandoverResult::Kind::Failed, {}, "write failed: File too large"}),
-         2, "", "failed: write failed: File too large"},
-        {"refused", Reply(HandoverResult{HandoverResult::Kind::Refused, {}, "it records into '/h.nvh'"}), 2, "",
-         "did not run the import: it records into '/h.nvh'"},
+        {"import failed",
+         Reply(HandoverResult{HandoverResult::Kind::Failed, {}, "write failed: File too large"}), 2, "",
+         "failed: write failed: File too large"},
+        {"refused", Reply(HandoverResult{HandoverResult::Kind::Refused, {}, "it records into '/h.nvh'"}), 2,
+         "", "did not run the import: it records into '/h.nvh'"},
         {"ended during the import", "", 2, "", "ended before it finished the import"},
         {"another version", "nivaro-import 2\nresult imported\nend\n", 2, "", "cannot take the import"},
     };

@@ -24,9 +24,9 @@ HandoverResult Result(const std::string& encoded) {
 } // namespace
 
 TEST(ImportHandoverTest, RequestsAndRepliesReadBackAsWritten) {
-    for (const HandoverRequest& request : {HandoverRequest{"/home/a/history.nvh", false, false},
-                                           HandoverRequest{"/x y/h.nvh", true, false},
-                                           HandoverRequest{"/h.nvh", true, true}}) {
+    for (const HandoverRequest& request :
+         {HandoverRequest{"/home/a/history.nvh", false, false}, HandoverRequest{"/x y/h.nvh", true, false},
+          HandoverRequest{"/h.nvh", true, true}}) {
         std::string buffer = EncodeHandoverRequest(request);
         const std::optional<HandoverRequest> read = TakeHandoverRequest(buffer);
         ASSERT_TRUE(read);
@@ -45,7 +45,8 @@ TEST(ImportHandoverTest, RequestsAndRepliesReadBackAsWritten) {
     summary.newReadIndex = 0; // slot 0 is a position, not "unchanged"
     summary.bytesRead = 4096;
     summary.layoutChange = "the station now has 3 transmitters";
-    const HandoverResult imported = Result(EncodeHandoverReply(HandoverResult{HandoverResult::Kind::Imported, summary, {}}));
+    const HandoverResult imported =
+        Result(EncodeHandoverReply(HandoverResult{HandoverResult::Kind::Imported, summary, {}}));
     EXPECT_EQ(imported.kind, HandoverResult::Kind::Imported);
     EXPECT_EQ(imported.summary.parsed, 40);
     EXPECT_EQ(imported.summary.known, 3);
@@ -60,12 +61,13 @@ TEST(ImportHandoverTest, RequestsAndRepliesReadBackAsWritten) {
                      .summary.newReadIndex);
 
     // A reason stays one line, whatever it held.
-    const HandoverResult failed =
-        Result(EncodeHandoverReply(HandoverResult{HandoverResult::Kind::Failed, {}, "write failed:\nFile too large"}));
+    const HandoverResult failed = Result(EncodeHandoverReply(
+        HandoverResult{HandoverResult::Kind::Failed, {}, "write failed:\nFile too large"}));
     EXPECT_EQ(failed.kind, HandoverResult::Kind::Failed);
     EXPECT_EQ(failed.reason, "write failed: File too large");
-    EXPECT_EQ(Result(EncodeHandoverReply(HandoverResult{HandoverResult::Kind::Refused, {}, "other file"})).kind,
-              HandoverResult::Kind::Refused);
+    EXPECT_EQ(
+        Result(EncodeHandoverReply(HandoverResult{HandoverResult::Kind::Refused, {}, "other file"})).kind,
+        HandoverResult::Kind::Refused);
 }
 
 TEST(ImportHandoverTest, MessagesAreTakenWholeAndOneAtATime) {
@@ -124,6 +126,10 @@ TEST(ImportHandoverTest, OneStationHasOneKeyWhateverItsName) {
         CurrentDirectory here(dir.path());
         EXPECT_EQ(StationKey("sim:station.img"), key);
     }
+    // A save replaces the image with a new file: still the same station.
+    WriteWholeFile(dir / "saved.img", std::string(16, '\1'));
+    fs::rename(dir / "saved.img", dir / "station.img");
+    EXPECT_EQ(StationKey("sim:" + (dir / "station.img").string()), key);
     WriteWholeFile(dir / "other.img", std::string(16, '\0'));
     EXPECT_NE(StationKey("sim:" + (dir / "other.img").string()), key);
     // Nothing two programs could share, or nothing there.

@@ -14,6 +14,7 @@
 #include "TempDir.h"
 #include "UiTests.h"
 
+#include <QDialog>
 #include <QProcess>
 #include <QtTest>
 
@@ -83,8 +84,8 @@ private slots:
             FileSizeLimit full(RecordSize * 5);
             const Cli failed = RunCli(import);
             QCOMPARE(failed.exitCode, 2);
-            QVERIFY2(failed.err.contains(QStringLiteral("nivaro-cli: import from port '%1' failed: ")
-                                             .arg(m_portText)) &&
+            QVERIFY2(failed.err.contains(
+                         QStringLiteral("nivaro-cli: import from port '%1' failed: ").arg(m_portText)) &&
                          failed.err.contains(QStringLiteral("File too large")),
                      qPrintable(failed.err));
             QVERIFY(failed.out.isEmpty());
@@ -93,7 +94,8 @@ private slots:
 
         const Cli first = RunCli(import);
         QVERIFY2(first.exitCode == 0, qPrintable(first.err));
-        QVERIFY2(first.out.contains(QStringLiteral("Appended:                  20\n")), qPrintable(first.out));
+        QVERIFY2(first.out.contains(QStringLiteral("Appended:                  20\n")),
+                 qPrintable(first.out));
         QVERIFY2(first.err.contains(QStringLiteral("is held by the desktop program (process %1)")
                                         .arg(QCoreApplication::applicationPid())),
                  qPrintable(first.err));
@@ -104,9 +106,27 @@ private slots:
         QCOMPARE(frame.FailedPings(), 0);
         QVERIFY(frame.IsPolling()); // the pings go on after the import
 
-        const Cli again = RunCli(import);
-        QVERIFY2(again.exitCode == 0, qPrintable(again.err));
-        QVERIFY2(again.out.contains(QStringLiteral("Appended:                  0\n")), qPrintable(again.out));
+        // Again, while the window shows a dialog: the import waits for it, and the command line says so.
+        QDialog options(&frame);
+        options.setWindowTitle(QStringLiteral("Options"));
+        options.setModal(true);
+        options.show();
+        QProcess waiting;
+        waiting.setWorkingDirectory(QString::fromStdString(m_folder->path().string()));
+        waiting.start(QStringLiteral(NIVARO_CLI_PATH), import);
+        QString waitingErr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (waitingErr += QString::fromUtf8(waiting.readAllStandardError()))
+                .contains(QStringLiteral("nivaro-cli: waiting: the desktop program shows "
+                                         "a dialog ('Options')")),
+            Bound);
+        QCOMPARE(waiting.state(), QProcess::Running);
+        options.close();
+        QTRY_COMPARE_WITH_TIMEOUT(waiting.state(), QProcess::NotRunning, Bound);
+        QCOMPARE(waiting.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(waiting.readAllStandardOutput())
+                    .contains(QStringLiteral("Appended:                  0\n")));
+
         QCOMPARE(FileSize(m_history), 20 * RecordSize); // once
 
         // A command line that imports into another history is not served by this window.

@@ -205,8 +205,9 @@ private slots:
                                       .arg(QString::fromStdString(Options().GetPort())));
         QCOMPARE(frame.FailedPings(), 0);
         QCOMPARE(LinkIcon(frame), QStringLiteral("connected"));
-        QCOMPARE(frame.StatusBar()->PaneToolTip(CMPSBarWithAnimation::LinkPane),
-                 QStringLiteral("Station connected on port %1").arg(QString::fromStdString(Options().GetPort())));
+        QCOMPARE(
+            frame.StatusBar()->PaneToolTip(CMPSBarWithAnimation::LinkPane),
+            QStringLiteral("Station connected on port %1").arg(QString::fromStdString(Options().GetPort())));
     }
 
     void optionsWithANewPortRestartTheLink() {

@@ -133,12 +133,11 @@ HandoverListener::HandoverListener(fs::path path) : _path(std::move(path)) {
     _fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (_fd < 0)
         throw std::runtime_error("no socket: " + Reason());
-    const mode_t oldMask = ::umask(077);
-    const bool bound = ::bind(_fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    const int bindError = errno;
-    ::umask(oldMask);
-    if (!bound || ::listen(_fd, 8) != 0 || ::lstat(_path.c_str(), &status) != 0) {
-        const std::string why = bound ? Reason() : std::strerror(bindError);
+    // Not through the umask: that is the whole process's, and the worker may be making files.
+    // Until the chmod the folder keeps others out.
+    if (::bind(_fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::chmod(_path.c_str(), 0600) != 0 || ::listen(_fd, 8) != 0 || ::lstat(_path.c_str(), &status) != 0) {
+        const std::string why = Reason();
         ::close(_fd);
         throw std::runtime_error("cannot listen at " + _path.string() + ": " + why);
     }

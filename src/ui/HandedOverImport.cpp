@@ -19,7 +19,9 @@ HandoverResult RunHandedOverImport(CMainFrame& frame, const HandoverRequest& req
     if (!frame.Link().IsRunning() || frame.FailedPings() != 0)
         return {HandoverResult::Kind::Failed,
                 {},
-                "the station does not answer the desktop program: " + frame.LinkProblem().toStdString()};
+                "the station does not answer the desktop program: " +
+                    (frame.LinkProblem().isEmpty() ? std::string("the link is not running")
+                                                   : frame.LinkProblem().toStdString())};
 
     HandoverResult result;
     frame.RunImport([&] {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <cstring>
@@ -156,6 +157,9 @@ TEST(ImportHandoverTest, AListenerReplacesALeftSocketButNotALiveOne) {
     EXPECT_EQ(ConnectToHandover(path), -1);
     {
         HandoverListener listener(path);
+        struct stat status {};
+        ASSERT_EQ(::lstat(path.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u); // this user's alone
         const int client = ConnectToHandover(path);
         ASSERT_GE(client, 0);
         EXPECT_GE(listener.Accept(), 0);

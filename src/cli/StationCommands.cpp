@@ -3,7 +3,9 @@
 #include "cli/CliFailure.h"
 #include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
+#include "cli/DesktopImport.h"
 #include "cli/HistoryCommands.h"
+#include "cli/InterruptWatch.h"
 #include "cli/PublishCommand.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
@@ -32,31 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr auto PollInterval = std::chrono::milliseconds(50);
-
-// Ctrl+C (and a polite kill) are taken by the main thread only: they are blocked before the
-// worker starts, so the worker inherits the mask and its port calls are never interrupted.
-class InterruptWatch {
-public:
-    InterruptWatch() {
-        sigemptyset(&_set);
-        sigaddset(&_set, SIGINT);
-        sigaddset(&_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &_set, &_old);
-    }
-    ~InterruptWatch() { pthread_sigmask(SIG_SETMASK, &_old, nullptr); }
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-    // The pending interrupt, if any (0 = none); does not wait.
-    int Poll() {
-        const timespec zero{0, 0};
-        const int signal = sigtimedwait(&_set, nullptr, &zero);
-        return signal > 0 ? signal : 0;
-    }
-
-private:
-    sigset_t _set, _old;
-};
 
 // The history sink, with a test seam that interrupts once the datasets are on disk.
 class CliImportSink : public HistoryImportSink {
@@ -249,6 +226,9 @@ int RunPing(CliSession& session) {
 int RunImport(CliSession& session, const ImportArgs& args) {
     const fs::path history = session.HistoryFile();
     CheckHistoryWritable(history);
+    // A desktop program holding the station's port runs the import as its own.
+    if (const std::optional<int> handedOver = ImportThroughDesktop(session, args))
+        return *handedOver;
     // The import compares against the file's datasets: those recorded already are known.
     CHistoryData recorded;
     {
@@ -299,20 +279,22 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         throw CliFailure("import from port " + Quoted(manager.Port()) +
                          " failed: " + PlainReason(request->Message()));
 
-    const ImportSummary s = request->Summary();
-    if (!s.layoutChange.empty())
-        std::cout << s.layoutChange << "\n";
-    std::cout << "Datasets parsed:           " << s.parsed << "\n"
-              << "Removed as invalid:        " << s.invalid << "\n"
-              << "Removed as read doubles:   " << s.readDoubles << "\n"
-              << "Removed as already known:  " << s.known << "\n"
-              << "Damaged values as missing: " << s.damagedValues << " (in " << s.damaged << " datasets)\n"
-              << "Appended:                  " << s.appended << "\n"
-              << "Left for the next import:  " << (s.newestLeft ? "1 (still being written)" : "0") << "\n"
-              << "New read position:         "
-              << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged"))
-              << "\n"
-              << "Bytes read from station:   " << s.bytesRead << std::endl;
+    PrintImportSummary(std::cout, request->Summary());
     PublishAfterImport(session, recorded, newestBefore);
     return ExitSuccess;
+}
+
+void PrintImportSummary(std::ostream& out, const ImportSummary& s) {
+    if (!s.layoutChange.empty())
+        out << s.layoutChange << "\n";
+    out << "Datasets parsed:           " << s.parsed << "\n"
+        << "Removed as invalid:        " << s.invalid << "\n"
+        << "Removed as read doubles:   " << s.readDoubles << "\n"
+        << "Removed as already known:  " << s.known << "\n"
+        << "Damaged values as missing: " << s.damagedValues << " (in " << s.damaged << " datasets)\n"
+        << "Appended:                  " << s.appended << "\n"
+        << "Left for the next import:  " << (s.newestLeft ? "1 (still being written)" : "0") << "\n"
+        << "New read position:         "
+        << (s.newReadIndex ? "slot " + std::to_string(*s.newReadIndex) : std::string("unchanged")) << "\n"
+        << "Bytes read from station:   " << s.bytesRead << std::endl;
 }

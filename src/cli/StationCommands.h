@@ -1,5 +1,9 @@
 #pragma once
 
+#include <iosfwd>
+
+struct ImportSummary;
+
 class CliSession;
 
 // One ping through the hardware manager: prints the transmitter count.
@@ -16,3 +20,6 @@ struct ImportArgs {
 // One ring buffer read through the hardware manager, as the import dialog runs it but without
 // its retry loop: prints what was parsed, removed and appended, and the new read position.
 int RunImport(CliSession& session, const ImportArgs& args);
+
+// The lines that say what an import did (on standard output).
+void PrintImportSummary(std::ostream& out, const ImportSummary& summary);

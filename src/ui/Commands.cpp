@@ -10,7 +10,9 @@
 #include "ui/DataView.h"
 #include "ui/DesktopPublisher.h"
 #include "ui/FileDialogs.h"
+#include "ui/HandedOverImport.h"
 #include "ui/HistoryAccess.h"
+#include "ui/ImportHandoverServer.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageTexts.h"
 #include "ui/OptionsDlg.h"
@@ -130,6 +132,13 @@ void InstallCommands(CMainFrame& frame) {
         if (dialog.exec() == CDataImportDlg::Succeeded)
             publisher->PublishAfterImport(newestBefore);
     });
+    // The hourly command-line import, handed over while this window holds the port.
+    auto* handover = new ImportHandoverServer(frame, [&frame, publisher](const HandoverRequest& request) {
+        return RunHandedOverImport(frame, request, [publisher](const std::optional<CDateTime>& newestBefore) {
+            publisher->PublishAfterImport(newestBefore);
+        });
+    });
+    QObject::connect(&frame, &CMainFrame::LinkChanged, handover, &ImportHandoverServer::FollowLink);
     CDataView& view = *frame.View();
     view.SetCommandHandler(Command::FileOpen, OpenCommand);
     view.SetCommandHandler(Command::FilePrint, PrintCommand);

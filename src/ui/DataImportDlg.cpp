@@ -81,6 +81,10 @@ void CDataImportDlg::OnInitialize() {
         auto sink =
             std::make_shared<HistoryImportSink>(RecordingHistory(), Options().GetRecordingHistoryFile());
         auto request = std::make_shared<CHWRequestReadRingBuffer>(m_target, std::move(sink));
+        if (m_order.whole)
+            request->ForceWholeRead();
+        if (m_order.all)
+            request->ImportAll();
         if (m_link.AddRequest(request)) {
             m_request = request;
             return;
@@ -98,6 +102,9 @@ void CDataImportDlg::OnWorkFinished() {
         const StationLink::RequestPtr request = m_link.TakeRequest();
         if (request == m_request)
             m_request.reset();
+        const auto* read = dynamic_cast<const CHWRequestReadRingBuffer*>(request.get());
+        if (read)
+            m_summary = read->Summary();
         if (request->Succeeded()) {
             done(Succeeded);
             return;
@@ -107,7 +114,11 @@ void CDataImportDlg::OnWorkFinished() {
             return;
         }
         CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
-        const auto* read = dynamic_cast<const CHWRequestReadRingBuffer*>(request.get());
+        if (m_order.oneAttempt && read) {
+            m_failure = request->Message();
+            done(Failed);
+            return;
+        }
         if (read && read->Summary().newestDatasetInvalid)
             ShowProblem(Text(NewestDatasetInvalidText, "The station's newest dataset has an invalid date and "
                                                        "time. The import goes on after the station's next "

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "station/HWRequestReadRingBuffer.h"
 #include "ui/DialogTexts.h"
 #include "ui/StationLink.h"
 
@@ -13,6 +14,13 @@ class QProgressBar;
 class QPushButton;
 class QtMessageTarget;
 
+// How the dialog imports: the Import command's routine reads, or what another program asked for.
+struct ImportOrder {
+    bool whole = false;      // read every byte of the ring buffer
+    bool all = false;        // take every dataset the station holds
+    bool oneAttempt = false; // a failed read closes the dialog with Failed instead of trying again
+};
+
 // Reads the new datasets from the station while the user waits: queues a ring buffer read with
 // the link (again and again until the link takes it), shows its progress, and closes with 1 when
 // the read succeeded and with 2 when it was cancelled. A failed read is logged and tried again;
@@ -22,11 +30,18 @@ class CDataImportDlg : public QDialog {
 public:
     static constexpr int Succeeded = 1;
     static constexpr int Cancelled = 2;
+    static constexpr int Failed = 3; // with ImportOrder::oneAttempt only
     // Pause before queuing again when the link held another request.
     static constexpr int RetryMs = 50;
 
     CDataImportDlg(StationLink& link, QWidget* parent = nullptr);
     ~CDataImportDlg() override;
+
+    void SetOrder(const ImportOrder& order) { m_order = order; }
+    // What the read did, after Succeeded.
+    const ImportSummary& Summary() const { return m_summary; }
+    // The failed read's message, after Failed.
+    const std::string& FailureMessage() const { return m_failure; }
 
     QProgressBar* Progress() const { return m_progress; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -66,6 +81,9 @@ private:
     QPushButton* m_cancel;
     QTimer m_retry;
     StationLink::RequestPtr m_request;
+    ImportOrder m_order;
+    ImportSummary m_summary;
+    std::string m_failure;
     bool m_started = false;
     bool m_cancelRequested = false;
     QString m_problemShown;

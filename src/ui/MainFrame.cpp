@@ -264,6 +264,7 @@ void CMainFrame::StartHWManager() {
         Log().Log(10, "%s", e.what());
         m_linkProblem = FromUtf8(PlainReason(e.what()));
     }
+    emit LinkChanged();
 }
 
 void CMainFrame::StopHWManager() {
@@ -277,6 +278,7 @@ void CMainFrame::StopHWManager() {
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
+    emit LinkChanged();
 }
 
 void CMainFrame::StartReading() {
@@ -310,7 +312,10 @@ void CMainFrame::OnTimer() {
 void CMainFrame::OnWorkFinished() {
     try {
         const StationLink::RequestPtr request = m_link.TakeRequest();
-        if (std::dynamic_pointer_cast<CHWRequestPingTransmitters>(request)) {
+        // A ping that failed because the frame stopped it (an import begins) says nothing about
+        // the link: on the real clock the abort often lands in the middle of a ping.
+        const bool stopped = !request->Succeeded() && request->IsAbortRequested();
+        if (std::dynamic_pointer_cast<CHWRequestPingTransmitters>(request) && !stopped) {
             if (request->Succeeded()) {
                 m_failedPings = 0;
                 m_linkProblem.clear();
@@ -340,8 +345,9 @@ void CMainFrame::UpdateStatusBar() {
                                  connected ? m_iconConnected : m_iconDisconnected, iconName);
     const QString port = FromUtf8(Options().GetPort());
     m_statusBar->SetPaneToolTip(CMPSBarWithAnimation::LinkPane,
-                                connected ? Text(MessageText::LinkConnected).arg(port)
-                                          : Text(MessageText::LinkDown).arg(port, LinkProblemText()));
+                                !connected    ? Text(MessageText::LinkDown).arg(port, LinkProblemText())
+                                : m_importing ? Text(MessageText::LinkImporting).arg(port)
+                                              : Text(MessageText::LinkConnected).arg(port));
     QString current;
     const QString displayed = FromUtf8(m_history.DisplayedTitle());
     if (m_statusBar->GetPaneText(CMPSBarWithAnimation::DisplayedPane, current) && current != displayed)
@@ -473,10 +479,28 @@ void CMainFrame::OnDataImport() {
                         Text(MessageText::NoStation).arg(FromUtf8(Options().GetPort()), LinkProblemText()));
         return;
     }
+    RunImport([this] {
+        if (m_importDialog)
+            m_importDialog(*this);
+    });
+}
+
+void CMainFrame::RunImport(const std::function<void()>& runDialog) {
     StopReading();
-    if (m_importDialog)
-        m_importDialog(*this);
-    StartReading();
+    m_importing = true;
+    UpdateStatusBar();
+    const auto resume = [this] {
+        m_importing = false;
+        StartReading();
+        UpdateStatusBar();
+    };
+    try {
+        runDialog();
+    } catch (...) {
+        resume();
+        throw;
+    }
+    resume();
 }
 
 bool CMainFrame::event(QEvent* event) {

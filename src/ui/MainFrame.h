@@ -54,6 +54,10 @@ public:
 
     // Runs a menu command: the frame's own (Exit, Options, About, Import) or the view's.
     void OnCommand(int id);
+    // Runs an import through runDialog as the Import command does: the pings pause, the link
+    // pane shows the import, and the pings resume afterwards.
+    void RunImport(const std::function<void()>& runDialog);
+    bool IsImporting() const { return m_importing; }
 
     // The dialogs the commands open are plugged in here; a command without its dialog does nothing.
     // The options dialog returns the OptionsChange bits (0 when cancelled).
@@ -86,6 +90,8 @@ public:
 signals:
     // The window was closed and the link stopped; the entry ends the program with exit code 1.
     void Closed();
+    // The link was started or stopped (on a port that may be another one now).
+    void LinkChanged();
 
 public slots:
     void OnFileExit();
@@ -127,6 +133,7 @@ private:
     QIcon m_iconConnected;
     QIcon m_iconDisconnected;
     int m_failedPings = 0;
+    bool m_importing = false;
     QString m_linkProblem;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_timer;

@@ -21,6 +21,8 @@ const char* English(MessageText text) {
         return "Station connected on port %1";
     case MessageText::LinkDown:
         return "No station on port %1: %2";
+    case MessageText::LinkImporting:
+        return "Importing from the station on port %1";
     case MessageText::EditCancelled:
         return "The dataset of %1 is no longer in the history file: another program changed or deleted "
                "it. The edit was cancelled.";

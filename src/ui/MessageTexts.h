@@ -14,6 +14,7 @@ enum class MessageText {
     NoStation = 100104,         // port, reason
     LinkConnected = 100105,     // port
     LinkDown = 100106,          // port, reason
+    LinkImporting = 100113,     // port
     NotANumber = 100107,
     TemperatureCelsius = 100108,
     TemperatureFahrenheit = 100109,

@@ -186,6 +186,30 @@ private slots:
         QVERIFY(frame.IsPolling());
     }
 
+    // On the real clock the import's abort reaches the ping under way: the ping fails for that
+    // reason alone, and the link must not turn red for it.
+    void aPingStoppedForAnImportLeavesTheLinkConnected() {
+        FakeHistory history;
+        FakeLink link;
+        CMainFrame frame(history, link);
+        QString iconDuringImport, tipDuringImport;
+        frame.SetImportDialog([&](CMainFrame&) {
+            link.FinishPing(false); // the aborted ping comes back failed
+            QTRY_VERIFY(!link.Queued());
+            iconDuringImport = LinkIcon(frame);
+            tipDuringImport = frame.StatusBar()->PaneToolTip(CMPSBarWithAnimation::LinkPane);
+        });
+        frame.OnCommand(Command::DataImport);
+        QCOMPARE(iconDuringImport, QStringLiteral("connected"));
+        QCOMPARE(tipDuringImport, QStringLiteral("Importing from the station on port %1")
+                                      .arg(QString::fromStdString(Options().GetPort())));
+        QCOMPARE(frame.FailedPings(), 0);
+        QCOMPARE(LinkIcon(frame), QStringLiteral("connected"));
+        QCOMPARE(
+            frame.StatusBar()->PaneToolTip(CMPSBarWithAnimation::LinkPane),
+            QStringLiteral("Station connected on port %1").arg(QString::fromStdString(Options().GetPort())));
+    }
+
     void optionsWithANewPortRestartTheLink() {
         FakeHistory history;
         FakeLink link;

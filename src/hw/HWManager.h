@@ -4,6 +4,7 @@
 #include "base/Event.h"
 #include "base/Mutex.h"
 #include "hw/HWRequest.h"
+#include "hw/StartResult.h"
 #include "link/I2CDriver.h"
 
 #include <deque>
@@ -26,8 +27,8 @@ public:
     CHWManager(const CHWManager&) = delete;
     CHWManager& operator=(const CHWManager&) = delete;
 
-    // True when the worker runs with an open port.
-    bool Start(const std::string& portName);
+    // Opens the port on the worker; the reason when it could not (the worker has ended then).
+    StartResult Start(const std::string& portName);
     void Stop();
     bool Shutdown();
     bool WaitForShutdown();
@@ -60,5 +61,5 @@ private:
     mutable CriticalSection _startLock;
     CriticalSection _requestsLock;
     Event _startedEvent{true, false};
-    bool _startupFailed = false;
+    std::string _startupFailure; // why the port did not open; written before _startedEvent is set
 };

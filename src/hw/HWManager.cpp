@@ -15,7 +15,6 @@ CLogger& Log() {
 
 } // namespace
 
-CHWManager::CHWManager() = default;
 CHWManager::CHWManager(CI2CDriver::PortFactory factory) : _driver(std::move(factory)) {}
 CHWManager::CHWManager(std::shared_ptr<SerialPort> port) : _driver(std::move(port)) {}
 
@@ -89,7 +88,7 @@ bool CHWManager::WaitForShutdown() {
 }
 
 bool CHWManager::AddRequest(const RequestPtr& request) {
-    if (!_threadWorking.aquire(UiWaitMs))
+    if (!_threadWorking.acquire(UiWaitMs))
         return false;
     MutexLock working(_threadWorking, false);
     CriticalSectionLock lock(_requestsLock);
@@ -107,7 +106,7 @@ CHWManager::RequestPtr CHWManager::CurrentRequest() {
 }
 
 CHWManager::RequestPtr CHWManager::TakeRequest() {
-    Check(ThreadWorking().aquire(500)) << "Request is still running!";
+    Check(ThreadWorking().acquire(500)) << "Request is still running!";
     MutexLock working(_threadWorking, false);
     CriticalSectionLock lock(_requestsLock);
     Check(Requests().size() == 1) << "No request available in list";

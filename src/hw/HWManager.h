@@ -18,9 +18,7 @@ class CHWManager {
 public:
     using RequestPtr = std::shared_ptr<CHWRequest>;
 
-    // The driver makes its ports by name (a simulator on the real clock for "sim").
-    CHWManager();
-    // Tests and tools choose how ports are made (a simulator on the virtual clock, say).
+    // The program chooses how ports are made from names (a simulator on the virtual clock, say).
     explicit CHWManager(CI2CDriver::PortFactory factory);
     explicit CHWManager(std::shared_ptr<SerialPort> port);
     virtual ~CHWManager();

@@ -1,6 +1,7 @@
 #include "hw/HWManager.h"
 #include "base/Errors.h"
 #include "log/Logger.h"
+#include "ports/PortFactory.h"
 #include "simulator/SimulatedSerialPort.h"
 
 #include "MessageQueue.h"
@@ -97,7 +98,7 @@ TEST_F(HWManagerTest, TakeRequestOnAnEmptyListRaises) {
 }
 
 TEST_F(HWManagerTest, StartOnAPortThatCannotBeOpened) {
-    CHWManager real; // ports made by name
+    CHWManager real(CI2CDriver::PortFactory([](const std::string& name) { return MakeSerialPort(name); }));
     const StartResult started = real.Start("/dev/nivaro-no-such-port");
     EXPECT_FALSE(started);
     EXPECT_EQ(started.failure, "Could not open com-port /dev/nivaro-no-such-port No such file or directory");

@@ -107,7 +107,7 @@ TEST(PosixSerialPort, PermissionProblemNamesTheGroupFix) {
 }
 
 TEST(PosixSerialPort, DriverOpenFailsWithTheTextAndHoldsNothing) {
-    CI2CDriver driver;
+    CI2CDriver driver(std::make_shared<PosixSerialPort>());
     EXPECT_THROW(driver.Open("/dev/nivaro-no-such-port", 300, 0xA0, true), os_error);
     EXPECT_FALSE(driver.IsOpened());
     EXPECT_TRUE(driver.Close());

@@ -5,6 +5,7 @@
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
+#include "ui/OptionsChange.h"
 
 #include <QBuffer>
 #include <QChart>
@@ -27,11 +28,6 @@
 #include <cmath>
 
 namespace {
-
-// Bits of the options-changed word.
-constexpr std::intptr_t LanguageChanged = 1;
-constexpr std::intptr_t FormatChanged = 2;
-constexpr std::intptr_t HistoryFileChanged = 8;
 
 // One colour per sensor; temperatures are drawn strong, humidities thin and pale in the same
 // colour (dashes would turn to noise where a year of datasets zigzags). Where the lines are
@@ -520,9 +516,9 @@ bool CChartPanel::event(QEvent* event) {
     try {
         switch (notification->message()) {
         case Message::UpdateView:
-            if (notification->wParam() & (LanguageChanged | FormatChanged))
+            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format))
                 BuildSeries();
-            else if (notification->wParam() & HistoryFileChanged)
+            else if (notification->wParam() & OptionsChange::HistoryFile)
                 Invalidate();
             break;
         case Message::RecordingHistoryChanged:

@@ -1,8 +1,12 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails when a file under src/ includes a header of a higher layer.
-# Run as: cmake -DSOURCE_DIR=<repo> -DLAYERS=<layers> -P CheckLayers.cmake
-# LAYERS lists the layers bottom to top, separated by ';'; the folders of one layer are joined
+# Fails when a file under src/ includes a header of a higher layer, and when a layer library's
+# link line differs from what its files include.
+# Run as: cmake -DSOURCE_DIR=<repo> -DLAYERS=<layers> [-DLINKS=<links>] -P CheckLayers.cmake
+# LAYERS lists the layers bottom to top, separated by '|'; the folders of one layer are joined
 # by ',' (they may include each other). A folder may include its own layer and the ones below.
+# LINKS lists the libraries, separated by '|', as "name=folder,folder:linked,linked": the library
+# nivaro_<name> of those folders links nivaro_<linked>. It must link exactly the libraries whose
+# folders its files include; folders of no library (the programs on top) are not looked at.
 if(NOT SOURCE_DIR OR NOT LAYERS)
   message(FATAL_ERROR "CheckLayers.cmake needs SOURCE_DIR and LAYERS")
 endif()
@@ -21,6 +25,22 @@ foreach(layer IN LISTS LAYERS)
 endforeach()
 
 set(violations "")
+string(REPLACE "|" ";" LINKS "${LINKS}")
+set(libraries "")
+foreach(entry IN LISTS LINKS)
+  if(NOT entry MATCHES "^([^=]+)=([^:]*):(.*)$")
+    message(FATAL_ERROR "CheckLayers.cmake: '${entry}' is not name=folders:links")
+  endif()
+  set(library ${CMAKE_MATCH_1})
+  string(REPLACE "," ";" folders "${CMAKE_MATCH_2}")
+  string(REPLACE "," ";" linked_${library} "${CMAKE_MATCH_3}")
+  set(included_${library} "")
+  list(APPEND libraries ${library})
+  foreach(folder IN LISTS folders)
+    set(library_of_${folder} ${library})
+  endforeach()
+endforeach()
+
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
 foreach(source IN LISTS sources)
   string(REGEX MATCH "^[^/]+" folder "${source}")
@@ -34,6 +54,16 @@ foreach(source IN LISTS sources)
     if(NOT target IN_LIST known_folders OR target STREQUAL folder)
       continue()
     endif()
+    if(DEFINED library_of_${folder} AND DEFINED library_of_${target})
+      set(from ${library_of_${folder}})
+      set(to ${library_of_${target}})
+      if(NOT from STREQUAL to AND NOT to IN_LIST included_${from})
+        list(APPEND included_${from} ${to})
+        if(NOT to IN_LIST linked_${from})
+          list(APPEND violations "src/${source} includes ${target}/ but nivaro_${from} does not link nivaro_${to}")
+        endif()
+      endif()
+    endif()
     if(rank_of_${target} GREATER rank_of_${folder}
        OR (rank_of_${target} EQUAL rank_of_${folder} AND NOT layer_of_${target} STREQUAL layer_of_${folder}))
       list(APPEND violations "src/${source} (${layer_of_${folder}}) includes ${target}/ (${layer_of_${target}})")
@@ -41,7 +71,15 @@ foreach(source IN LISTS sources)
   endforeach()
 endforeach()
 
+foreach(library IN LISTS libraries)
+  foreach(linked IN LISTS linked_${library})
+    if(NOT linked IN_LIST included_${library})
+      list(APPEND violations "nivaro_${library} links nivaro_${linked}, which none of its files include")
+    endif()
+  endforeach()
+endforeach()
+
 if(violations)
   list(JOIN violations "\n  " text)
-  message(FATAL_ERROR "Includes that point up the layers:\n  ${text}")
+  message(FATAL_ERROR "Includes that point up the layers, or links that differ from the includes:\n  ${text}")
 endif()

@@ -7,9 +7,10 @@
 #include <sstream>
 #include <string>
 
-// Check(condition) << "message parts";   raises std::runtime_error when condition is false.
+// Check(condition) << "message parts";   raises located_error when condition is false.
 // OsCheck(condition) << "message parts"; raises os_error (with errno's text) when it is false.
-// The text "file(line): Expression 'expr' failed." and the message are only composed on failure.
+// The message is the error's reason; "file(line): Expression 'expr' failed." is its position.
+// Both are only composed on failure.
 namespace check_detail {
 
 class Checker {
@@ -48,10 +49,6 @@ private:
 std::string ExpressionText(const char* file, int line, const char* expression);
 
 } // namespace check_detail
-
-// An error text without the source position and expression that checks put in front of it
-// (they belong in the log, not in a one-line message for the user).
-std::string PlainReason(const std::string& text);
 
 #define Check(condition)                                                                                     \
     ::check_detail::Checker(static_cast<bool>(condition), ::check_detail::Checker::Kind::Plain, __FILE__,    \

@@ -15,7 +15,13 @@ void LogException(const std::string& text, int code) {
     CLogger::Instance().Log(10, "Exception: %s, errno: %d (0x%X)", text.c_str(), code, code);
 }
 
+std::string Joined(const std::string& where, const std::string& reason) {
+    return where.empty() ? reason : where + " " + reason;
+}
+
 } // namespace
+
+located_error::~located_error() = default;
 
 std::string os_error::ErrorText(int code) {
     std::string text;
@@ -32,15 +38,21 @@ std::string os_error::ErrorText(int code) {
 
 os_error::os_error() : os_error(errno) {}
 
-os_error::os_error(int code) : std::runtime_error(ErrorText(code)), _code(code) {}
+os_error::os_error(int code) : located_error(ErrorText(code), {}), _code(code) {}
 
 os_error::os_error(const std::string& message) : os_error(message, errno) {}
 
-os_error::os_error(const std::string& message, int code)
-    : std::runtime_error(Compose(message, code)), _code(code) {
-    LogException(what(), code);
+os_error::os_error(const std::string& message, int code, std::string where)
+    : located_error(Compose(message, code), std::move(where)), _code(code) {
+    LogException(Joined(Where(), what()), code);
 }
 
 os_error::~os_error() = default;
 
 thread_aborted::~thread_aborted() = default;
+
+std::string LogText(const std::exception& error) {
+    if (const auto* located = dynamic_cast<const located_error*>(&error))
+        return Joined(located->Where(), error.what());
+    return error.what();
+}

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-bool Mutex::aquire(std::uint32_t milliseconds) {
+bool Mutex::acquire(std::uint32_t milliseconds) {
     const auto self = std::this_thread::get_id();
     std::unique_lock lock(_lock);
     auto available = [&] { return _depth == 0 || _owner == self; };

@@ -16,7 +16,7 @@ public:
     Mutex& operator=(const Mutex&) = delete;
 
     // True when acquired within the time; 0 polls, INFINITE waits without limit.
-    bool aquire(std::uint32_t milliseconds);
+    bool acquire(std::uint32_t milliseconds);
     void release();
 
 private:
@@ -32,7 +32,7 @@ class MutexLock {
 public:
     explicit MutexLock(Mutex& mutex, bool acquire = true) : _mutex(mutex) {
         if (acquire)
-            _mutex.aquire(INFINITE);
+            _mutex.acquire(INFINITE);
     }
     ~MutexLock() { _mutex.release(); }
     MutexLock(const MutexLock&) = delete;

@@ -61,17 +61,6 @@ std::string InterruptedImportText(const ImportSummary& summary) {
            "(the next import finds them known)";
 }
 
-std::string PortFailureReason(const std::string& port, const SimulatedStationSetup& setup) {
-    try {
-        auto probe = MakeStationPort(port, setup);
-        probe->open(port, 300);
-        probe->close();
-    } catch (const std::exception& e) {
-        return PlainReason(e.what());
-    }
-    return "the port could not be opened";
-}
-
 // No port in the options (none was present when they were made) and none given.
 std::string NoPortChosenText() {
     std::string present;
@@ -85,7 +74,7 @@ std::string NoPortChosenText() {
 // A started hardware manager; stopped (port closed, a simulator image written back) on every way out.
 class RunningManager {
 public:
-    explicit RunningManager(const CliSession& session) : _port(session.Port()) {
+    RunningManager(const CliSession& session, const StationPortWrap& wrap) : _port(session.Port()) {
         // Only "sim create" makes a station: a mistyped image name must not import a new one's data.
         if (const fs::path image = session.StationImage(); !image.empty() && !fs::exists(image))
             throw CliFailure("no such station image " + Quoted(image.string()) +
@@ -95,10 +84,12 @@ public:
         setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds
         if (_port.empty())
             throw CliFailure(NoPortChosenText());
-        _manager = std::make_unique<CHWManager>(StationPortFactory(setup));
-        if (!_manager->Start(_port))
-            throw CliFailure("port " + Quoted(_port) +
-                             " cannot be opened: " + PortFailureReason(_port, setup));
+        CI2CDriver::PortFactory ports = StationPortFactory(setup);
+        if (wrap)
+            ports = [ports, wrap](const std::string& name) { return wrap(ports(name)); };
+        _manager = std::make_unique<CHWManager>(std::move(ports));
+        if (const StartResult started = _manager->Start(_port); !started)
+            throw CliFailure("port " + Quoted(_port) + " cannot be opened: " + started.failure);
     }
     ~RunningManager() { Stop(); }
     void Stop() {
@@ -208,22 +199,22 @@ private:
 
 } // namespace
 
-int RunPing(CliSession& session) {
+int RunPing(CliSession& session, const StationPortWrap& wrap) {
     InterruptWatch interrupts;
     auto queue = std::make_shared<CliMessageQueue>();
-    RunningManager manager(session);
+    RunningManager manager(session, wrap);
     auto request = std::make_shared<CHWRequestPingTransmitters>(queue, TransmitterCountOption(Options()));
     const Outcome outcome = RunRequest(manager, *queue, interrupts, request, {});
     if (outcome.interrupt && request->Aborted())
         throw CliFailure("ping interrupted", ExitInterrupted);
     if (!request->Succeeded())
         throw CliFailure("station on port " + Quoted(manager.Port()) +
-                         " does not answer: " + PlainReason(request->Message()));
+                         " does not answer: " + request->Message());
     std::cout << request->NrOfTransmitters() << std::endl;
     return ExitSuccess;
 }
 
-int RunImport(CliSession& session, const ImportArgs& args) {
+int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap& wrap) {
     const fs::path history = session.HistoryFile();
     CheckHistoryWritable(history);
     // A desktop program holding the station's port runs the import as its own.
@@ -257,7 +248,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
         });
 
     Progress progress;
-    RunningManager manager(session);
+    RunningManager manager(session, wrap);
     std::function<void()> afterAppend;
     if (args.interruptAfterAppend)
         afterAppend = interruptNow;
@@ -276,8 +267,7 @@ int RunImport(CliSession& session, const ImportArgs& args) {
     if (outcome.interrupt && request->Aborted())
         throw CliFailure(InterruptedImportText(request->Summary()), ExitInterrupted);
     if (!request->Succeeded())
-        throw CliFailure("import from port " + Quoted(manager.Port()) +
-                         " failed: " + PlainReason(request->Message()));
+        throw CliFailure("import from port " + Quoted(manager.Port()) + " failed: " + request->Message());
 
     PrintImportSummary(std::cout, request->Summary());
     PublishAfterImport(session, recorded, newestBefore);

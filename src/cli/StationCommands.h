@@ -1,13 +1,20 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 
 struct ImportSummary;
 
 class CliSession;
+class SerialPort;
+
+// Test seam: takes each port the command makes and gives back the one to use (a port that counts
+// its openings, say).
+using StationPortWrap = std::function<std::unique_ptr<SerialPort>(std::unique_ptr<SerialPort>)>;
 
 // One ping through the hardware manager: prints the transmitter count.
-int RunPing(CliSession& session);
+int RunPing(CliSession& session, const StationPortWrap& wrap = {});
 
 struct ImportArgs {
     bool whole = false; // read every byte of the ring buffer (takes the same datasets)
@@ -19,7 +26,8 @@ struct ImportArgs {
 };
 // One ring buffer read through the hardware manager, as the import dialog runs it but without
 // its retry loop: prints what was parsed, removed and appended, and the new read position.
-int RunImport(CliSession& session, const ImportArgs& args);
+#include <functional>
+#include <iosfwd>
+#include <memory>
 
-// The lines that say what an import did (on standard output).
-void PrintImportSummary(std::ostream& out, const ImportSummary& summary);
+struct ImportSummary;

@@ -15,7 +15,6 @@ CLogger& Log() {
 
 } // namespace
 
-CHWManager::CHWManager() = default;
 CHWManager::CHWManager(CI2CDriver::PortFactory factory) : _driver(std::move(factory)) {}
 CHWManager::CHWManager(std::shared_ptr<SerialPort> port) : _driver(std::move(port)) {}
 
@@ -28,29 +27,27 @@ CHWManager::~CHWManager() {
                 Shutdown();
         }
     } catch (const std::exception& e) {
-        Log().Log(10, "CHWManager::~CHWManager Error: %s", e.what());
+        Log().Log(10, "CHWManager::~CHWManager Error: %s", LogText(e).c_str());
     }
     if (_thread.joinable())
         _thread.join();
 }
 
-bool CHWManager::Start(const std::string& portName) {
+StartResult CHWManager::Start(const std::string& portName) {
     CriticalSectionLock lock(_startLock);
     _portName = portName;
-    _startupFailed = false;
+    _startupFailure.clear();
     try {
         _thread = std::thread(&CHWManager::ThreadProc, this);
     } catch (const std::system_error& e) {
-        throw os_error(check_detail::ExpressionText(__FILE__, __LINE__, "_hThread") +
-                           " Thread could not be created!",
-                       e.code().value());
+        throw os_error("Thread could not be created!", e.code().value());
     }
     _startedEvent.Wait(_startLock);
-    if (_startupFailed) {
+    if (!_startupFailure.empty()) {
         Shutdown();
-        return false;
+        return {_startupFailure};
     }
-    return true;
+    return {};
 }
 
 void CHWManager::Stop() {
@@ -91,7 +88,7 @@ bool CHWManager::WaitForShutdown() {
 }
 
 bool CHWManager::AddRequest(const RequestPtr& request) {
-    if (!_threadWorking.aquire(UiWaitMs))
+    if (!_threadWorking.acquire(UiWaitMs))
         return false;
     MutexLock working(_threadWorking, false);
     CriticalSectionLock lock(_requestsLock);
@@ -109,7 +106,7 @@ CHWManager::RequestPtr CHWManager::CurrentRequest() {
 }
 
 CHWManager::RequestPtr CHWManager::TakeRequest() {
-    Check(ThreadWorking().aquire(500)) << "Request is still running!";
+    Check(ThreadWorking().acquire(500)) << "Request is still running!";
     MutexLock working(_threadWorking, false);
     CriticalSectionLock lock(_requestsLock);
     Check(Requests().size() == 1) << "No request available in list";
@@ -127,18 +124,17 @@ void CHWManager::ThreadProc() {
     Log().Log(50, "CHWManager::ThreadProc Start");
     try {
         _driver.Open(_portName.c_str(), BaudRate, DeviceAddress, true);
-        _startupFailed = false;
         _startedEvent.Set();
     } catch (const std::exception& e) {
-        Log().Log(10, "CHWManager::ThreadProc Error: %s", e.what());
+        Log().Log(10, "CHWManager::ThreadProc Error: %s", LogText(e).c_str());
         OnShutdown();
-        _startupFailed = true;
+        _startupFailure = *e.what() ? e.what() : "the port could not be opened";
         _startedEvent.Set();
         return;
     } catch (...) {
         Log().Log(10, "CHWManager::ThreadProc Unknown Error");
         OnShutdown();
-        _startupFailed = true;
+        _startupFailure = "the port could not be opened";
         _startedEvent.Set();
         return;
     }
@@ -165,7 +161,7 @@ void CHWManager::ThreadProc() {
                 return;
             }
         } catch (const std::exception& e) {
-            Log().Log(10, "CHWManager::ThreadProc Error: %s", e.what());
+            Log().Log(10, "CHWManager::ThreadProc Error: %s", LogText(e).c_str());
         } catch (...) {
             Log().Log(10, "CHWManager::ThreadProc Unknown Error");
         }
@@ -179,7 +175,7 @@ void CHWManager::OnShutdown() {
         if (_driver.IsOpened())
             _driver.Close();
     } catch (const std::exception& e) {
-        Log().Log(10, "CHWManager::ThreadProc Error: %s", e.what());
+        Log().Log(10, "CHWManager::ThreadProc Error: %s", LogText(e).c_str());
     }
     Log().Log(30, "CHWManager::OnShutdown Closing Driver Finished");
     _cleanedUpEvent.Set();

@@ -4,6 +4,7 @@
 #include "base/Event.h"
 #include "base/Mutex.h"
 #include "hw/HWRequest.h"
+#include "hw/StartResult.h"
 #include "link/I2CDriver.h"
 
 #include <deque>
@@ -17,17 +18,15 @@ class CHWManager {
 public:
     using RequestPtr = std::shared_ptr<CHWRequest>;
 
-    // The driver makes its ports by name (a simulator on the real clock for "sim").
-    CHWManager();
-    // Tests and tools choose how ports are made (a simulator on the virtual clock, say).
+    // The program chooses how ports are made from names (a simulator on the virtual clock, say).
     explicit CHWManager(CI2CDriver::PortFactory factory);
     explicit CHWManager(std::shared_ptr<SerialPort> port);
     virtual ~CHWManager();
     CHWManager(const CHWManager&) = delete;
     CHWManager& operator=(const CHWManager&) = delete;
 
-    // True when the worker runs with an open port.
-    bool Start(const std::string& portName);
+    // Opens the port on the worker; the reason when it could not (the worker has ended then).
+    StartResult Start(const std::string& portName);
     void Stop();
     bool Shutdown();
     bool WaitForShutdown();
@@ -60,5 +59,5 @@ private:
     mutable CriticalSection _startLock;
     CriticalSection _requestsLock;
     Event _startedEvent{true, false};
-    bool _startupFailed = false;
+    std::string _startupFailure; // why the port did not open; written before _startedEvent is set
 };

@@ -176,7 +176,7 @@ void CI2CDriver::BeginTransfer() {
 void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, std::uint32_t size) {
     BeginTransfer();
     try {
-        if (!PollAcknowledge(_DeviceWriteAddress))
+        if (!PollAcknowledge(_deviceWriteAddress))
             throw std::runtime_error("Acknowledge polling failed in CI2CDriver::Read");
         PutByte(HiByte(startAddress));
         if (!GetAck())
@@ -187,7 +187,7 @@ void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, st
             throw std::runtime_error(
                 "Acknowledge for PutByte(LOBYTE(startAddress)) not received in CI2CDriver::RandomRead");
         StartCondition();
-        PutByte(_DeviceReadAddress);
+        PutByte(_deviceReadAddress);
         if (!GetAck())
             throw std::runtime_error("Acknowledge for read address not received in CI2CDriver::RandomRead");
         for (std::uint32_t i = 0; i < size; ++i) {
@@ -228,7 +228,7 @@ void CI2CDriver::Write(std::uint16_t startAddress, const std::uint8_t* sourceBuf
         std::uint32_t count = pageEnd - startAddress + 1;
         if (size < count)
             count = size;
-        Check(PollAcknowledge(_DeviceWriteAddress)) << "Acknowledge polling failed in CI2CDriver::Write";
+        Check(PollAcknowledge(_deviceWriteAddress)) << "Acknowledge polling failed in CI2CDriver::Write";
         PutByte(HiByte(startAddress));
         Check(GetAck()) << "Acknowledge for PutByte(HIBYTE(startAddress)) not received in CI2CDriver::Write";
         PutByte(LoByte(startAddress));

@@ -3,7 +3,6 @@
 #include "base/Check.h"
 #include "base/Errors.h"
 #include "log/Logger.h"
-#include "ports/PortFactory.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -48,9 +47,6 @@ void LogCommProperties(const PortSettings::Properties& p) {
 
 } // namespace
 
-CI2CDriver::CI2CDriver()
-    : CI2CDriver(PortFactory([](const std::string& name) { return MakeSerialPort(name); })) {}
-
 CI2CDriver::CI2CDriver(PortFactory factory) : _factory(std::move(factory)) {
     _dummyBuffer.fill(0x55);
 }
@@ -70,8 +66,8 @@ void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t
     _portName = portName;
     if (IsOpened())
         Close();
-    _DeviceWriteAddress = deviceAddress & 0xFE;
-    _DeviceReadAddress = deviceAddress | 0x01;
+    _deviceWriteAddress = deviceAddress & 0xFE;
+    _deviceReadAddress = deviceAddress | 0x01;
     // The same port object for the same name: a simulated station keeps its state across reopenings.
     if (_factory && (!_port || _portMadeFor != _portName)) {
         _port.reset();

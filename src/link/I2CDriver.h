@@ -17,11 +17,10 @@ public:
     enum SdaState { SdaHigh = 0, SdaLow = 1 };
     enum SclState { SclHigh = 0, SclLow = 1 };
 
-    // Makes the port for a name; called again only when the name changes.
+    // Makes the port for a name; called again only when the name changes. The caller decides
+    // what a name stands for (a device, a simulated station).
     using PortFactory = std::function<std::unique_ptr<SerialPort>(const std::string& name)>;
 
-    // Ports made by MakeSerialPort (a simulator on the real clock for "sim").
-    CI2CDriver();
     explicit CI2CDriver(PortFactory factory);
     // Always this port, whatever the name (tests, the simulator with a chosen clock).
     explicit CI2CDriver(std::shared_ptr<SerialPort> port);
@@ -115,8 +114,8 @@ private:
     void EndRead();
     void SettleModemStatus();
 
-    std::uint8_t _DeviceReadAddress = 0;
-    std::uint8_t _DeviceWriteAddress = 0;
+    std::uint8_t _deviceReadAddress = 0;
+    std::uint8_t _deviceWriteAddress = 0;
     std::string _portName;
     std::array<std::uint8_t, 16384> _dummyBuffer;
     PortFactory _factory;

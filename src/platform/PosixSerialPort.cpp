@@ -63,14 +63,23 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
     const int openError = errno;
     OsCheck(fd >= 0) << "Could not open com-port " << shown << OpenHint(openError, device);
     _fd = fd;
+    // A check that fails from here on closes what was opened: the lock and the exclusive mode
+    // must not keep the next opener (this program's next try included) out.
+    try {
+        Configure(device, shown, baudRate);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void PosixSerialPort::Configure(const std::string& device, const std::string& shown, std::uint32_t baudRate) {
     // The kernel raised RTS and DTR in open(), pulling both bus lines low: release them first.
     const int lines = TIOCM_RTS | TIOCM_DTR;
     ::ioctl(_fd, TIOCMBIC, &lines); // a device without modem lines is reported below
     // Unshared: refuse other openers, and other programs that lock the device.
     if (::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        close();
-        errno = error;
         OsCheck(false) << "Could not open com-port " << shown << OpenHint(error, device);
     }
 

@@ -38,6 +38,8 @@ public:
     PortSettings settings() const override { return _settings; }
 
 private:
+    // Everything after the device opened: lock, line settings, what the driver is.
+    void Configure(const std::string& device, const std::string& shown, std::uint32_t baudRate);
     bool SetModemBit(int bit, bool asserted);
     std::optional<std::uint64_t> ReadDsrCount();
     void DescribeDriver(const std::string& device, bool hangUpOnClose);

@@ -35,6 +35,7 @@ void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
         SetMessage("");
         SetSucceeded(true);
     } catch (const std::exception& e) {
+        log.Log(10, "Request failed: %s", LogText(e).c_str());
         SetMessage(std::string("Request failed: ") + e.what());
         SetSucceeded(false);
     }

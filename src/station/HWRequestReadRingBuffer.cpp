@@ -45,6 +45,7 @@ void CHWRequestReadRingBuffer::Execute(CI2CDriver& driver) {
         SetMessage("");
         SetSucceeded(true);
     } catch (const std::exception& e) {
+        Log().Log(10, "Request failed: %s", LogText(e).c_str());
         SetMessage(std::string("Request failed: ") + e.what());
         SetSucceeded(false);
     }

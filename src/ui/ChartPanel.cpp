@@ -6,6 +6,7 @@
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
+#include "ui/OptionsChange.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -23,11 +24,6 @@
 #include <cmath>
 
 namespace {
-
-// Bits of the options-changed word.
-constexpr std::intptr_t LanguageChanged = 1;
-constexpr std::intptr_t FormatChanged = 2;
-constexpr std::intptr_t HistoryFileChanged = 8;
 
 // One colour per sensor, the same in both panels.
 const QColor SensorColours[CDataset::SensorCount] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x6f, 0xb5),
@@ -475,9 +471,9 @@ bool CChartPanel::event(QEvent* event) {
     try {
         switch (notification->message()) {
         case Message::UpdateView:
-            if (notification->wParam() & (LanguageChanged | FormatChanged))
+            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format))
                 BuildSeries();
-            else if (notification->wParam() & HistoryFileChanged)
+            else if (notification->wParam() & OptionsChange::HistoryFile)
                 Invalidate();
             break;
         case Message::RecordingHistoryChanged:

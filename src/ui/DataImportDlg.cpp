@@ -16,9 +16,9 @@
 
 namespace {
 
-// What a failed request says, without its "Request failed: " and source position.
+// What a failed request says, without its "Request failed: ".
 QString FailureReason(const std::string& message) {
-    QString reason = QString::fromStdString(PlainReason(message));
+    QString reason = QString::fromStdString(message);
     const QString prefix = QStringLiteral("Request failed: ");
     return reason.startsWith(prefix) ? reason.mid(prefix.size()) : reason;
 }

@@ -14,6 +14,7 @@
 #include "ui/HistoryAccess.h"
 #include "ui/MessageTexts.h"
 #include "ui/NotificationEvent.h"
+#include "ui/OptionsChange.h"
 #include "ui/SubEdit.h"
 #include "ui/UserMessage.h"
 
@@ -37,11 +38,6 @@ bool IsTemperatureColumn(int column) {
 QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
-
-// Bits of the options-changed word.
-constexpr std::intptr_t LanguageChanged = 1;
-constexpr std::intptr_t FormatChanged = 2;
-constexpr std::intptr_t HistoryFileChanged = 8;
 
 } // namespace
 
@@ -391,10 +387,10 @@ bool CDataView::event(QEvent* event) {
         const auto* notification = static_cast<NotificationEvent*>(event);
         switch (notification->message()) {
         case Message::UpdateView:
-            if (notification->wParam() & (LanguageChanged | FormatChanged)) {
+            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format)) {
                 BuildColumns();
                 Refill();
-            } else if (notification->wParam() & HistoryFileChanged) {
+            } else if (notification->wParam() & OptionsChange::HistoryFile) {
                 FollowTransmitters();
                 const QScopedValueRollback following(m_following, true);
                 m_model->SetRowCount(int(m_model->History().DisplayedCount()));

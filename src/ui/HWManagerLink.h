@@ -9,7 +9,7 @@ public:
     explicit CHWManagerLink(CI2CDriver::PortFactory factory) : m_manager(std::move(factory)) {}
     explicit CHWManagerLink(std::shared_ptr<SerialPort> port) : m_manager(std::move(port)) {}
 
-    bool Start(const std::string& port) override { return m_manager.Start(port); }
+    StartResult Start(const std::string& port) override { return m_manager.Start(port); }
     void Stop() override { m_manager.Stop(); }
     bool IsRunning() const override { return m_manager.IsRunning(); }
     bool AddRequest(const RequestPtr& request) override { return m_manager.AddRequest(request); }

@@ -252,17 +252,17 @@ void CMainFrame::StartHWManager() {
     try {
         const std::string port = Options().GetPort();
         m_linkProblem.clear();
-        if (m_link.Start(port)) {
+        if (const StartResult started = m_link.Start(port)) {
             Log().Log(30, "Hardware manager started");
             m_timer.start(PingInterval);
         } else {
             Log().Log(30, "Hardware manager could not be started");
-            m_linkProblem = QStringLiteral("the port could not be opened");
+            m_linkProblem = FromUtf8(started.failure);
         }
     } catch (const std::exception& e) {
         m_link.Stop();
-        Log().Log(10, "%s", e.what());
-        m_linkProblem = FromUtf8(PlainReason(e.what()));
+        Log().Log(10, "%s", LogText(e).c_str());
+        m_linkProblem = FromUtf8(e.what());
     }
     emit LinkChanged();
 }
@@ -321,7 +321,7 @@ void CMainFrame::OnWorkFinished() {
                 m_linkProblem.clear();
             } else {
                 ++m_failedPings;
-                m_linkProblem = FromUtf8(PlainReason(request->Message()));
+                m_linkProblem = FromUtf8(request->Message());
                 if (m_timer.isActive())
                     PingTransmitters();
             }

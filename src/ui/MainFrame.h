@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hw/MessageTarget.h"
+#include "ui/OptionsChange.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -20,14 +21,6 @@ class QStackedWidget;
 class QFileSystemWatcher;
 class QToolBar;
 class StationLink;
-
-// Bits of the options-changed word the options command sends to every window.
-namespace OptionsChange {
-constexpr int Language = 1;
-constexpr int Format = 2;
-constexpr int Port = 4;
-constexpr int HistoryFile = 8;
-} // namespace OptionsChange
 
 // The program's main window and controller: menus in the chosen language, toolbar, status bar,
 // the history table, the station link with its five-second ping cycle, and the reactions to

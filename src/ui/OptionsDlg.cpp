@@ -8,9 +8,9 @@
 #include "ui/EditBrowserCtrl.h"
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
-#include "ui/MainFrame.h"
 #include "ui/MessageTexts.h"
 #include "ui/MqttOptionsDlg.h"
+#include "ui/OptionsChange.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hw/HWRequest.h"
+#include "hw/StartResult.h"
 
 #include <memory>
 #include <string>
@@ -13,8 +14,8 @@ public:
     using RequestPtr = std::shared_ptr<CHWRequest>;
 
     virtual ~StationLink() = default;
-    // True when the port opened and the worker runs.
-    virtual bool Start(const std::string& port) = 0;
+    // Opens the port and starts the worker; when the port does not open, the reason.
+    virtual StartResult Start(const std::string& port) = 0;
     // Waits until the worker has finished its current request and closed the port.
     virtual void Stop() = 0;
     virtual bool IsRunning() const = 0;

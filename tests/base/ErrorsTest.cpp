@@ -12,21 +12,37 @@
 
 namespace {
 
-std::string CaughtText(auto&& action) {
+// The reason (what()) and the text for the log.
+struct Caught {
+    std::string reason, logText;
+};
+
+Caught CaughtText(auto&& action) {
     try {
         action();
     } catch (const std::exception& e) {
-        return e.what();
+        return {e.what(), LogText(e)};
     }
-    return "<nothing raised>";
+    return {"<nothing raised>", ""};
 }
 
-TEST(CheckTest, FailedCheckNamesPositionExpressionAndMessage) {
+// The reason is the message alone; the position and expression go to the log in front of it.
+TEST(CheckTest, FailedCheckGivesTheMessageAndKeepsThePositionApart) {
     const int value = 3;
-    const std::string text = CaughtText([&] { Check(value == 4) << "value was " << value; });
+    const Caught caught = CaughtText([&] { Check(value == 4) << "value was " << value; });
+    EXPECT_EQ(caught.reason, "value was 3");
     EXPECT_TRUE(std::regex_match(
-        text, std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'value == 4' failed\. value was 3)")))
-        << text;
+        caught.logText,
+        std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression 'value == 4' failed\. value was 3)")))
+        << caught.logText;
+
+    // Without a message the failed condition is all there is to say.
+    const Caught bare = CaughtText([] { Check(1 + 1 == 3); });
+    EXPECT_TRUE(std::regex_match(bare.reason,
+                                 std::regex(R"(ErrorsTest\.cpp\(\d+\): Expression '1 \+ 1 == 3' failed\.)")))
+        << bare.reason;
+
+    EXPECT_EQ(LogText(std::runtime_error("plain")), "plain");
 }
 
 // Counts how often it is turned into text.
@@ -56,16 +72,17 @@ TEST(CheckTest, RaisesPlainRuntimeErrorNotOsError) {
     }
 }
 
-TEST(OsCheckTest, FailedCallCarriesExpressionMessageAndSystemText) {
-    const std::string text = CaughtText([] {
+TEST(OsCheckTest, FailedCallCarriesMessageAndSystemTextWithThePositionApart) {
+    const Caught caught = CaughtText([] {
         const int fd = ::open("/nonexistent/nivaro", O_RDONLY);
         OsCheck(fd != -1) << "Could not open file";
     });
+    EXPECT_EQ(caught.reason, "Could not open file No such file or directory");
     EXPECT_TRUE(std::regex_match(
-        text,
+        caught.logText,
         std::regex(
             R"(ErrorsTest\.cpp\(\d+\): Expression 'fd != -1' failed\. Could not open file No such file or directory)")))
-        << text;
+        << caught.logText;
 }
 
 TEST(OsErrorTest, TextsAndLogLines) {

@@ -78,16 +78,16 @@ TEST(EventTest, WaitWithCriticalSectionLetsTheOtherThreadIn) {
 
 TEST(MutexTest, TimedAcquireFailsWhileAnotherThreadHoldsIt) {
     Mutex mutex;
-    ASSERT_TRUE(mutex.aquire(0));
+    ASSERT_TRUE(mutex.acquire(0));
     std::thread other([&] {
-        EXPECT_FALSE(mutex.aquire(0));
-        EXPECT_FALSE(mutex.aquire(20));
+        EXPECT_FALSE(mutex.acquire(0));
+        EXPECT_FALSE(mutex.acquire(20));
         mutex.release(); // not the owner: ignored
     });
     other.join();
     mutex.release();
     std::thread again([&] {
-        EXPECT_TRUE(mutex.aquire(0));
+        EXPECT_TRUE(mutex.acquire(0));
         mutex.release();
     });
     again.join();
@@ -95,13 +95,13 @@ TEST(MutexTest, TimedAcquireFailsWhileAnotherThreadHoldsIt) {
 
 TEST(MutexTest, RecursiveAndLockTakesOverAcquiredMutex) {
     Mutex mutex;
-    ASSERT_TRUE(mutex.aquire(100));
+    ASSERT_TRUE(mutex.acquire(100));
     {
         MutexLock takeOver(mutex, false);
         MutexLock nested(mutex);
     }
     std::thread other([&] {
-        EXPECT_TRUE(mutex.aquire(0));
+        EXPECT_TRUE(mutex.acquire(0));
         mutex.release();
     });
     other.join();
@@ -109,10 +109,10 @@ TEST(MutexTest, RecursiveAndLockTakesOverAcquiredMutex) {
 
 TEST(MutexTest, WaiterGetsTheMutexWhenReleased) {
     Mutex mutex;
-    mutex.aquire(INFINITE);
+    mutex.acquire(INFINITE);
     std::atomic<bool> got{false};
     std::thread waiter([&] {
-        got = mutex.aquire(INFINITE);
+        got = mutex.acquire(INFINITE);
         mutex.release();
     });
     mutex.release();

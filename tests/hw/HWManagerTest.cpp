@@ -1,5 +1,7 @@
 #include "hw/HWManager.h"
+#include "base/Errors.h"
 #include "log/Logger.h"
+#include "ports/PortFactory.h"
 #include "simulator/SimulatedSerialPort.h"
 
 #include "MessageQueue.h"
@@ -87,7 +89,8 @@ TEST_F(HWManagerTest, TakeRequestOnAnEmptyListRaises) {
         manager.TakeRequest();
         FAIL() << "no error raised";
     } catch (const std::runtime_error& e) {
-        const std::string text = e.what();
+        EXPECT_EQ(std::string(e.what()), "No request available in list");
+        const std::string text = LogText(e);
         EXPECT_NE(text.find("Expression 'Requests().size() == 1' failed. No request available in list"),
                   std::string::npos)
             << text;
@@ -95,8 +98,10 @@ TEST_F(HWManagerTest, TakeRequestOnAnEmptyListRaises) {
 }
 
 TEST_F(HWManagerTest, StartOnAPortThatCannotBeOpened) {
-    CHWManager real; // ports made by name
-    EXPECT_FALSE(real.Start("/dev/nivaro-no-such-port"));
+    CHWManager real(CI2CDriver::PortFactory([](const std::string& name) { return MakeSerialPort(name); }));
+    const StartResult started = real.Start("/dev/nivaro-no-such-port");
+    EXPECT_FALSE(started);
+    EXPECT_EQ(started.failure, "Could not open com-port /dev/nivaro-no-such-port No such file or directory");
     EXPECT_FALSE(real.IsRunning());
     const std::string log = Log();
     EXPECT_NE(log.find("CHWManager::ThreadProc Error: "), std::string::npos);

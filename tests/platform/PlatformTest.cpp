@@ -4,6 +4,8 @@
 #include "platform/PortName.h"
 #include "platform/PosixSerialPort.h"
 
+#include "PseudoTerminal.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,14 +38,18 @@ TEST(PortName, Resolution) {
 
 namespace {
 
-std::string OpenError(const std::string& name) {
-    PosixSerialPort port;
+std::string OpenError(PosixSerialPort& port, const std::string& name) {
     try {
         port.open(name, 300);
     } catch (const os_error& e) {
         return e.what();
     }
     return "opened";
+}
+
+std::string OpenError(const std::string& name) {
+    PosixSerialPort port;
+    return OpenError(port, name);
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -66,14 +72,23 @@ TEST(PosixSerialPort, NonSerialDevicesAreRefused) {
     EXPECT_TRUE(Contains(null, "Could not get DCB (/dev/null is not a serial port with modem lines)"))
         << null;
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string slave = ::ptsname(master);
-    const std::string pty = OpenError(slave);
-    EXPECT_TRUE(Contains(pty, slave + " is not a serial port with modem lines")) << pty;
-    ::close(master);
+    const PseudoTerminal terminal;
+    const std::string pty = OpenError(terminal.Device());
+    EXPECT_TRUE(Contains(pty, terminal.Device() + " is not a serial port with modem lines")) << pty;
+}
+
+// The port object that failed stays alive, as a program's would: what it opened must be closed
+// all the same, so that the next opener hears the same reason and not "in use".
+TEST(PosixSerialPort, AFailedOpenLeavesThePortFree) {
+    const PseudoTerminal terminal;
+    PosixSerialPort first;
+    const std::string reason = OpenError(first, terminal.Device());
+    EXPECT_TRUE(Contains(reason, "is not a serial port with modem lines")) << reason;
+    EXPECT_FALSE(first.isOpen());
+
+    PosixSerialPort second;
+    EXPECT_EQ(OpenError(second, terminal.Device()), reason);
+    EXPECT_EQ(OpenError(first, terminal.Device()), reason); // the same object tries again
 }
 
 TEST(PosixSerialPort, PermissionProblemNamesTheGroupFix) {
@@ -92,7 +107,7 @@ TEST(PosixSerialPort, PermissionProblemNamesTheGroupFix) {
 }
 
 TEST(PosixSerialPort, DriverOpenFailsWithTheTextAndHoldsNothing) {
-    CI2CDriver driver;
+    CI2CDriver driver(std::make_shared<PosixSerialPort>());
     EXPECT_THROW(driver.Open("/dev/nivaro-no-such-port", 300, 0xA0, true), os_error);
     EXPECT_FALSE(driver.IsOpened());
     EXPECT_TRUE(driver.Close());

@@ -129,11 +129,14 @@ inline void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0)
 // A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {
 public:
-    bool startResult = true;
+    std::string startFailure; // empty: the port opens
     int pings = 0;
     int aborts = 0;
 
-    bool Start(const std::string&) override { return running = startResult; }
+    StartResult Start(const std::string&) override {
+        running = startFailure.empty();
+        return {startFailure};
+    }
     void Stop() override { running = false; }
     bool IsRunning() const override { return running; }
     bool AddRequest(const RequestPtr& request) override {

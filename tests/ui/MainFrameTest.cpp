@@ -1,12 +1,15 @@
 #include "ui/MainFrame.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
+#include "station/SimulatedStation.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
+#include "ui/HWManagerLink.h"
 #include "ui/StatusBar.h"
 #include "ui/UserMessage.h"
 
 #include "Fakes.h"
+#include "PseudoTerminal.h"
 #include "UiTests.h"
 
 #include <QMenuBar>
@@ -156,7 +159,7 @@ private slots:
     void aPortThatDoesNotOpenLeavesTheLinkDisconnectedAndUnpolled() {
         FakeHistory history;
         FakeLink link;
-        link.startResult = false;
+        link.startFailure = "Could not open com-port /dev/ttyUSB7 Permission denied";
         CMainFrame frame(history, link);
         QVERIFY(!frame.IsPolling());
         QCOMPARE(LinkIcon(frame), QStringLiteral("disconnected"));
@@ -168,10 +171,36 @@ private slots:
         frame.OnCommand(Command::DataImport);
         LogUserMessages();
         QVERIFY(!dialogShown);
-        QCOMPARE(messages,
-                 QStringList{QStringLiteral("No station answers on port %1: the port could not be opened. "
-                                            "Check the cable and the port in the options.")
-                                 .arg(QString::fromStdString(Options().GetPort()))});
+        QCOMPARE(
+            messages,
+            QStringList{QStringLiteral("No station answers on port %1: Could not open com-port /dev/ttyUSB7 "
+                                       "Permission denied. "
+                                       "Check the cable and the port in the options.")
+                            .arg(QString::fromStdString(Options().GetPort()))});
+    }
+
+    // The real link on a device that opens but is no serial port: the system's reason reaches the user.
+    void aPortThatIsNotASerialPortIsNamedWithTheSystemsReason() {
+        const PseudoTerminal terminal;
+        const std::string port = Options().GetPort();
+        Options().SetPort(terminal.Device());
+        FakeHistory history;
+        CHWManagerLink link(StationPortFactory({}));
+        CMainFrame frame(history, link);
+        QVERIFY(!link.IsRunning());
+        QStringList messages;
+        SetUserMessageHook([&](QWidget*, MessageKind, const QString& text) { messages.append(text); });
+        frame.OnCommand(Command::DataImport);
+        LogUserMessages();
+        QCOMPARE(messages.size(), 1);
+        const QString device = QString::fromStdString(terminal.Device());
+        QVERIFY2(
+            messages.front().startsWith(
+                QStringLiteral("No station answers on port %1: Could not set DCB (%1 is not a serial port "
+                               "with modem lines)")
+                    .arg(device)),
+            qPrintable(messages.front()));
+        Options().SetPort(port);
     }
 
     void importPausesThePingsAndResumesThemAfterwards() {
@@ -214,7 +243,7 @@ private slots:
         FakeHistory history;
         FakeLink link;
         CMainFrame frame(history, link);
-        link.startResult = false;
+        link.startFailure = "Could not open com-port sim:/nowhere/station.img";
         frame.SetOptionsDialog([](CMainFrame&) { return OptionsChange::Port; });
         frame.OnCommand(Command::ExtrasOptions);
         QVERIFY(!link.IsRunning());

@@ -20,16 +20,17 @@ public:
     // bytes; returns the end of what was written.
     char* Write(char* out, const CDataset& dataset);
 
+    // The pieces of a line, each as the column text writes it (marks "OFL" and "---" included).
+    char* WriteDateTime(char* out, const CDateTime& dateTime);
+    char* WriteTemperature(char* out, float celsius) const;
+    static char* WriteHumidity(char* out, float humidity);
+
 private:
     // One piece of the date-time pattern: a literal character or a field conversion.
     struct Piece {
         char conversion; // 0 for a literal
         char literal;
     };
-
-    char* WriteDateTime(char* out, const CDateTime& dateTime);
-    char* WriteTemperature(char* out, float celsius) const;
-    static char* WriteHumidity(char* out, float humidity);
 
     ColumnFormat m_format;
     std::vector<Piece> m_pattern;

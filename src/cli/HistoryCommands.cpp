@@ -42,10 +42,7 @@ void ReadHistoryStore(CHistoryData& store, const fs::path& file) {
             throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
     } catch (const std::bad_alloc&) {
         store.Clear();
-        std::error_code error;
-        const std::uintmax_t size = fs::file_size(file, error);
-        throw CliFailure("not enough memory to read " + Quoted(file.string()) + " (" +
-                         std::to_string(error ? 0 : size / HistoryRecordSize) + " records)");
+        throw NotEnoughMemory(file);
     }
 }
 
@@ -89,7 +86,12 @@ int RunShow(CliSession& session, std::optional<std::size_t> last) {
     const fs::path history = session.HistoryFile();
     NewestDatasets newest(last.value_or(std::numeric_limits<std::size_t>::max()));
     StreamHistoryFile(history, [&newest](std::span<const CDataset> block) { newest.Add(block); });
-    const std::vector<CDataset> shown = newest.Take();
+    std::vector<CDataset> shown;
+    try {
+        shown = newest.Take();
+    } catch (const std::bad_alloc&) {
+        throw NotEnoughMemory(history);
+    }
     if (shown.empty()) {
         WriteToStdout("No datasets in " + Quoted(history.string()) + "\n");
         return ExitSuccess;

@@ -45,14 +45,18 @@ std::size_t VisitLocked(const fs::path& file, std::ifstream& in,
         FailReading(file, std::strerror(errno));
     HistoryDamage damage;
     std::size_t records = 0;
-    VisitHistoryBlocks(
-        in,
-        [&](std::span<const CDataset> block) {
-            records += block.size();
-            visit(block);
-            return true;
-        },
-        &damage);
+    try {
+        VisitHistoryBlocks(
+            in,
+            [&](std::span<const CDataset> block) {
+                records += block.size();
+                visit(block);
+                return true;
+            },
+            &damage);
+    } catch (const std::bad_alloc&) {
+        throw NotEnoughMemory(file);
+    }
     if (in.bad())
         FailReading(file, std::strerror(errno));
     lock.Release();
@@ -62,7 +66,15 @@ std::size_t VisitLocked(const fs::path& file, std::ifstream& in,
 
 } // namespace
 
-std::size_t StreamHistoryFile(const fs::path& file, const std::function<void(std::span<const CDataset>)>& visit) {
+CliFailure NotEnoughMemory(const fs::path& file) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(file, error);
+    return CliFailure("not enough memory to read " + Quoted(file.string()) + " (" +
+                      std::to_string(error ? 0 : size / HistoryRecordSize) + " records)");
+}
+
+std::size_t StreamHistoryFile(const fs::path& file,
+                              const std::function<void(std::span<const CDataset>)>& visit) {
     std::ifstream in;
     return VisitLocked(file, in, visit);
 }
@@ -97,8 +109,7 @@ bool HistoryFileSource::Feed(const std::function<bool(const CDataset&)>& write) 
     try {
         ReadHistoryRecords(m_in, datasets);
     } catch (const std::bad_alloc&) {
-        throw CliFailure("not enough memory to read " + Quoted(m_file.string()) + " (" +
-                         std::to_string(m_records) + " records)");
+        throw NotEnoughMemory(m_file);
     }
     datasets.resize(std::min(datasets.size(), m_records));
     std::stable_sort(datasets.begin(), datasets.end(), HistoryOrder);

@@ -12,6 +12,11 @@
 // does not grow with the file. Each raises CliFailure when the file is missing, cannot be read or
 // is no history file, and warns on standard error about damage, as reading the whole file does.
 
+class CliFailure;
+
+// "not enough memory to read 'h.nvh' (76695844 records)", the records counted from its size.
+CliFailure NotEnoughMemory(const std::filesystem::path& file);
+
 // Visits every block of the file once, in file order, under the file's shared lock; the content
 // is checked after the last block. Returns the number of records.
 std::size_t StreamHistoryFile(const std::filesystem::path& file,

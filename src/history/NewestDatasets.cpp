@@ -12,9 +12,9 @@ constexpr std::size_t FewestTrimmed = 4096;
 } // namespace
 
 NewestDatasets::NewestDatasets(std::size_t count)
-    : m_count(count), m_limit(count > std::numeric_limits<std::size_t>::max() / 2
-                                  ? std::numeric_limits<std::size_t>::max()
-                                  : std::max(2 * count, FewestTrimmed)) {}
+    : m_count(count),
+      m_limit(count > std::numeric_limits<std::size_t>::max() / 2 ? std::numeric_limits<std::size_t>::max()
+                                                                  : std::max(2 * count, FewestTrimmed)) {}
 
 bool NewestDatasets::Older(const Candidate& a, const Candidate& b) {
     if (HistoryOrder(a.first, b.first))

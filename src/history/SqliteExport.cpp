@@ -139,7 +139,8 @@ bool SqliteExportWriter::Write(const CDataset& dataset) {
                                : sqlite3_bind_null(m_insert, parameter);
             }
             if (result == SQLITE_OK)
-                result = sqlite3_bind_int(m_insert, parameter + flagOffset, IsOverflow(dataset, column) ? 1 : 0);
+                result =
+                    sqlite3_bind_int(m_insert, parameter + flagOffset, IsOverflow(dataset, column) ? 1 : 0);
         }
         if (result != SQLITE_OK)
             return Fail();

@@ -107,12 +107,15 @@ std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
     static constexpr std::string_view IsoMinute = "%Y-%m-%dT%H:%M";
     std::string out = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
     for (const Summary& s : summaries) {
-        const std::string fields[] = {
-            PeriodKey(s.period),       QuantityKey(s.quantity),
-            QuantityUnit(s.quantity, fahrenheit),
-            std::to_string(s.count),   SummaryValueText(s.min, s.quantity, fahrenheit),
-            s.minAt.Format(IsoMinute), SummaryValueText(s.max, s.quantity, fahrenheit),
-            s.maxAt.Format(IsoMinute), MeanText(s, fahrenheit)};
+        const std::string fields[] = {PeriodKey(s.period),
+                                      QuantityKey(s.quantity),
+                                      QuantityUnit(s.quantity, fahrenheit),
+                                      std::to_string(s.count),
+                                      SummaryValueText(s.min, s.quantity, fahrenheit),
+                                      s.minAt.Format(IsoMinute),
+                                      SummaryValueText(s.max, s.quantity, fahrenheit),
+                                      s.maxAt.Format(IsoMinute),
+                                      MeanText(s, fahrenheit)};
         for (std::size_t i = 0; i < std::size(fields); ++i) {
             if (i > 0)
                 out += ',';

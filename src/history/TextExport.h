@@ -1,7 +1,7 @@
 #pragma once
 
-#include "history/ExportLineFormat.h"
 #include "history/BlockExportWriter.h"
+#include "history/ExportLineFormat.h"
 #include "station/Dataset.h"
 
 #include <string>

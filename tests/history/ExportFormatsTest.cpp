@@ -197,16 +197,17 @@ TEST_F(SqliteExportTest, OneTypedRowPerDatasetWithNullForMissingValuesAndOverflo
          "integer:1", "integer:1"},
     };
     EXPECT_EQ(Query("SELECT * FROM measurements"), expected);
-    EXPECT_EQ(Query("SELECT name, type FROM pragma_table_info('measurements')"),
-              (std::vector<std::vector<std::string>>{{"text:date_time", "text:TEXT"},
-                                                     {"text:indoor_temperature_c", "text:REAL"},
-                                                     {"text:indoor_humidity_pct", "text:INTEGER"},
-                                                     {"text:outdoor_temperature_1_c", "text:REAL"},
-                                                     {"text:outdoor_humidity_1_pct", "text:INTEGER"},
-                                                     {"text:indoor_temperature_c_overflow", "text:INTEGER"},
-                                                     {"text:indoor_humidity_pct_overflow", "text:INTEGER"},
-                                                     {"text:outdoor_temperature_1_c_overflow", "text:INTEGER"},
-                                                     {"text:outdoor_humidity_1_pct_overflow", "text:INTEGER"}}));
+    EXPECT_EQ(
+        Query("SELECT name, type FROM pragma_table_info('measurements')"),
+        (std::vector<std::vector<std::string>>{{"text:date_time", "text:TEXT"},
+                                               {"text:indoor_temperature_c", "text:REAL"},
+                                               {"text:indoor_humidity_pct", "text:INTEGER"},
+                                               {"text:outdoor_temperature_1_c", "text:REAL"},
+                                               {"text:outdoor_humidity_1_pct", "text:INTEGER"},
+                                               {"text:indoor_temperature_c_overflow", "text:INTEGER"},
+                                               {"text:indoor_humidity_pct_overflow", "text:INTEGER"},
+                                               {"text:outdoor_temperature_1_c_overflow", "text:INTEGER"},
+                                               {"text:outdoor_humidity_1_pct_overflow", "text:INTEGER"}}));
 }
 
 TEST_F(SqliteExportTest, ExistingDatabaseKeepsItsOtherTablesAndGetsTheTableReplaced) {

@@ -62,7 +62,8 @@ bool IsOverflow(const CDataset& dataset, const ExportColumn& column) {
 } // namespace
 
 SqliteExportWriter::SqliteExportWriter(int transmitters, bool fahrenheit)
-    : m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit) {}
+    : m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit),
+      m_values(ColumnFormat{"%Y-%m-%dT%H:%M:%S", fahrenheit}), m_dateTime(m_values.MaxLineSize()) {}
 
 SqliteExportWriter::~SqliteExportWriter() {
     Release();
@@ -90,10 +91,12 @@ bool SqliteExportWriter::Begin(const ExportDestination& destination) {
     if (sqlite3_open_v2(destination.file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK)
         return Fail();
-    // The copy is thrown away on failure, so the rollback needs no journal file. BEGIN fails at
-    // once for a file that is not a database, before anything is changed.
-    if (!Execute("PRAGMA journal_mode=MEMORY") || !Execute("BEGIN IMMEDIATE") ||
-        !Execute(std::string("DROP TABLE IF EXISTS ") + TableName))
+    // The copy is thrown away on failure, never rolled back, so it needs no journal; and it is
+    // renamed into place only once complete, so nothing needs syncing on the way. Without a
+    // journal, full pages go to the file as they fill, and memory does not grow with the table.
+    // BEGIN fails at once for a file that is not a database, before anything is changed.
+    if (!Execute("PRAGMA journal_mode=OFF") || !Execute("PRAGMA synchronous=OFF") ||
+        !Execute("BEGIN IMMEDIATE") || !Execute(std::string("DROP TABLE IF EXISTS ") + TableName))
         return false;
     std::string create = std::string("CREATE TABLE ") + TableName + " (";
     std::string insert = std::string("INSERT INTO ") + TableName + " VALUES (";
@@ -125,16 +128,26 @@ bool SqliteExportWriter::Write(const CDataset& dataset) {
         const ExportColumn& column = m_columns[i];
         int result = SQLITE_OK;
         if (column.kind == ExportColumn::Kind::DateTime) {
-            const auto text = IsoDateTime(dataset.GetDateTime());
-            result = text ? sqlite3_bind_text(m_insert, parameter, text->c_str(), -1, SQLITE_TRANSIENT)
-                          : sqlite3_bind_null(m_insert, parameter);
+            // The common values are written by the export's digit code, the rest as the table shows them.
+            if (dataset.GetDateTime().GetStatus() == CDateTime::valid) {
+                const char* end = m_values.WriteDateTime(m_dateTime.data(), dataset.GetDateTime());
+                result = sqlite3_bind_text(m_insert, parameter, m_dateTime.data(),
+                                           int(end - m_dateTime.data()), SQLITE_STATIC);
+            } else {
+                result = sqlite3_bind_null(m_insert, parameter);
+            }
         } else {
             if (column.kind == ExportColumn::Kind::Temperature) {
-                const auto value = TemperatureValue(dataset.GetTemperature(column.sensor), m_fahrenheit);
+                const float celsius = dataset.GetTemperature(column.sensor);
+                const std::optional<int> tenths = m_values.TemperatureTenths(celsius);
+                const auto value =
+                    tenths ? std::optional<double>(*tenths / 10.0) : TemperatureValue(celsius, m_fahrenheit);
                 result = value ? sqlite3_bind_double(m_insert, parameter, *value)
                                : sqlite3_bind_null(m_insert, parameter);
             } else {
-                const auto value = HumidityValue(dataset.GetHumidity(column.sensor));
+                const float humidity = dataset.GetHumidity(column.sensor);
+                const std::optional<int> whole = ExportLineFormatter::WholeHumidity(humidity);
+                const auto value = whole ? whole : HumidityValue(humidity);
                 result = value ? sqlite3_bind_int(m_insert, parameter, *value)
                                : sqlite3_bind_null(m_insert, parameter);
             }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/ExportColumns.h"
+#include "history/ExportLineFormat.h"
 #include "history/HistoryExport.h"
 
 #include <string>
@@ -40,6 +41,8 @@ private:
 
     std::vector<ExportColumn> m_columns;
     bool m_fahrenheit;
+    ExportLineFormatter m_values;
+    std::vector<char> m_dateTime; // the text bound to the current row
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_insert = nullptr;
     std::string m_failure;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -52,20 +53,12 @@ struct PeriodAccumulator {
     StatisticsAccumulator values;
 };
 
-// About how many periods datasets in date-time order span, so that their figures are allocated once.
-std::size_t ExpectedPeriods(std::span<const CDataset> datasets, PeriodKind kind) {
-    if (datasets.empty() || datasets.front().IsInvalid() || datasets.back().IsInvalid())
-        return 0;
-    static constexpr double Days[] = {1, 7, 28, 365};
-    const double span = datasets.back().GetDateTime().Value() - datasets.front().GetDateTime().Value();
-    if (!(span >= 0 && span < 4e6))
-        return 0;
-    return std::min(datasets.size(), std::size_t(span / Days[int(kind)]) + 2);
-}
+// A deque: periods are added one at a time while a file streams, and their figures never move.
+using Periods = std::deque<PeriodAccumulator>;
 
 // Where a period's figures are, added at the end when it is new. While the periods came in calendar
 // order, the list is that index; the first one to come out of order starts the map.
-std::size_t IndexOfPeriod(const Period& period, std::vector<PeriodAccumulator>& periods,
+std::size_t IndexOfPeriod(const Period& period, Periods& periods,
                           std::map<Period, std::size_t>& indexOf) {
     const auto byPeriod = [](const PeriodAccumulator& a, const Period& b) { return a.period < b; };
     if (indexOf.empty()) {
@@ -137,7 +130,7 @@ const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities()
 struct Summarizer::State {
     PeriodKind kind;
     StatisticsRange range;
-    std::vector<PeriodAccumulator> periods;
+    Periods periods;
     std::map<Period, std::size_t> indexOf;
     // The date values of the current period, so that only a dataset in another period needs its
     // calendar fields. Before 1899-12-30 the values do not run in time order; there every dataset
@@ -151,10 +144,6 @@ Summarizer::Summarizer(PeriodKind kind, const StatisticsRange& range)
     : m_state(std::make_unique<State>(State{kind, range, {}, {}})) {}
 
 Summarizer::~Summarizer() = default;
-
-void Summarizer::Reserve(std::span<const CDataset> datasets) {
-    m_state->periods.reserve(ExpectedPeriods(datasets, m_state->kind));
-}
 
 void Summarizer::Add(std::span<const CDataset> datasets) {
     State& s = *m_state;
@@ -193,7 +182,7 @@ void Summarizer::Add(std::span<const CDataset> datasets) {
 }
 
 std::vector<Summary> Summarizer::Finish() {
-    std::vector<PeriodAccumulator>& periods = m_state->periods;
+    Periods& periods = m_state->periods;
     const auto byPeriod = [](const PeriodAccumulator& a, const PeriodAccumulator& b) {
         return a.period < b.period;
     };
@@ -222,7 +211,6 @@ std::vector<Summary> Summarizer::Finish() {
 std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
                                const StatisticsRange& range) {
     Summarizer summarizer(kind, range);
-    summarizer.Reserve(datasets);
     summarizer.Add(datasets);
     return summarizer.Finish();
 }

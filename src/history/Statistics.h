@@ -70,8 +70,6 @@ public:
     Summarizer(const Summarizer&) = delete;
     Summarizer& operator=(const Summarizer&) = delete;
 
-    // Makes room for the periods of datasets in date-time order (a whole history at once).
-    void Reserve(std::span<const CDataset> datasets);
     void Add(std::span<const CDataset> datasets);
     // The summaries of everything added; nothing is added after it.
     std::vector<Summary> Finish();

@@ -7,8 +7,6 @@
 #include "history/ExportWriters.h"
 #include "history/HistoryData.h"
 #include "history/HistoryExport.h"
-#include "history/HistoryFile.h"
-#include "history/HistoryRecord.h"
 #include "history/NewestDatasets.h"
 #include "history/TransmittersPresent.h"
 #include "settings/OptionValues.h"
@@ -17,11 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <limits>
 #include <span>
-#include <sstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -70,10 +66,13 @@ int RunExport(CliSession& session, const std::string& out, const std::string& fo
     const auto feed = [&source](const auto& write) { return source.Feed(write); };
     if (toStdout) {
         std::fflush(stdout);
-        writer->Open({STDOUT_FILENO, {}, {}});
-        feed([&writer](const CDataset& dataset) { return writer->Write(dataset); });
+        if (const HistoryOutcome opened = writer->Open({STDOUT_FILENO, {}, {}}); !opened)
+            throw CliFailure("standard output cannot be written: " + opened.reason);
+        const bool fed = feed([&writer](const CDataset& dataset) { return writer->Write(dataset); });
         if (const HistoryOutcome closed = writer->Close(); !closed)
             throw CliFailure("standard output cannot be written: " + closed.reason);
+        if (!fed)
+            throw CliFailure("history file " + Quoted(history.string()) + " cannot be read completely");
         return ExitSuccess;
     }
     const HistoryOutcome outcome = ExportHistory(out, historyFiles, *writer, feed);

@@ -106,6 +106,7 @@ std::string MeanText(const Summary& summary, bool fahrenheit) {
 std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
     static constexpr std::string_view IsoMinute = "%Y-%m-%dT%H:%M";
     std::string out = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
+    out.reserve(out.size() + 80 * summaries.size()); // a line is rarely longer
     for (const Summary& s : summaries) {
         const std::string fields[] = {PeriodKey(s.period),
                                       QuantityKey(s.quantity),

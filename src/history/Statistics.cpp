@@ -58,8 +58,7 @@ using Periods = std::deque<PeriodAccumulator>;
 
 // Where a period's figures are, added at the end when it is new. While the periods came in calendar
 // order, the list is that index; the first one to come out of order starts the map.
-std::size_t IndexOfPeriod(const Period& period, Periods& periods,
-                          std::map<Period, std::size_t>& indexOf) {
+std::size_t IndexOfPeriod(const Period& period, Periods& periods, std::map<Period, std::size_t>& indexOf) {
     const auto byPeriod = [](const PeriodAccumulator& a, const Period& b) { return a.period < b; };
     if (indexOf.empty()) {
         if (periods.empty() || periods.back().period < period) {

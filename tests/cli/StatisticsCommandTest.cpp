@@ -92,10 +92,12 @@ TEST_F(CliStatsTest, CsvReadsBackWithTheFixedColumns) {
         {"period", "quantity", "unit", "count", "min", "min_at", "max", "max_at", "mean"},
         {"2025-W01", "indoor_temperature", "°C", "3", "15.0", "2025-01-01T00:00", "25.0", "2024-12-31T23:59",
          "20.00"},
-        {"2025-W01", "indoor_humidity", "%", "3", "40", "2024-12-30T06:35", "50", "2025-01-01T00:00", "45.00"},
-        {"2025-W01", "outdoor1_temperature", "°C", "2", "-5.0", "2025-01-01T00:00", "-3.2", "2024-12-30T06:35",
-         "-4.10"},
-        {"2025-W01", "outdoor1_humidity", "%", "1", "90", "2024-12-30T06:35", "90", "2024-12-30T06:35", "90.00"},
+        {"2025-W01", "indoor_humidity", "%", "3", "40", "2024-12-30T06:35", "50", "2025-01-01T00:00",
+         "45.00"},
+        {"2025-W01", "outdoor1_temperature", "°C", "2", "-5.0", "2025-01-01T00:00", "-3.2",
+         "2024-12-30T06:35", "-4.10"},
+        {"2025-W01", "outdoor1_humidity", "%", "1", "90", "2024-12-30T06:35", "90", "2024-12-30T06:35",
+         "90.00"},
     };
     EXPECT_EQ(ReadRfc4180(r.out), expected);
 
@@ -107,7 +109,7 @@ TEST_F(CliStatsTest, CsvReadsBackWithTheFixedColumns) {
                                   "2024-12-31T23:59", "72.50"}));
     EXPECT_EQ(records[5], (Record{"2025", "indoor_temperature", "°F", "1", "59.0", "2025-01-01T00:00", "59.0",
                                   "2025-01-01T00:00", "59.00"}));
-    EXPECT_EQ(records[2][2], "%"); // humidities stay in percent
+    EXPECT_EQ(records[2][2], "%");                    // humidities stay in percent
     EXPECT_EQ(records[7][1], "outdoor1_temperature"); // its humidity overflowed
 }
 
@@ -117,8 +119,8 @@ TEST_F(CliStatsTest, RangeCutsTheWeekAndADateAloneTakesItsWholeDay) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<Record> records = ReadRfc4180(r.out);
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[1], (Record{"2025-W01", "indoor_temperature", "°C", "1", "25.0", "2024-12-31T23:59", "25.0",
-                                  "2024-12-31T23:59", "25.00"}));
+    EXPECT_EQ(records[1], (Record{"2025-W01", "indoor_temperature", "°C", "1", "25.0", "2024-12-31T23:59",
+                                  "25.0", "2024-12-31T23:59", "25.00"}));
 
     const CliResult none = Run({"stats", "--by", "day", "--from", "2026-01-01T00:00", "--format", "csv"});
     EXPECT_EQ(none.out, "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n");

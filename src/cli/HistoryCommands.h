@@ -20,10 +20,6 @@ void CheckHistoryContent(const std::filesystem::path& file, const HistoryDamage&
 // does not suffice ("not enough memory to read 'h.nvh' (76695844 records)").
 void ReadHistoryStore(CHistoryData& store, const std::filesystem::path& file);
 
-// The datasets of a history file, in date-time order. Raises CliFailure when the file is missing,
-// cannot be read or is no history file.
-std::vector<CDataset> ReadHistoryFileForCli(const std::filesystem::path& file);
-
 // Writes text to stdout; raises CliFailure when it cannot be written completely.
 void WriteToStdout(const std::string& text);
 

@@ -5,6 +5,7 @@
 #include "cli/CliSession.h"
 #include "cli/DateTimeArgument.h"
 #include "cli/HistoryCommands.h"
+#include "cli/HistoryFileSource.h"
 #include "history/StatisticsText.h"
 #include "settings/OptionValues.h"
 
@@ -36,11 +37,10 @@ std::string QuantityName(const ChartQuantity& quantity) {
 
 std::string StatisticsTable(const std::vector<Summary>& summaries, const ColumnFormat& format) {
     const std::string datePattern = DatePattern(format.dateTimePattern);
-    const std::string temperatureUnit = format.fahrenheit ? " °F" : " °C";
     std::vector<std::vector<std::string>> rows;
     rows.reserve(summaries.size());
     for (const Summary& s : summaries) {
-        const std::string unit = s.quantity.kind == ChartQuantity::Temperature ? temperatureUnit : " %";
+        const std::string unit = " " + QuantityUnit(s.quantity, format.fahrenheit);
         rows.push_back({PeriodText(s.period, datePattern), QuantityName(s.quantity), std::to_string(s.count),
                         SummaryValueText(s.min, s.quantity, format.fahrenheit) + unit,
                         s.minAt.Format(format.dateTimePattern),
@@ -61,8 +61,9 @@ int RunStats(CliSession& session, const StatsArgs& args) {
         throw CliFailure("--from " + Quoted(args.from) + " lies after --to " + Quoted(args.to), ExitUsage);
 
     const std::filesystem::path history = session.HistoryFile();
-    const std::vector<CDataset> datasets = ReadHistoryFileForCli(history);
-    const std::vector<Summary> summaries = Summarize(datasets, args.by, range);
+    Summarizer summarizer(args.by, range);
+    StreamHistoryFile(history, [&summarizer](std::span<const CDataset> block) { summarizer.Add(block); });
+    const std::vector<Summary> summaries = summarizer.Finish();
     const ColumnFormat format = CurrentColumnFormat();
     if (args.format == "csv") {
         WriteToStdout(StatisticsCsv(summaries, format.fahrenheit));

@@ -1,68 +1,45 @@
 #include "history/CsvExport.h"
 
-namespace {
+#include "history/CsvField.h"
 
-constexpr std::size_t FlushSize = 1 << 16;
-constexpr const char* LineEnd = "\r\n";
+CsvExportWriter::CsvExportWriter(int transmitters, bool fahrenheit)
+    : m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit),
+      m_values(ColumnFormat{"%Y-%m-%dT%H:%M:%S", fahrenheit}) {}
 
-} // namespace
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-CsvExportWriter::CsvExportWriter(std::ostream& out, int transmitters, bool fahrenheit)
-    : m_out(out), m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit) {
+std::string CsvExportWriter::Header() const {
+    std::string header;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         if (i != 0)
-            m_buffer += ',';
-        m_buffer += CsvField(ExportColumnTitle(m_columns[i], m_fahrenheit));
+            header += ',';
+        AppendCsvField(header, ExportColumnTitle(m_columns[i], m_fahrenheit));
     }
-    m_buffer += LineEnd;
+    return header + "\r\n";
 }
 
-void CsvExportWriter::Add(const CDataset& dataset) {
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        if (i != 0)
-            m_buffer += ',';
-        const ExportColumn& column = m_columns[i];
+std::size_t CsvExportWriter::MaxLineSize() const {
+    return m_values.MaxLineSize(); // the text line's quotes and semicolons are more than commas
+}
+
+char* CsvExportWriter::FormatLine(char* out, const CDataset& dataset) {
+    for (const ExportColumn& column : m_columns) {
         switch (column.kind) {
         case ExportColumn::Kind::DateTime:
-            m_buffer += IsoDateTime(dataset.GetDateTime()).value_or("");
-            break;
+            if (dataset.GetDateTime().GetStatus() == CDateTime::valid)
+                out = m_values.WriteDateTime(out, dataset.GetDateTime());
+            continue; // the first column: no comma before it
         case ExportColumn::Kind::Temperature:
-            if (TemperatureValue(dataset.GetTemperature(column.sensor), m_fahrenheit))
-                m_buffer += TemperatureText(dataset.GetTemperature(column.sensor), m_fahrenheit);
+            *out++ = ',';
+            if (const float t = dataset.GetTemperature(column.sensor); t != CDataset::TemperatureNotAvailable)
+                out = m_values.WriteTemperature(out, t);
             break;
         case ExportColumn::Kind::Humidity:
-            if (const auto humidity = HumidityValue(dataset.GetHumidity(column.sensor)))
-                m_buffer += std::to_string(*humidity);
+            *out++ = ',';
+            if (const float h = dataset.GetHumidity(column.sensor); h != CDataset::HumidityNotAvailable)
+                out = m_values.WriteHumidity(out, h);
             break;
         }
     }
-    m_buffer += LineEnd;
-    if (m_buffer.size() >= FlushSize)
-        Flush();
-}
-
-void CsvExportWriter::Finish() {
-    Flush();
-    m_out.flush();
-    if (!m_out)
-        throw ExportError("the CSV text could not be written");
-}
-
-void CsvExportWriter::Flush() {
-    m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
-    m_buffer.clear();
-    if (!m_out)
-        throw ExportError("the CSV text could not be written");
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
 }

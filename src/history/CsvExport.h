@@ -1,32 +1,28 @@
 #pragma once
 
+#include "history/BlockExportWriter.h"
 #include "history/ExportColumns.h"
-#include "history/ExportFormatWriter.h"
+#include "history/ExportLineFormat.h"
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 // Comma-separated values as spreadsheets and data tools read them without options: a header line
-// with the units, ISO 8601 date-times, a decimal point, empty fields for missing values, CR LF line
-// ends, fields quoted only where they need it.
-class CsvExportWriter : public ExportFormatWriter {
+// with the units, ISO 8601 date-times, a decimal point, "OFL" where a sensor's range overflowed,
+// empty fields for missing values, CR LF line ends, fields quoted only where they need it. The
+// digits are written straight into the block, as the text export writes them.
+class CsvExportWriter : public BlockExportWriter {
 public:
-    // Writes the header at once; columns for the indoor sensor and outdoor transmitters
-    // 1..transmitters.
-    CsvExportWriter(std::ostream& out, int transmitters, bool fahrenheit);
-    void Add(const CDataset& dataset) override;
-    void Finish() override;
+    // Columns for the indoor sensor and outdoor transmitters 1..transmitters.
+    CsvExportWriter(int transmitters, bool fahrenheit);
+
+protected:
+    std::string Header() const override;
+    std::size_t MaxLineSize() const override;
+    char* FormatLine(char* out, const CDataset& dataset) override;
 
 private:
-    void Flush();
-
-    std::ostream& m_out;
     std::vector<ExportColumn> m_columns;
     bool m_fahrenheit;
-    std::string m_buffer;
+    ExportLineFormatter m_values;
 };
-
-// The field as it stands when it holds no comma, double quote or line break; otherwise in double
-// quotes with inner quotes doubled.
-std::string CsvField(const std::string& text);

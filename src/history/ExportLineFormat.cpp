@@ -109,18 +109,37 @@ char* ExportLineFormatter::WriteDateTime(char* out, const CDateTime& dateTime) {
     return out;
 }
 
-char* ExportLineFormatter::WriteTemperature(char* out, float celsius) const {
-    if (celsius == CDataset::TemperatureOverflow)
-        return Copy3(out, "OFL");
-    if (celsius == CDataset::TemperatureNotAvailable)
-        return Copy3(out, "---");
+std::optional<int> ExportLineFormatter::TemperatureTenths(float celsius) const {
+    if (celsius == CDataset::TemperatureOverflow || celsius == CDataset::TemperatureNotAvailable)
+        return std::nullopt;
     const float v = m_format.fahrenheit ? ToFahrenheit(celsius) : celsius;
     // Cut to tenths towards zero; a value just below zero reads "0.0", not "-0.0".
     const float tenths = v * 10.0f;
     const float cut = v >= 0 ? std::floor(tenths) : std::ceil(tenths);
     if (!(std::fabs(cut) < DigitCodeLimit)) // also NaN
+        return std::nullopt;
+    return static_cast<int>(cut);
+}
+
+std::optional<int> ExportLineFormatter::WholeHumidity(float humidity) {
+    if (humidity == CDataset::HumidityOverflow || humidity == CDataset::HumidityNotAvailable)
+        return std::nullopt;
+    // Whole, non-negative humidities are all a station gives; the rest take the general path.
+    if (humidity >= 0 && !std::signbit(humidity) && humidity < DigitCodeLimit &&
+        humidity == std::floor(humidity))
+        return static_cast<int>(humidity);
+    return std::nullopt;
+}
+
+char* ExportLineFormatter::WriteTemperature(char* out, float celsius) const {
+    if (celsius == CDataset::TemperatureOverflow)
+        return Copy3(out, "OFL");
+    if (celsius == CDataset::TemperatureNotAvailable)
+        return Copy3(out, "---");
+    const std::optional<int> tenths = TemperatureTenths(celsius);
+    if (!tenths)
         return Copy(out, TemperatureText(celsius, m_format.fahrenheit));
-    int whole = static_cast<int>(cut);
+    int whole = *tenths;
     if (whole < 0) {
         *out++ = '-';
         whole = -whole;
@@ -136,10 +155,8 @@ char* ExportLineFormatter::WriteHumidity(char* out, float humidity) {
         return Copy3(out, "OFL");
     if (humidity == CDataset::HumidityNotAvailable)
         return Copy3(out, "---");
-    // Whole, non-negative humidities are all a station gives; the rest take the general path.
-    if (humidity >= 0 && !std::signbit(humidity) && humidity < DigitCodeLimit &&
-        humidity == std::floor(humidity))
-        return Unsigned(out, static_cast<unsigned>(humidity));
+    if (const std::optional<int> whole = WholeHumidity(humidity))
+        return Unsigned(out, static_cast<unsigned>(*whole));
     return Copy(out, HumidityText(humidity));
 }
 

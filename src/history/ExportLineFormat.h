@@ -3,6 +3,7 @@
 #include "station/Dataset.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,16 +21,22 @@ public:
     // bytes; returns the end of what was written.
     char* Write(char* out, const CDataset& dataset);
 
+    // The pieces of a line, each as the column text writes it (marks "OFL" and "---" included).
+    char* WriteDateTime(char* out, const CDateTime& dateTime);
+    char* WriteTemperature(char* out, float celsius) const;
+    static char* WriteHumidity(char* out, float humidity);
+    // A temperature in tenths of the unit as its text shows it (cut towards zero), and a
+    // humidity as a whole number, for values the digit code writes; none for the marks and for
+    // values left to the general texts.
+    std::optional<int> TemperatureTenths(float celsius) const;
+    static std::optional<int> WholeHumidity(float humidity);
+
 private:
     // One piece of the date-time pattern: a literal character or a field conversion.
     struct Piece {
         char conversion; // 0 for a literal
         char literal;
     };
-
-    char* WriteDateTime(char* out, const CDateTime& dateTime);
-    char* WriteTemperature(char* out, float celsius) const;
-    static char* WriteHumidity(char* out, float humidity);
 
     ColumnFormat m_format;
     std::vector<Piece> m_pattern;

@@ -1,12 +1,12 @@
 #include "history/HistoryData.h"
 
 #include "base/FileIdentity.h"
-#include "history/ExportFile.h"
+#include "history/ExportWriters.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryFind.h"
 #include "history/HistoryRecord.h"
-#include "history/TextExport.h"
+#include "history/TransmittersPresent.h"
 #include "log/Logger.h"
 #include "station/StationRange.h"
 
@@ -61,7 +61,8 @@ void CHistoryData::SortAppended(std::size_t firstAppended) {
     // join are looked at, so that an import's few datasets cost no pass over the whole history.
     if (std::is_sorted(firstAppended > 0 ? middle - 1 : middle, m_datasets.end(), order))
         return;
-    std::sort(middle, m_datasets.end(), order);
+    // Stable, so datasets that share a date-time keep their file order, as every read shows them.
+    std::stable_sort(middle, m_datasets.end(), order);
     std::inplace_merge(m_datasets.begin(), middle, m_datasets.end(), order);
 }
 
@@ -282,24 +283,16 @@ HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> 
 HistoryOutcome CHistoryData::Export(const Path& path, const ColumnFormat& format,
                                     std::span<const Path> historyFiles, ExportFormat exportFormat) const {
     CriticalSectionLock lock(m_lock);
-    if (exportFormat != ExportFormat::Text) {
-        if (const auto refused = RefusedExportTarget(path, historyFiles))
-            return HistoryOutcome::Failure(*refused);
-        try {
-            WriteExportFile(path, exportFormat, m_datasets, format);
-            return HistoryOutcome::Success();
-        } catch (const ExportError& e) {
-            CLogger::Instance().Log(10, "%s", e.what());
-            return HistoryOutcome::Failure(e.what());
-        }
-    }
-    TextExportWriter writer(format);
-    return ExportHistory(path, historyFiles, writer, [this](const auto& write) {
+    const auto writer = MakeExportWriter(exportFormat, format, TransmittersWithValues(m_datasets));
+    HistoryOutcome outcome = ExportHistory(path, historyFiles, *writer, [this](const auto& write) {
         for (const CDataset& dataset : m_datasets)
             if (!write(dataset))
                 return false;
         return true;
     });
+    if (!outcome)
+        CLogger::Instance().Log(10, "Export to %s failed: %s", path.string().c_str(), outcome.reason.c_str());
+    return outcome;
 }
 
 void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {

@@ -24,7 +24,8 @@ HistoryOutcome ExportHistory(const fs::path& target, std::span<const fs::path> h
     FileReplacement replacement(target);
     if (!replacement.Started())
         return HistoryOutcome::Failure(replacement.Reason());
-    HistoryOutcome outcome = writer.Open(replacement.Descriptor());
+    HistoryOutcome outcome =
+        writer.Open({replacement.Descriptor(), replacement.Temporary(), replacement.Target()});
     if (!outcome)
         return outcome;
     const bool fed = source([&writer](const CDataset& dataset) { return writer.Write(dataset); });

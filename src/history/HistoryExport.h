@@ -9,15 +9,23 @@
 #include <span>
 #include <string>
 
-// One export format: it is fed the datasets one at a time, in the history's order, and owns how
-// they reach its file.
+// Where an export is written: a descriptor open for writing (the new file beside the target, or
+// standard output) and, for a file, the new file's path and the file it replaces (the target with
+// its links followed), which need not exist yet.
+struct ExportDestination {
+    int fd = -1;
+    std::filesystem::path file;
+    std::filesystem::path replaced;
+};
+
+// One export format (text, CSV, SQLite): it is fed the datasets one at a time, in the history's
+// order, and owns how they reach its file.
 class ExportWriter {
 public:
     virtual ~ExportWriter() = default;
-    // Starts writing into a new, empty file (made beside the export's target); the descriptor
-    // stays the caller's.
-    virtual HistoryOutcome Open(int fd) = 0;
-    // False stops the export (the file could not take it).
+    // Starts writing into a new, empty file; the descriptor stays the caller's.
+    virtual HistoryOutcome Open(const ExportDestination& destination) = 0;
+    // False stops the export (the file could not take it); Close then says why.
     virtual bool Write(const CDataset& dataset) = 0;
     // Finishes the file; a failure says why, so a full disk is reported, not hidden.
     virtual HistoryOutcome Close() = 0;
@@ -32,10 +40,11 @@ using ExportSource = std::function<bool(const std::function<bool(const CDataset&
 std::optional<std::string> RefusedExportTarget(const std::filesystem::path& target,
                                                std::span<const std::filesystem::path> historyFiles);
 
-// The one export routine of the desktop and the command line: refuses the history files, writes
-// the source's datasets through the writer into a file beside the target and renames it over the
-// target (not synced: an export can always be made again from the history). A failure leaves an existing
-// target as it was and removes the temporary file.
+// The one export routine of the desktop and the command line, for every format: refuses the
+// history files, writes the source's datasets through the writer into a file beside the target
+// and renames it over the target (FileReplacement: a link stays a link and its file gets the
+// content; not synced, as an export can always be made again from the history). A failure leaves
+// an existing target as it was and removes the new file.
 HistoryOutcome ExportHistory(const std::filesystem::path& target,
                              std::span<const std::filesystem::path> historyFiles, ExportWriter& writer,
                              const ExportSource& source);

@@ -6,7 +6,6 @@
 #include "station/StationRange.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -55,55 +54,65 @@ bool StartsLikeARecord(const std::uint8_t* bytes, std::size_t size) {
     return IsStationDataset(dataset);
 }
 
-// Every whole record of the stream, a block at a time, to visit until it returns false.
+// Every whole record of the stream, decoded a block at a time, to visit until it returns false.
 template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDamage* damage, Visit&& visit) {
     std::vector<std::uint8_t> block(RecordsPerBlock * HistoryRecordSize);
-    // A few records are decoded before any is looked at: a dataset read back at once, while its
-    // values are still on their way to memory, would wait for them.
-    constexpr std::size_t Batch = 16;
-    std::array<CDataset, Batch> datasets;
+    std::vector<CDataset> datasets(RecordsPerBlock);
     std::size_t counted = 0;
     while (stream) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
         const auto bytes = static_cast<std::size_t>(stream.gcount());
         const std::size_t records = bytes / HistoryRecordSize;
-        for (std::size_t first = 0; first < records; first += Batch) {
-            const std::size_t count = std::min(Batch, records - first);
-            for (std::size_t i = 0; i < count; ++i)
-                DecodeHistoryRecord(block.data() + (first + i) * HistoryRecordSize, datasets[i]);
-            for (std::size_t i = 0; i < count; ++i) {
-                if (damage && !IsStationDataset(datasets[i]))
-                    ++damage->implausibleRecords;
-                if (!visit(datasets[i]))
-                    return false;
-            }
-        }
+        for (std::size_t i = 0; i < records; ++i)
+            DecodeHistoryRecord(block.data() + i * HistoryRecordSize, datasets[i]);
         if (damage) {
+            for (std::size_t i = 0; i < records; ++i)
+                damage->implausibleRecords += IsStationDataset(datasets[i]) ? 0 : 1;
             damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
             counted += records;
             if (damage->partialBytes != 0 && counted == 0)
                 damage->partialIsNoRecord = !StartsLikeARecord(block.data(), damage->partialBytes);
         }
+        if (records != 0 && !visit(std::span<const CDataset>(datasets.data(), records)))
+            return false;
     }
     return true;
 }
 
 } // namespace
 
+bool VisitHistoryBlocks(std::istream& stream, const std::function<bool(std::span<const CDataset>)>& visit,
+                        HistoryDamage* damage) {
+    return ReadRecordBlocks(stream, damage, visit);
+}
+
 bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
                          HistoryDamage* damage) {
-    return ReadRecordBlocks(stream, damage, visit);
+    return ReadRecordBlocks(stream, damage, [&visit](std::span<const CDataset> block) {
+        for (const CDataset& dataset : block)
+            if (!visit(dataset))
+                return false;
+        return true;
+    });
 }
 
 bool ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets, HistoryDamage* damage) {
     // The order is checked on the way in, while the previous dataset is still in the cache.
     bool inOrder = true;
-    ReadRecordBlocks(stream, damage, [&](const CDataset& dataset) {
-        inOrder = inOrder && (datasets.empty() || !HistoryOrder(dataset, datasets.back()));
-        datasets.push_back(dataset);
+    ReadRecordBlocks(stream, damage, [&](std::span<const CDataset> block) {
+        inOrder = inOrder && (datasets.empty() || !HistoryOrder(block.front(), datasets.back())) &&
+                  IsInHistoryOrder(block);
+        datasets.insert(datasets.end(), block.begin(), block.end());
         return true;
     });
     return inOrder;
+}
+
+bool IsInHistoryOrder(std::span<const CDataset> datasets) {
+    for (std::size_t i = 1; i < datasets.size(); ++i)
+        if (HistoryOrder(datasets[i], datasets[i - 1]))
+            return false;
+    return true;
 }
 
 bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> datasets) {

@@ -23,6 +23,13 @@ bool ReadHistoryRecords(std::istream& stream, std::vector<CDataset>& datasets,
 // grow with the file); stops early when visit returns false. False when visiting stopped.
 bool VisitHistoryRecords(std::istream& stream, const std::function<bool(const CDataset&)>& visit,
                          HistoryDamage* damage = nullptr);
+// Calls visit with the records of the stream in file order, a block of a few thousand at a time
+// (memory does not grow with the file); stops early when visit returns false. False when visiting
+// stopped. The damage counts are those of ReadHistoryRecords.
+bool VisitHistoryBlocks(std::istream& stream, const std::function<bool(std::span<const CDataset>)>& visit,
+                        HistoryDamage* damage = nullptr);
+// Whether every dataset follows the one before it in HistoryOrder.
+bool IsInHistoryOrder(std::span<const CDataset> datasets);
 // Writes the datasets in order; false when the stream failed (the rest is skipped).
 bool WriteHistoryRecords(std::ostream& stream, std::span<const CDataset> datasets);
 

@@ -53,105 +53,143 @@ const char* SqlType(ExportColumn::Kind kind) {
     return "INTEGER";
 }
 
+bool IsOverflow(const CDataset& dataset, const ExportColumn& column) {
+    return column.kind == ExportColumn::Kind::Temperature
+               ? dataset.GetTemperature(column.sensor) == CDataset::TemperatureOverflow
+               : dataset.GetHumidity(column.sensor) == CDataset::HumidityOverflow;
+}
+
 } // namespace
 
-SqliteExportWriter::SqliteExportWriter(const std::filesystem::path& file, int transmitters, bool fahrenheit)
-    : m_file(file), m_replacement(file), m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit) {
-    try {
-        Begin();
-    } catch (...) {
-        Discard();
-        throw;
-    }
-}
-
-void SqliteExportWriter::Begin() {
-    // The database is changed in a copy that replaces it once complete, as every export file is:
-    // no journal beside the target is ever written, and a failure leaves the target as it was.
-    if (!m_replacement.Started())
-        throw ExportError("database '" + m_file.string() + "' cannot be written: " + m_replacement.Reason());
-    if (const int error = CopyInto(m_replacement.Target(), m_replacement.Descriptor()); error != 0)
-        throw ExportError("database '" + m_file.string() + "' cannot be copied: " + std::strerror(error));
-    if (sqlite3_open_v2(m_replacement.Temporary().c_str(), &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
-        Fail("cannot be opened");
-    // The copy is thrown away on failure, so the rollback needs no journal file.
-    Execute("PRAGMA journal_mode=MEMORY");
-    // Fails at once for a file that is not a database, before anything is changed.
-    Execute("BEGIN IMMEDIATE");
-    Execute(std::string("DROP TABLE IF EXISTS ") + TableName);
-    std::string create = std::string("CREATE TABLE ") + TableName + " (";
-    std::string insert = std::string("INSERT INTO ") + TableName + " VALUES (";
-    for (std::size_t i = 0; i < m_columns.size(); ++i) {
-        if (i != 0) {
-            create += ", ";
-            insert += ", ";
-        }
-        create += ExportColumnName(m_columns[i], m_fahrenheit) + " " + SqlType(m_columns[i].kind);
-        insert += "?";
-    }
-    Execute(create + ")");
-    if (sqlite3_prepare_v2(m_db, (insert + ")").c_str(), -1, &m_insert, nullptr) != SQLITE_OK)
-        Fail("cannot be written");
-}
+SqliteExportWriter::SqliteExportWriter(int transmitters, bool fahrenheit)
+    : m_columns(ExportColumns(transmitters)), m_fahrenheit(fahrenheit),
+      m_values(ColumnFormat{"%Y-%m-%dT%H:%M:%S", fahrenheit}), m_dateTime(m_values.MaxLineSize()) {}
 
 SqliteExportWriter::~SqliteExportWriter() {
-    Discard(); // after Finish, nothing is left to discard
+    Release();
 }
 
-void SqliteExportWriter::Discard() {
-    Close();
-    m_replacement.Abandon();
+HistoryOutcome SqliteExportWriter::Open(const ExportDestination& destination) {
+    Release();
+    m_failure.clear();
+    if (destination.file.empty())
+        return HistoryOutcome::Failure("an SQLite export needs a file");
+    if (!Begin(destination)) {
+        Release();
+        return HistoryOutcome::Failure(m_failure);
+    }
+    return HistoryOutcome::Success();
 }
 
-void SqliteExportWriter::Add(const CDataset& dataset) {
+bool SqliteExportWriter::Begin(const ExportDestination& destination) {
+    // The new file starts as a copy of the database it replaces; a failure leaves the target as
+    // it was, and no journal beside the target is ever written.
+    if (const int error = CopyInto(destination.replaced, destination.fd); error != 0) {
+        m_failure = std::string("the database cannot be copied: ") + std::strerror(error);
+        return false;
+    }
+    if (sqlite3_open_v2(destination.file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW,
+                        nullptr) != SQLITE_OK)
+        return Fail();
+    // The copy is thrown away on failure, never rolled back, so it needs no journal; and it is
+    // renamed into place only once complete, so nothing needs syncing on the way. Without a
+    // journal, full pages go to the file as they fill, and memory does not grow with the table.
+    // BEGIN fails at once for a file that is not a database, before anything is changed.
+    if (!Execute("PRAGMA journal_mode=OFF") || !Execute("PRAGMA synchronous=OFF") ||
+        !Execute("BEGIN IMMEDIATE") || !Execute(std::string("DROP TABLE IF EXISTS ") + TableName))
+        return false;
+    std::string create = std::string("CREATE TABLE ") + TableName + " (";
+    std::string insert = std::string("INSERT INTO ") + TableName + " VALUES (";
+    std::string flags;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const ExportColumn& column = m_columns[i];
+        const std::string name = ExportColumnName(column, m_fahrenheit);
+        create += (i != 0 ? ", " : "") + name + " " + SqlType(column.kind);
+        insert += i != 0 ? ", ?" : "?";
+        if (column.kind != ExportColumn::Kind::DateTime)
+            flags += ", " + name + "_overflow INTEGER NOT NULL";
+    }
+    // The flags' parameters follow the values', one for each value column.
+    for (std::size_t i = 1; i < m_columns.size(); ++i)
+        insert += ", ?";
+    if (!Execute(create + flags + ")"))
+        return false;
+    if (sqlite3_prepare_v2(m_db, (insert + ")").c_str(), -1, &m_insert, nullptr) != SQLITE_OK)
+        return Fail();
+    return true;
+}
+
+bool SqliteExportWriter::Write(const CDataset& dataset) {
+    if (!m_insert)
+        return false;
+    const int flagOffset = static_cast<int>(m_columns.size()) - 1;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const int parameter = static_cast<int>(i) + 1;
         const ExportColumn& column = m_columns[i];
         int result = SQLITE_OK;
         if (column.kind == ExportColumn::Kind::DateTime) {
-            const auto text = IsoDateTime(dataset.GetDateTime());
-            result = text ? sqlite3_bind_text(m_insert, parameter, text->c_str(), -1, SQLITE_TRANSIENT)
-                          : sqlite3_bind_null(m_insert, parameter);
-        } else if (column.kind == ExportColumn::Kind::Temperature) {
-            const auto value = TemperatureValue(dataset.GetTemperature(column.sensor), m_fahrenheit);
-            result = value ? sqlite3_bind_double(m_insert, parameter, *value)
-                           : sqlite3_bind_null(m_insert, parameter);
+            // The common values are written by the export's digit code, the rest as the table shows them.
+            if (dataset.GetDateTime().GetStatus() == CDateTime::valid) {
+                const char* end = m_values.WriteDateTime(m_dateTime.data(), dataset.GetDateTime());
+                result = sqlite3_bind_text(m_insert, parameter, m_dateTime.data(),
+                                           int(end - m_dateTime.data()), SQLITE_STATIC);
+            } else {
+                result = sqlite3_bind_null(m_insert, parameter);
+            }
         } else {
-            const auto value = HumidityValue(dataset.GetHumidity(column.sensor));
-            result = value ? sqlite3_bind_int(m_insert, parameter, *value)
-                           : sqlite3_bind_null(m_insert, parameter);
+            if (column.kind == ExportColumn::Kind::Temperature) {
+                const float celsius = dataset.GetTemperature(column.sensor);
+                const std::optional<int> tenths = m_values.TemperatureTenths(celsius);
+                const auto value =
+                    tenths ? std::optional<double>(*tenths / 10.0) : TemperatureValue(celsius, m_fahrenheit);
+                result = value ? sqlite3_bind_double(m_insert, parameter, *value)
+                               : sqlite3_bind_null(m_insert, parameter);
+            } else {
+                const float humidity = dataset.GetHumidity(column.sensor);
+                const std::optional<int> whole = ExportLineFormatter::WholeHumidity(humidity);
+                const auto value = whole ? whole : HumidityValue(humidity);
+                result = value ? sqlite3_bind_int(m_insert, parameter, *value)
+                               : sqlite3_bind_null(m_insert, parameter);
+            }
+            if (result == SQLITE_OK)
+                result =
+                    sqlite3_bind_int(m_insert, parameter + flagOffset, IsOverflow(dataset, column) ? 1 : 0);
         }
         if (result != SQLITE_OK)
-            Fail("cannot be written");
+            return Fail();
     }
     if (sqlite3_step(m_insert) != SQLITE_DONE)
-        Fail("cannot be written");
+        return Fail();
     sqlite3_reset(m_insert);
+    return true;
 }
 
-void SqliteExportWriter::Finish() {
+HistoryOutcome SqliteExportWriter::Close() {
+    if (m_failure.empty() && !m_db)
+        m_failure = "the export file is not open";
+    if (m_failure.empty()) {
+        sqlite3_finalize(m_insert);
+        m_insert = nullptr;
+        Execute("COMMIT");
+    }
+    Release();
+    return m_failure.empty() ? HistoryOutcome::Success() : HistoryOutcome::Failure(m_failure);
+}
+
+bool SqliteExportWriter::Execute(const std::string& statement) {
+    return sqlite3_exec(m_db, statement.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK || Fail();
+}
+
+bool SqliteExportWriter::Fail() {
+    if (m_failure.empty())
+        m_failure = m_db ? sqlite3_errmsg(m_db) : "out of memory";
+    return false;
+}
+
+void SqliteExportWriter::Release() {
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
-    Execute("COMMIT");
-    Close();
-    if (!m_replacement.Commit(false))
-        throw ExportError("database '" + m_file.string() + "' cannot be written: " + m_replacement.Reason());
-}
-
-void SqliteExportWriter::Execute(const std::string& statement) {
-    if (sqlite3_exec(m_db, statement.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail("cannot be written");
-}
-
-void SqliteExportWriter::Fail(const std::string& what) {
-    const std::string reason = m_db ? sqlite3_errmsg(m_db) : "out of memory";
-    throw ExportError("database '" + m_file.string() + "' " + what + ": " + reason);
-}
-
-void SqliteExportWriter::Close() {
-    sqlite3_finalize(m_insert);
-    m_insert = nullptr;
-    sqlite3_close(m_db);
+    if (m_db && sqlite3_close(m_db) != SQLITE_OK && m_failure.empty())
+        m_failure = sqlite3_errmsg(m_db);
     m_db = nullptr;
 }

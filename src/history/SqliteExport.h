@@ -1,10 +1,9 @@
 #pragma once
 
-#include "base/FileReplacement.h"
 #include "history/ExportColumns.h"
-#include "history/ExportFormatWriter.h"
+#include "history/ExportLineFormat.h"
+#include "history/HistoryExport.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,31 +12,38 @@ struct sqlite3_stmt;
 
 // The history as one table of an SQLite database: one row per dataset, the date-time as ISO 8601
 // text, temperatures REAL and humidities INTEGER in the unit the column name says, NULL where a
-// value is missing. An existing database keeps its other tables; the export's table is replaced in
-// a copy of the database that replaces the file once complete, so a failure leaves it as it was.
-class SqliteExportWriter : public ExportFormatWriter {
+// value is missing or overflowed. Each value column has an INTEGER "<column>_overflow" column
+// after all value columns: 1 where the sensor's range overflowed, else 0, so an overflow stays
+// distinct from a missing value while sums and means over a column leave both out.
+// The export's table is replaced in the new file beside the target, which starts as a copy of an
+// existing database and so keeps its other tables; every row goes in through one prepared
+// statement in one transaction.
+class SqliteExportWriter : public ExportWriter {
 public:
     static constexpr const char* TableName = "measurements";
 
-    SqliteExportWriter(const std::filesystem::path& file, int transmitters, bool fahrenheit);
+    SqliteExportWriter(int transmitters, bool fahrenheit);
     ~SqliteExportWriter() override;
     SqliteExportWriter(const SqliteExportWriter&) = delete;
     SqliteExportWriter& operator=(const SqliteExportWriter&) = delete;
 
-    void Add(const CDataset& dataset) override;
-    void Finish() override;
+    // Needs a file: standard output is refused.
+    HistoryOutcome Open(const ExportDestination& destination) override;
+    bool Write(const CDataset& dataset) override;
+    HistoryOutcome Close() override;
 
 private:
-    void Begin();
-    void Discard();
-    void Execute(const std::string& statement);
-    [[noreturn]] void Fail(const std::string& what);
-    void Close();
+    bool Begin(const ExportDestination& destination);
+    bool Execute(const std::string& statement);
+    // Keeps the first failure, with the database's reason.
+    bool Fail();
+    void Release();
 
-    std::filesystem::path m_file;
-    FileReplacement m_replacement;
-    sqlite3* m_db = nullptr;
-    sqlite3_stmt* m_insert = nullptr;
     std::vector<ExportColumn> m_columns;
     bool m_fahrenheit;
+    ExportLineFormatter m_values;
+    std::vector<char> m_dateTime; // the text bound to the current row
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
+    std::string m_failure;
 };

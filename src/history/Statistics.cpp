@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -52,21 +53,12 @@ struct PeriodAccumulator {
     StatisticsAccumulator values;
 };
 
-// About how many periods datasets in date-time order span, so that their figures are allocated once.
-std::size_t ExpectedPeriods(std::span<const CDataset> datasets, PeriodKind kind) {
-    if (datasets.empty() || datasets.front().IsInvalid() || datasets.back().IsInvalid())
-        return 0;
-    static constexpr double Days[] = {1, 7, 28, 365};
-    const double span = datasets.back().GetDateTime().Value() - datasets.front().GetDateTime().Value();
-    if (!(span >= 0 && span < 4e6))
-        return 0;
-    return std::min(datasets.size(), std::size_t(span / Days[int(kind)]) + 2);
-}
+// A deque: periods are added one at a time while a file streams, and their figures never move.
+using Periods = std::deque<PeriodAccumulator>;
 
 // Where a period's figures are, added at the end when it is new. While the periods came in calendar
 // order, the list is that index; the first one to come out of order starts the map.
-std::size_t IndexOfPeriod(const Period& period, std::vector<PeriodAccumulator>& periods,
-                          std::map<Period, std::size_t>& indexOf) {
+std::size_t IndexOfPeriod(const Period& period, Periods& periods, std::map<Period, std::size_t>& indexOf) {
     const auto byPeriod = [](const PeriodAccumulator& a, const Period& b) { return a.period < b; };
     if (indexOf.empty()) {
         if (periods.empty() || periods.back().period < period) {
@@ -134,18 +126,27 @@ const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities()
     return quantities;
 }
 
-std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
-                               const StatisticsRange& range) {
-    std::vector<PeriodAccumulator> periods;
-    periods.reserve(ExpectedPeriods(datasets, kind));
+struct Summarizer::State {
+    PeriodKind kind;
+    StatisticsRange range;
+    Periods periods;
     std::map<Period, std::size_t> indexOf;
     // The date values of the current period, so that only a dataset in another period needs its
     // calendar fields. Before 1899-12-30 the values do not run in time order; there every dataset
     // is looked up.
     std::size_t current = 0;
     DATE low = std::numeric_limits<DATE>::infinity();
-    DATE high = -low;
+    DATE high = -std::numeric_limits<DATE>::infinity();
+};
 
+Summarizer::Summarizer(PeriodKind kind, const StatisticsRange& range)
+    : m_state(std::make_unique<State>(State{kind, range, {}, {}})) {}
+
+Summarizer::~Summarizer() = default;
+
+void Summarizer::Add(std::span<const CDataset> datasets) {
+    State& s = *m_state;
+    const StatisticsRange& range = s.range;
     for (std::size_t i = 0; i < datasets.size();) {
         const CDataset& dataset = datasets[i];
         const DATE at = dataset.GetDateTime().Value();
@@ -153,31 +154,34 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
             ++i;
             continue;
         }
-        if (!(at >= low && at < high)) {
-            const std::optional<Period> period = PeriodOf(kind, dataset.GetDateTime());
+        if (!(at >= s.low && at < s.high)) {
+            const std::optional<Period> period = PeriodOf(s.kind, dataset.GetDateTime());
             if (!period) {
                 ++i;
                 continue;
             }
-            current = IndexOfPeriod(*period, periods, indexOf);
+            s.current = IndexOfPeriod(*period, s.periods, s.indexOf);
             const std::int64_t first = FirstDay(*period);
             if (first >= 0) {
-                low = double(first) - HalfSecond;
-                high = double(NextFirstDay(*period)) - HalfSecond;
+                s.low = double(first) - HalfSecond;
+                s.high = double(NextFirstDay(*period)) - HalfSecond;
             } else {
-                low = std::numeric_limits<DATE>::infinity();
-                high = -low;
+                s.low = std::numeric_limits<DATE>::infinity();
+                s.high = -s.low;
             }
         }
         // The datasets that follow in the same period and inside the range go in as one run.
-        DATE runLow = low, runHigh = high;
+        DATE runLow = s.low, runHigh = s.high;
         if (range.from && range.from->GetStatus() == CDateTime::valid)
             runLow = std::max(runLow, range.from->Value() - HalfSecond);
         if (range.to && range.to->GetStatus() == CDateTime::valid)
             runHigh = std::min(runHigh, range.to->Value() + HalfSecond);
-        i += periods[current].values.Add(datasets.subspan(i), runLow, runHigh);
+        i += s.periods[s.current].values.Add(datasets.subspan(i), runLow, runHigh);
     }
+}
 
+std::vector<Summary> Summarizer::Finish() {
+    Periods& periods = m_state->periods;
     const auto byPeriod = [](const PeriodAccumulator& a, const PeriodAccumulator& b) {
         return a.period < b.period;
     };
@@ -201,4 +205,11 @@ std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind ki
                                         a.SumTenThousandths(lane)});
         }
     return summaries;
+}
+
+std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,
+                               const StatisticsRange& range) {
+    Summarizer summarizer(kind, range);
+    summarizer.Add(datasets);
+    return summarizer.Finish();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -58,6 +59,24 @@ struct Summary {
 // The date-times whose datasets count, both ends included (to the second); an open end has none.
 struct StatisticsRange {
     std::optional<CDateTime> from, to;
+};
+
+// The summaries of datasets fed in pieces (blocks of a file as they are read), the same as
+// Summarize gives for all of them at once, in any order and any division into pieces.
+class Summarizer {
+public:
+    explicit Summarizer(PeriodKind kind, const StatisticsRange& range = {});
+    ~Summarizer();
+    Summarizer(const Summarizer&) = delete;
+    Summarizer& operator=(const Summarizer&) = delete;
+
+    void Add(std::span<const CDataset> datasets);
+    // The summaries of everything added; nothing is added after it.
+    std::vector<Summary> Finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 // One summary per period and quantity that has at least one measurement, ordered by period, then

@@ -48,6 +48,12 @@ std::string QuantityKey(const ChartQuantity& quantity) {
     return key;
 }
 
+std::string QuantityUnit(const ChartQuantity& quantity, bool fahrenheit) {
+    if (quantity.kind == ChartQuantity::Humidity)
+        return "%";
+    return fahrenheit ? "°F" : "°C";
+}
+
 std::string DatePattern(std::string_view dateTimePattern) {
     return std::string(dateTimePattern.substr(0, dateTimePattern.find(' ')));
 }
@@ -99,13 +105,18 @@ std::string MeanText(const Summary& summary, bool fahrenheit) {
 
 std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
     static constexpr std::string_view IsoMinute = "%Y-%m-%dT%H:%M";
-    std::string out = "period,quantity,count,min,min_at,max,max_at,mean\r\n";
+    std::string out = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
+    out.reserve(out.size() + 80 * summaries.size()); // a line is rarely longer
     for (const Summary& s : summaries) {
-        const std::string fields[] = {
-            PeriodKey(s.period),       QuantityKey(s.quantity),
-            std::to_string(s.count),   SummaryValueText(s.min, s.quantity, fahrenheit),
-            s.minAt.Format(IsoMinute), SummaryValueText(s.max, s.quantity, fahrenheit),
-            s.maxAt.Format(IsoMinute), MeanText(s, fahrenheit)};
+        const std::string fields[] = {PeriodKey(s.period),
+                                      QuantityKey(s.quantity),
+                                      QuantityUnit(s.quantity, fahrenheit),
+                                      std::to_string(s.count),
+                                      SummaryValueText(s.min, s.quantity, fahrenheit),
+                                      s.minAt.Format(IsoMinute),
+                                      SummaryValueText(s.max, s.quantity, fahrenheit),
+                                      s.maxAt.Format(IsoMinute),
+                                      MeanText(s, fahrenheit)};
         for (std::size_t i = 0; i < std::size(fields); ++i) {
             if (i > 0)
                 out += ',';

@@ -13,6 +13,8 @@
 std::string PeriodKey(const Period& period);
 // "indoor_temperature", "outdoor3_humidity".
 std::string QuantityKey(const ChartQuantity& quantity);
+// "°C" or "°F" for a temperature, "%" for a humidity.
+std::string QuantityUnit(const ChartQuantity& quantity, bool fahrenheit);
 
 // The date part of a combined date-time pattern ("%d.%m.%Y %H:%M" -> "%d.%m.%Y").
 std::string DatePattern(std::string_view dateTimePattern);
@@ -29,5 +31,6 @@ std::string SummaryValueText(float value, const ChartQuantity& quantity, bool fa
 std::string MeanText(const Summary& summary, bool fahrenheit);
 
 // The summaries as RFC 4180 text with CRLF line ends: the header
-// "period,quantity,count,min,min_at,max,max_at,mean", then one line per summary.
+// "period,quantity,unit,count,min,min_at,max,max_at,mean", then one line per summary; the unit
+// is that of min, max and mean.
 std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit);

@@ -3,6 +3,8 @@
 
 #include "../history/HistoryTestSupport.h"
 #include "history/HistoryData.h"
+#include "history/Statistics.h"
+#include "history/StatisticsText.h"
 #include "history/TextExport.h"
 
 namespace {
@@ -171,8 +173,11 @@ TEST_F(CliHistoryTest, DamagedOrUnorderedFilesAreExportedInOrderWithAWarning) {
     bytes += RecordBytes({wild, datasets[0]}) + std::string(9, '\x42');
     WriteWholeFile(Path("damaged.nvh"), bytes);
 
-    for (const char* command : {"export", "show"}) {
-        const CliResult r = Run({"--history", "damaged.nvh", command});
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"export"}, {"show"}, {"stats", "--by", "day"}}) {
+        std::vector<std::string> args{"--history", "damaged.nvh"};
+        args.insert(args.end(), command.begin(), command.end());
+        const CliResult r = Run(args);
         ASSERT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.err.find("warning: history file"), std::string::npos) << r.err;
         EXPECT_NE(
@@ -211,5 +216,71 @@ TEST_F(CliHistoryTest, ExportFormatChoice) {
         EXPECT_EQ(result.exitCode, 1) << r.mentions;
         ExpectOneErrorLine(result, r.mentions);
         EXPECT_TRUE(result.out.empty()) << result.out;
+    }
+}
+
+// The commands stream the file a block at a time; the desktop reads it whole and sorts it. Both
+// give the same bytes, for files in order, out of order (with shared date-times, whose file order
+// holds) and with a damaged tail.
+TEST_F(CliHistoryTest, StreamingAndWholeReadsGiveTheSameExportsAndStatistics) {
+    const ColumnFormat usFormat{"%Y-%m-%d %I:%M %p", true};
+    std::vector<CDataset> shared = datasets;
+    shared[3].SetDateTime(shared[2].GetDateTime());
+    const std::string files[][2] = {
+        {"in order", RecordBytes(shared)},
+        {"out of order", RecordBytes({shared[4], shared[3], shared[0], shared[5], shared[2], shared[1]})},
+        {"damaged tail", RecordBytes(shared) + std::string(20, '\x42')},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteWholeFile(Path("h.nvh"), bytes);
+        CHistoryData whole;
+        ASSERT_TRUE(whole.Read(Path("h.nvh")));
+        for (const auto& [format, exportFormat] :
+             {std::pair{"text", ExportFormat::Text}, std::pair{"csv", ExportFormat::Csv}}) {
+            SCOPED_TRACE(format);
+            const CliResult streamed =
+                Run({"--options", "us.xml", "--history", "h.nvh", "export", "--format", format});
+            ASSERT_EQ(streamed.exitCode, 0) << streamed.err;
+            ASSERT_TRUE(whole.Export(Path("whole.out"), usFormat, {}, exportFormat));
+            EXPECT_EQ(streamed.out, Read("whole.out"));
+        }
+        for (const char* by : {"day", "week"}) {
+            const CliResult streamed =
+                Run({"--options", "us.xml", "--history", "h.nvh", "stats", "--by", by, "--format", "csv"});
+            ASSERT_EQ(streamed.exitCode, 0) << streamed.err;
+            const std::vector<Summary> summaries = whole.WithDatasets([&](const std::vector<CDataset>& all) {
+                return Summarize(all, std::string(by) == "day" ? PeriodKind::Day : PeriodKind::Week);
+            });
+            EXPECT_EQ(streamed.out, StatisticsCsv(summaries, true));
+        }
+    }
+}
+
+// `show --last` keeps only the newest datasets while it reads; in a file out of order they are
+// the newest by date-time, not the last in the file.
+TEST_F(CliHistoryTest, ShowLastOnAFileOutOfOrder) {
+    WriteWholeFile(Path("h.nvh"),
+                   RecordBytes({datasets[4], datasets[5], datasets[0], datasets[3], datasets[1]}));
+    const CliResult r = Run({"--options", "us.xml", "--history", "h.nvh", "show", "--last", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_NE(lines[1].find("2005-01-17 02:25 PM"), std::string::npos) << r.out;
+    EXPECT_NE(lines[2].find("2005-01-17 02:30 PM"), std::string::npos) << r.out;
+}
+
+// `export --out link` of every format: the link stays a link and the file it names gets the export.
+TEST_F(CliHistoryTest, AnExportOntoALinkReplacesTheFileItNames) {
+    for (const auto& [format, starts] : {std::pair{"text", "\"Date\";"}, std::pair{"csv", "Date Time,"},
+                                         std::pair{"sqlite", "SQLite format 3"}}) {
+        SCOPED_TRACE(format);
+        WriteWholeFile(Path("real.out"), "");
+        std::filesystem::create_symlink("real.out", Path("link.out"));
+        const CliResult r = Run({"export", "--format", format, "--out", "link.out"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(std::filesystem::is_symlink(Path("link.out")));
+        EXPECT_EQ(Read("real.out").rfind(starts, 0), 0u);
+        std::filesystem::remove(Path("link.out"));
     }
 }

@@ -89,13 +89,15 @@ TEST_F(CliStatsTest, CsvReadsBackWithTheFixedColumns) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const std::vector<Record> expected = {
-        {"period", "quantity", "count", "min", "min_at", "max", "max_at", "mean"},
-        {"2025-W01", "indoor_temperature", "3", "15.0", "2025-01-01T00:00", "25.0", "2024-12-31T23:59",
+        {"period", "quantity", "unit", "count", "min", "min_at", "max", "max_at", "mean"},
+        {"2025-W01", "indoor_temperature", "°C", "3", "15.0", "2025-01-01T00:00", "25.0", "2024-12-31T23:59",
          "20.00"},
-        {"2025-W01", "indoor_humidity", "3", "40", "2024-12-30T06:35", "50", "2025-01-01T00:00", "45.00"},
-        {"2025-W01", "outdoor1_temperature", "2", "-5.0", "2025-01-01T00:00", "-3.2", "2024-12-30T06:35",
-         "-4.10"},
-        {"2025-W01", "outdoor1_humidity", "1", "90", "2024-12-30T06:35", "90", "2024-12-30T06:35", "90.00"},
+        {"2025-W01", "indoor_humidity", "%", "3", "40", "2024-12-30T06:35", "50", "2025-01-01T00:00",
+         "45.00"},
+        {"2025-W01", "outdoor1_temperature", "°C", "2", "-5.0", "2025-01-01T00:00", "-3.2",
+         "2024-12-30T06:35", "-4.10"},
+        {"2025-W01", "outdoor1_humidity", "%", "1", "90", "2024-12-30T06:35", "90", "2024-12-30T06:35",
+         "90.00"},
     };
     EXPECT_EQ(ReadRfc4180(r.out), expected);
 
@@ -103,10 +105,11 @@ TEST_F(CliStatsTest, CsvReadsBackWithTheFixedColumns) {
     ASSERT_EQ(years.exitCode, 0) << years.err;
     const std::vector<Record> records = ReadRfc4180(years.out);
     ASSERT_EQ(records.size(), 8u);
-    EXPECT_EQ(records[1], (Record{"2024", "indoor_temperature", "2", "68.0", "2024-12-30T06:35", "77.0",
+    EXPECT_EQ(records[1], (Record{"2024", "indoor_temperature", "°F", "2", "68.0", "2024-12-30T06:35", "77.0",
                                   "2024-12-31T23:59", "72.50"}));
-    EXPECT_EQ(records[5], (Record{"2025", "indoor_temperature", "1", "59.0", "2025-01-01T00:00", "59.0",
+    EXPECT_EQ(records[5], (Record{"2025", "indoor_temperature", "°F", "1", "59.0", "2025-01-01T00:00", "59.0",
                                   "2025-01-01T00:00", "59.00"}));
+    EXPECT_EQ(records[2][2], "%");                    // humidities stay in percent
     EXPECT_EQ(records[7][1], "outdoor1_temperature"); // its humidity overflowed
 }
 
@@ -116,11 +119,11 @@ TEST_F(CliStatsTest, RangeCutsTheWeekAndADateAloneTakesItsWholeDay) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::vector<Record> records = ReadRfc4180(r.out);
     ASSERT_EQ(records.size(), 3u);
-    EXPECT_EQ(records[1], (Record{"2025-W01", "indoor_temperature", "1", "25.0", "2024-12-31T23:59", "25.0",
-                                  "2024-12-31T23:59", "25.00"}));
+    EXPECT_EQ(records[1], (Record{"2025-W01", "indoor_temperature", "°C", "1", "25.0", "2024-12-31T23:59",
+                                  "25.0", "2024-12-31T23:59", "25.00"}));
 
     const CliResult none = Run({"stats", "--by", "day", "--from", "2026-01-01T00:00", "--format", "csv"});
-    EXPECT_EQ(none.out, "period,quantity,count,min,min_at,max,max_at,mean\r\n");
+    EXPECT_EQ(none.out, "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n");
     EXPECT_EQ(Run({"stats", "--by", "day", "--from", "2026-01-01"}).out,
               "No measurements in '" + Path("history.nvh").string() + "' in that range\n");
 }

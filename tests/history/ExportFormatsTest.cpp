@@ -1,14 +1,14 @@
 #include "HistoryTestSupport.h"
 #include "TempDir.h"
 
-#include "history/CsvExport.h"
-#include "history/ExportFile.h"
-#include "history/SqliteExport.h"
+#include "history/ExportWriters.h"
+#include "history/TransmittersPresent.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,10 +63,26 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
     return records;
 }
 
+// The datasets exported into file through the one export routine; the source stops after
+// `fed` datasets when given, as a failed read would.
+HistoryOutcome ExportInto(const std::filesystem::path& file, ExportFormat exportFormat,
+                          const std::vector<CDataset>& datasets, const ColumnFormat& format = {},
+                          std::size_t fed = SIZE_MAX) {
+    const auto writer = MakeExportWriter(exportFormat, format, TransmittersWithValues(datasets));
+    return ExportHistory(file, {}, *writer, [&](const auto& write) {
+        for (std::size_t i = 0; i < datasets.size(); ++i)
+            if (i == fed || !write(datasets[i]))
+                return false;
+        return true;
+    });
+}
+
 std::string Csv(const std::vector<CDataset>& datasets, bool fahrenheit) {
-    std::ostringstream out;
-    WriteExportStream(out, ExportFormat::Csv, datasets, ColumnFormat{"%d.%m.%Y %H:%M", fahrenheit});
-    return out.str();
+    TempDir dir;
+    const HistoryOutcome outcome =
+        ExportInto(dir / "out.csv", ExportFormat::Csv, datasets, ColumnFormat{"%d.%m.%Y %H:%M", fahrenheit});
+    EXPECT_TRUE(outcome) << outcome.reason;
+    return ReadWholeFile(dir / "out.csv");
 }
 
 } // namespace
@@ -87,6 +103,7 @@ TEST(ExportFormatTest, NamesAndFileTypes) {
         EXPECT_EQ(ExportFormatForFile(file), format) << file;
 }
 
+// Missing values are empty fields, overflows "OFL": the two stay apart.
 TEST(CsvExportTest, ValuesUnitsAndDateTimesReadBack) {
     const auto records = ParseCsv(Csv(Fixture(), false));
     const std::vector<std::vector<std::string>> expected = {
@@ -94,7 +111,7 @@ TEST(CsvExportTest, ValuesUnitsAndDateTimesReadBack) {
          "Outdoor Humidity 1 (%)"},
         {"2026-12-08T14:35:00", "21.5", "45", "-3.2", "88"},
         {"2026-12-08T14:40:00", "20.0", "46", "0.0", ""},
-        {"2026-12-09T00:05:00", "", "47", "", ""},
+        {"2026-12-09T00:05:00", "", "47", "OFL", "OFL"},
     };
     EXPECT_EQ(records, expected);
 }
@@ -110,21 +127,17 @@ TEST(CsvExportTest, EmptyHistoryIsTheHeaderOnly) {
     EXPECT_EQ(Csv({}, false), "Date Time,Indoor Temperature (°C),Indoor Humidity (%)\r\n");
 }
 
-TEST(CsvExportTest, FieldsAreQuotedOnlyWhereNeeded) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"plain", "plain"},
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\r\nlines", "\"two\r\nlines\""},
-    };
-    for (const auto& [text, field] : cases)
-        EXPECT_EQ(CsvField(text), field) << text;
-}
-
-TEST(CsvExportTest, AFailedStreamIsReported) {
-    std::ostringstream out;
-    out.setstate(std::ios::badbit);
-    EXPECT_THROW(WriteExportStream(out, ExportFormat::Csv, Fixture(), ColumnFormat{}), ExportError);
+TEST(CsvExportTest, AFailedWriteIsReported) {
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    const auto writer = MakeExportWriter(ExportFormat::Csv, ColumnFormat{}, 1);
+    ASSERT_TRUE(writer->Open({full, {}, {}}));
+    for (const CDataset& dataset : Fixture())
+        writer->Write(dataset);
+    const HistoryOutcome closed = writer->Close();
+    ::close(full);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(closed.reason, "No space left on device");
 }
 
 namespace {
@@ -172,27 +185,36 @@ protected:
 
 } // namespace
 
-TEST_F(SqliteExportTest, OneTypedRowPerDatasetWithNullForMissingValues) {
-    WriteExportFile(file, ExportFormat::Sqlite, Fixture(), ColumnFormat{});
+// NULL where a value is missing or overflowed; the overflow flags tell the two apart.
+TEST_F(SqliteExportTest, OneTypedRowPerDatasetWithNullForMissingValuesAndOverflowFlags) {
+    ASSERT_TRUE(ExportInto(file, ExportFormat::Sqlite, Fixture()));
     const std::vector<std::vector<std::string>> expected = {
-        {"text:2026-12-08T14:35:00", "real:21.5", "integer:45", "real:-3.2", "integer:88"},
-        {"text:2026-12-08T14:40:00", "real:20.0", "integer:46", "real:0.0", "null:"},
-        {"text:2026-12-09T00:05:00", "null:", "integer:47", "null:", "null:"},
+        {"text:2026-12-08T14:35:00", "real:21.5", "integer:45", "real:-3.2", "integer:88", "integer:0",
+         "integer:0", "integer:0", "integer:0"},
+        {"text:2026-12-08T14:40:00", "real:20.0", "integer:46", "real:0.0", "null:", "integer:0", "integer:0",
+         "integer:0", "integer:0"},
+        {"text:2026-12-09T00:05:00", "null:", "integer:47", "null:", "null:", "integer:0", "integer:0",
+         "integer:1", "integer:1"},
     };
     EXPECT_EQ(Query("SELECT * FROM measurements"), expected);
-    EXPECT_EQ(Query("SELECT name, type FROM pragma_table_info('measurements')"),
-              (std::vector<std::vector<std::string>>{{"text:date_time", "text:TEXT"},
-                                                     {"text:indoor_temperature_c", "text:REAL"},
-                                                     {"text:indoor_humidity_pct", "text:INTEGER"},
-                                                     {"text:outdoor_temperature_1_c", "text:REAL"},
-                                                     {"text:outdoor_humidity_1_pct", "text:INTEGER"}}));
+    EXPECT_EQ(
+        Query("SELECT name, type FROM pragma_table_info('measurements')"),
+        (std::vector<std::vector<std::string>>{{"text:date_time", "text:TEXT"},
+                                               {"text:indoor_temperature_c", "text:REAL"},
+                                               {"text:indoor_humidity_pct", "text:INTEGER"},
+                                               {"text:outdoor_temperature_1_c", "text:REAL"},
+                                               {"text:outdoor_humidity_1_pct", "text:INTEGER"},
+                                               {"text:indoor_temperature_c_overflow", "text:INTEGER"},
+                                               {"text:indoor_humidity_pct_overflow", "text:INTEGER"},
+                                               {"text:outdoor_temperature_1_c_overflow", "text:INTEGER"},
+                                               {"text:outdoor_humidity_1_pct_overflow", "text:INTEGER"}}));
 }
 
 TEST_F(SqliteExportTest, ExistingDatabaseKeepsItsOtherTablesAndGetsTheTableReplaced) {
     Execute("CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('keep me');"
             "CREATE TABLE measurements (old INTEGER); INSERT INTO measurements VALUES (1), (2);");
     const std::vector<CDataset> one{MakeDataset(2026, 12, 8, 14, 35, 20.0f, 45.0f)};
-    WriteExportFile(file, ExportFormat::Sqlite, one, ColumnFormat{"", true});
+    ASSERT_TRUE(ExportInto(file, ExportFormat::Sqlite, one, ColumnFormat{"", true}));
     EXPECT_EQ(Query("SELECT * FROM notes"), (std::vector<std::vector<std::string>>{{"text:keep me"}}));
     EXPECT_EQ(Query("SELECT indoor_temperature_f, indoor_humidity_pct FROM measurements"),
               (std::vector<std::vector<std::string>>{{"real:68.0", "integer:45"}}));
@@ -200,37 +222,26 @@ TEST_F(SqliteExportTest, ExistingDatabaseKeepsItsOtherTablesAndGetsTheTableRepla
 
 TEST_F(SqliteExportTest, AFileThatIsNotADatabaseIsRefusedAndLeftAlone) {
     WriteWholeFile(file, "my notes, not a database");
-    try {
-        WriteExportFile(file, ExportFormat::Sqlite, Fixture(), ColumnFormat{});
-        FAIL() << "no error";
-    } catch (const ExportError& e) {
-        EXPECT_NE(std::string(e.what()).find("not a database"), std::string::npos) << e.what();
-    }
+    const HistoryOutcome refused = ExportInto(file, ExportFormat::Sqlite, Fixture());
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.reason.find("not a database"), std::string::npos) << refused.reason;
     EXPECT_EQ(ReadWholeFile(file), "my notes, not a database");
 }
 
 TEST_F(SqliteExportTest, AnUnfinishedExportLeavesTheOldTableAndNoNewFile) {
     Execute("CREATE TABLE measurements (old INTEGER); INSERT INTO measurements VALUES (7);");
-    {
-        SqliteExportWriter writer(file, 1, false);
-        writer.Add(Fixture()[0]);
-    }
+    EXPECT_FALSE(ExportInto(file, ExportFormat::Sqlite, Fixture(), {}, 1));
     EXPECT_EQ(Query("SELECT * FROM measurements"), (std::vector<std::vector<std::string>>{{"integer:7"}}));
 
     const std::filesystem::path fresh = dir / "fresh.db";
-    {
-        SqliteExportWriter writer(fresh, 1, false);
-        writer.Add(Fixture()[0]);
-    }
+    EXPECT_FALSE(ExportInto(fresh, ExportFormat::Sqlite, Fixture(), {}, 1));
     EXPECT_FALSE(std::filesystem::exists(fresh));
+    EXPECT_EQ(FilesIn(dir.path()), 1u) << "no new file left beside it";
 }
 
-TEST(ExportFileTest, ALinkKeepsPointingAtTheReplacedFile) {
-    TempDir dir;
-    WriteWholeFile(dir / "target.csv", "old");
-    std::filesystem::create_symlink(dir / "target.csv", dir / "link.csv");
-    WriteExportFile(dir / "link.csv", ExportFormat::Csv, Fixture(), ColumnFormat{});
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.csv"));
-    EXPECT_TRUE(ReadWholeFile(dir / "target.csv").starts_with("Date Time,"));
-    EXPECT_EQ(FilesIn(dir.path()), 2u) << "no new file left beside it";
+TEST(SqliteExportWriterTest, StandardOutputIsRefused) {
+    const auto writer = MakeExportWriter(ExportFormat::Sqlite, ColumnFormat{}, 0);
+    const HistoryOutcome opened = writer->Open({STDOUT_FILENO, {}, {}});
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.reason, "an SQLite export needs a file");
 }

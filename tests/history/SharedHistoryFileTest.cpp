@@ -165,8 +165,8 @@ namespace {
 class FillingWriter : public ExportWriter {
 public:
     explicit FillingWriter(int room) : m_room(room) {}
-    HistoryOutcome Open(int fd) override {
-        EXPECT_EQ(::write(fd, "partial", 7), 7);
+    HistoryOutcome Open(const ExportDestination& destination) override {
+        EXPECT_EQ(::write(destination.fd, "partial", 7), 7);
         return {};
     }
     bool Write(const CDataset&) override { return m_room-- > 0; }

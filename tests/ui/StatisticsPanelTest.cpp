@@ -128,8 +128,8 @@ private slots:
         const std::string csv = ReadWholeFile(folder / "stats.csv");
         QCOMPARE(
             QString::fromStdString(csv.substr(0, csv.find("\r\n", csv.find("\r\n") + 2))),
-            QStringLiteral("period,quantity,count,min,min_at,max,max_at,mean\r\n"
-                           "2024,indoor_temperature,2,20.0,2024-12-30T06:00,25.0,2024-12-31T12:00,22.50"));
+            QStringLiteral("period,quantity,unit,count,min,min_at,max,max_at,mean\r\n"
+                           "2024,indoor_temperature,°C,2,20.0,2024-12-30T06:00,25.0,2024-12-31T12:00,22.50"));
 
         const QString intoFolder = QString::fromStdString(folder.path().string());
         QVERIFY(!panel.SaveCsv(intoFolder));

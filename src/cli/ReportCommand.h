@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+class CliSession;
+
+// `nivaro-cli report --out DIR`: writes the web report of the history file into DIR in the
+// options' language, unit and date format. Files in DIR the report did not write are left alone
+// (each named in a warning; the exit code is then a failure).
+int RunReport(CliSession& session, const std::string& folder);

@@ -13,7 +13,8 @@ int RunReport(CliSession& session, const std::string& folder) {
         throw CliFailure("report needs --out DIR, the folder to write the pages into", ExitUsage);
     ReportOutcome outcome;
     try {
-        outcome = WriteReport(session.HistoryFile(), folder, {Options().GetLanguageID(), CurrentColumnFormat()});
+        outcome =
+            WriteReport(session.HistoryFile(), folder, {Options().GetLanguageID(), CurrentColumnFormat()});
     } catch (const ReportError& e) {
         throw CliFailure(std::string("no report written: ") + e.what());
     }

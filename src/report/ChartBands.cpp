@@ -18,8 +18,7 @@ void ChartBandBuilder::Add(std::span<const CDataset> datasets) {
             ++i;
             continue;
         }
-        if (m_any && at > m_previous &&
-            (m_shortestInterval == 0 || at - m_previous < m_shortestInterval))
+        if (m_any && at > m_previous && (m_shortestInterval == 0 || at - m_previous < m_shortestInterval))
             m_shortestInterval = at - m_previous;
         const std::size_t column =
             std::min(m_columns.size() - 1, std::size_t(std::floor((at - m_from) / m_width)));
@@ -49,8 +48,8 @@ std::vector<BandSeries> ChartBandBuilder::Series() const {
             if (band.columns.empty() || double(column - previous) > bridged)
                 band.runStarts.push_back(band.columns.size());
             const double mean = double(figures.SumTenThousandths(lane)) / 1e4 / double(figures.Count(lane));
-            band.columns.push_back({m_from + (double(column) + 0.5) * m_width, figures.Min(lane),
-                                    figures.Max(lane), mean});
+            band.columns.push_back(
+                {m_from + (double(column) + 0.5) * m_width, figures.Min(lane), figures.Max(lane), mean});
             previous = column;
         }
         if (!band.columns.empty())

@@ -12,10 +12,10 @@ struct Step {
 };
 
 constexpr Step Steps[] = {
-    {TickUnit::Hour, 1, 1.0 / 24},  {TickUnit::Hour, 2, 2.0 / 24},  {TickUnit::Hour, 3, 3.0 / 24},
-    {TickUnit::Hour, 6, 6.0 / 24},  {TickUnit::Hour, 12, 12.0 / 24}, {TickUnit::Day, 1, 1},
-    {TickUnit::Day, 2, 2},          {TickUnit::Day, 7, 7},           {TickUnit::Month, 1, 30.4},
-    {TickUnit::Month, 2, 60.9},     {TickUnit::Month, 3, 91.3},      {TickUnit::Month, 6, 182.6},
+    {TickUnit::Hour, 1, 1.0 / 24}, {TickUnit::Hour, 2, 2.0 / 24},   {TickUnit::Hour, 3, 3.0 / 24},
+    {TickUnit::Hour, 6, 6.0 / 24}, {TickUnit::Hour, 12, 12.0 / 24}, {TickUnit::Day, 1, 1},
+    {TickUnit::Day, 2, 2},         {TickUnit::Day, 7, 7},           {TickUnit::Month, 1, 30.4},
+    {TickUnit::Month, 2, 60.9},    {TickUnit::Month, 3, 91.3},      {TickUnit::Month, 6, 182.6},
 };
 
 TimeTick TickAt(DATE at, TickUnit unit) {

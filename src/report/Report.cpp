@@ -80,6 +80,7 @@ public:
         m_folder.Write(std::string(RecordsPageFile), RecordsPage(m_page, allTime, m_yearly));
         m_folder.Write(std::string(ArchivePageFile), ArchivePage(m_page, m_months));
         m_folder.Write(std::string(StyleFile), StyleSheet());
+        m_folder.Write(std::string(IconFile), Icon());
     }
 
 private:
@@ -117,9 +118,10 @@ private:
         chart.Add(m_month);
         const std::string title = PeriodTitle(*m_page.texts, m_monthPeriod);
         WriteChart(ChartFile(m_monthPeriod), title, chart);
-        m_folder.Write(PageFile(m_monthPeriod),
-                       PeriodPage(m_page, {m_monthPeriod, {ChartFile(m_monthPeriod), title},
-                                           Summarize(m_month, PeriodKind::Day), false}));
+        m_folder.Write(PageFile(m_monthPeriod), PeriodPage(m_page, {m_monthPeriod,
+                                                                    {ChartFile(m_monthPeriod), title},
+                                                                    Summarize(m_month, PeriodKind::Day),
+                                                                    false}));
         m_yearChart->Add(m_month);
         for (const Summary& s : Summarize(m_month, PeriodKind::Month))
             m_yearMonths.push_back(s);
@@ -133,7 +135,8 @@ private:
             return;
         const std::string title = PeriodTitle(*m_page.texts, m_year);
         WriteChart(ChartFile(m_year), title, *m_yearChart);
-        m_folder.Write(PageFile(m_year), PeriodPage(m_page, {m_year, {ChartFile(m_year), title}, m_yearMonths, true}));
+        m_folder.Write(PageFile(m_year),
+                       PeriodPage(m_page, {m_year, {ChartFile(m_year), title}, m_yearMonths, true}));
         for (const Summary& s : MergeSummaries(m_yearMonths, m_year))
             m_yearly.push_back(s);
         m_yearMonths.clear();

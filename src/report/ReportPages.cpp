@@ -58,15 +58,18 @@ std::string Figure(const PageChart& chart) {
 }
 
 // The page around its content: the site's name, the navigation and the style sheet.
-std::string Page(const PageSetup& setup, std::string_view title, std::string_view current, std::string_view body) {
+std::string Page(const PageSetup& setup, std::string_view title, std::string_view current,
+                 std::string_view body) {
     const ReportTexts& t = *setup.texts;
     std::string page = "<!DOCTYPE html>\n<html lang=\"" + std::string(t.language) +
                        "\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<meta name=\"color-scheme\" content=\"light dark\">\n"
                        "<meta name=\"generator\" content=\"Nivaro\">\n<title>" +
-                       Escaped(title) + " – " + Escaped(t.site) + "</title>\n<link rel=\"stylesheet\" href=\"" +
-                       std::string(StyleFile) + "\">\n</head>\n<body>\n<header><p class=\"site\">" +
+                       Escaped(title) + " – " + Escaped(t.site) +
+                       "</title>\n<link rel=\"stylesheet\" href=\"" + std::string(StyleFile) +
+                       "\">\n<link rel=\"icon\" href=\"" + std::string(IconFile) +
+                       "\" type=\"image/svg+xml\">\n</head>\n<body>\n<header><p class=\"site\">" +
                        Escaped(t.site) + "</p><nav>";
     const std::pair<std::string_view, const char*> entries[] = {{FrontPageFile, t.now},
                                                                 {"week.html", t.week},
@@ -108,16 +111,16 @@ std::string RowTitle(const PageSetup& setup, const Period& period, bool link) {
 // humidity.
 std::string ClimateTable(const PageSetup& setup, std::span<const Summary> rows, int sensor, bool linkRows) {
     const ReportTexts& t = *setup.texts;
-    const ChartQuantity temperature{ChartQuantity::Temperature, sensor}, humidity{ChartQuantity::Humidity, sensor};
+    const ChartQuantity temperature{ChartQuantity::Temperature, sensor},
+        humidity{ChartQuantity::Humidity, sensor};
     const std::string temperatureUnit = setup.format.fahrenheit ? "°F" : "°C";
-    std::string table = "<div class=\"table\"><table class=\"climate\" data-sensor=\"" + std::to_string(sensor) +
-                        "\">\n<caption>" + Escaped(SensorName(t, sensor)) + "</caption>\n<thead><tr><th rowspan=\"2\" " +
-                        "scope=\"col\">" + Escaped(rows.empty() || rows.front().period.kind != PeriodKind::Month
-                                                        ? t.day
-                                                        : t.month) +
-                        "</th><th colspan=\"3\" scope=\"colgroup\">" + Escaped(t.temperature) + " (" +
-                        temperatureUnit + ")</th><th colspan=\"3\" scope=\"colgroup\">" + Escaped(t.humidity) +
-                        " (%)</th></tr>\n<tr>";
+    std::string table =
+        "<div class=\"table\"><table class=\"climate\" data-sensor=\"" + std::to_string(sensor) +
+        "\">\n<caption>" + Escaped(SensorName(t, sensor)) + "</caption>\n<thead><tr><th rowspan=\"2\" " +
+        "scope=\"col\">" +
+        Escaped(rows.empty() || rows.front().period.kind != PeriodKind::Month ? t.day : t.month) +
+        "</th><th colspan=\"3\" scope=\"colgroup\">" + Escaped(t.temperature) + " (" + temperatureUnit +
+        ")</th><th colspan=\"3\" scope=\"colgroup\">" + Escaped(t.humidity) + " (%)</th></tr>\n<tr>";
     for (int i = 0; i < 2; ++i)
         table += "<th scope=\"col\">" + Escaped(t.minimum) + "</th><th scope=\"col\">" + Escaped(t.maximum) +
                  "</th><th scope=\"col\">" + Escaped(t.mean) + "</th>";
@@ -133,9 +136,9 @@ std::string ClimateTable(const PageSetup& setup, std::span<const Summary> rows, 
             table += "<tr><th scope=\"row\">" + RowTitle(setup, period, linkRows) + "</th>";
             for (const Summary* s : values)
                 if (s)
-                    table += "<td>" + SummaryValueText(s->min, s->quantity, setup.format.fahrenheit) + "</td><td>" +
-                             SummaryValueText(s->max, s->quantity, setup.format.fahrenheit) + "</td><td>" +
-                             MeanText(*s, setup.format.fahrenheit) + "</td>";
+                    table += "<td>" + SummaryValueText(s->min, s->quantity, setup.format.fahrenheit) +
+                             "</td><td>" + SummaryValueText(s->max, s->quantity, setup.format.fahrenheit) +
+                             "</td><td>" + MeanText(*s, setup.format.fahrenheit) + "</td>";
                 else
                     table += "<td></td><td></td><td></td>";
             table += "</tr>\n";
@@ -150,14 +153,16 @@ std::string ClimateTable(const PageSetup& setup, std::span<const Summary> rows, 
 std::string ExtremesTable(const PageSetup& setup, std::span<const Summary> summaries, std::string_view id) {
     const ReportTexts& t = *setup.texts;
     std::string table = "<div class=\"table\"><table class=\"records\" id=\"" + std::string(id) +
-                        "\">\n<thead><tr><th scope=\"col\">" + Escaped(t.measurement) + "</th><th scope=\"col\">" +
-                        Escaped(t.highest) + "</th><th scope=\"col\">" + Escaped(t.at) + "</th><th scope=\"col\">" +
-                        Escaped(t.lowest) + "</th><th scope=\"col\">" + Escaped(t.at) + "</th></tr></thead>\n<tbody>\n";
+                        "\">\n<thead><tr><th scope=\"col\">" + Escaped(t.measurement) +
+                        "</th><th scope=\"col\">" + Escaped(t.highest) + "</th><th scope=\"col\">" +
+                        Escaped(t.at) + "</th><th scope=\"col\">" + Escaped(t.lowest) +
+                        "</th><th scope=\"col\">" + Escaped(t.at) + "</th></tr></thead>\n<tbody>\n";
     for (const Summary& s : summaries)
         table += "<tr><th scope=\"row\">" + Escaped(QuantityName(t, s.quantity)) + "</th><td>" +
                  ValueCell(s.max, s.quantity, setup.format) + "</td><td>" +
-                 DateTimeText(s.maxAt, setup.format) + "</td><td>" + ValueCell(s.min, s.quantity, setup.format) +
-                 "</td><td>" + DateTimeText(s.minAt, setup.format) + "</td></tr>\n";
+                 DateTimeText(s.maxAt, setup.format) + "</td><td>" +
+                 ValueCell(s.min, s.quantity, setup.format) + "</td><td>" +
+                 DateTimeText(s.minAt, setup.format) + "</td></tr>\n";
     table += "</tbody></table></div>\n";
     return table;
 }
@@ -177,7 +182,8 @@ std::string PeriodTitle(const ReportTexts& texts, const Period& period) {
     case PeriodKind::Year:
         return std::to_string(period.year);
     case PeriodKind::Month:
-        return std::string(texts.monthNames[std::size_t(period.month - 1)]) + " " + std::to_string(period.year);
+        return std::string(texts.monthNames[std::size_t(period.month - 1)]) + " " +
+               std::to_string(period.year);
     case PeriodKind::Week: {
         std::string text = texts.weekOf;
         return text.replace(text.find("%s"), 2, PeriodKey(period));
@@ -206,20 +212,22 @@ std::string FrontPage(const PageSetup& setup, const FrontPageContent& content) {
             body += "<p class=\"temperature\">" +
                     ValueCell(temperature, {ChartQuantity::Temperature, sensor}, setup.format) + "</p>";
         if (hasHumidity)
-            body += "<p class=\"humidity\">" + ValueCell(humidity, {ChartQuantity::Humidity, sensor}, setup.format) +
-                    "</p>";
+            body += "<p class=\"humidity\">" +
+                    ValueCell(humidity, {ChartQuantity::Humidity, sensor}, setup.format) + "</p>";
         body += "</div>\n";
     }
     body += "</div>\n<p class=\"more\">" + Link(PageFile(content.month), t.thisMonth) + " · " +
             Link(PageFile(content.year), t.thisYear) + "</p></section>\n";
 
     // Today's and yesterday's extremes side by side.
-    body += "<section><h2>" + Escaped(t.today) + " / " + Escaped(t.yesterday) +
-            "</h2>\n<div class=\"table\"><table class=\"days\">\n<thead><tr><th rowspan=\"2\" scope=\"col\">" +
-            Escaped(t.measurement) + "</th><th colspan=\"2\" scope=\"colgroup\">" + Escaped(t.today) +
-            "</th><th colspan=\"2\" scope=\"colgroup\">" + Escaped(t.yesterday) + "</th></tr>\n<tr>";
+    body +=
+        "<section><h2>" + Escaped(t.today) + " / " + Escaped(t.yesterday) +
+        "</h2>\n<div class=\"table\"><table class=\"days\">\n<thead><tr><th rowspan=\"2\" scope=\"col\">" +
+        Escaped(t.measurement) + "</th><th colspan=\"2\" scope=\"colgroup\">" + Escaped(t.today) +
+        "</th><th colspan=\"2\" scope=\"colgroup\">" + Escaped(t.yesterday) + "</th></tr>\n<tr>";
     for (int i = 0; i < 2; ++i)
-        body += "<th scope=\"col\">" + Escaped(t.minimum) + "</th><th scope=\"col\">" + Escaped(t.maximum) + "</th>";
+        body += "<th scope=\"col\">" + Escaped(t.minimum) + "</th><th scope=\"col\">" + Escaped(t.maximum) +
+                "</th>";
     body += "</tr></thead>\n<tbody>\n";
     for (const ChartQuantity& quantity : StatisticsQuantities()) {
         const Summary* days[] = {Find(content.today, quantity), Find(content.yesterday, quantity)};
@@ -258,7 +266,8 @@ std::string PeriodPage(const PageSetup& setup, const PeriodPageContent& content)
     return Page(setup, PeriodTitle(t, content.period), current, body);
 }
 
-std::string RecordsPage(const PageSetup& setup, std::span<const Summary> allTime, std::span<const Summary> yearly) {
+std::string RecordsPage(const PageSetup& setup, std::span<const Summary> allTime,
+                        std::span<const Summary> yearly) {
     const ReportTexts& t = *setup.texts;
     std::string body;
     if (allTime.empty())
@@ -272,9 +281,10 @@ std::string RecordsPage(const PageSetup& setup, std::span<const Summary> allTime
         while (first > 0 && yearly[first - 1].period == yearly[end - 1].period)
             --first;
         const Period year = yearly[first].period;
-        body += "<section><h2>" + Link(PageFile(year), std::to_string(year.year)) + "</h2>\n" +
-                ExtremesTable(setup, yearly.subspan(first, end - first), "year-" + std::to_string(year.year)) +
-                "</section>\n";
+        body +=
+            "<section><h2>" + Link(PageFile(year), std::to_string(year.year)) + "</h2>\n" +
+            ExtremesTable(setup, yearly.subspan(first, end - first), "year-" + std::to_string(year.year)) +
+            "</section>\n";
         end = first;
     }
     return Page(setup, t.records, RecordsPageFile, body);
@@ -290,11 +300,12 @@ std::string ArchivePage(const PageSetup& setup, std::span<const Period> months) 
         while (first > 0 && months[first - 1].year == months[end - 1].year)
             --first;
         const int year = months[first].year;
-        body += "<section class=\"year\"><h2>" + Link(PageFile(Period{PeriodKind::Year, year, 1, 1}),
-                                                       std::to_string(year)) +
+        body += "<section class=\"year\"><h2>" +
+                Link(PageFile(Period{PeriodKind::Year, year, 1, 1}), std::to_string(year)) +
                 "</h2>\n<ul class=\"months\">";
         for (std::size_t i = first; i < end; ++i)
-            body += "<li>" + Link(PageFile(months[i]), t.monthNames[std::size_t(months[i].month - 1)]) + "</li>";
+            body +=
+                "<li>" + Link(PageFile(months[i]), t.monthNames[std::size_t(months[i].month - 1)]) + "</li>";
         body += "</ul></section>\n";
         end = first;
     }
@@ -328,6 +339,14 @@ std::vector<Summary> MergeSummaries(std::span<const Summary> summaries, const Pe
             merged.push_back(*total);
     }
     return merged;
+}
+
+std::string Icon() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 32 32\"><title>Nivaro</title>"
+           "<rect x=\"12\" y=\"2\" width=\"8\" height=\"20\" rx=\"4\" fill=\"#1971c2\"/>"
+           "<circle cx=\"16\" cy=\"24\" r=\"6\" fill=\"#d9480f\"/>"
+           "<rect x=\"14.5\" y=\"9\" width=\"3\" height=\"13\" fill=\"#d9480f\"/></svg>\n";
 }
 
 std::string StyleSheet() {

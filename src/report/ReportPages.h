@@ -19,12 +19,13 @@ struct PageSetup {
 };
 
 // The file names of the report, all in one folder.
-std::string PageFile(const Period& period); // "2025-03.html", "2025.html", "week.html"
+std::string PageFile(const Period& period);  // "2025-03.html", "2025.html", "week.html"
 std::string ChartFile(const Period& period); // the same with ".svg"
 inline constexpr std::string_view FrontPageFile = "index.html";
 inline constexpr std::string_view RecordsPageFile = "records.html";
 inline constexpr std::string_view ArchivePageFile = "archive.html";
 inline constexpr std::string_view StyleFile = "style.css";
+inline constexpr std::string_view IconFile = "icon.svg";
 inline constexpr std::string_view LastDayChartFile = "last-24-hours.svg";
 inline constexpr std::string_view LastWeekChartFile = "last-7-days.svg";
 
@@ -73,3 +74,5 @@ std::vector<Summary> MergeSummaries(std::span<const Summary> summaries, const Pe
 // The style sheet every page links to: light and dark after the reader's setting, one column on
 // a phone, and plain for print.
 std::string StyleSheet();
+// The pages' icon: a thermometer.
+std::string Icon();

@@ -11,19 +11,19 @@
 struct ReportTexts {
     const char* language; // the page's lang attribute: "en", "de", "fr"
     const char* site;
-    const char* now, *week, *archive, *records;
-    const char* newest, *measuredAt;
-    const char* today, *yesterday;
-    const char* last24Hours, *last7Days;
-    const char* thisMonth, *thisYear;
-    const char* measurement, *value, *minimum, *maximum, *mean, *at;
-    const char* day, *month;
+    const char *now, *week, *archive, *records;
+    const char *newest, *measuredAt;
+    const char *today, *yesterday;
+    const char *last24Hours, *last7Days;
+    const char *thisMonth, *thisYear;
+    const char *measurement, *value, *minimum, *maximum, *mean, *at;
+    const char *day, *month;
     const char* climateSummary;
-    const char* allTime, *highest, *lowest;
-    const char* weekOf;   // "%s" stands for the ISO week, "2025-W09"
-    const char* indoor;   // a sensor's short name in legends and headings
-    const char* outdoor;  // "%d" stands for the transmitter number
-    const char* temperature, *humidity;
+    const char *allTime, *highest, *lowest;
+    const char* weekOf;  // "%s" stands for the ISO week, "2025-W09"
+    const char* indoor;  // a sensor's short name in legends and headings
+    const char* outdoor; // "%d" stands for the transmitter number
+    const char *temperature, *humidity;
     const char* chartDescription; // "%1" and "%2" stand for the first and last date
     const char* noData;
     const char* years;

@@ -31,7 +31,8 @@ struct Panel {
 };
 
 double Shown(float value, const ChartQuantity& quantity, bool fahrenheit) {
-    return quantity.kind == ChartQuantity::Temperature && fahrenheit ? double(ToFahrenheit(value)) : double(value);
+    return quantity.kind == ChartQuantity::Temperature && fahrenheit ? double(ToFahrenheit(value))
+                                                                     : double(value);
 }
 
 std::string TickLabel(const TimeTick& tick, const SvgChartSetup& setup) {
@@ -49,19 +50,19 @@ std::string TickLabel(const TimeTick& tick, const SvgChartSetup& setup) {
     return std::to_string(tick.fields.year);
 }
 
-void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>& ticks, const std::string& title,
-                 std::span<const BandSeries> series, ChartQuantity::Kind kind, DATE from, DATE to,
-                 bool fahrenheit) {
+void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>& ticks,
+                 const std::string& title, std::span<const BandSeries> series, ChartQuantity::Kind kind,
+                 DATE from, DATE to, bool fahrenheit) {
     const auto x = [&](DATE at) { return Left + (at - from) / (to - from) * (Width - Left - Right); };
     svg += "<g class=\"panel\">";
     svg += "<text class=\"axis-title\" x=\"" + Number(Left) + "\" y=\"" + Number(panel.top - 6) + "\">" +
            Escaped(title) + "</text>";
     for (double value : ticks) {
         const std::string y = Number(panel.Y(value));
-        svg += "<line class=\"grid\" x1=\"" + Number(Left) + "\" x2=\"" + Number(Width - Right) + "\" y1=\"" + y +
-               "\" y2=\"" + y + "\"/>";
-        svg += "<text class=\"value\" x=\"" + Number(Left - 6) + "\" y=\"" + Number(panel.Y(value) + 4) + "\">" +
-               Number(value) + "</text>";
+        svg += "<line class=\"grid\" x1=\"" + Number(Left) + "\" x2=\"" + Number(Width - Right) + "\" y1=\"" +
+               y + "\" y2=\"" + y + "\"/>";
+        svg += "<text class=\"value\" x=\"" + Number(Left - 6) + "\" y=\"" + Number(panel.Y(value) + 4) +
+               "\">" + Number(value) + "</text>";
     }
     for (const BandSeries& band : series) {
         if (band.quantity.kind != kind)
@@ -70,7 +71,8 @@ void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>
         std::string area, line;
         for (std::size_t run = 0; run < band.runStarts.size(); ++run) {
             const std::size_t first = band.runStarts[run];
-            const std::size_t end = run + 1 < band.runStarts.size() ? band.runStarts[run + 1] : band.columns.size();
+            const std::size_t end =
+                run + 1 < band.runStarts.size() ? band.runStarts[run + 1] : band.columns.size();
             const auto y = [&](double value) { return Number(panel.Y(value)); };
             if (end - first == 1) {
                 const BandColumn& c = band.columns[first];
@@ -89,7 +91,8 @@ void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>
                 continue;
             for (std::size_t i = first; i < end; ++i) {
                 const BandColumn& c = band.columns[i];
-                area += (i == first ? "M" : "L") + Number(x(c.at)) + " " + y(Shown(c.max, band.quantity, fahrenheit));
+                area += (i == first ? "M" : "L") + Number(x(c.at)) + " " +
+                        y(Shown(c.max, band.quantity, fahrenheit));
             }
             for (std::size_t i = end; i-- > first;) {
                 const BandColumn& c = band.columns[i];
@@ -162,33 +165,34 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
     replace("%1", CDateTime(from).Format(setup.datePattern + " %H:%M"));
     replace("%2", CDateTime(to).Format(setup.datePattern + " %H:%M"));
 
-    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
-                      Number(Width) + " " + Number(Height) +
-                      "\" role=\"img\" aria-labelledby=\"title desc\" font-family=\"sans-serif\" "
-                      "font-size=\"12\">\n<title id=\"title\">" +
-                      Escaped(setup.title) + "</title>\n<desc id=\"desc\">" + Escaped(description) +
-                      "</desc>\n"
-                      "<style>\n"
-                      "text{fill:#333}.value{text-anchor:end}.tick{text-anchor:middle}.axis-title{font-weight:bold}\n"
-                      ".grid{stroke:#ddd;stroke-width:1}.frame{fill:none;stroke:#999}.gap{fill:none}\n"
-                      ".band{stroke:none;opacity:.28}.line{fill:none;stroke-width:1.6;stroke-linejoin:round;"
-                      "stroke-linecap:round}\n"
-                      ".band.s0{fill:#d9480f}.line.s0,.key.s0{stroke:#d9480f}.band.s1{fill:#1971c2}"
-                      ".line.s1,.key.s1{stroke:#1971c2}\n"
-                      ".band.s2{fill:#2f9e44}.line.s2,.key.s2{stroke:#2f9e44}.band.s3{fill:#9c36b5}"
-                      ".line.s3,.key.s3{stroke:#9c36b5}\n"
-                      ".band.s4{fill:#c2255c}.line.s4,.key.s4{stroke:#c2255c}.band.s5{fill:#0c8599}"
-                      ".line.s5,.key.s5{stroke:#0c8599}\n"
-                      ".key{stroke-width:4;stroke-linecap:round}\n"
-                      "@media (prefers-color-scheme: dark){text{fill:#ddd}.grid{stroke:#444}.frame{stroke:#777}\n"
-                      ".band.s0{fill:#ff8c42}.line.s0,.key.s0{stroke:#ff8c42}.band.s1{fill:#6cb4ff}"
-                      ".line.s1,.key.s1{stroke:#6cb4ff}\n"
-                      ".band.s2{fill:#69db7c}.line.s2,.key.s2{stroke:#69db7c}.band.s3{fill:#da77f2}"
-                      ".line.s3,.key.s3{stroke:#da77f2}\n"
-                      ".band.s4{fill:#f783ac}.line.s4,.key.s4{stroke:#f783ac}.band.s5{fill:#3bc9db}"
-                      ".line.s5,.key.s5{stroke:#3bc9db}}\n"
-                      "</style>\n";
+    std::string svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
+        Number(Width) + " " + Number(Height) +
+        "\" role=\"img\" aria-labelledby=\"title desc\" font-family=\"sans-serif\" "
+        "font-size=\"12\">\n<title id=\"title\">" +
+        Escaped(setup.title) + "</title>\n<desc id=\"desc\">" + Escaped(description) +
+        "</desc>\n"
+        "<style>\n"
+        "text{fill:#333}.value{text-anchor:end}.tick{text-anchor:middle}.axis-title{font-weight:bold}\n"
+        ".grid{stroke:#ddd;stroke-width:1}.frame{fill:none;stroke:#999}.gap{fill:none}\n"
+        ".band{stroke:none;opacity:.28}.line{fill:none;stroke-width:1.6;stroke-linejoin:round;"
+        "stroke-linecap:round}\n"
+        ".band.s0{fill:#d9480f}.line.s0,.key.s0{stroke:#d9480f}.band.s1{fill:#1971c2}"
+        ".line.s1,.key.s1{stroke:#1971c2}\n"
+        ".band.s2{fill:#2f9e44}.line.s2,.key.s2{stroke:#2f9e44}.band.s3{fill:#9c36b5}"
+        ".line.s3,.key.s3{stroke:#9c36b5}\n"
+        ".band.s4{fill:#c2255c}.line.s4,.key.s4{stroke:#c2255c}.band.s5{fill:#0c8599}"
+        ".line.s5,.key.s5{stroke:#0c8599}\n"
+        ".key{stroke-width:4;stroke-linecap:round}\n"
+        "@media (prefers-color-scheme: dark){text{fill:#ddd}.grid{stroke:#444}.frame{stroke:#777}\n"
+        ".band.s0{fill:#ff8c42}.line.s0,.key.s0{stroke:#ff8c42}.band.s1{fill:#6cb4ff}"
+        ".line.s1,.key.s1{stroke:#6cb4ff}\n"
+        ".band.s2{fill:#69db7c}.line.s2,.key.s2{stroke:#69db7c}.band.s3{fill:#da77f2}"
+        ".line.s3,.key.s3{stroke:#da77f2}\n"
+        ".band.s4{fill:#f783ac}.line.s4,.key.s4{stroke:#f783ac}.band.s5{fill:#3bc9db}"
+        ".line.s5,.key.s5{stroke:#3bc9db}}\n"
+        "</style>\n";
 
     // The legend: one key per sensor that has data.
     bool present[CDataset::SensorCount] = {};
@@ -222,15 +226,15 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
     const auto x = [&](DATE at) { return Left + (at - from) / (to - from) * (Width - Left - Right); };
     for (const TimeTick& tick : TimeTicks(from, to, 8)) {
         const std::string at = Number(x(tick.at));
-        svg += "<line class=\"grid\" x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" + Number(TemperatureTop + 14) +
-               "\" y2=\"" + Number(HumidityTop + HumidityHeight) + "\"/>";
+        svg += "<line class=\"grid\" x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" +
+               Number(TemperatureTop + 14) + "\" y2=\"" + Number(HumidityTop + HumidityHeight) + "\"/>";
         // A label at either end of the axis stays inside the chart.
         const double position = x(tick.at);
         const char* anchor = position > Width - Right - 30 ? " style=\"text-anchor:end\""
-                             : position < Left + 20       ? " style=\"text-anchor:start\""
-                                                          : "";
-        svg += "<text class=\"tick\"" + std::string(anchor) + " x=\"" + at + "\" y=\"" + Number(AxisLabels) + "\">" +
-               Escaped(TickLabel(tick, setup)) + "</text>";
+                             : position < Left + 20        ? " style=\"text-anchor:start\""
+                                                           : "";
+        svg += "<text class=\"tick\"" + std::string(anchor) + " x=\"" + at + "\" y=\"" + Number(AxisLabels) +
+               "\">" + Escaped(TickLabel(tick, setup)) + "</text>";
     }
     svg += "\n</svg>\n";
     return svg;

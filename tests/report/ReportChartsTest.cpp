@@ -28,10 +28,11 @@ CDataset Measured(DATE at, float indoor, float humidity = 50) {
 std::string Labels(const std::vector<TimeTick>& ticks) {
     std::string text;
     for (const TimeTick& tick : ticks)
-        text += CDateTime(tick.at).Format("%Y-%m-%d %H:%M") + (tick.unit == TickUnit::Hour    ? "h"
-                                                                : tick.unit == TickUnit::Day  ? "d"
-                                                                : tick.unit == TickUnit::Month ? "m"
-                                                                                               : "y") +
+        text += CDateTime(tick.at).Format("%Y-%m-%d %H:%M") +
+                (tick.unit == TickUnit::Hour    ? "h"
+                 : tick.unit == TickUnit::Day   ? "d"
+                 : tick.unit == TickUnit::Month ? "m"
+                                                : "y") +
                 ";";
     return text;
 }
@@ -97,7 +98,7 @@ TEST(ChartBands, ColumnsHoldTheStatisticsOfTheirDatasets) {
     const DATE from = At(2025, 3, 1);
     ChartBandBuilder builder(from, from + 2.0 / 24, 2);
     const std::vector<CDataset> datasets = {
-        Measured(At(2025, 3, 1, 0, 0), 20.0f), Measured(At(2025, 3, 1, 0, 20), 23.5f),
+        Measured(At(2025, 3, 1, 0, 0), 20.0f),  Measured(At(2025, 3, 1, 0, 20), 23.5f),
         Measured(At(2025, 3, 1, 0, 40), 21.1f), Measured(At(2025, 3, 1, 1, 30), 18.0f),
         Measured(At(2025, 3, 1, 2, 0), 99.0f), // outside the window
     };

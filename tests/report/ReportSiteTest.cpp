@@ -37,7 +37,8 @@ std::vector<CDataset> History(const CDateTime& first, int days) {
     std::vector<CDataset> datasets;
     for (int i = 0; i < days * 8; ++i) {
         const CDateTime at(first.Value() + i / 8.0);
-        datasets.push_back(Measured(at, 20.0f + float(i % 8) * 0.5f, float(i % 29) - 9.5f, 40.0f + float(i % 7)));
+        datasets.push_back(
+            Measured(at, 20.0f + float(i % 8) * 0.5f, float(i % 29) - 9.5f, 40.0f + float(i % 7)));
     }
     return datasets;
 }
@@ -65,8 +66,8 @@ std::map<std::string, ino_t> Inodes(const fs::path& folder) {
     return inodes;
 }
 
-Summary Of(Period period, ChartQuantity quantity, std::size_t count, float min, float max, DATE minAt, DATE maxAt,
-           std::int64_t sum) {
+Summary Of(Period period, ChartQuantity quantity, std::size_t count, float min, float max, DATE minAt,
+           DATE maxAt, std::int64_t sum) {
     return Summary{period, quantity, count, min, max, CDateTime(minAt), CDateTime(maxAt), sum};
 }
 
@@ -116,13 +117,15 @@ TEST(ReportPages, RecordsShowTheExtremesInTheUnitAndDateFormat) {
     const Period year{PeriodKind::Year, 2025, 1, 1};
     const Summary records[] = {Of(year, t, 4, -12.5f, 31.0f, CDateTime(2025, 1, 9, 6, 40, 0).Value(),
                                   CDateTime(2025, 7, 2, 15, 10, 0).Value(), 10)};
-    const std::string celsius = RecordsPage({&ReportTextsFor(1031), {"%d.%m.%Y %H:%M", false}}, records, records);
+    const std::string celsius =
+        RecordsPage({&ReportTextsFor(1031), {"%d.%m.%Y %H:%M", false}}, records, records);
     EXPECT_NE(celsius.find("<html lang=\"de\">"), std::string::npos);
     EXPECT_NE(celsius.find("<td>31.0\u202f°C</td><td>02.07.2025 15:10</td><td>-12.5\u202f°C</td>"
                            "<td>09.01.2025 06:40</td>"),
               std::string::npos);
     EXPECT_NE(celsius.find("<a href=\"2025.html\">2025</a>"), std::string::npos);
-    const std::string fahrenheit = RecordsPage({&ReportTextsFor(1033), {"%Y-%m-%d %H:%M", true}}, records, records);
+    const std::string fahrenheit =
+        RecordsPage({&ReportTextsFor(1033), {"%Y-%m-%d %H:%M", true}}, records, records);
     EXPECT_NE(fahrenheit.find("<td>87.8\u202f°F</td><td>2025-07-02 15:10</td>"), std::string::npos);
     EXPECT_NE(fahrenheit.find("Temperature · Outdoor 1"), std::string::npos);
 }
@@ -147,8 +150,8 @@ TEST(ReportFolder, LeavesOtherFilesAloneAndRemovesOnlyItsOwn) {
     const auto before = Inodes(site);
     {
         ReportFolder folder(site);
-        folder.Write("a.html", "a");   // unchanged: not touched
-        folder.Write("c.html", "c");   // new; b.html is no longer written
+        folder.Write("a.html", "a"); // unchanged: not touched
+        folder.Write("c.html", "c"); // new; b.html is no longer written
         folder.Finish();
         EXPECT_EQ(folder.Unchanged(), 1u);
     }
@@ -172,9 +175,9 @@ TEST(WriteReport, RefreshAfterAnImportRewritesOnlyThePagesOfChangedPeriods) {
     const ReportSetup setup{1033, {"%d.%m.%Y %H:%M", false}};
     const ReportOutcome first = WriteReport(history, site, setup);
     EXPECT_EQ(first.unchanged, 0u);
-    for (const char* file : {"index.html", "week.html", "records.html", "archive.html", "style.css", "2024.html",
-                             "2024-11.html", "2024-12.html", "2025-01.html", "2025.html", "2024-12.svg",
-                             "last-24-hours.svg", "last-7-days.svg"})
+    for (const char* file :
+         {"index.html", "week.html", "records.html", "archive.html", "style.css", "2024.html", "2024-11.html",
+          "2024-12.html", "2025-01.html", "2025.html", "2024-12.svg", "last-24-hours.svg", "last-7-days.svg"})
         EXPECT_TRUE(fs::exists(site / file)) << file;
 
     const auto before = Inodes(site);
@@ -185,8 +188,8 @@ TEST(WriteReport, RefreshAfterAnImportRewritesOnlyThePagesOfChangedPeriods) {
     Save(history, History(CDateTime(datasets.back().GetDateTime().Value() + 1.0 / 8), 1), true);
     WriteReport(history, site, setup);
     const auto after = Inodes(site);
-    for (const char* same : {"2024.html", "2024.svg", "2024-11.html", "2024-12.html", "2024-12.svg", "style.css",
-                             "archive.html"})
+    for (const char* same : {"2024.html", "2024.svg", "2024-11.html", "2024-12.html", "2024-12.svg",
+                             "style.css", "archive.html"})
         EXPECT_EQ(after.at(same), before.at(same)) << same << " was rewritten";
     for (const char* changed : {"2025-01.html", "2025-01.svg", "2025.svg", "index.html", "last-24-hours.svg"})
         EXPECT_NE(after.at(changed), before.at(changed)) << changed << " was not rewritten";

@@ -5,6 +5,7 @@
 #include "cli/CliSession.h"
 #include "cli/HistoryCommands.h"
 #include "cli/PublishCommand.h"
+#include "cli/ReportCommand.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
@@ -314,5 +315,6 @@ int RunImport(CliSession& session, const ImportArgs& args) {
               << "\n"
               << "Bytes read from station:   " << s.bytesRead << std::endl;
     PublishAfterImport(session, recorded, newestBefore);
+    RefreshReportAfterImport(session);
     return ExitSuccess;
 }

@@ -158,7 +158,9 @@ int main(int argc, char** argv) {
     std::string reportFolder;
     auto* report = app.add_subcommand("report", "Write the history as web pages with charts into a folder");
     report->fallthrough();
-    report->add_option("--out", reportFolder, "Folder of the pages (created when missing)")->required();
+    report->add_option("--out", reportFolder,
+                       "Folder of the pages, created when missing (default: the option ReportFolder, which "
+                       "also makes every import refresh the report)");
 
     auto* sim = app.add_subcommand("sim", "Station EEPROM images for the simulated station");
     sim->require_subcommand(1);

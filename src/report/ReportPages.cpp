@@ -262,7 +262,7 @@ std::string PeriodPage(const PageSetup& setup, const PeriodPageContent& content)
     for (int sensor : sensors)
         body += ClimateTable(setup, content.rows, sensor, content.linkRows);
     body += "</div></section>\n";
-    const std::string_view current = content.period.kind == PeriodKind::Week ? "week.html" : "";
+    const std::string_view current = content.period.kind == PeriodKind::Week ? "week.html" : ArchivePageFile;
     return Page(setup, PeriodTitle(t, content.period), current, body);
 }
 
@@ -372,7 +372,7 @@ h2{font-size:1.2rem;margin:1.5rem 0 .5rem}
 figure.chart{margin:0 0 1rem;background:var(--card);border:1px solid var(--line);border-radius:.5rem;padding:.5rem}
 figure.chart img{display:block;width:100%;height:auto}
 figcaption{color:var(--muted);font-size:.85rem;margin-top:.25rem}
-.tables{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(100%,27rem),1fr));gap:1rem}
+.tables{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(100%,36rem),1fr));gap:1rem}
 .table{overflow-x:auto;background:var(--card);border:1px solid var(--line);border-radius:.5rem}
 table{border-collapse:collapse;width:100%;font-variant-numeric:tabular-nums;font-size:.92rem}
 caption{text-align:left;font-weight:600;padding:.5rem .6rem}

@@ -226,8 +226,9 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
     const auto x = [&](DATE at) { return Left + (at - from) / (to - from) * (Width - Left - Right); };
     for (const TimeTick& tick : TimeTicks(from, to, 8)) {
         const std::string at = Number(x(tick.at));
-        svg += "<line class=\"grid\" x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" +
-               Number(TemperatureTop + 14) + "\" y2=\"" + Number(HumidityTop + HumidityHeight) + "\"/>";
+        for (const Panel* panel : {&temperatures, &humidities})
+            svg += "<line class=\"grid\" x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" + Number(panel->top) +
+                   "\" y2=\"" + Number(panel->top + panel->height) + "\"/>";
         // A label at either end of the axis stays inside the chart.
         const double position = x(tick.at);
         const char* anchor = position > Width - Right - 30 ? " style=\"text-anchor:end\""

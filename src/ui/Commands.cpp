@@ -9,6 +9,7 @@
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
 #include "ui/DesktopPublisher.h"
+#include "ui/DesktopReport.h"
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
@@ -124,11 +125,18 @@ void InstallCommands(CMainFrame& frame) {
     QObject::connect(publisher, &DesktopPublisher::Finished, &frame, [&frame](const QString& problem) {
         frame.StatusBar()->SetPaneText(0, problem.isEmpty() ? QString() : PublishProblemText(problem));
     });
-    frame.SetImportDialog([publisher](CMainFrame& f) {
+    auto* report = new DesktopReport(&frame);
+    QObject::connect(report, &DesktopReport::Finished, &frame, [&frame](const QString& problem) {
+        if (!problem.isEmpty())
+            frame.StatusBar()->SetPaneText(0, LanguageText(100600, "Report not refreshed: %1").arg(problem));
+    });
+    frame.SetImportDialog([publisher, report](CMainFrame& f) {
         const auto newestBefore = NewestDatasetTime(RecordingHistory());
         CDataImportDlg dialog(f.Link(), &f);
-        if (dialog.exec() == CDataImportDlg::Succeeded)
+        if (dialog.exec() == CDataImportDlg::Succeeded) {
             publisher->PublishAfterImport(newestBefore);
+            report->RefreshAfterImport();
+        }
     });
     CDataView& view = *frame.View();
     view.SetCommandHandler(Command::FileOpen, OpenCommand);

@@ -27,14 +27,31 @@ struct Files {
     fs::path dir = fs::temp_directory_path() / ("nivaro-bench-report-" + std::to_string(::getpid()));
     fs::path history = dir / "history.nvh";
     fs::path site = dir / "site";
+    CDataset last; // the newest dataset, the pattern of those a routine import appends
     DATE next = 0; // the date-time of the next dataset a routine import appends
 
+    // The datasets of MillionDatasets.h, written a block at a time: the benchmark keeps no
+    // history in memory, so the report's own memory is what the child process measures.
     Files() {
         fs::create_directories(dir);
-        const std::vector<CDataset>& datasets = MillionDatasets();
         std::ofstream out(history, std::ios::binary);
-        WriteHistoryRecords(out, datasets);
-        next = datasets.back().GetDateTime().Value() + 5 / 1440.0;
+        const double start = CDateTime(2005, 1, 17, 14, 5, 0).Value();
+        std::vector<CDataset> block;
+        for (std::size_t i = 0; i < MillionDatasetCount; ++i) {
+            CDataset d;
+            d.SetDateTime(CDateTime(start + double(i) * 5 / 1440.0));
+            for (int s = 0; s < CDataset::SensorCount; ++s) {
+                d.SetTemperature(s, float((i * 7 + std::size_t(s) * 13) % 400) / 10.0f - 10);
+                d.SetHumidity(s, float(30 + (i + std::size_t(s)) % 60));
+            }
+            block.push_back(d);
+            if (block.size() == 4096 || i + 1 == MillionDatasetCount) {
+                WriteHistoryRecords(out, block);
+                last = block.back();
+                block.clear();
+            }
+        }
+        next = last.GetDateTime().Value() + 5 / 1440.0;
     }
     ~Files() {
         std::error_code ignored;
@@ -79,7 +96,7 @@ void RefreshAfterImport(benchmark::State& state) {
     std::size_t written = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::vector<CDataset> added(RoutineImport, MillionDatasets().back());
+        std::vector<CDataset> added(RoutineImport, files.last);
         for (CDataset& d : added) {
             d.SetDateTime(CDateTime(files.next));
             files.next += 5 / 1440.0;
@@ -121,11 +138,12 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     TheFiles();
+    // Before the benchmarks, whose own memory a child would inherit as its peak.
+    const double peak = CliPeakMiB();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatio("WholeReport/iterations:1", "RawRead", 10);
-    reporter.PrintRatio("RefreshAfterImport/iterations:1", "RawRead", 1);
-    const double peak = CliPeakMiB();
+    reporter.PrintRatio("WholeReport", "RawRead", 10);
+    reporter.PrintRatio("RefreshAfterImport", "RawRead", 1);
     std::printf("nivaro-cli report peak memory = %.1f MiB  (aim <= 64)  %s\n", peak,
                 peak >= 0 && peak <= 64 ? "ok" : "OVER");
     benchmark::Shutdown();

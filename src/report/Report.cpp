@@ -118,12 +118,12 @@ private:
         chart.Add(m_month);
         const std::string title = PeriodTitle(*m_page.texts, m_monthPeriod);
         WriteChart(ChartFile(m_monthPeriod), title, chart);
-        m_folder.Write(PageFile(m_monthPeriod), PeriodPage(m_page, {m_monthPeriod,
-                                                                    {ChartFile(m_monthPeriod), title},
-                                                                    Summarize(m_month, PeriodKind::Day),
-                                                                    false}));
+        const std::vector<Summary> days = Summarize(m_month, PeriodKind::Day);
+        m_folder.Write(PageFile(m_monthPeriod),
+                       PeriodPage(m_page, {m_monthPeriod, {ChartFile(m_monthPeriod), title}, days, false}));
         m_yearChart->Add(m_month);
-        for (const Summary& s : Summarize(m_month, PeriodKind::Month))
+        // The month's figures from its days' rather than another pass over its datasets.
+        for (const Summary& s : MergeSummaries(days, m_monthPeriod))
             m_yearMonths.push_back(s);
         m_months.push_back(m_monthPeriod);
         m_month.clear();

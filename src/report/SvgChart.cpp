@@ -3,8 +3,8 @@
 #include "report/ChartTicks.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -14,13 +14,29 @@ constexpr double TemperatureTop = 34, TemperatureHeight = 200;
 constexpr double HumidityTop = 254, HumidityHeight = 120;
 constexpr double AxisLabels = 392, Height = 402;
 
+// A coordinate or value to a tenth, without a trailing ".0", appended to the text: a chart
+// writes hundreds of thousands of them, so this is whole-number arithmetic rather than printf.
+void AppendNumber(std::string& out, double value) {
+    if (!std::isfinite(value) || std::fabs(value) > 1e15)
+        value = 0;
+    const long long tenths = std::llround(value * 10);
+    const unsigned long long magnitude =
+        tenths < 0 ? 0ULL - static_cast<unsigned long long>(tenths) : static_cast<unsigned long long>(tenths);
+    char text[24];
+    char* end = std::to_chars(text, text + sizeof text, magnitude / 10).ptr;
+    if (magnitude % 10 != 0) {
+        *end++ = '.';
+        *end++ = char('0' + magnitude % 10);
+    }
+    if (tenths < 0)
+        out += '-';
+    out.append(text, end);
+}
+
 std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    std::string result(text);
-    if (result.size() > 2 && result.ends_with(".0"))
-        result.resize(result.size() - 2);
-    return result == "-0" ? "0" : result;
+    std::string text;
+    AppendNumber(text, value);
+    return text;
 }
 
 struct Panel {
@@ -73,30 +89,34 @@ void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>
             const std::size_t first = band.runStarts[run];
             const std::size_t end =
                 run + 1 < band.runStarts.size() ? band.runStarts[run + 1] : band.columns.size();
-            const auto y = [&](double value) { return Number(panel.Y(value)); };
+            // A path step "M12.3 45.6": appended in place, as a chart has hundreds of thousands.
+            const auto step = [&](std::string& path, char command, DATE at, double value) {
+                path += command;
+                AppendNumber(path, x(at));
+                path += ' ';
+                AppendNumber(path, panel.Y(value));
+            };
             if (end - first == 1) {
                 const BandColumn& c = band.columns[first];
-                const double mean = Shown(float(c.mean), band.quantity, fahrenheit);
-                line += "M" + Number(x(c.at) - 1) + " " + y(mean) + "h2";
+                step(line, 'M', c.at, Shown(float(c.mean), band.quantity, fahrenheit));
+                line += "h2";
                 continue;
             }
             bool wide = false;
             for (std::size_t i = first; i < end; ++i) {
                 const BandColumn& c = band.columns[i];
-                line += (i == first ? "M" : "L") + Number(x(c.at)) + " " +
-                        y(Shown(float(c.mean), band.quantity, fahrenheit));
+                step(line, i == first ? 'M' : 'L', c.at, Shown(float(c.mean), band.quantity, fahrenheit));
                 wide = wide || c.max > c.min;
             }
             if (!wide)
                 continue;
             for (std::size_t i = first; i < end; ++i) {
                 const BandColumn& c = band.columns[i];
-                area += (i == first ? "M" : "L") + Number(x(c.at)) + " " +
-                        y(Shown(c.max, band.quantity, fahrenheit));
+                step(area, i == first ? 'M' : 'L', c.at, Shown(c.max, band.quantity, fahrenheit));
             }
             for (std::size_t i = end; i-- > first;) {
                 const BandColumn& c = band.columns[i];
-                area += "L" + Number(x(c.at)) + " " + y(Shown(c.min, band.quantity, fahrenheit));
+                step(area, 'L', c.at, Shown(c.min, band.quantity, fahrenheit));
             }
             area += "Z";
         }

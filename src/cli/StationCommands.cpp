@@ -7,6 +7,7 @@
 #include "cli/HistoryCommands.h"
 #include "cli/InterruptWatch.h"
 #include "cli/PublishCommand.h"
+#include "cli/ReportCommand.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
@@ -271,6 +272,7 @@ int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap
 
     PrintImportSummary(std::cout, request->Summary());
     PublishAfterImport(session, recorded, newestBefore);
+    RefreshReportAfterImport(session);
     return ExitSuccess;
 }
 

@@ -3,6 +3,7 @@
 #include "cli/HistoryCommands.h"
 #include "cli/PortCheckCommand.h"
 #include "cli/PublishCommand.h"
+#include "cli/ReportCommand.h"
 #include "cli/SimCommands.h"
 #include "cli/StationCommands.h"
 #include "cli/StatisticsCommand.h"
@@ -154,6 +155,13 @@ int main(int argc, char** argv) {
     stats->add_option("--format", statsArgs.format, "text (default) or csv")
         ->check(CLI::IsMember({"text", "csv"}));
 
+    std::string reportFolder;
+    auto* report = app.add_subcommand("report", "Write the history as web pages with charts into a folder");
+    report->fallthrough();
+    report->add_option("--out", reportFolder,
+                       "Folder of the pages, created when missing (default: the option ReportFolder, which "
+                       "also makes every import refresh the report)");
+
     auto* sim = app.add_subcommand("sim", "Station EEPROM images for the simulated station");
     sim->require_subcommand(1);
 
@@ -222,6 +230,8 @@ int main(int argc, char** argv) {
             result = RunImport(session, importArgs);
         else if (publish->parsed())
             result = RunPublish(session, publishDryRun);
+        else if (report->parsed())
+            result = RunReport(session, reportFolder);
         else if (exportCommand->parsed())
             result = RunExport(session, out, exportFormat);
         else if (stats->parsed()) {

@@ -136,7 +136,27 @@ bool COptionsImpl::Exchange(bool continueOnError, CSettingsStorage* storage, boo
         text("RecordingHistoryFile", m_recordingHistoryFile, GetDefaultHistoryFile()) &&
         integer("LogLevel", m_logLevel, 30) && boolean("LogToFile", m_logToFile, false) &&
         integer("NrOfTransmitters", m_nrOfTransmitters, 6) && integer("Version", m_version, 0);
-    return completed && ExchangeMqtt(storage, save, defaultsOnly) && result;
+    const bool mqtt = completed && ExchangeMqtt(storage, save, defaultsOnly);
+    return mqtt && ExchangeReportFolder(storage, save, defaultsOnly) && result;
+}
+
+bool COptionsImpl::ExchangeReportFolder(CSettingsStorage* storage, bool save, bool defaultsOnly) {
+    std::lock_guard lock(m_stringLock);
+    if (defaultsOnly) {
+        m_reportFolder.clear();
+        return true;
+    }
+    if (save && !m_reportFolderInFile && m_reportFolder.empty())
+        return true;
+    std::string value = m_reportFolder;
+    const bool exchanged = storage->ExchangeString("ReportFolder", value, save);
+    if (save)
+        return exchanged;
+    if (exchanged) {
+        m_reportFolder = value;
+        m_reportFolderInFile = true;
+    }
+    return true;
 }
 
 bool COptionsImpl::ExchangeMqtt(CSettingsStorage* storage, bool save, bool defaultsOnly) {
@@ -248,6 +268,19 @@ std::filesystem::path COptionsImpl::GetRecordingHistoryFile() const {
     if (file.is_absolute() || file.empty())
         return file;
     return std::filesystem::absolute(m_file).parent_path() / file;
+}
+
+std::filesystem::path COptionsImpl::GetReportFolder() const {
+    std::lock_guard lock(m_stringLock);
+    const std::filesystem::path folder(m_reportFolder);
+    if (folder.is_absolute() || folder.empty())
+        return folder;
+    return std::filesystem::absolute(m_file).parent_path() / folder;
+}
+
+void COptionsImpl::SetReportFolder(const std::filesystem::path& folder) {
+    std::lock_guard lock(m_stringLock);
+    m_reportFolder = folder.native();
 }
 
 void COptionsImpl::SetRecordingHistoryFile(const std::filesystem::path& file) {

@@ -57,6 +57,11 @@ public:
     MqttOptions GetMqtt() const;
     void SetMqtt(const MqttOptions& mqtt);
 
+    // The folder the web report is refreshed in after every import; empty: no report. Its element
+    // joins the options file once set. A relative path counts from the options file's folder.
+    std::filesystem::path GetReportFolder() const;
+    void SetReportFolder(const std::filesystem::path& folder);
+
     // Date pattern, a blank, time pattern ("%d.%m.%Y %H:%M" by default).
     std::string GetDateTimeFormat() const;
     // Start-up directory joined with "history.nvh".
@@ -77,6 +82,7 @@ private:
     void SetDefaults();
     bool LoadOptions();
     bool ExchangeMqtt(CSettingsStorage* storage, bool save, bool defaultsOnly);
+    bool ExchangeReportFolder(CSettingsStorage* storage, bool save, bool defaultsOnly);
 
     std::filesystem::path m_file;
     std::filesystem::path m_startupDirectory;
@@ -94,8 +100,10 @@ private:
     std::atomic<bool> m_logToFile{false};
     std::string m_port;
     std::string m_recordingHistoryFile;
-    MqttOptions m_mqtt;        // guarded by m_stringLock
-    bool m_mqttInFile = false; // an MQTT element was loaded: saves keep writing them
+    MqttOptions m_mqtt;         // guarded by m_stringLock
+    bool m_mqttInFile = false;  // an MQTT element was loaded: saves keep writing them
+    std::string m_reportFolder; // guarded by m_stringLock
+    bool m_reportFolderInFile = false;
 };
 
 inline COptionsImpl& Options() {

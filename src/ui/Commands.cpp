@@ -9,6 +9,7 @@
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
 #include "ui/DesktopPublisher.h"
+#include "ui/DesktopReport.h"
 #include "ui/FileDialogs.h"
 #include "ui/HandedOverImport.h"
 #include "ui/HistoryAccess.h"
@@ -126,11 +127,18 @@ void InstallCommands(CMainFrame& frame) {
     QObject::connect(publisher, &DesktopPublisher::Finished, &frame, [&frame](const QString& problem) {
         frame.StatusBar()->SetPaneText(0, problem.isEmpty() ? QString() : PublishProblemText(problem));
     });
-    frame.SetImportDialog([publisher](CMainFrame& f) {
+    auto* report = new DesktopReport(&frame);
+    QObject::connect(report, &DesktopReport::Finished, &frame, [&frame](const QString& problem) {
+        if (!problem.isEmpty())
+            frame.StatusBar()->SetPaneText(0, LanguageText(100600, "Report not refreshed: %1").arg(problem));
+    });
+    frame.SetImportDialog([publisher, report](CMainFrame& f) {
         const auto newestBefore = NewestDatasetTime(RecordingHistory());
         CDataImportDlg dialog(f.Link(), &f);
-        if (dialog.exec() == CDataImportDlg::Succeeded)
+        if (dialog.exec() == CDataImportDlg::Succeeded) {
             publisher->PublishAfterImport(newestBefore);
+            report->RefreshAfterImport();
+        }
     });
     // The hourly command-line import, handed over while this window holds the port.
     auto* handover = new ImportHandoverServer(frame, [&frame, publisher](const HandoverRequest& request) {

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A report that cannot be written, with the reason.
+class ReportError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The folder a report is written into. Each file is written beside its place and renamed into it
+// (FileReplacement), so a web server serves the old page or the new one, never half of one; a
+// file whose content is unchanged is not touched. The folder's list of the files the report wrote
+// (ManifestName) tells them from the owner's own files: a file that is not on it is never
+// replaced or removed, and a file on it that the report no longer writes is removed.
+class ReportFolder {
+public:
+    static constexpr const char* ManifestName = ".nivaro-report";
+
+    // Creates the folder when it is missing; ReportError when that fails.
+    explicit ReportFolder(std::filesystem::path folder);
+
+    // Writes one file of the report (a plain name); ReportError when it cannot be written.
+    void Write(const std::string& name, const std::string& content);
+    // Removes the files of the last report not written this time and saves the list.
+    void Finish();
+    // After a failure: saves the list of the files of the last report and those written since,
+    // so the next report still knows them all.
+    void KeepListAfterFailure();
+
+    std::size_t Written() const { return m_written; }
+    std::size_t Unchanged() const { return m_unchanged; }
+    // The files left alone because the report did not write them before.
+    const std::vector<std::string>& LeftAlone() const { return m_leftAlone; }
+
+private:
+    void SaveList(const std::set<std::string>& names) const;
+
+    std::filesystem::path m_folder;
+    std::set<std::string> m_before, m_now;
+    std::size_t m_written = 0, m_unchanged = 0;
+    std::vector<std::string> m_leftAlone;
+};

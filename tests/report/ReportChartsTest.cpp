@@ -1,0 +1,156 @@
+#include "report/ChartBands.h"
+#include "report/ChartTicks.h"
+#include "report/SvgChart.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+DATE At(int year, int month, int day, int hour = 0, int minute = 0) {
+    return CDateTime(year, month, day, hour, minute, 0).Value();
+}
+
+CDataset Measured(DATE at, float indoor, float humidity = 50) {
+    CDataset dataset;
+    dataset.SetDateTime(CDateTime(at));
+    for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+        dataset.SetTemperature(sensor, CDataset::TemperatureNotAvailable);
+        dataset.SetHumidity(sensor, CDataset::HumidityNotAvailable);
+    }
+    dataset.SetTemperature(0, indoor);
+    dataset.SetHumidity(0, humidity);
+    return dataset;
+}
+
+std::string Labels(const std::vector<TimeTick>& ticks) {
+    std::string text;
+    for (const TimeTick& tick : ticks)
+        text += CDateTime(tick.at).Format("%Y-%m-%d %H:%M") +
+                (tick.unit == TickUnit::Hour    ? "h"
+                 : tick.unit == TickUnit::Day   ? "d"
+                 : tick.unit == TickUnit::Month ? "m"
+                                                : "y") +
+                ";";
+    return text;
+}
+
+TEST(TimeTicks, StepsFitTheWindowAndSitOnCalendarBoundaries) {
+    struct Case {
+        DATE from, to;
+        const char* expected;
+    } cases[] = {
+        // A day: every 3 hours, midnight named as a day.
+        {At(2025, 3, 1, 10, 17), At(2025, 3, 2, 10, 17),
+         "2025-03-01 12:00h;2025-03-01 15:00h;2025-03-01 18:00h;2025-03-01 21:00h;2025-03-02 00:00d;"
+         "2025-03-02 03:00h;2025-03-02 06:00h;2025-03-02 09:00h;"},
+        // A week: every day.
+        {At(2025, 3, 1, 10), At(2025, 3, 8, 10),
+         "2025-03-02 00:00d;2025-03-03 00:00d;2025-03-04 00:00d;2025-03-05 00:00d;2025-03-06 00:00d;"
+         "2025-03-07 00:00d;2025-03-08 00:00d;"},
+        // A month: on Mondays.
+        {At(2025, 3, 1), At(2025, 4, 1),
+         "2025-03-03 00:00d;2025-03-10 00:00d;2025-03-17 00:00d;2025-03-24 00:00d;2025-03-31 00:00d;"},
+        // A year: every second month, January named by its year.
+        {At(2025, 1, 1), At(2026, 1, 1),
+         "2025-01-01 00:00y;2025-03-01 00:00m;2025-05-01 00:00m;2025-07-01 00:00m;2025-09-01 00:00m;"
+         "2025-11-01 00:00m;2026-01-01 00:00y;"},
+        // Decades: every other year.
+        {At(2011, 6, 1), At(2025, 6, 1),
+         "2012-01-01 00:00y;2014-01-01 00:00y;2016-01-01 00:00y;2018-01-01 00:00y;2020-01-01 00:00y;"
+         "2022-01-01 00:00y;2024-01-01 00:00y;"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Labels(TimeTicks(c.from, c.to, 8)), c.expected);
+    EXPECT_TRUE(TimeTicks(5, 5, 8).empty());
+}
+
+TEST(ValueTicks, RoundStepsCoverTheRange) {
+    struct Case {
+        double low, high;
+        int target;
+        std::vector<double> expected;
+    } cases[] = {
+        {-3.2, 21.7, 6, {-5, 0, 5, 10, 15, 20, 25}},
+        {41, 87, 4, {40, 60, 80, 100}},
+        {0.3, 0.9, 3, {0, 0.5, 1.0}},
+        {20, 20, 4, {20, 20.5, 21}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<double> ticks = ValueTicks(c.low, c.high, c.target);
+        ASSERT_EQ(ticks.size(), c.expected.size()) << c.low << ".." << c.high;
+        for (std::size_t i = 0; i < ticks.size(); ++i)
+            EXPECT_NEAR(ticks[i], c.expected[i], 1e-9);
+    }
+}
+
+TEST(DayMonthPattern, DropsTheYearAndItsSeparator) {
+    EXPECT_EQ(DayMonthPattern("%d.%m.%Y"), "%d.%m.");
+    EXPECT_EQ(DayMonthPattern("%Y-%m-%d"), "%m-%d");
+    EXPECT_EQ(DayMonthPattern("%m/%d/%Y"), "%m/%d");
+    EXPECT_EQ(DayMonthPattern("%d.%m."), "%d.%m.");
+}
+
+TEST(ChartBands, ColumnsHoldTheStatisticsOfTheirDatasets) {
+    // Two columns of an hour each; the first gets three datasets, the second one.
+    const DATE from = At(2025, 3, 1);
+    ChartBandBuilder builder(from, from + 2.0 / 24, 2);
+    const std::vector<CDataset> datasets = {
+        Measured(At(2025, 3, 1, 0, 0), 20.0f),  Measured(At(2025, 3, 1, 0, 20), 23.5f),
+        Measured(At(2025, 3, 1, 0, 40), 21.1f), Measured(At(2025, 3, 1, 1, 30), 18.0f),
+        Measured(At(2025, 3, 1, 2, 0), 99.0f), // outside the window
+    };
+    builder.Add(std::span(datasets).first(2));
+    builder.Add(std::span(datasets).subspan(2));
+    const std::vector<BandSeries> series = builder.Series();
+    ASSERT_EQ(series.size(), 2u); // indoor temperature and humidity only
+    const BandSeries& temperature = series[0];
+    EXPECT_EQ(temperature.quantity, (ChartQuantity{ChartQuantity::Temperature, 0}));
+    ASSERT_EQ(temperature.columns.size(), 2u);
+    EXPECT_FLOAT_EQ(temperature.columns[0].min, 20.0f);
+    EXPECT_FLOAT_EQ(temperature.columns[0].max, 23.5f);
+    EXPECT_NEAR(temperature.columns[0].mean, (20.0 + 23.5 + 21.1) / 3, 1e-9);
+    EXPECT_NEAR(temperature.columns[0].at, from + 0.5 / 24, 1e-9);
+    EXPECT_FLOAT_EQ(temperature.columns[1].max, 18.0f);
+    EXPECT_EQ(temperature.runStarts, std::vector<std::size_t>{0});
+}
+
+TEST(ChartBands, LongStretchesWithoutDataBreakTheLineShortOnesDoNot) {
+    // Hourly data in a window of 96 columns of 15 minutes: three empty columns between datasets
+    // belong to the interval; a day without data is a gap.
+    const DATE from = At(2025, 3, 1);
+    ChartBandBuilder builder(from, from + 1, 96);
+    std::vector<CDataset> datasets;
+    for (int hour = 0; hour < 24; ++hour)
+        if (hour < 6 || hour >= 12)
+            datasets.push_back(Measured(At(2025, 3, 1, hour), float(hour)));
+    builder.Add(datasets);
+    const std::vector<BandSeries> series = builder.Series();
+    ASSERT_FALSE(series.empty());
+    EXPECT_EQ(series[0].columns.size(), 18u);
+    EXPECT_EQ(series[0].runStarts, (std::vector<std::size_t>{0, 6}));
+}
+
+TEST(SvgChart, DrawsBandsAndLinesWithTitleAndDescription) {
+    const DATE from = At(2025, 3, 1);
+    ChartBandBuilder builder(from, from + 1, 4);
+    std::vector<CDataset> datasets;
+    for (int hour = 0; hour < 24; ++hour)
+        datasets.push_back(Measured(At(2025, 3, 1, hour), float(hour % 7), float(40 + hour)));
+    builder.Add(datasets);
+    const std::vector<BandSeries> series = builder.Series();
+    SvgChartSetup setup{&ReportTextsFor(1031), "März <2025>", "%d.%m.%Y", false};
+    const std::string svg = SvgChart(series, from, from + 1, setup);
+    EXPECT_NE(svg.find("<title id=\"title\">März &lt;2025&gt;</title>"), std::string::npos);
+    EXPECT_NE(svg.find("Temperaturen und Luftfeuchten vom 01.03.2025 00:00 bis 02.03.2025 00:00"),
+              std::string::npos);
+    EXPECT_NE(svg.find("class=\"band s0\""), std::string::npos);
+    EXPECT_NE(svg.find("class=\"line s0\""), std::string::npos);
+    EXPECT_NE(svg.find("Temperatur (°C)"), std::string::npos);
+    EXPECT_NE(svg.find(">Innen</text>"), std::string::npos);
+    EXPECT_EQ(svg.find("Außen"), std::string::npos); // no outdoor data, no key
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+#include "history/HistoryFile.h"
+#include "history/Statistics.h"
+#include "report/Report.h"
+#include "report/ReportFolder.h"
+#include "report/ReportPages.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CDataset Measured(const CDateTime& at, float indoor, float outdoor, float humidity) {
+    CDataset dataset;
+    dataset.SetDateTime(at);
+    for (int sensor = 0; sensor < CDataset::SensorCount; ++sensor) {
+        dataset.SetTemperature(sensor, CDataset::TemperatureNotAvailable);
+        dataset.SetHumidity(sensor, CDataset::HumidityNotAvailable);
+    }
+    dataset.SetTemperature(0, indoor);
+    dataset.SetHumidity(0, humidity);
+    dataset.SetTemperature(1, outdoor);
+    dataset.SetHumidity(1, humidity + 10);
+    return dataset;
+}
+
+// Every three hours from the first date-time on, for that many days.
+std::vector<CDataset> History(const CDateTime& first, int days) {
+    std::vector<CDataset> datasets;
+    for (int i = 0; i < days * 8; ++i) {
+        const CDateTime at(first.Value() + i / 8.0);
+        datasets.push_back(
+            Measured(at, 20.0f + float(i % 8) * 0.5f, float(i % 29) - 9.5f, 40.0f + float(i % 7)));
+    }
+    return datasets;
+}
+
+void Save(const fs::path& file, std::span<const CDataset> datasets, bool append = false) {
+    std::ofstream out(file, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    ASSERT_TRUE(WriteHistoryRecords(out, datasets));
+}
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Each file's inode: a replaced file has a new one.
+std::map<std::string, ino_t> Inodes(const fs::path& folder) {
+    std::map<std::string, ino_t> inodes;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        struct stat status {};
+        ::stat(entry.path().c_str(), &status);
+        inodes[entry.path().filename().string()] = status.st_ino;
+    }
+    return inodes;
+}
+
+Summary Of(Period period, ChartQuantity quantity, std::size_t count, float min, float max, DATE minAt,
+           DATE maxAt, std::int64_t sum) {
+    return Summary{period, quantity, count, min, max, CDateTime(minAt), CDateTime(maxAt), sum};
+}
+
+TEST(MergeSummaries, AddsCountsAndSumsAndKeepsTheEarliestExtremes) {
+    const ChartQuantity t{ChartQuantity::Temperature, 0}, h{ChartQuantity::Humidity, 0};
+    const Period march{PeriodKind::Month, 2025, 3, 1}, april{PeriodKind::Month, 2025, 4, 1};
+    const Summary months[] = {
+        Of(march, t, 10, -2.0f, 15.0f, 45720, 45730, 100000),
+        Of(march, h, 10, 30.0f, 80.0f, 45721, 45722, 5000000),
+        Of(april, t, 5, -2.0f, 19.5f, 45750, 45760, 400000),
+    };
+    const std::vector<Summary> year = MergeSummaries(months, Period{PeriodKind::Year, 2025, 1, 1});
+    ASSERT_EQ(year.size(), 2u);
+    EXPECT_EQ(year[0].quantity, t);
+    EXPECT_EQ(year[0].period.kind, PeriodKind::Year);
+    EXPECT_EQ(year[0].count, 15u);
+    EXPECT_EQ(year[0].sumTenThousandths, 500000);
+    EXPECT_EQ(year[0].min, -2.0f);
+    EXPECT_EQ(year[0].minAt.Value(), 45720); // the tie goes to the earlier
+    EXPECT_EQ(year[0].max, 19.5f);
+    EXPECT_EQ(year[0].maxAt.Value(), 45760);
+    EXPECT_EQ(year[1].quantity, h);
+    EXPECT_EQ(year[1].count, 10u);
+}
+
+TEST(ReportPages, NameTheirPeriodsInTheLanguage) {
+    struct Case {
+        std::uint16_t language;
+        Period period;
+        const char* title;
+        const char* file;
+    } cases[] = {
+        {1033, {PeriodKind::Month, 2025, 3, 1}, "March 2025", "2025-03.html"},
+        {1031, {PeriodKind::Month, 2025, 3, 1}, "März 2025", "2025-03.html"},
+        {1036, {PeriodKind::Month, 2025, 12, 1}, "décembre 2025", "2025-12.html"},
+        {1031, {PeriodKind::Year, 2025, 1, 1}, "2025", "2025.html"},
+        {1036, {PeriodKind::Week, 2024, 12, 30}, "Semaine 2025-W01", "week.html"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PeriodTitle(ReportTextsFor(c.language), c.period), c.title);
+        EXPECT_EQ(PageFile(c.period), c.file);
+    }
+}
+
+TEST(ReportPages, RecordsShowTheExtremesInTheUnitAndDateFormat) {
+    const ChartQuantity t{ChartQuantity::Temperature, 1};
+    const Period year{PeriodKind::Year, 2025, 1, 1};
+    const Summary records[] = {Of(year, t, 4, -12.5f, 31.0f, CDateTime(2025, 1, 9, 6, 40, 0).Value(),
+                                  CDateTime(2025, 7, 2, 15, 10, 0).Value(), 10)};
+    const std::string celsius =
+        RecordsPage({&ReportTextsFor(1031), {"%d.%m.%Y %H:%M", false}}, records, records);
+    EXPECT_NE(celsius.find("<html lang=\"de\">"), std::string::npos);
+    EXPECT_NE(celsius.find("<td>31.0\u202f°C</td><td>02.07.2025 15:10</td><td>-12.5\u202f°C</td>"
+                           "<td>09.01.2025 06:40</td>"),
+              std::string::npos);
+    EXPECT_NE(celsius.find("<a href=\"2025.html\">2025</a>"), std::string::npos);
+    const std::string fahrenheit =
+        RecordsPage({&ReportTextsFor(1033), {"%Y-%m-%d %H:%M", true}}, records, records);
+    EXPECT_NE(fahrenheit.find("<td>87.8\u202f°F</td><td>2025-07-02 15:10</td>"), std::string::npos);
+    EXPECT_NE(fahrenheit.find("Temperature · Outdoor 1"), std::string::npos);
+}
+
+TEST(ReportFolder, LeavesOtherFilesAloneAndRemovesOnlyItsOwn) {
+    TempDir dir;
+    const fs::path site = dir / "site";
+    fs::create_directories(site);
+    std::ofstream(site / "index.html") << "the owner's page";
+    std::ofstream(site / "notes.txt") << "the owner's notes";
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "report");
+        folder.Write("a.html", "a");
+        folder.Write("b.html", "b");
+        folder.Finish();
+        EXPECT_EQ(folder.LeftAlone(), std::vector<std::string>{"index.html"});
+        EXPECT_EQ(folder.Written(), 2u);
+    }
+    EXPECT_EQ(Read(site / "index.html"), "the owner's page");
+    EXPECT_EQ(Read(site / "a.html"), "a");
+    const auto before = Inodes(site);
+    {
+        ReportFolder folder(site);
+        folder.Write("a.html", "a"); // unchanged: not touched
+        folder.Write("c.html", "c"); // new; b.html is no longer written
+        folder.Finish();
+        EXPECT_EQ(folder.Unchanged(), 1u);
+    }
+    EXPECT_EQ(Inodes(site)["a.html"], before.at("a.html"));
+    EXPECT_FALSE(fs::exists(site / "b.html"));
+    EXPECT_EQ(Read(site / "notes.txt"), "the owner's notes");
+    EXPECT_EQ(Read(site / ReportFolder::ManifestName), "a.html\nc.html\n");
+}
+
+TEST(ReportFolder, FolderThatCannotBeMadeIsAnError) {
+    TempDir dir;
+    std::ofstream(dir / "file") << "x";
+    EXPECT_THROW(ReportFolder(dir / "file" / "site"), ReportError);
+}
+
+TEST(WriteReport, RefreshAfterAnImportRewritesOnlyThePagesOfChangedPeriods) {
+    TempDir dir;
+    const fs::path history = dir / "history.nvh", site = dir / "site";
+    const std::vector<CDataset> datasets = History(CDateTime(2024, 11, 20, 0, 0, 0), 60); // to 18 Jan 2025
+    Save(history, datasets);
+    const ReportSetup setup{1033, {"%d.%m.%Y %H:%M", false}};
+    const ReportOutcome first = WriteReport(history, site, setup);
+    EXPECT_EQ(first.unchanged, 0u);
+    for (const char* file :
+         {"index.html", "week.html", "records.html", "archive.html", "style.css", "2024.html", "2024-11.html",
+          "2024-12.html", "2025-01.html", "2025.html", "2024-12.svg", "last-24-hours.svg", "last-7-days.svg"})
+        EXPECT_TRUE(fs::exists(site / file)) << file;
+
+    const auto before = Inodes(site);
+    const ReportOutcome again = WriteReport(history, site, setup);
+    EXPECT_EQ(again.written, 0u);
+
+    // A routine import: a day more of January 2025.
+    Save(history, History(CDateTime(datasets.back().GetDateTime().Value() + 1.0 / 8), 1), true);
+    WriteReport(history, site, setup);
+    const auto after = Inodes(site);
+    for (const char* same : {"2024.html", "2024.svg", "2024-11.html", "2024-12.html", "2024-12.svg",
+                             "style.css", "archive.html"})
+        EXPECT_EQ(after.at(same), before.at(same)) << same << " was rewritten";
+    for (const char* changed : {"2025-01.html", "2025-01.svg", "2025.svg", "index.html", "last-24-hours.svg"})
+        EXPECT_NE(after.at(changed), before.at(changed)) << changed << " was not rewritten";
+}
+
+TEST(WriteReport, AnEmptyHistoryIsAnError) {
+    TempDir dir;
+    std::ofstream(dir / "history.nvh").close();
+    EXPECT_THROW(WriteReport(dir / "history.nvh", dir / "site", {}), ReportError);
+    EXPECT_THROW(WriteReport(dir / "missing.nvh", dir / "site", {}), ReportError);
+}
+
+TEST(WriteReport, AHistoryOutOfOrderGivesTheSamePagesAsInOrder) {
+    TempDir dir;
+    std::vector<CDataset> datasets = History(CDateTime(2025, 1, 25, 0, 0, 0), 20);
+    Save(dir / "ordered.nvh", datasets);
+    std::swap(datasets[3], datasets[100]); // a January dataset after February's
+    Save(dir / "shuffled.nvh", datasets);
+    WriteReport(dir / "ordered.nvh", dir / "a", {});
+    WriteReport(dir / "shuffled.nvh", dir / "b", {});
+    for (const char* file : {"2025-01.html", "2025-02.html", "2025.html", "records.html", "index.html"})
+        EXPECT_EQ(Read(dir / "a" / file), Read(dir / "b" / file)) << file;
+}
+
+} // namespace

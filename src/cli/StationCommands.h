@@ -26,8 +26,7 @@ struct ImportArgs {
 };
 // One ring buffer read through the hardware manager, as the import dialog runs it but without
 // its retry loop: prints what was parsed, removed and appended, and the new read position.
-#include <functional>
-#include <iosfwd>
-#include <memory>
+int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap& wrap = {});
 
-struct ImportSummary;
+// The lines that say what an import did (on standard output).
+void PrintImportSummary(std::ostream& out, const ImportSummary& summary);

@@ -35,7 +35,7 @@ HandoverResult RunHandedOverImport(CMainFrame& frame, const HandoverRequest& req
                 afterImport(newestBefore);
             break;
         case CDataImportDlg::Failed:
-            result = {HandoverResult::Kind::Failed, {}, PlainReason(dialog.FailureMessage())};
+            result = {HandoverResult::Kind::Failed, {}, dialog.FailureMessage()};
             break;
         default:
             result = {HandoverResult::Kind::Failed, {}, "the import was cancelled in the desktop program"};

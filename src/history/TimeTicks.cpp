@@ -137,7 +137,19 @@ TimeTicks ChooseTimeTicks(DATE fromDate, DATE toDate, int most) {
     return ticks;
 }
 
-std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern) {
+TimeUnit TickNames(DATE at, const TimeStep& step) {
+    CDateTime::Fields fields;
+    if (!CDateTime(at).GetFields(fields))
+        return step.unit;
+    const bool midnight = fields.hour == 0 && fields.minute == 0 && fields.second == 0;
+    if ((step.unit == TimeUnit::Minute || step.unit == TimeUnit::Hour) && midnight)
+        return TimeUnit::Day;
+    if (step.unit == TimeUnit::Month && fields.month == 1 && fields.day == 1 && midnight)
+        return TimeUnit::Year;
+    return step.unit;
+}
+
+std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern, TickYear year) {
     const std::size_t space = dateTimePattern.find(' ');
     std::string date(dateTimePattern.substr(0, space));
     std::string time(space == std::string_view::npos ? std::string_view()
@@ -150,8 +162,16 @@ std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern) {
         return time.empty() ? "%H:%M" : WithoutField(time, "%S");
     case TimeUnit::Day:
     case TimeUnit::Week:
-        return date;
+        if (year == TickYear::Shown)
+            return date;
+        // "%d.%m.%Y" reads "01.03." without its year: the dot ends the month.
+        for (const std::string_view field : {".%Y", ".%y"})
+            if (const std::size_t at = date.find(field); at != std::string::npos && at + 3 == date.size())
+                return date.erase(at + 1);
+        return WithoutField(WithoutField(date, "%Y"), "%y");
     case TimeUnit::Month: {
+        if (year == TickYear::Left)
+            return "%m";
         // A two-digit year beside the month reads like a day: the full year.
         std::string month = WithoutField(date, "%d");
         if (const std::size_t year = month.find("%y"); year != std::string::npos)

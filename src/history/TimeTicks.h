@@ -33,7 +33,15 @@ struct TimeTicks {
 // an empty, reversed or unrepresentable window.
 TimeTicks ChooseTimeTicks(DATE from, DATE to, int most);
 
+// The unit a single tick names on an axis that marks calendar boundaries as it passes them: a
+// minute or hour tick at midnight names its day, a month tick on the first of January its year.
+TimeUnit TickNames(DATE at, const TimeStep& step);
+
+// Whether a date label carries its year, or leaves it to the axis's own year ticks.
+enum class TickYear { Shown, Left };
+
 // The strftime-style pattern (as CDateTime::Format takes it) that labels ticks of a step, from the
 // user's date-time pattern ("date time", e.g. "%d.%m.%Y %H:%M"): the time without seconds below a
-// day, the date for days and weeks, month and year for months, the year for years.
-std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern);
+// day, the date for days and weeks, month and year for months, the year for years. With the year
+// left out, a day is day and month ("%d.%m.", keeping the dot of a German date) and a month its number.
+std::string TimeTickPattern(TimeUnit unit, std::string_view dateTimePattern, TickYear year = TickYear::Shown);

@@ -1,6 +1,7 @@
 #include "report/SvgChart.h"
 
-#include "report/ChartTicks.h"
+#include "history/TimeTicks.h"
+#include "history/ValueTicks.h"
 
 #include <algorithm>
 #include <charconv>
@@ -51,29 +52,25 @@ double Shown(float value, const ChartQuantity& quantity, bool fahrenheit) {
                                                                      : double(value);
 }
 
-std::string TickLabel(const TimeTick& tick, const SvgChartSetup& setup) {
-    const CDateTime at(tick.at);
-    switch (tick.unit) {
-    case TickUnit::Hour:
-        return at.Format("%H:%M");
-    case TickUnit::Day:
-        return at.Format(DayMonthPattern(setup.datePattern));
-    case TickUnit::Month:
-        return setup.texts->monthShortNames[std::size_t(tick.fields.month - 1)];
-    case TickUnit::Year:
-        break;
+// Hours, days without their year, months by their short names, and January by its year.
+std::string TickLabel(DATE at, const TimeStep& step, const SvgChartSetup& setup) {
+    const TimeUnit unit = TickNames(at, step);
+    if (unit == TimeUnit::Month) {
+        CDateTime::Fields fields;
+        if (CDateTime(at).GetFields(fields))
+            return setup.texts->monthShortNames[std::size_t(fields.month - 1)];
     }
-    return std::to_string(tick.fields.year);
+    return CDateTime(at).Format(TimeTickPattern(unit, setup.datePattern, TickYear::Left));
 }
 
-void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>& ticks,
-                 const std::string& title, std::span<const BandSeries> series, ChartQuantity::Kind kind,
-                 DATE from, DATE to, bool fahrenheit) {
+void AppendPanel(std::string& svg, const Panel& panel, const ValueTicks& ticks, const std::string& title,
+                 std::span<const BandSeries> series, ChartQuantity::Kind kind, DATE from, DATE to,
+                 bool fahrenheit) {
     const auto x = [&](DATE at) { return Left + (at - from) / (to - from) * (Width - Left - Right); };
     svg += "<g class=\"panel\">";
     svg += "<text class=\"axis-title\" x=\"" + Number(Left) + "\" y=\"" + Number(panel.top - 6) + "\">" +
            Escaped(title) + "</text>";
-    for (double value : ticks) {
+    for (double value : ticks.At()) {
         const std::string y = Number(panel.Y(value));
         svg += "<line class=\"grid\" x1=\"" + Number(Left) + "\" x2=\"" + Number(Width - Right) + "\" y1=\"" +
                y + "\" y2=\"" + y + "\"/>";
@@ -129,7 +126,7 @@ void AppendPanel(std::string& svg, const Panel& panel, const std::vector<double>
 }
 
 Panel PanelFor(std::span<const BandSeries> series, ChartQuantity::Kind kind, double top, double height,
-               bool fahrenheit, std::vector<double>& ticks) {
+               bool fahrenheit, ValueTicks& ticks) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const BandSeries& band : series)
         if (band.quantity.kind == kind)
@@ -146,8 +143,8 @@ Panel PanelFor(std::span<const BandSeries> series, ChartQuantity::Kind kind, dou
         low = middle - half;
         high = middle + half;
     }
-    ticks = ValueTicks(low, high, kind == ChartQuantity::Humidity ? 4 : 6);
-    return {top, height, ticks.front(), ticks.back()};
+    ticks = ChooseValueTicks(low, high, kind == ChartQuantity::Humidity ? 4 : 6);
+    return {top, height, ticks.low, ticks.high};
 }
 
 } // namespace
@@ -231,7 +228,7 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
     svg += "\n";
 
     const std::string unit = setup.fahrenheit ? "°F" : "°C";
-    std::vector<double> ticks;
+    ValueTicks ticks;
     const Panel temperatures = PanelFor(series, ChartQuantity::Temperature, TemperatureTop + 14,
                                         TemperatureHeight - 14, setup.fahrenheit, ticks);
     AppendPanel(svg, temperatures, ticks, std::string(texts.temperature) + " (" + unit + ")", series,
@@ -244,18 +241,20 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
     svg += "\n";
 
     const auto x = [&](DATE at) { return Left + (at - from) / (to - from) * (Width - Left - Right); };
-    for (const TimeTick& tick : TimeTicks(from, to, 8)) {
-        const std::string at = Number(x(tick.at));
+    // Nine ticks: a day's window from midnight to midnight in three-hour steps.
+    const TimeTicks timeTicks = ChooseTimeTicks(from, to, 9);
+    for (const DATE tick : timeTicks.at) {
+        const std::string at = Number(x(tick));
         for (const Panel* panel : {&temperatures, &humidities})
             svg += "<line class=\"grid\" x1=\"" + at + "\" x2=\"" + at + "\" y1=\"" + Number(panel->top) +
                    "\" y2=\"" + Number(panel->top + panel->height) + "\"/>";
         // A label at either end of the axis stays inside the chart.
-        const double position = x(tick.at);
+        const double position = x(tick);
         const char* anchor = position > Width - Right - 30 ? " style=\"text-anchor:end\""
                              : position < Left + 20        ? " style=\"text-anchor:start\""
                                                            : "";
         svg += "<text class=\"tick\"" + std::string(anchor) + " x=\"" + at + "\" y=\"" + Number(AxisLabels) +
-               "\">" + Escaped(TickLabel(tick, setup)) + "</text>";
+               "\">" + Escaped(TickLabel(tick, timeTicks.step, setup)) + "</text>";
     }
     svg += "\n</svg>\n";
     return svg;

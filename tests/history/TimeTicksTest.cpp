@@ -131,6 +131,41 @@ TEST(TimeTicks, LabelPatternsFromTheUsersDateTimeFormat) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(TimeTickPattern(c.unit, c.format), c.pattern) << c.format << " " << int(c.unit);
+
+    // Beside year ticks of its own, an axis labels days by day and month only.
+    const struct {
+        const char* format;
+        TimeUnit unit;
+        const char* pattern;
+    } withoutYear[] = {
+        {"%d.%m.%Y", TimeUnit::Day, "%d.%m."}, {"%Y-%m-%d", TimeUnit::Day, "%m-%d"},
+        {"%m/%d/%Y", TimeUnit::Week, "%m/%d"}, {"%d.%m.%y %H:%M", TimeUnit::Day, "%d.%m."},
+        {"%d.%m.", TimeUnit::Day, "%d.%m."},   {"%d.%m.%Y", TimeUnit::Month, "%m"},
+        {"%d.%m.%Y", TimeUnit::Hour, "%H:%M"}, {"%d.%m.%Y", TimeUnit::Year, "%Y"},
+    };
+    for (const auto& c : withoutYear)
+        EXPECT_EQ(TimeTickPattern(c.unit, c.format, TickYear::Left), c.pattern)
+            << c.format << " " << int(c.unit);
+}
+
+TEST(TimeTicks, CalendarBoundariesNameTheCoarserUnit) {
+    const struct {
+        DATE at;
+        TimeStep step;
+        TimeUnit names;
+    } cases[] = {
+        {At(2025, 3, 2), {TimeUnit::Hour, 3}, TimeUnit::Day},
+        {At(2025, 3, 2, 3), {TimeUnit::Hour, 3}, TimeUnit::Hour},
+        {At(2025, 3, 2), {TimeUnit::Minute, 30}, TimeUnit::Day},
+        {At(2025, 1, 1), {TimeUnit::Month, 2}, TimeUnit::Year},
+        {At(2025, 3, 1), {TimeUnit::Month, 2}, TimeUnit::Month},
+        // Days and weeks stay days on the first of January; years stay years.
+        {At(2025, 1, 1), {TimeUnit::Day, 1}, TimeUnit::Day},
+        {At(2024, 1, 1), {TimeUnit::Week, 1}, TimeUnit::Week},
+        {At(2024, 1, 1), {TimeUnit::Year, 2}, TimeUnit::Year},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TickNames(c.at, c.step), c.names) << Text(c.at) << " " << int(c.step.unit);
 }
 
 TEST(ValueTicks, RoundStepsOverTheRange) {

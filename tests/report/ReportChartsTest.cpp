@@ -1,5 +1,4 @@
 #include "report/ChartBands.h"
-#include "report/ChartTicks.h"
 #include "report/SvgChart.h"
 
 #include <gtest/gtest.h>
@@ -23,74 +22,6 @@ CDataset Measured(DATE at, float indoor, float humidity = 50) {
     dataset.SetTemperature(0, indoor);
     dataset.SetHumidity(0, humidity);
     return dataset;
-}
-
-std::string Labels(const std::vector<TimeTick>& ticks) {
-    std::string text;
-    for (const TimeTick& tick : ticks)
-        text += CDateTime(tick.at).Format("%Y-%m-%d %H:%M") +
-                (tick.unit == TickUnit::Hour    ? "h"
-                 : tick.unit == TickUnit::Day   ? "d"
-                 : tick.unit == TickUnit::Month ? "m"
-                                                : "y") +
-                ";";
-    return text;
-}
-
-TEST(TimeTicks, StepsFitTheWindowAndSitOnCalendarBoundaries) {
-    struct Case {
-        DATE from, to;
-        const char* expected;
-    } cases[] = {
-        // A day: every 3 hours, midnight named as a day.
-        {At(2025, 3, 1, 10, 17), At(2025, 3, 2, 10, 17),
-         "2025-03-01 12:00h;2025-03-01 15:00h;2025-03-01 18:00h;2025-03-01 21:00h;2025-03-02 00:00d;"
-         "2025-03-02 03:00h;2025-03-02 06:00h;2025-03-02 09:00h;"},
-        // A week: every day.
-        {At(2025, 3, 1, 10), At(2025, 3, 8, 10),
-         "2025-03-02 00:00d;2025-03-03 00:00d;2025-03-04 00:00d;2025-03-05 00:00d;2025-03-06 00:00d;"
-         "2025-03-07 00:00d;2025-03-08 00:00d;"},
-        // A month: on Mondays.
-        {At(2025, 3, 1), At(2025, 4, 1),
-         "2025-03-03 00:00d;2025-03-10 00:00d;2025-03-17 00:00d;2025-03-24 00:00d;2025-03-31 00:00d;"},
-        // A year: every second month, January named by its year.
-        {At(2025, 1, 1), At(2026, 1, 1),
-         "2025-01-01 00:00y;2025-03-01 00:00m;2025-05-01 00:00m;2025-07-01 00:00m;2025-09-01 00:00m;"
-         "2025-11-01 00:00m;2026-01-01 00:00y;"},
-        // Decades: every other year.
-        {At(2011, 6, 1), At(2025, 6, 1),
-         "2012-01-01 00:00y;2014-01-01 00:00y;2016-01-01 00:00y;2018-01-01 00:00y;2020-01-01 00:00y;"
-         "2022-01-01 00:00y;2024-01-01 00:00y;"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Labels(TimeTicks(c.from, c.to, 8)), c.expected);
-    EXPECT_TRUE(TimeTicks(5, 5, 8).empty());
-}
-
-TEST(ValueTicks, RoundStepsCoverTheRange) {
-    struct Case {
-        double low, high;
-        int target;
-        std::vector<double> expected;
-    } cases[] = {
-        {-3.2, 21.7, 6, {-5, 0, 5, 10, 15, 20, 25}},
-        {41, 87, 4, {40, 60, 80, 100}},
-        {0.3, 0.9, 3, {0, 0.5, 1.0}},
-        {20, 20, 4, {20, 20.5, 21}},
-    };
-    for (const Case& c : cases) {
-        const std::vector<double> ticks = ValueTicks(c.low, c.high, c.target);
-        ASSERT_EQ(ticks.size(), c.expected.size()) << c.low << ".." << c.high;
-        for (std::size_t i = 0; i < ticks.size(); ++i)
-            EXPECT_NEAR(ticks[i], c.expected[i], 1e-9);
-    }
-}
-
-TEST(DayMonthPattern, DropsTheYearAndItsSeparator) {
-    EXPECT_EQ(DayMonthPattern("%d.%m.%Y"), "%d.%m.");
-    EXPECT_EQ(DayMonthPattern("%Y-%m-%d"), "%m-%d");
-    EXPECT_EQ(DayMonthPattern("%m/%d/%Y"), "%m/%d");
-    EXPECT_EQ(DayMonthPattern("%d.%m."), "%d.%m.");
 }
 
 TEST(ChartBands, ColumnsHoldTheStatisticsOfTheirDatasets) {

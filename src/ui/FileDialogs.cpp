@@ -12,6 +12,15 @@ FileDialogHook& Hook() {
 
 std::optional<QString> ShowQtDialog(QWidget* owner, const FileDialogRequest& request) {
     QFileDialog dialog(owner);
+    if (request.kind == FileDialogRequest::Kind::Folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (!request.initialFile.isEmpty())
+            dialog.setDirectory(request.initialFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().constFirst();
+    }
     const bool open = request.kind == FileDialogRequest::Kind::Open;
     dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

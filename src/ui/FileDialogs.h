@@ -10,7 +10,7 @@ class QWidget;
 
 // What a command asks of a file dialog.
 struct FileDialogRequest {
-    enum class Kind { Open, Save };
+    enum class Kind { Open, Save, Folder };
     Kind kind = Kind::Open;
     QString filterName;    // "History Files"
     QString pattern;       // "*.nvh"

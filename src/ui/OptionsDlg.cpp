@@ -91,7 +91,7 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     const DialogUnits units(this);
     // The application settings in two rows of two, so that long texts (German, French) widen the
     // dialog by little: it opens within the main window.
-    units.Size(this, 306, 148);
+    units.Size(this, 306, 174);
     Make<QGroupBox>(this, 1173, units, 7, 4, 291, 66, QStringLiteral("Application Settings"));
     Make<QLabel>(this, 1194, units, 14, 15, 130, 8, QStringLiteral("Language"));
     m_language = Make<QComboBox>(this, 1171, units, 13, 24, 135, 13);
@@ -101,7 +101,7 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     m_time = Make<QComboBox>(this, 1170, units, 13, 50, 135, 13);
     Make<QLabel>(this, 1163, units, 156, 41, 130, 8, QStringLiteral("Temperature Unit"));
     m_unit = Make<QComboBox>(this, 1156, units, 155, 50, 135, 13);
-    Make<QGroupBox>(this, 10214, units, 7, 76, 291, 40, QStringLiteral("Weather Station Settings"));
+    Make<QGroupBox>(this, 10214, units, 7, 76, 291, 66, QStringLiteral("Weather Station Settings"));
     Make<QLabel>(this, 1061, units, 13, 88, 62, 8, QStringLiteral("Port"));
     m_port = Make<QComboBox>(this, 1265, units, 11, 97, 65, 13);
     // Device paths can be long; the open list shows them whole, the closed box need not.
@@ -109,12 +109,15 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     m_port->setMinimumContentsLength(6);
     Make<QLabel>(this, 1264, units, 83, 88, 126, 8, QStringLiteral("Recording History File"));
     m_file = Make<CWtlEditBrowserCtrl>(this, 1263, units, 81, 97, 211, 13);
-    m_ok = Make<QPushButton>(this, 1000, units, 7, 127, 50, 14, QStringLiteral("OK"));
-    m_cancel = Make<QPushButton>(this, 1001, units, 59, 127, 50, 14, QStringLiteral("Cancel"));
+    Make<QLabel>(this, 100601, units, 13, 114, 279, 8,
+                 QStringLiteral("Web report folder (empty: no report)"));
+    m_reportFolder = Make<CWtlEditBrowserCtrl>(this, 0, units, 11, 123, 281, 13);
+    m_ok = Make<QPushButton>(this, 1000, units, 7, 153, 50, 14, QStringLiteral("OK"));
+    m_cancel = Make<QPushButton>(this, 1001, units, 59, 153, 50, 14, QStringLiteral("Cancel"));
     m_ok->setDefault(true);
     m_ok->setAutoDefault(true);
     m_cancel->setAutoDefault(false);
-    auto* mqtt = Make<QPushButton>(this, 100513, units, 248, 127, 50, 14, QStringLiteral("MQTT..."));
+    auto* mqtt = Make<QPushButton>(this, 100513, units, 248, 153, 50, 14, QStringLiteral("MQTT..."));
     mqtt->setAutoDefault(false);
     connect(mqtt, &QPushButton::clicked, this, [this] { CMqttOptionsDlg(this).exec(); });
     // The group frames stay behind the controls drawn over them.
@@ -124,6 +127,7 @@ COptionsDlg::COptionsDlg(HistoryAccess& history, QWidget* parent)
     connect(m_ok, &QPushButton::clicked, this, &COptionsDlg::OnOK);
     connect(m_cancel, &QPushButton::clicked, this, &COptionsDlg::OnCancel);
     connect(m_file, &CWtlEditBrowserCtrl::BrowseClicked, this, &COptionsDlg::OnBrowse);
+    connect(m_reportFolder, &CWtlEditBrowserCtrl::BrowseClicked, this, &COptionsDlg::OnBrowseReportFolder);
     connect(m_language, &QComboBox::currentIndexChanged, this, &COptionsDlg::OnLanguageSelected);
 
     Initialise();
@@ -137,6 +141,9 @@ void COptionsDlg::Initialise() {
     // the user changed names a new file.
     m_shownFile = QFile::decodeName(QByteArray::fromStdString(options.GetRecordingHistoryFile().native()));
     m_file->setText(m_shownFile);
+    // Shown as the import uses it: a relative folder counts from the options file's folder.
+    m_shownReportFolder = QFile::decodeName(QByteArray::fromStdString(options.GetReportFolder().native()));
+    m_reportFolder->setText(m_shownReportFolder);
 
     for (int i = 0; i < int(std::size(LanguageIds)) && i < m_language->count(); ++i)
         m_language->setItemData(i, LanguageIds[i]);
@@ -196,6 +203,14 @@ void COptionsDlg::OnBrowse() {
     }
 }
 
+void COptionsDlg::OnBrowseReportFolder() {
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Folder;
+    request.initialFile = m_reportFolder->text();
+    if (const std::optional<QString> chosen = AskForFile(this, request))
+        m_reportFolder->setText(*chosen);
+}
+
 void COptionsDlg::OnOK() {
     COptionsImpl& options = Options();
     // The file name first: a name that cannot be used keeps the dialog open and changes nothing.
@@ -246,6 +261,10 @@ void COptionsDlg::OnOK() {
     if (newFile) {
         m_shownFile = QFile::decodeName(QByteArray::fromStdString(newFile->native()));
         m_file->setText(m_shownFile);
+        // Shown as the import uses it: a relative folder counts from the options file's folder.
+        m_shownReportFolder =
+            QFile::decodeName(QByteArray::fromStdString(options.GetReportFolder().native()));
+        m_reportFolder->setText(m_shownReportFolder);
         options.SetRecordingHistoryFile(*newFile);
         {
             std::ofstream create(*newFile, std::ios::binary | std::ios::app);
@@ -253,6 +272,12 @@ void COptionsDlg::OnOK() {
         m_history.ReadRecording(*newFile);
         m_history.OpenDisplayed(newFile->string());
         m_historyFileChanged = true;
+    }
+    // The folder is created by the first report written into it; only a changed text is stored,
+    // so that a relative folder from the options file stays relative.
+    if (m_reportFolder->text() != m_shownReportFolder) {
+        options.SetReportFolder(QFile::encodeName(m_reportFolder->text().trimmed()).toStdString());
+        m_shownReportFolder = m_reportFolder->text();
     }
     if (!options.SaveOptions())
         CLogger::Instance().Log(10, "Options could not be saved to %s", options.FileName().string().c_str());

@@ -27,7 +27,8 @@ std::optional<std::filesystem::path> RecordingFileFromText(const std::string& te
 using PresentPortsSource = std::function<std::vector<std::string>()>;
 void SetPresentPortsSource(PresentPortsSource source);
 
-// Language, date and time format, temperature unit, port and recording history file. OK stores
+// Language, date and time format, temperature unit, port, recording history file and the folder
+// of the web report that every import refreshes. OK stores
 // what changed, saves the options file and closes with 1; Cancel closes with 2 and stores nothing.
 class COptionsDlg : public QDialog {
     Q_OBJECT
@@ -50,6 +51,7 @@ public:
     QComboBox* UnitList() const { return m_unit; }
     QComboBox* PortList() const { return m_port; }
     CWtlEditBrowserCtrl* HistoryFileEdit() const { return m_file; }
+    CWtlEditBrowserCtrl* ReportFolderEdit() const { return m_reportFolder; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
 
@@ -57,6 +59,7 @@ public slots:
     void OnOK();
     void OnCancel();
     void OnBrowse();
+    void OnBrowseReportFolder();
     void reject() override;
 
 protected:
@@ -77,6 +80,8 @@ private:
     QComboBox* m_port;
     CWtlEditBrowserCtrl* m_file;
     QString m_shownFile; // the recording file as the field showed it before the user typed
+    CWtlEditBrowserCtrl* m_reportFolder;
+    QString m_shownReportFolder;
     QPushButton* m_ok;
     QPushButton* m_cancel;
     bool m_initialising = true;

@@ -35,6 +35,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <unistd.h>
 
@@ -176,6 +177,7 @@ private slots:
         // Later tests use the start-up folder's history file again.
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
         Options().SetLanguageID(1033);
+        Options().SetReportFolder({});
         m_folder.reset();
     }
 
@@ -266,6 +268,37 @@ private slots:
         QCOMPARE(asked.initialFile, QString::fromStdString(m_recording.string()));
         QCOMPARE(dialog.HistoryFileEdit()->text(), QStringLiteral("/tmp/chosen.nvh"));
         QCOMPARE(dialog.HistoryFileEdit()->selectedText(), QStringLiteral("/tmp/chosen.nvh"));
+    }
+
+    void theReportFolderIsChosenStoredAndClearedInTheDialog() {
+        const std::filesystem::path site = *m_folder / "site";
+        FileDialogRequest asked;
+        SetFileDialogHook([&](QWidget*, const FileDialogRequest& request) {
+            asked = request;
+            return std::optional<QString>(QString::fromStdString(site.string()));
+        });
+        WhenShown<COptionsDlg>([](COptionsDlg& dialog) {
+            QCOMPARE(dialog.ReportFolderEdit()->text(), QString()); // no report yet
+            dialog.ReportFolderEdit()->BrowseButton()->trigger();
+            QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        });
+        m_frame->OnCommand(Command::ExtrasOptions);
+        QCOMPARE(asked.kind, FileDialogRequest::Kind::Folder);
+        QCOMPARE(Options().GetReportFolder(), site);
+        {
+            std::ifstream saved(Options().FileName());
+            const std::string text{std::istreambuf_iterator<char>(saved), {}};
+            QVERIFY(text.find("<ReportFolder value=\"" + site.string() + "\"") != std::string::npos);
+        }
+        QVERIFY(m_probe->words.isEmpty()); // the next import writes it; nothing to redraw now
+
+        WhenShown<COptionsDlg>([&](COptionsDlg& dialog) {
+            QCOMPARE(dialog.ReportFolderEdit()->text(), QString::fromStdString(site.string()));
+            dialog.ReportFolderEdit()->clear();
+            QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        });
+        m_frame->OnCommand(Command::ExtrasOptions);
+        QCOMPARE(Options().GetReportFolder(), std::filesystem::path());
     }
 
     void anotherLanguageRetitlesTheOpenDialog() {

@@ -261,10 +261,6 @@ void COptionsDlg::OnOK() {
     if (newFile) {
         m_shownFile = QFile::decodeName(QByteArray::fromStdString(newFile->native()));
         m_file->setText(m_shownFile);
-        // Shown as the import uses it: a relative folder counts from the options file's folder.
-        m_shownReportFolder =
-            QFile::decodeName(QByteArray::fromStdString(options.GetReportFolder().native()));
-        m_reportFolder->setText(m_shownReportFolder);
         options.SetRecordingHistoryFile(*newFile);
         {
             std::ofstream create(*newFile, std::ios::binary | std::ios::app);

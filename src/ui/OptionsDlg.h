@@ -28,8 +28,8 @@ using PresentPortsSource = std::function<std::vector<std::string>()>;
 void SetPresentPortsSource(PresentPortsSource source);
 
 // Language, date and time format, temperature unit, port, recording history file and the folder
-// of the web report that every import refreshes. OK stores
-// what changed, saves the options file and closes with 1; Cancel closes with 2 and stores nothing.
+// of the web report that every import refreshes. OK stores what changed, saves the options file
+// and closes with 1; Cancel closes with 2 and stores nothing.
 class COptionsDlg : public QDialog {
     Q_OBJECT
 public:

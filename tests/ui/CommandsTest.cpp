@@ -292,13 +292,17 @@ private slots:
         }
         QVERIFY(m_probe->words.isEmpty()); // the next import writes it; nothing to redraw now
 
+        // Cleared together with a new history file: both are stored.
+        const std::filesystem::path newFile = *m_folder / "new.nvh";
         WhenShown<COptionsDlg>([&](COptionsDlg& dialog) {
             QCOMPARE(dialog.ReportFolderEdit()->text(), QString::fromStdString(site.string()));
             dialog.ReportFolderEdit()->clear();
+            dialog.HistoryFileEdit()->setText(QString::fromStdString(newFile.string()));
             QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
         });
         m_frame->OnCommand(Command::ExtrasOptions);
         QCOMPARE(Options().GetReportFolder(), std::filesystem::path());
+        QCOMPARE(Options().GetRecordingHistoryFile(), newFile);
     }
 
     void anotherLanguageRetitlesTheOpenDialog() {

@@ -6,6 +6,7 @@
 #include "history/HistoryFile.h"
 #include "history/HistoryFind.h"
 #include "history/HistoryRecord.h"
+#include "history/LoadedHistory.h"
 #include "history/TransmittersPresent.h"
 #include "log/Logger.h"
 #include "station/StationRange.h"
@@ -93,40 +94,31 @@ bool CHistoryData::AppendTo(std::ostream& stream, const std::vector<CDataset>& d
 }
 
 bool CHistoryData::ReadLocked(const Path& path, const HistoryFileLock& lock) {
-    m_datasets.clear();
-    m_damage = {};
     m_stamp = lock.Stamp();
-    if (m_stamp)
-        m_datasets.reserve(static_cast<std::size_t>(m_stamp->size) / HistoryRecordSize);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    if (!ReadHistoryRecords(in, m_datasets, &m_damage))
-        SortAppended(0); // a file in order, the usual case, is checked while it is read
-    return !in.bad();
+    return ReadLockedHistoryFile(path, lock, m_datasets, m_damage);
 }
 
 bool CHistoryData::Read(const Path& path) {
-    const Stopwatch watch;
-    CLogger::Instance().Log(30, "Read history file start");
+    // The lock is held from the read on: an append by another thread waits until memory
+    // matches the file again.
     CriticalSectionLock lock(m_lock);
-    m_datasets.clear();
-    m_damage = {};
-    m_stamp.reset();
-    bool ok = false;
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (!ec && fs::exists(status) && !fs::is_directory(status)) {
-        const HistoryFileLock fileLock = HistoryFileLock::Acquire(path, HistoryFileLock::Mode::Shared, false);
-        ok = fileLock.Held() && ReadLocked(path, fileLock);
-    }
-    CLogger::Instance().Log(30, "Read history file finished %ld dp, %ld ms",
-                            static_cast<long>(m_datasets.size()), watch.Milliseconds());
+    return Adopt(LoadHistoryFile(path));
+}
+
+bool CHistoryData::Adopt(LoadedHistory loaded) {
+    CriticalSectionLock lock(m_lock);
+    // Written since it was read (by another process, or an import into this store): read again
+    // here, under the store's lock, so that no dataset written meanwhile is missing from memory.
+    if (StampOfHistoryFile(loaded.path) != loaded.stamp)
+        loaded = LoadHistoryFile(loaded.path);
+    m_datasets = std::move(loaded.datasets);
+    m_damage = loaded.damage;
+    m_stamp = loaded.stamp;
     if (m_damage.Any())
-        CLogger::Instance().Log(10, "History file %s: %s", path.string().c_str(),
+        CLogger::Instance().Log(10, "History file %s: %s", loaded.path.string().c_str(),
                                 DamageText(m_damage).c_str());
     EmitChanged();
-    return ok;
+    return loaded.ok;
 }
 
 HistoryDamage CHistoryData::Damage() const {
@@ -384,11 +376,15 @@ CDataset DisplayedAt(std::size_t index) {
 }
 
 bool OpenDisplayed(const std::string& path) {
-    DisplayedHistory().SetFileName(path);
+    return AdoptDisplayed(LoadHistoryFile(path));
+}
+
+bool AdoptDisplayed(LoadedHistory loaded) {
+    DisplayedHistory().SetFileName(loaded.path.string());
     if (!IsRecordingFileDisplayed())
-        return DisplayedHistory().Read(path);
+        return DisplayedHistory().Adopt(std::move(loaded));
     DisplayedHistory().Clear();
-    const bool ok = RecordingHistory().Read(path);
+    const bool ok = RecordingHistory().Adopt(std::move(loaded));
     DisplayedHistory().Changed(DisplayedHistory());
     return ok;
 }

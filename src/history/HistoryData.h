@@ -5,6 +5,7 @@
 #include "history/HistoryDamage.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryOutcome.h"
+#include "history/LoadedHistory.h"
 #include "station/Dataset.h"
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
@@ -53,6 +54,9 @@ public:
     // Replaces the store with the file's datasets, sorted, under a shared lock of the file. Emits
     // Changed. Damage() then tells what the file held that no station writes.
     bool Read(const Path& path);
+    // Replaces the store with a file read elsewhere (LoadHistoryFile), as Read would; a file
+    // written since is read again. Emits Changed.
+    bool Adopt(LoadedHistory loaded);
     HistoryDamage Damage() const;
     // Why the last Append failed, for callers that hear only that it failed (an import request).
     std::string LastAppendFailure() const;
@@ -147,6 +151,8 @@ bool IsRecordingFileDisplayed();
 std::size_t DisplayedCount();
 CDataset DisplayedAt(std::size_t index);
 bool OpenDisplayed(const std::string& path);
+// OpenDisplayed in two steps: the file read elsewhere (LoadHistoryFile), then taken in here.
+bool AdoptDisplayed(LoadedHistory loaded);
 // The damage found when the displayed file was last read.
 HistoryDamage DisplayedDamage();
 // Reads the displayed file again when another process changed it; true when it did.

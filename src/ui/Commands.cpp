@@ -13,6 +13,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/HandedOverImport.h"
 #include "ui/HistoryAccess.h"
+#include "ui/HistoryOpening.h"
 #include "ui/ImportHandoverServer.h"
 #include "ui/MainFrame.h"
 #include "ui/MessageTexts.h"
@@ -63,11 +64,13 @@ void OpenCommand(CDataView& view) {
     request.defaultSuffix = QStringLiteral("nvh");
     request.fileMustExist = true;
     if (const std::optional<QString> path = AskForFile(Owner(&view), request)) {
-        HistoryAccess& history = view.Model()->History();
-        if (!history.OpenDisplayed(path->toStdString()))
-            ShowUserMessage(Owner(&view), MessageKind::Error, Text(MessageText::HistoryNotRead).arg(*path));
-        else
-            WarnOfDamage(Owner(&view), history);
+        OpenDisplayedInBackground(view, *path, [&view, path = *path](bool read) {
+            if (!read)
+                ShowUserMessage(Owner(&view), MessageKind::Error,
+                                Text(MessageText::HistoryNotRead).arg(path));
+            else
+                WarnOfDamage(Owner(&view), view.Model()->History());
+        });
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "history/HistoryDamage.h"
 #include "history/HistoryOutcome.h"
+#include "history/LoadedHistory.h"
 #include "station/Dataset.h"
 
 #include <cstddef>
@@ -40,6 +41,9 @@ public:
     // The commands' operations on the displayed history (its file is read, rewritten or written);
     // datasets to delete by value, all or none. Without an override they do nothing and fail.
     virtual bool OpenDisplayed(const std::string& /*path*/) { return false; }
+    // OpenDisplayed's second half: a file read on another thread (LoadHistoryFile) becomes the
+    // displayed history.
+    virtual bool AdoptDisplayed(LoadedHistory /*loaded*/) { return false; }
     virtual HistoryOutcome DeleteDisplayed(const std::vector<CDataset>& /*chosen*/) {
         return HistoryOutcome::Failure("not available");
     }

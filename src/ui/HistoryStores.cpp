@@ -52,6 +52,10 @@ bool HistoryStores::OpenDisplayed(const std::string& path) {
     return ::OpenDisplayed(path);
 }
 
+bool HistoryStores::AdoptDisplayed(LoadedHistory loaded) {
+    return ::AdoptDisplayed(std::move(loaded));
+}
+
 HistoryOutcome HistoryStores::DeleteDisplayed(const std::vector<CDataset>& chosen) {
     return ::DeleteDisplayed(chosen);
 }

@@ -18,6 +18,7 @@ public:
     std::string RecordingTitle() const override;
     bool ReadRecording(const std::filesystem::path& file) override;
     bool OpenDisplayed(const std::string& path) override;
+    bool AdoptDisplayed(LoadedHistory loaded) override;
     HistoryOutcome DeleteDisplayed(const std::vector<CDataset>& chosen) override;
     HistoryOutcome ExportDisplayed(const std::string& path) override;
     std::string DisplayedFileName() const override;

@@ -23,6 +23,8 @@ const char* English(MessageText text) {
         return "No station on port %1: %2";
     case MessageText::LinkImporting:
         return "Importing from the station on port %1";
+    case MessageText::HistoryReading:
+        return "Reading the history file %1 …";
     case MessageText::EditCancelled:
         return "The dataset of %1 is no longer in the history file: another program changed or deleted "
                "it. The edit was cancelled.";

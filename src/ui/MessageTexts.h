@@ -15,6 +15,7 @@ enum class MessageText {
     LinkConnected = 100105,     // port
     LinkDown = 100106,          // port, reason
     LinkImporting = 100113,     // port
+    HistoryReading = 100114,    // file
     NotANumber = 100107,
     TemperatureCelsius = 100108,
     TemperatureFahrenheit = 100109,

@@ -157,3 +157,28 @@ TEST_F(DisplayedHistoryTest, ConcurrentAppendWhileTheUserInterfaceReads) {
     EXPECT_EQ(reread.Size(), 203u);
     EXPECT_EQ(reread.At(0).GetHumidity(0), 99.0f);
 }
+
+// The desktop reads a file on a worker thread and the store takes it in later. Whatever was
+// written to the file in between (an import into the recording store, another process) must be
+// in memory afterwards, not only what the worker saw.
+TEST_F(DisplayedHistoryTest, AFileReadElsewhereIsTakenInWithWhatWasWrittenSince) {
+    LoadedHistory loaded = LoadHistoryFile(recording);
+    ASSERT_TRUE(loaded.ok);
+    ASSERT_EQ(loaded.datasets.size(), 3u);
+    auto later = Series(5);
+    later.erase(later.begin(), later.begin() + 3);
+    ASSERT_TRUE(RecordingHistory().Append(recording, later));
+    ASSERT_TRUE(AdoptDisplayed(std::move(loaded)));
+    EXPECT_EQ(DisplayedCount(), 5u);
+    EXPECT_FALSE(RecordingHistory().ChangedOnDisk(recording));
+
+    const auto other = folder / "other.nvh";
+    WriteWholeFile(other, RecordBytes(Series(2)));
+    loaded = LoadHistoryFile(other);
+    CHistoryData().Append(other, later); // another process appends meanwhile
+    ASSERT_TRUE(AdoptDisplayed(std::move(loaded)));
+    EXPECT_EQ(DisplayedTitle(), "other.nvh (4)");
+
+    EXPECT_FALSE(AdoptDisplayed(LoadHistoryFile(folder / "missing.nvh")));
+    EXPECT_EQ(DisplayedCount(), 0u);
+}

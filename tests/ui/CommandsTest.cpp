@@ -2,6 +2,7 @@
 // are answered by a timer that acts on the active modal widget; file dialogs through their hook.
 #include "ui/Commands.h"
 #include "history/HistoryData.h"
+#include "history/HistoryFileLock.h"
 #include "history/HistoryRecord.h"
 #include "settings/LanguageMenu.h"
 #include "settings/Options.h"
@@ -30,6 +31,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <sys/wait.h>
@@ -439,8 +441,52 @@ private slots:
         QCOMPARE(asked.kind, FileDialogRequest::Kind::Open);
         QVERIFY(asked.fileMustExist);
         QCOMPARE(asked.pattern, QStringLiteral("*.nvh"));
-        QCOMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        QTRY_COMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
         QTRY_COMPARE(m_frame->View()->Model()->rowCount(), 4);
+    }
+
+    // The file is read on a worker thread: while it is read (here: while another program holds
+    // its lock) the window answers and shows what it showed, and a file chosen meanwhile wins.
+    void openingReadsTheFileWhileTheWindowGoesOn() {
+        const std::filesystem::path held = *m_folder / "held.nvh";
+        const std::filesystem::path other = *m_folder / "other.nvh";
+        QVERIFY(CHistoryData().Append(held, Measurements(3)));
+        QVERIFY(CHistoryData().Append(other, Measurements(4)));
+        HistoryFileLock writer = HistoryFileLock::Acquire(held, HistoryFileLock::Mode::Exclusive, false);
+        QVERIFY(writer.Held());
+        QString chosen = QString::fromStdString(held.string());
+        SetFileDialogHook([&](QWidget*, const FileDialogRequest&) { return std::optional<QString>(chosen); });
+        CDataView& view = *m_frame->View();
+
+        m_frame->OnCommand(Command::FileOpen);
+        QCOMPARE(view.Model()->rowCount(), 10);
+        QCOMPARE(DisplayedTitle(), std::string("history.nvh (10)"));
+        QVERIFY(m_frame->StatusBar()->currentMessage().contains(QStringLiteral("held.nvh")));
+        QCoreApplication::processEvents(); // the window's events go on
+        QCOMPARE(view.Model()->rowCount(), 10);
+        writer.Release();
+        QTRY_COMPARE(DisplayedTitle(), std::string("held.nvh (3)"));
+        QTRY_COMPARE(view.Model()->rowCount(), 3);
+        QCOMPARE(m_frame->StatusBar()->currentMessage(), QString());
+        QVERIFY(m_messages.isEmpty());
+
+        // Chosen while held.nvh is still being read: other.nvh is shown, held.nvh never again.
+        writer = HistoryFileLock::Acquire(held, HistoryFileLock::Mode::Exclusive, false);
+        m_frame->OnCommand(Command::FileOpen);
+        chosen = QString::fromStdString(other.string());
+        m_frame->OnCommand(Command::FileOpen);
+        QTRY_COMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        writer.Release();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QCOMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        QTRY_COMPARE(view.Model()->rowCount(), 4);
+
+        // A file that cannot be read says so once it is known.
+        chosen = QString::fromStdString((*m_folder / "missing.nvh").string());
+        m_frame->OnCommand(Command::FileOpen);
+        QTRY_COMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].contains(QStringLiteral("could not be read")));
     }
 
     void exportOntoTheRecordingFileIsRefusedWithAMessage() {

@@ -108,8 +108,7 @@ std::vector<Summary> SummarizeHistoryFile(const std::filesystem::path& file, Per
         bool first = true;
         const std::optional<std::size_t> read =
             StreamHistoryFileWhile(file, [&](std::span<const CDataset> block) {
-                // Before 1899-12-30 the date values do not run in time order, so such a file counts as out of
-                // order.
+                // Before 1899-12-30 date values do not run in time order: such a file counts as out of it.
                 const bool inOrder = (first ? !(block.front().GetDateTime().Value() < 0)
                                             : !HistoryOrder(block.front(), last)) &&
                                      IsInHistoryOrder(block);

@@ -9,3 +9,9 @@
 std::string FormatAlignedTable(const std::vector<std::string>& titles,
                                const std::vector<std::vector<std::string>>& rows,
                                const std::vector<bool>& rightAligned);
+
+// The pieces of that table for one written a part at a time: a text's width on screen, and one
+// line of cells in columns of the given widths appended to out.
+std::size_t DisplayWidth(const std::string& text);
+void AppendAlignedLine(std::string& out, const std::vector<std::string>& cells,
+                       const std::vector<std::size_t>& widths, const std::vector<bool>& rightAligned);

@@ -33,9 +33,9 @@ void CheckHistoryFileReadable(const fs::path& file) {
 }
 
 // Opens the file under its shared lock, visits every block and checks the content; the lock is
-// released on return, the stream stays open.
-std::size_t VisitLocked(const fs::path& file, std::ifstream& in,
-                        const std::function<void(std::span<const CDataset>)>& visit) {
+// released on return, the stream stays open. None when visit stopped the reading.
+std::optional<std::size_t> VisitLocked(const fs::path& file, std::ifstream& in,
+                                       const std::function<bool(std::span<const CDataset>)>& visit) {
     CheckHistoryFileReadable(file);
     HistoryFileLock lock = HistoryFileLock::Acquire(file, HistoryFileLock::Mode::Shared, false);
     if (!lock.Held())
@@ -45,13 +45,13 @@ std::size_t VisitLocked(const fs::path& file, std::ifstream& in,
         FailReading(file, std::strerror(errno));
     HistoryDamage damage;
     std::size_t records = 0;
+    bool completed = true;
     try {
-        VisitHistoryBlocks(
+        completed = VisitHistoryBlocks(
             in,
             [&](std::span<const CDataset> block) {
                 records += block.size();
-                visit(block);
-                return true;
+                return visit(block);
             },
             &damage);
     } catch (const std::bad_alloc&) {
@@ -60,6 +60,8 @@ std::size_t VisitLocked(const fs::path& file, std::ifstream& in,
     if (in.bad())
         FailReading(file, std::strerror(errno));
     lock.Release();
+    if (!completed)
+        return std::nullopt;
     CheckHistoryContent(file, damage, records);
     return records;
 }
@@ -76,6 +78,15 @@ CliFailure NotEnoughMemory(const fs::path& file) {
 std::size_t StreamHistoryFile(const fs::path& file,
                               const std::function<void(std::span<const CDataset>)>& visit) {
     std::ifstream in;
+    return *VisitLocked(file, in, [&visit](std::span<const CDataset> block) {
+        visit(block);
+        return true;
+    });
+}
+
+std::optional<std::size_t>
+StreamHistoryFileWhile(const fs::path& file, const std::function<bool(std::span<const CDataset>)>& visit) {
+    std::ifstream in;
     return VisitLocked(file, in, visit);
 }
 
@@ -87,6 +98,7 @@ HistoryFileSource::HistoryFileSource(const fs::path& file) : m_file(file) {
         m_records += block.size();
         last = block.back();
         m_transmitters = std::max(m_transmitters, TransmittersWithValues(block));
+        return true;
     });
 }
 

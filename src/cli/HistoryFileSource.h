@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <span>
 
 // Reads of a history file for the commands that do not change it, a block at a time, so memory
@@ -21,6 +22,12 @@ CliFailure NotEnoughMemory(const std::filesystem::path& file);
 // is checked after the last block. Returns the number of records.
 std::size_t StreamHistoryFile(const std::filesystem::path& file,
                               const std::function<void(std::span<const CDataset>)>& visit);
+
+// As StreamHistoryFile, until visit returns false: then the reading stops, the content is not
+// checked and the result is none.
+std::optional<std::size_t>
+StreamHistoryFileWhile(const std::filesystem::path& file,
+                       const std::function<bool(std::span<const CDataset>)>& visit);
 
 // The file's datasets in date-time order for an export. A first pass counts the records, checks
 // their order and finds the transmitters that have values (the CSV and SQLite columns); a file in

@@ -6,10 +6,14 @@
 #include "cli/DateTimeArgument.h"
 #include "cli/HistoryCommands.h"
 #include "cli/HistoryFileSource.h"
+#include "history/HistoryFile.h"
+#include "history/HistoryRecord.h"
 #include "history/StatisticsText.h"
 #include "settings/OptionValues.h"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 
 namespace {
 
@@ -35,20 +39,97 @@ std::string QuantityName(const ChartQuantity& quantity) {
     return name + (quantity.kind == ChartQuantity::Temperature ? " temperature" : " humidity");
 }
 
-std::string StatisticsTable(const std::vector<Summary>& summaries, const ColumnFormat& format) {
+// Summaries are written a few thousand at a time, so that the output's text is never held whole.
+constexpr std::size_t SummariesPerWrite = 4096;
+
+std::vector<std::string> StatisticsRow(const Summary& s, const ColumnFormat& format,
+                                       const std::string& datePattern) {
+    const std::string unit = " " + QuantityUnit(s.quantity, format.fahrenheit);
+    return {PeriodText(s.period, datePattern),
+            QuantityName(s.quantity),
+            std::to_string(s.count),
+            SummaryValueText(s.min, s.quantity, format.fahrenheit) + unit,
+            s.minAt.Format(format.dateTimePattern),
+            SummaryValueText(s.max, s.quantity, format.fahrenheit) + unit,
+            s.maxAt.Format(format.dateTimePattern),
+            MeanText(s, format.fahrenheit) + unit};
+}
+
+// The aligned table, its columns as wide as their widest cell: the rows are formatted once to
+// measure them and again to write them, rather than all held as text.
+void WriteStatisticsTable(std::span<const Summary> summaries, const ColumnFormat& format) {
+    const std::vector<std::string> titles = {"Period", "Quantity", "Count",  "Min",
+                                             "Min at", "Max",      "Max at", "Mean"};
+    const std::vector<bool> rightAligned = {false, false, true, true, false, true, false, true};
     const std::string datePattern = DatePattern(format.dateTimePattern);
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(summaries.size());
+    std::vector<std::size_t> widths;
+    for (const std::string& title : titles)
+        widths.push_back(DisplayWidth(title));
     for (const Summary& s : summaries) {
-        const std::string unit = " " + QuantityUnit(s.quantity, format.fahrenheit);
-        rows.push_back({PeriodText(s.period, datePattern), QuantityName(s.quantity), std::to_string(s.count),
-                        SummaryValueText(s.min, s.quantity, format.fahrenheit) + unit,
-                        s.minAt.Format(format.dateTimePattern),
-                        SummaryValueText(s.max, s.quantity, format.fahrenheit) + unit,
-                        s.maxAt.Format(format.dateTimePattern), MeanText(s, format.fahrenheit) + unit});
+        const std::vector<std::string> row = StatisticsRow(s, format, datePattern);
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
     }
-    return FormatAlignedTable({"Period", "Quantity", "Count", "Min", "Min at", "Max", "Max at", "Mean"}, rows,
-                              {false, false, true, true, false, true, false, true});
+    std::string out;
+    AppendAlignedLine(out, titles, widths, rightAligned);
+    for (std::size_t i = 0; i < summaries.size(); ++i) {
+        AppendAlignedLine(out, StatisticsRow(summaries[i], format, datePattern), widths, rightAligned);
+        if ((i + 1) % SummariesPerWrite == 0) {
+            WriteToStdout(out);
+            out.clear();
+        }
+    }
+    WriteToStdout(out);
+}
+
+void WriteStatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
+    std::string out(StatisticsCsvHeader);
+    for (std::size_t first = 0; first < summaries.size(); first += SummariesPerWrite) {
+        AppendStatisticsCsvLines(
+            out, summaries.subspan(first, std::min(SummariesPerWrite, summaries.size() - first)), fahrenheit);
+        WriteToStdout(out);
+        out.clear();
+    }
+    if (summaries.empty())
+        WriteToStdout(out);
+}
+
+// The summaries of the file. While it is in date-time order (the usual case), the periods are
+// summarised as they finish and only their figures are kept, so memory does not grow with the
+// accumulators of every period; a file found out of order is read again and summarised whole.
+// The output waits for the whole file: one found to be no history file gives none, and a reader
+// of standard output that stops reading never holds the file's lock.
+std::vector<Summary> SummarizeHistoryFile(const std::filesystem::path& file, PeriodKind by,
+                                          const StatisticsRange& range) {
+    std::vector<Summary> summaries;
+    {
+        Summarizer summarizer(by, range);
+        CDataset last;
+        bool first = true;
+        const std::optional<std::size_t> read =
+            StreamHistoryFileWhile(file, [&](std::span<const CDataset> block) {
+                // Before 1899-12-30 date values do not run in time order: such a file counts as out of it.
+                const bool inOrder = (first ? !(block.front().GetDateTime().Value() < 0)
+                                            : !HistoryOrder(block.front(), last)) &&
+                                     IsInHistoryOrder(block);
+                if (!inOrder)
+                    return false;
+                first = false;
+                last = block.back();
+                summarizer.Add(block);
+                summarizer.TakeFinished(summaries);
+                return true;
+            });
+        if (read) {
+            const std::vector<Summary> rest = summarizer.Finish();
+            summaries.insert(summaries.end(), rest.begin(), rest.end());
+            return summaries;
+        }
+    }
+    summaries = {};
+    Summarizer summarizer(by, range);
+    StreamHistoryFile(file, [&summarizer](std::span<const CDataset> block) { summarizer.Add(block); });
+    return summarizer.Finish();
 }
 
 } // namespace
@@ -61,17 +142,15 @@ int RunStats(CliSession& session, const StatsArgs& args) {
         throw CliFailure("--from " + Quoted(args.from) + " lies after --to " + Quoted(args.to), ExitUsage);
 
     const std::filesystem::path history = session.HistoryFile();
-    Summarizer summarizer(args.by, range);
-    StreamHistoryFile(history, [&summarizer](std::span<const CDataset> block) { summarizer.Add(block); });
-    const std::vector<Summary> summaries = summarizer.Finish();
+    const std::vector<Summary> summaries = SummarizeHistoryFile(history, args.by, range);
     const ColumnFormat format = CurrentColumnFormat();
     if (args.format == "csv") {
-        WriteToStdout(StatisticsCsv(summaries, format.fahrenheit));
+        WriteStatisticsCsv(summaries, format.fahrenheit);
     } else if (summaries.empty()) {
         WriteToStdout("No measurements in " + Quoted(history.string()) +
                       (range.from || range.to ? " in that range\n" : "\n"));
     } else {
-        WriteToStdout(StatisticsTable(summaries, format));
+        WriteStatisticsTable(summaries, format);
     }
     return ExitSuccess;
 }

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <stdexcept>
 
 namespace {
 
@@ -137,10 +138,30 @@ struct Summarizer::State {
     std::size_t current = 0;
     DATE low = std::numeric_limits<DATE>::infinity();
     DATE high = -std::numeric_limits<DATE>::infinity();
+    // The last period handed over by TakeFinished.
+    std::optional<Period> taken;
 };
 
-Summarizer::Summarizer(PeriodKind kind, const StatisticsRange& range)
-    : m_state(std::make_unique<State>(State{kind, range, {}, {}})) {}
+Summarizer::Summarizer(PeriodKind kind, const StatisticsRange& range) : m_state(std::make_unique<State>()) {
+    m_state->kind = kind;
+    m_state->range = range;
+}
+
+namespace {
+
+void AppendSummaries(const PeriodAccumulator& period, std::vector<Summary>& summaries) {
+    const StatisticsAccumulator& a = period.values;
+    for (const ChartQuantity& quantity : StatisticsQuantities()) {
+        const std::size_t lane =
+            StatisticsAccumulator::LaneOf(quantity.kind == ChartQuantity::Humidity, quantity.sensor);
+        if (a.Count(lane) != 0)
+            summaries.push_back(Summary{period.period, quantity, a.Count(lane), a.Min(lane), a.Max(lane),
+                                        CDateTime(a.MinAt(lane)), CDateTime(a.MaxAt(lane)),
+                                        a.SumTenThousandths(lane)});
+    }
+}
+
+} // namespace
 
 Summarizer::~Summarizer() = default;
 
@@ -160,6 +181,8 @@ void Summarizer::Add(std::span<const CDataset> datasets) {
                 ++i;
                 continue;
             }
+            if (s.taken && *period <= *s.taken)
+                throw std::logic_error("statistics: a dataset came after its period was finished");
             s.current = IndexOfPeriod(*period, s.periods, s.indexOf);
             const std::int64_t first = FirstDay(*period);
             if (first >= 0) {
@@ -194,17 +217,19 @@ std::vector<Summary> Summarizer::Finish() {
     std::vector<Summary> summaries;
     summaries.reserve(rows);
     for (const PeriodAccumulator& period : periods)
-        for (const ChartQuantity& quantity : StatisticsQuantities()) {
-            const std::size_t lane =
-                StatisticsAccumulator::LaneOf(quantity.kind == ChartQuantity::Humidity, quantity.sensor);
-            const StatisticsAccumulator& a = period.values;
-            if (a.Count(lane) == 0)
-                continue;
-            summaries.push_back(Summary{period.period, quantity, a.Count(lane), a.Min(lane), a.Max(lane),
-                                        CDateTime(a.MinAt(lane)), CDateTime(a.MaxAt(lane)),
-                                        a.SumTenThousandths(lane)});
-        }
+        AppendSummaries(period, summaries);
     return summaries;
+}
+
+void Summarizer::TakeFinished(std::vector<Summary>& summaries) {
+    State& s = *m_state;
+    if (!s.indexOf.empty() || s.current == 0)
+        return;
+    for (std::size_t i = 0; i < s.current; ++i)
+        AppendSummaries(s.periods[i], summaries);
+    s.taken = s.periods[s.current - 1].period;
+    s.periods.erase(s.periods.begin(), s.periods.begin() + std::ptrdiff_t(s.current));
+    s.current = 0;
 }
 
 std::vector<Summary> Summarize(std::span<const CDataset> datasets, PeriodKind kind,

@@ -71,6 +71,10 @@ public:
     Summarizer& operator=(const Summarizer&) = delete;
 
     void Add(std::span<const CDataset> datasets);
+    // Moves the summaries of the periods before the one of the latest dataset into summaries and
+    // forgets them, so that memory does not grow with the periods of datasets added in date-time
+    // order. A dataset added later in a period handed over is the caller's fault: std::logic_error.
+    void TakeFinished(std::vector<Summary>& summaries);
     // The summaries of everything added; nothing is added after it.
     std::vector<Summary> Finish();
 

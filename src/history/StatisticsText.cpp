@@ -103,9 +103,16 @@ std::string MeanText(const Summary& summary, bool fahrenheit) {
     return Hundredths(summary.sumTenThousandths, 100 * count);
 }
 
+const std::string_view StatisticsCsvHeader = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
+
 std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
+    std::string out(StatisticsCsvHeader);
+    AppendStatisticsCsvLines(out, summaries, fahrenheit);
+    return out;
+}
+
+void AppendStatisticsCsvLines(std::string& out, std::span<const Summary> summaries, bool fahrenheit) {
     static constexpr std::string_view IsoMinute = "%Y-%m-%dT%H:%M";
-    std::string out = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
     out.reserve(out.size() + 80 * summaries.size()); // a line is rarely longer
     for (const Summary& s : summaries) {
         const std::string fields[] = {PeriodKey(s.period),
@@ -124,5 +131,4 @@ std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
         }
         out += "\r\n";
     }
-    return out;
 }

@@ -34,3 +34,6 @@ std::string MeanText(const Summary& summary, bool fahrenheit);
 // "period,quantity,unit,count,min,min_at,max,max_at,mean", then one line per summary; the unit
 // is that of min, max and mean.
 std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit);
+// StatisticsCsv's header line, and its lines of the summaries appended to out.
+extern const std::string_view StatisticsCsvHeader;
+void AppendStatisticsCsvLines(std::string& out, std::span<const Summary> summaries, bool fahrenheit);

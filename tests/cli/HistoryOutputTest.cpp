@@ -221,15 +221,21 @@ TEST_F(CliHistoryTest, ExportFormatChoice) {
 
 // The commands stream the file a block at a time; the desktop reads it whole and sorts it. Both
 // give the same bytes, for files in order, out of order (with shared date-times, whose file order
-// holds) and with a damaged tail.
+// holds; also found only after many blocks, when statistics have already finished periods) and
+// with a damaged tail.
 TEST_F(CliHistoryTest, StreamingAndWholeReadsGiveTheSameExportsAndStatistics) {
     const ColumnFormat usFormat{"%Y-%m-%d %I:%M %p", true};
     std::vector<CDataset> shared = datasets;
     shared[3].SetDateTime(shared[2].GetDateTime());
+    std::vector<CDataset> weeks = Measurements(10000);
+    for (std::size_t i = 0; i < weeks.size(); ++i)
+        weeks[i].SetTemperature(0, float(i % 300) / 10.0f);
     const std::string files[][2] = {
         {"in order", RecordBytes(shared)},
         {"out of order", RecordBytes({shared[4], shared[3], shared[0], shared[5], shared[2], shared[1]})},
         {"damaged tail", RecordBytes(shared) + std::string(20, '\x42')},
+        {"in order over many blocks", RecordBytes(weeks)},
+        {"out of order at the end of many blocks", RecordBytes(weeks) + RecordBytes({weeks[100]})},
     };
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);

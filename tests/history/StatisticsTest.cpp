@@ -1,5 +1,6 @@
 #include "history/Statistics.h"
 #include "history/CsvField.h"
+#include "history/HistoryRecord.h"
 #include "history/StatisticsAccumulator.h"
 #include "history/StatisticsText.h"
 
@@ -14,6 +15,7 @@
 #include <map>
 #include <random>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -461,6 +463,21 @@ TEST(StatisticsTest, RandomHistoriesMatchAPlainReference) {
                 at += n;
             }
             EXPECT_EQ(StatisticsCsv(pieces.Finish(), false), StatisticsCsv(actual, false));
+            // Fed in date-time order with the finished periods taken after every piece, as the
+            // command reads a file in order, they are the same again.
+            std::vector<CDataset> sorted = datasets;
+            std::stable_sort(sorted.begin(), sorted.end(), HistoryOrder);
+            Summarizer taking(kind, range);
+            std::vector<Summary> taken;
+            for (std::size_t at = 0; at < size;) {
+                const std::size_t n = std::min<std::size_t>(size - at, 1 + random() % 700);
+                taking.Add(std::span(sorted).subspan(at, n));
+                taking.TakeFinished(taken);
+                at += n;
+            }
+            const std::vector<Summary> rest = taking.Finish();
+            taken.insert(taken.end(), rest.begin(), rest.end());
+            EXPECT_EQ(StatisticsCsv(taken, false), StatisticsCsv(actual, false));
             ASSERT_EQ(actual.size(), expected.size());
             std::size_t i = 0;
             for (const auto& [key, e] : expected) {
@@ -511,4 +528,23 @@ TEST(StatisticsTest, EightLanesAtATimeComeToTheFiguresOfFour) {
             EXPECT_EQ(widest.MaxAt(lane), four.MaxAt(lane));
         }
     }
+}
+
+// A period handed over as finished cannot take more datasets: the caller broke the order, and a
+// silently wrong figure would be worse than the failure.
+TEST(StatisticsTest, ADatasetInAFinishedPeriodIsRefused) {
+    std::vector<CDataset> days(3);
+    for (int i = 0; i < 3; ++i) {
+        days[std::size_t(i)].SetDateTime(CDateTime(2025, 3, 1 + i, 12, 0, 0));
+        days[std::size_t(i)].SetTemperature(0, 20.0f);
+    }
+    Summarizer summarizer(PeriodKind::Day);
+    summarizer.Add(days);
+    std::vector<Summary> taken;
+    summarizer.TakeFinished(taken);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[1].period, (Period{PeriodKind::Day, 2025, 3, 2}));
+    EXPECT_THROW(summarizer.Add(std::span(days).first(1)), std::logic_error);
+    EXPECT_NO_THROW(summarizer.Add(std::span(days).last(1)));
+    EXPECT_EQ(summarizer.Finish().size(), 1u);
 }

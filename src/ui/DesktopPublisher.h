@@ -2,30 +2,16 @@
 
 #include "station/DateTime.h"
 
-#include <QObject>
-#include <QString>
+#include "ui/BackgroundJob.h"
 
-#include <atomic>
-#include <functional>
 #include <optional>
 
 // Publishing after the desktop's import: on a thread of its own so that a broker that is slow to
 // answer never holds up the window. What failed comes back as one line for the status bar.
-class DesktopPublisher : public QObject {
-    Q_OBJECT
+class DesktopPublisher : public BackgroundJob {
 public:
     // Publishes the recording history when a broker is set and no publish is under way (the next
     // import sends what this one would have). The result arrives as Finished on this object's thread.
     void PublishAfterImport(const std::optional<CDateTime>& newestBefore);
-    explicit DesktopPublisher(QObject* parent) : QObject(parent) {}
-    // Waits for a publish under way (the window closes).
-    ~DesktopPublisher() override;
-
-signals:
-    // Empty when all was sent, else one line saying what went wrong.
-    void Finished(const QString& problem);
-
-private:
-    std::atomic<bool> m_running{false};
-    std::function<void()> m_join;
+    explicit DesktopPublisher(QObject* parent) : BackgroundJob(parent) {}
 };

@@ -171,6 +171,17 @@ void MqttSession::Disconnect() {
 void MqttSession::Stop() {
     if (!_loopRunning)
         return;
+    // Without a connection (a refused login, a broken one), the network thread waits to connect
+    // again; asked to disconnect, it ends its loop when woken instead of reconnecting, where being
+    // cancelled would leave the address lookup's memory behind. A live connection is left to
+    // break, so that the broker publishes the last will as before.
+    bool connected;
+    {
+        std::lock_guard lock(_lock);
+        connected = _connack && *_connack == 0 && !_disconnect;
+    }
+    if (!connected)
+        mosquitto_disconnect(_mosq);
     mosquitto_loop_stop(_mosq, true);
     _loopRunning = false;
 }

@@ -11,12 +11,12 @@ std::string ExpressionText(const char* file, int line, const char* expression) {
 }
 
 Checker::~Checker() noexcept(false) {
-    if (!_failed || std::uncaught_exceptions() > 0)
+    if (!m_failed || std::uncaught_exceptions() > 0)
         return;
-    std::string where = ExpressionText(_file, _line, _expression);
-    const std::string reason = _message ? _message->str() : std::string();
-    if (_kind == Kind::Os)
-        throw os_error(reason, _errno, std::move(where));
+    std::string where = ExpressionText(m_file, m_line, m_expression);
+    const std::string reason = m_message ? m_message->str() : std::string();
+    if (m_kind == Kind::Os)
+        throw os_error(reason, m_errno, std::move(where));
     // A check without a message has no other reason to give than the failed condition.
     throw located_error(reason.empty() ? where : reason, where);
 }

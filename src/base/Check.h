@@ -18,17 +18,17 @@ public:
     enum class Kind { Plain, Os };
 
     Checker(bool ok, Kind kind, const char* file, int line, const char* expression)
-        : _failed(!ok), _kind(kind), _file(file), _line(line), _expression(expression),
-          _errno(ok ? 0 : errno) {}
+        : m_failed(!ok), m_kind(kind), m_file(file), m_line(line), m_expression(expression),
+          m_errno(ok ? 0 : errno) {}
 
     Checker(const Checker&) = delete;
     Checker& operator=(const Checker&) = delete;
 
     template <typename T> Checker& operator<<(const T& part) {
-        if (_failed) {
-            if (!_message)
-                _message = std::make_unique<std::ostringstream>();
-            *_message << part;
+        if (m_failed) {
+            if (!m_message)
+                m_message = std::make_unique<std::ostringstream>();
+            *m_message << part;
         }
         return *this;
     }
@@ -36,13 +36,13 @@ public:
     ~Checker() noexcept(false);
 
 private:
-    bool _failed;
-    Kind _kind;
-    const char* _file;
-    int _line;
-    const char* _expression;
-    int _errno;
-    std::unique_ptr<std::ostringstream> _message;
+    bool m_failed;
+    Kind m_kind;
+    const char* m_file;
+    int m_line;
+    const char* m_expression;
+    int m_errno;
+    std::unique_ptr<std::ostringstream> m_message;
 };
 
 // "file(line): Expression 'expr' failed."

@@ -9,33 +9,33 @@ public:
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
 
-    void Enter() { _mutex.lock(); }
-    void Leave() { _mutex.unlock(); }
+    void Enter() { m_mutex.lock(); }
+    void Leave() { m_mutex.unlock(); }
 
 private:
-    std::recursive_mutex _mutex;
+    std::recursive_mutex m_mutex;
 };
 
 // Enters on construction, leaves on destruction.
 class CriticalSectionLock {
 public:
-    explicit CriticalSectionLock(CriticalSection& section) : _section(section) { _section.Enter(); }
-    ~CriticalSectionLock() { _section.Leave(); }
+    explicit CriticalSectionLock(CriticalSection& section) : m_section(section) { m_section.Enter(); }
+    ~CriticalSectionLock() { m_section.Leave(); }
     CriticalSectionLock(const CriticalSectionLock&) = delete;
     CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
 
 private:
-    CriticalSection& _section;
+    CriticalSection& m_section;
 };
 
 // Leaves on construction, enters again on destruction: lets a holder wait for another thread.
 class CriticalSectionUnlock {
 public:
-    explicit CriticalSectionUnlock(CriticalSection& section) : _section(section) { _section.Leave(); }
-    ~CriticalSectionUnlock() { _section.Enter(); }
+    explicit CriticalSectionUnlock(CriticalSection& section) : m_section(section) { m_section.Leave(); }
+    ~CriticalSectionUnlock() { m_section.Enter(); }
     CriticalSectionUnlock(const CriticalSectionUnlock&) = delete;
     CriticalSectionUnlock& operator=(const CriticalSectionUnlock&) = delete;
 
 private:
-    CriticalSection& _section;
+    CriticalSection& m_section;
 };

@@ -38,12 +38,12 @@ std::string os_error::ErrorText(int code) {
 
 os_error::os_error() : os_error(errno) {}
 
-os_error::os_error(int code) : located_error(ErrorText(code), {}), _code(code) {}
+os_error::os_error(int code) : located_error(ErrorText(code), {}), m_code(code) {}
 
 os_error::os_error(const std::string& message) : os_error(message, errno) {}
 
 os_error::os_error(const std::string& message, int code, std::string where)
-    : located_error(Compose(message, code), std::move(where)), _code(code) {
+    : located_error(Compose(message, code), std::move(where)), m_code(code) {
     LogException(Joined(Where(), what()), code);
 }
 

@@ -9,13 +9,13 @@
 class located_error : public std::runtime_error {
 public:
     located_error(const std::string& reason, std::string where)
-        : std::runtime_error(reason), _where(std::move(where)) {}
+        : std::runtime_error(reason), m_where(std::move(where)) {}
     ~located_error() override;
 
-    const std::string& Where() const noexcept { return _where; }
+    const std::string& Where() const noexcept { return m_where; }
 
 private:
-    std::string _where;
+    std::string m_where;
 };
 
 // A failed operating-system call. The text names what failed and ends with the system's
@@ -28,13 +28,13 @@ public:
     os_error(const std::string& message, int code, std::string where = {});
     ~os_error() override;
 
-    int code() const noexcept { return _code; }
+    int code() const noexcept { return m_code; }
 
     // The system text for an error number, logged at level 10.
     static std::string ErrorText(int code);
 
 private:
-    int _code;
+    int m_code;
 };
 
 // Raised inside a request when its abort was asked for.

@@ -23,30 +23,30 @@ std::condition_variable& EventsChanged() {
 
 } // namespace
 
-Event::Event(bool create, bool manualReset) : _created(create), _manualReset(manualReset) {}
+Event::Event(bool create, bool manualReset) : m_created(create), m_manualReset(manualReset) {}
 
 Event::~Event() = default;
 
 void Event::Set() {
-    Check(_created) << "Set on an event that was not created";
+    Check(m_created) << "Set on an event that was not created";
     {
         std::lock_guard lock(EventsLock());
-        _signalled = true;
+        m_signalled = true;
     }
     EventsChanged().notify_all();
 }
 
 void Event::Reset() {
-    Check(_created) << "Reset on an event that was not created";
+    Check(m_created) << "Reset on an event that was not created";
     std::lock_guard lock(EventsLock());
-    _signalled = false;
+    m_signalled = false;
 }
 
 bool Event::TakeSignalLocked() {
-    if (!_signalled)
+    if (!m_signalled)
         return false;
-    if (!_manualReset)
-        _signalled = false;
+    if (!m_manualReset)
+        m_signalled = false;
     return true;
 }
 
@@ -61,7 +61,7 @@ void Event::Wait(CriticalSection& section) {
 
 int Event::WaitAny(std::initializer_list<Event*> events, std::uint32_t milliseconds) {
     for (Event* event : events)
-        Check(event && event->_created) << "Wait on an event that was not created";
+        Check(event && event->m_created) << "Wait on an event that was not created";
 
     std::unique_lock lock(EventsLock());
     auto signalledIndex = [&]() {

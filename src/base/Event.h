@@ -24,7 +24,7 @@ public:
     // Waits without limit while the critical section is left, entering it again afterwards.
     void Wait(CriticalSection& section);
 
-    bool IsCreated() const { return _created; }
+    bool IsCreated() const { return m_created; }
 
     // Waits until one of the events is signalled; returns its index, or -1 on time-out.
     // An auto-reset event that is reported is reset.
@@ -33,7 +33,7 @@ public:
 private:
     bool TakeSignalLocked();
 
-    bool _created;
-    bool _manualReset;
-    bool _signalled = false;
+    bool m_created;
+    bool m_manualReset;
+    bool m_signalled = false;
 };

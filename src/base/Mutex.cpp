@@ -4,25 +4,25 @@
 
 bool Mutex::acquire(std::uint32_t milliseconds) {
     const auto self = std::this_thread::get_id();
-    std::unique_lock lock(_lock);
-    auto available = [&] { return _depth == 0 || _owner == self; };
+    std::unique_lock lock(m_lock);
+    auto available = [&] { return m_depth == 0 || m_owner == self; };
     if (milliseconds == INFINITE)
-        _released.wait(lock, available);
-    else if (!_released.wait_for(lock, std::chrono::milliseconds(milliseconds), available))
+        m_released.wait(lock, available);
+    else if (!m_released.wait_for(lock, std::chrono::milliseconds(milliseconds), available))
         return false;
-    _owner = self;
-    ++_depth;
+    m_owner = self;
+    ++m_depth;
     return true;
 }
 
 void Mutex::release() {
     {
-        std::lock_guard lock(_lock);
-        if (_depth == 0 || _owner != std::this_thread::get_id())
+        std::lock_guard lock(m_lock);
+        if (m_depth == 0 || m_owner != std::this_thread::get_id())
             return;
-        if (--_depth > 0)
+        if (--m_depth > 0)
             return;
-        _owner = {};
+        m_owner = {};
     }
-    _released.notify_all();
+    m_released.notify_all();
 }

@@ -20,24 +20,24 @@ public:
     void release();
 
 private:
-    std::mutex _lock;
-    std::condition_variable _released;
-    std::thread::id _owner;
-    unsigned _depth = 0;
+    std::mutex m_lock;
+    std::condition_variable m_released;
+    std::thread::id m_owner;
+    unsigned m_depth = 0;
 };
 
 // Acquires without limit on construction (or takes over an already acquired mutex when
 // acquire is false) and releases on destruction.
 class MutexLock {
 public:
-    explicit MutexLock(Mutex& mutex, bool acquire = true) : _mutex(mutex) {
+    explicit MutexLock(Mutex& mutex, bool acquire = true) : m_mutex(mutex) {
         if (acquire)
-            _mutex.acquire(INFINITE);
+            m_mutex.acquire(INFINITE);
     }
-    ~MutexLock() { _mutex.release(); }
+    ~MutexLock() { m_mutex.release(); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 
 private:
-    Mutex& _mutex;
+    Mutex& m_mutex;
 };

@@ -17,11 +17,11 @@ enum CliExitCode {
 class CliFailure : public std::runtime_error {
 public:
     CliFailure(const std::string& message, int exitCode = ExitFailure)
-        : std::runtime_error(message), _exitCode(exitCode) {}
-    int ExitCode() const { return _exitCode; }
+        : std::runtime_error(message), m_exitCode(exitCode) {}
+    int ExitCode() const { return m_exitCode; }
 
 private:
-    int _exitCode;
+    int m_exitCode;
 };
 
 // "'path'" for messages.

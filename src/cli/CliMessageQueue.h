@@ -19,32 +19,32 @@ public:
     // Runs on the posting (worker) thread before the message is queued; a test seam.
     using PostHook = std::function<void(const Posted&)>;
 
-    void SetPostHook(PostHook hook) { _hook = std::move(hook); }
+    void SetPostHook(PostHook hook) { m_hook = std::move(hook); }
 
     void Post(Message message, std::intptr_t wParam, std::intptr_t lParam) override {
         const Posted posted{message, wParam, lParam};
-        if (_hook)
-            _hook(posted);
+        if (m_hook)
+            m_hook(posted);
         {
-            std::lock_guard lock(_lock);
-            _queue.push_back(posted);
+            std::lock_guard lock(m_lock);
+            m_queue.push_back(posted);
         }
-        _posted.notify_one();
+        m_posted.notify_one();
     }
 
     // The next message, or nothing when none came within the time.
     std::optional<Posted> Take(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(_lock);
-        if (!_posted.wait_for(lock, timeout, [this] { return !_queue.empty(); }))
+        std::unique_lock lock(m_lock);
+        if (!m_posted.wait_for(lock, timeout, [this] { return !m_queue.empty(); }))
             return std::nullopt;
-        Posted posted = _queue.front();
-        _queue.pop_front();
+        Posted posted = m_queue.front();
+        m_queue.pop_front();
         return posted;
     }
 
 private:
-    std::mutex _lock;
-    std::condition_variable _posted;
-    std::deque<Posted> _queue;
-    PostHook _hook;
+    std::mutex m_lock;
+    std::condition_variable m_posted;
+    std::deque<Posted> m_queue;
+    PostHook m_hook;
 };

@@ -43,7 +43,7 @@ std::string Quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-CliSession::CliSession(const CommonOptions& common) : _common(common) {
+CliSession::CliSession(const CommonOptions& common) : m_common(common) {
     if (common.userData) {
         try {
             EnterUserDataFolder();
@@ -52,9 +52,9 @@ CliSession::CliSession(const CommonOptions& common) : _common(common) {
         }
     }
     const fs::path& startup = StartupDirectory();
-    _optionsFile = common.optionsFile.empty() ? startup / "Nivaro.xml" : fs::absolute(common.optionsFile);
-    CheckOptionsFile(_optionsFile);
-    COptionsImpl::UseFile(_optionsFile);
+    m_optionsFile = common.optionsFile.empty() ? startup / "Nivaro.xml" : fs::absolute(common.optionsFile);
+    CheckOptionsFile(m_optionsFile);
+    COptionsImpl::UseFile(m_optionsFile);
     Options().SetSaveAtExit(false);
     // Whoever waits for another program's history file is told at once, not after the wait.
     HistoryFileLock::SetWaitNotice(
@@ -78,7 +78,7 @@ fs::path CliSession::StationImage() const {
 }
 
 std::vector<FileInRole> CliSession::OwnFiles() const {
-    std::vector<FileInRole> files{{"options file", _optionsFile}, {"history file", HistoryFile()}};
+    std::vector<FileInRole> files{{"options file", m_optionsFile}, {"history file", HistoryFile()}};
     if (const fs::path image = StationImage(); !image.empty()) {
         files.push_back({"station image", image});
         files.push_back({"station image's lock", image.string() + ".lock"});
@@ -98,15 +98,15 @@ CliSession::~CliSession() {
 }
 
 std::string CliSession::Port() const {
-    return _common.port.empty() ? Options().GetPort() : _common.port;
+    return m_common.port.empty() ? Options().GetPort() : m_common.port;
 }
 
 fs::path CliSession::HistoryFile() const {
-    return _common.history.empty() ? Options().GetRecordingHistoryFile() : fs::absolute(_common.history);
+    return m_common.history.empty() ? Options().GetRecordingHistoryFile() : fs::absolute(m_common.history);
 }
 
 void CliSession::SaveOptions() {
     if (!Options().SaveOptions())
-        std::cerr << "nivaro-cli: options file " << Quoted(_optionsFile.string()) << " could not be written"
+        std::cerr << "nivaro-cli: options file " << Quoted(m_optionsFile.string()) << " could not be written"
                   << std::endl;
 }

@@ -32,7 +32,7 @@ public:
 
     std::string Port() const;
     std::filesystem::path HistoryFile() const;
-    ClockMode SimulatorClock() const { return _common.realtime ? ClockMode::Real : ClockMode::Virtual; }
+    ClockMode SimulatorClock() const { return m_common.realtime ? ClockMode::Real : ClockMode::Virtual; }
 
     // The image file of a simulated station ("sim:FILE"); empty for any other port.
     std::filesystem::path StationImage() const;
@@ -46,6 +46,6 @@ public:
     void SaveOptions();
 
 private:
-    CommonOptions _common;
-    std::filesystem::path _optionsFile;
+    CommonOptions m_common;
+    std::filesystem::path m_optionsFile;
 };

@@ -21,14 +21,14 @@ namespace {
 
 class Connection {
 public:
-    explicit Connection(int fd) : _fd(fd) {}
-    ~Connection() { ::close(_fd); }
+    explicit Connection(int fd) : m_fd(fd) {}
+    ~Connection() { ::close(m_fd); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
-    int Fd() const { return _fd; }
+    int Fd() const { return m_fd; }
 
 private:
-    int _fd;
+    int m_fd;
 };
 
 // Reads the desktop's answers until its result; tells the waits on the way.

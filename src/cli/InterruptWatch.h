@@ -7,22 +7,22 @@
 class InterruptWatch {
 public:
     InterruptWatch() {
-        sigemptyset(&_set);
-        sigaddset(&_set, SIGINT);
-        sigaddset(&_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &_set, &_old);
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_old);
     }
-    ~InterruptWatch() { pthread_sigmask(SIG_SETMASK, &_old, nullptr); }
+    ~InterruptWatch() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
     InterruptWatch(const InterruptWatch&) = delete;
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     // The pending interrupt, if any (0 = none); does not wait.
     int Poll() {
         const timespec zero{0, 0};
-        const int signal = sigtimedwait(&_set, nullptr, &zero);
+        const int signal = sigtimedwait(&m_set, nullptr, &zero);
         return signal > 0 ? signal : 0;
     }
 
 private:
-    sigset_t _set, _old;
+    sigset_t m_set, m_old;
 };

@@ -40,16 +40,16 @@ constexpr auto PollInterval = std::chrono::milliseconds(50);
 class CliImportSink : public HistoryImportSink {
 public:
     CliImportSink(CHistoryData& store, fs::path file, std::function<void()> afterAppend)
-        : HistoryImportSink(store, std::move(file)), _afterAppend(std::move(afterAppend)) {}
+        : HistoryImportSink(store, std::move(file)), m_afterAppend(std::move(afterAppend)) {}
     bool Store(const std::vector<CDataset>& datasets) override {
         const bool stored = HistoryImportSink::Store(datasets);
-        if (stored && _afterAppend)
-            _afterAppend();
+        if (stored && m_afterAppend)
+            m_afterAppend();
         return stored;
     }
 
 private:
-    std::function<void()> _afterAppend;
+    std::function<void()> m_afterAppend;
 };
 
 // What an interrupted import left behind: only an interrupt before the append leaves the history
@@ -75,7 +75,7 @@ std::string NoPortChosenText() {
 // A started hardware manager; stopped (port closed, a simulator image written back) on every way out.
 class RunningManager {
 public:
-    RunningManager(const CliSession& session, const StationPortWrap& wrap) : _port(session.Port()) {
+    RunningManager(const CliSession& session, const StationPortWrap& wrap) : m_port(session.Port()) {
         // Only "sim create" makes a station: a mistyped image name must not import a new one's data.
         if (const fs::path image = session.StationImage(); !image.empty() && !fs::exists(image))
             throw CliFailure("no such station image " + Quoted(image.string()) +
@@ -83,27 +83,27 @@ public:
         SimulatedStationSetup setup;
         setup.clock = session.SimulatorClock();
         setup.recordingIntervalMinutes = 0; // the station holds exactly what its image holds
-        if (_port.empty())
+        if (m_port.empty())
             throw CliFailure(NoPortChosenText());
         CI2CDriver::PortFactory ports = StationPortFactory(setup);
         if (wrap)
             ports = [ports, wrap](const std::string& name) { return wrap(ports(name)); };
-        _manager = std::make_unique<CHWManager>(std::move(ports));
-        if (const StartResult started = _manager->Start(_port); !started)
-            throw CliFailure("port " + Quoted(_port) + " cannot be opened: " + started.failure);
+        m_manager = std::make_unique<CHWManager>(std::move(ports));
+        if (const StartResult started = m_manager->Start(m_port); !started)
+            throw CliFailure("port " + Quoted(m_port) + " cannot be opened: " + started.failure);
     }
     ~RunningManager() { Stop(); }
     void Stop() {
-        if (_manager)
-            _manager->Stop();
+        if (m_manager)
+            m_manager->Stop();
     }
-    CHWManager& operator*() { return *_manager; }
-    CHWManager* operator->() { return _manager.get(); }
-    const std::string& Port() const { return _port; }
+    CHWManager& operator*() { return *m_manager; }
+    CHWManager* operator->() { return m_manager.get(); }
+    const std::string& Port() const { return m_port; }
 
 private:
-    std::string _port;
-    std::unique_ptr<CHWManager> _manager;
+    std::string m_port;
+    std::unique_ptr<CHWManager> m_manager;
 };
 
 struct Outcome {
@@ -168,34 +168,35 @@ void CheckHistoryWritable(const fs::path& file) {
 // Progress for a person watching, never for a pipe or a log.
 class Progress {
 public:
-    Progress() : _shown(::isatty(STDERR_FILENO) == 1) {}
+    Progress() : m_shown(::isatty(STDERR_FILENO) == 1) {}
     ~Progress() { Finish(); }
     // Bytes read so far, of those and the bytes of the current read: a routine import reads on
     // only as far as it needs, so the total grows while it reads.
     void Step(std::intptr_t done, std::intptr_t total) {
-        if (!_shown || total <= 0)
+        if (!m_shown || total <= 0)
             return;
         Show(std::to_string(done) + " of " + std::to_string(total) + " bytes");
-        _open = true;
+        m_open = true;
     }
     void Finish() {
-        if (_open) {
+        if (m_open) {
             Show("done");
             std::cerr << std::endl;
         }
-        _open = false;
+        m_open = false;
     }
 
 private:
     void Show(const std::string& text) {
         const std::string line = "\rReading ring buffer: " + text;
-        std::cerr << line << std::string(_width > line.size() ? _width - line.size() : 0, ' ') << std::flush;
-        _width = line.size();
+        std::cerr << line << std::string(m_width > line.size() ? m_width - line.size() : 0, ' ')
+                  << std::flush;
+        m_width = line.size();
     }
 
-    bool _shown;
-    bool _open = false;
-    std::size_t _width = 0;
+    bool m_shown;
+    bool m_open = false;
+    std::size_t m_width = 0;
 };
 
 } // namespace

@@ -26,12 +26,12 @@ class Stopwatch {
 public:
     long Milliseconds() const {
         return static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - _start)
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start)
                 .count());
     }
 
 private:
-    std::chrono::steady_clock::time_point _start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
 } // namespace

@@ -15,10 +15,10 @@ public:
 
     void RemoveKnown(std::vector<CDataset>& datasets) const override;
     bool Store(const std::vector<CDataset>& datasets) override;
-    std::string Name() const override { return _file.string(); }
+    std::string Name() const override { return m_file.string(); }
     std::string StoreFailure() const override;
 
 private:
-    CHistoryData& _store;
-    std::filesystem::path _file;
+    CHistoryData& m_store;
+    std::filesystem::path m_file;
 };

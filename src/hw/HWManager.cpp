@@ -15,13 +15,13 @@ CLogger& Log() {
 
 } // namespace
 
-CHWManager::CHWManager(CI2CDriver::PortFactory factory) : _driver(std::move(factory)) {}
-CHWManager::CHWManager(std::shared_ptr<SerialPort> port) : _driver(std::move(port)) {}
+CHWManager::CHWManager(CI2CDriver::PortFactory factory) : m_driver(std::move(factory)) {}
+CHWManager::CHWManager(std::shared_ptr<SerialPort> port) : m_driver(std::move(port)) {}
 
 CHWManager::~CHWManager() {
     try {
         if (IsRunning()) {
-            if (_shutdownEvent.Wait(0))
+            if (m_shutdownEvent.Wait(0))
                 WaitForShutdown();
             else
                 Shutdown();
@@ -29,23 +29,23 @@ CHWManager::~CHWManager() {
     } catch (const std::exception& e) {
         Log().Log(10, "CHWManager::~CHWManager Error: %s", LogText(e).c_str());
     }
-    if (_thread.joinable())
-        _thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 StartResult CHWManager::Start(const std::string& portName) {
-    CriticalSectionLock lock(_startLock);
-    _portName = portName;
-    _startupFailure.clear();
+    CriticalSectionLock lock(m_startLock);
+    m_portName = portName;
+    m_startupFailure.clear();
     try {
-        _thread = std::thread(&CHWManager::ThreadProc, this);
+        m_thread = std::thread(&CHWManager::ThreadProc, this);
     } catch (const std::system_error& e) {
         throw os_error("Thread could not be created!", e.code().value());
     }
-    _startedEvent.Wait(_startLock);
-    if (!_startupFailure.empty()) {
+    m_startedEvent.Wait(m_startLock);
+    if (!m_startupFailure.empty()) {
         Shutdown();
-        return {_startupFailure};
+        return {m_startupFailure};
     }
     return {};
 }
@@ -57,17 +57,17 @@ void CHWManager::Stop() {
 
 bool CHWManager::Shutdown() {
     Log().Log(30, "CHWManager::Shutdown");
-    _shutdownEvent.Set();
+    m_shutdownEvent.Set();
     const bool result = WaitForShutdown();
     Log().Log(30, "CHWManager::Shutdown Wait For Shutdown Finished");
     Log().Log(30, "CHWManager::Shutdown Closing Handle");
     // The worker has closed the driver; what is left of it is a few log lines.
-    if (_thread.joinable())
-        _thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     Log().Log(30, "CHWManager::Shutdown Closing Handle Finished");
     Log().Log(30, "CHWManager::Shutdown Reseting Events");
-    _shutdownEvent.Reset();
-    _cleanedUpEvent.Reset();
+    m_shutdownEvent.Reset();
+    m_cleanedUpEvent.Reset();
     Log().Log(30, "CHWManager::Shutdown Reseting Events Finished");
     Log().Log(30, "CHWManager::Shutdown Finished");
     return result;
@@ -75,9 +75,9 @@ bool CHWManager::Shutdown() {
 
 bool CHWManager::WaitForShutdown() {
     Log().Log(30, "CHWManager::WaitForShutdown");
-    Check(_thread.joinable()) << "Thread was not started!";
+    Check(m_thread.joinable()) << "Thread was not started!";
     Log().Log(30, "CHWManager::WaitForShutdown Waiting For CleanedUpEvent");
-    const bool cleanedUp = _cleanedUpEvent.Wait(INFINITE);
+    const bool cleanedUp = m_cleanedUpEvent.Wait(INFINITE);
     Log().Log(30, "CHWManager::WaitForShutdown Waiting Finished");
     if (!cleanedUp) {
         Log().Log(30, "CHWManager::WaitForShutdown Unknown Error");
@@ -88,70 +88,70 @@ bool CHWManager::WaitForShutdown() {
 }
 
 bool CHWManager::AddRequest(const RequestPtr& request) {
-    if (!_threadWorking.acquire(UiWaitMs))
+    if (!m_threadWorking.acquire(UiWaitMs))
         return false;
-    MutexLock working(_threadWorking, false);
-    CriticalSectionLock lock(_requestsLock);
-    if (!_requests.empty())
+    MutexLock working(m_threadWorking, false);
+    CriticalSectionLock lock(m_requestsLock);
+    if (!m_requests.empty())
         return false;
-    _requests.push_back(request);
-    _workAvailableEvent.Set();
+    m_requests.push_back(request);
+    m_workAvailableEvent.Set();
     return true;
 }
 
 CHWManager::RequestPtr CHWManager::CurrentRequest() {
-    CriticalSectionLock lock(_requestsLock);
+    CriticalSectionLock lock(m_requestsLock);
     Check(Requests().size() == 1) << "No request available in list";
-    return _requests.front();
+    return m_requests.front();
 }
 
 CHWManager::RequestPtr CHWManager::TakeRequest() {
     Check(ThreadWorking().acquire(500)) << "Request is still running!";
-    MutexLock working(_threadWorking, false);
-    CriticalSectionLock lock(_requestsLock);
+    MutexLock working(m_threadWorking, false);
+    CriticalSectionLock lock(m_requestsLock);
     Check(Requests().size() == 1) << "No request available in list";
-    RequestPtr request = _requests.front();
-    _requests.pop_front();
+    RequestPtr request = m_requests.front();
+    m_requests.pop_front();
     return request;
 }
 
 std::string CHWManager::PortName() const {
-    CriticalSectionLock lock(_startLock);
-    return _portName;
+    CriticalSectionLock lock(m_startLock);
+    return m_portName;
 }
 
 void CHWManager::ThreadProc() {
     Log().Log(50, "CHWManager::ThreadProc Start");
     try {
-        _driver.Open(_portName.c_str(), BaudRate, DeviceAddress, true);
-        _startedEvent.Set();
+        m_driver.Open(m_portName.c_str(), BaudRate, DeviceAddress, true);
+        m_startedEvent.Set();
     } catch (const std::exception& e) {
         Log().Log(10, "CHWManager::ThreadProc Error: %s", LogText(e).c_str());
         OnShutdown();
-        _startupFailure = *e.what() ? e.what() : "the port could not be opened";
-        _startedEvent.Set();
+        m_startupFailure = *e.what() ? e.what() : "the port could not be opened";
+        m_startedEvent.Set();
         return;
     } catch (...) {
         Log().Log(10, "CHWManager::ThreadProc Unknown Error");
         OnShutdown();
-        _startupFailure = "the port could not be opened";
-        _startedEvent.Set();
+        m_startupFailure = "the port could not be opened";
+        m_startedEvent.Set();
         return;
     }
 
     bool running = true;
     while (running) {
         try {
-            const int signalled = Event::WaitAny({&_shutdownEvent, &_workAvailableEvent}, INFINITE);
+            const int signalled = Event::WaitAny({&m_shutdownEvent, &m_workAvailableEvent}, INFINITE);
             if (signalled == 0) {
                 Log().Log(50, "CHWManager::ThreadProc OnShutdown");
-                MutexLock working(_threadWorking);
+                MutexLock working(m_threadWorking);
                 OnShutdown();
                 running = false;
                 Log().Log(50, "CHWManager::ThreadProc OnShutdown Finished");
             } else if (signalled == 1) {
                 Log().Log(50, "CHWManager::ThreadProc OnWorkAvailable");
-                MutexLock working(_threadWorking);
+                MutexLock working(m_threadWorking);
                 OnWorkAvailable();
                 Log().Log(50, "CHWManager::ThreadProc OnWorkAvailable Finished");
             } else {
@@ -172,17 +172,17 @@ void CHWManager::ThreadProc() {
 void CHWManager::OnShutdown() {
     Log().Log(30, "CHWManager::OnShutdown Closing Driver");
     try {
-        if (_driver.IsOpened())
-            _driver.Close();
+        if (m_driver.IsOpened())
+            m_driver.Close();
     } catch (const std::exception& e) {
         Log().Log(10, "CHWManager::ThreadProc Error: %s", LogText(e).c_str());
     }
     Log().Log(30, "CHWManager::OnShutdown Closing Driver Finished");
-    _cleanedUpEvent.Set();
+    m_cleanedUpEvent.Set();
 }
 
 void CHWManager::OnWorkAvailable() {
     RequestPtr request = CurrentRequest();
-    request->Execute(_driver);
+    request->Execute(m_driver);
     PostTo(request->Window(), Message::WorkFinished);
 }

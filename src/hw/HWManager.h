@@ -30,7 +30,7 @@ public:
     void Stop();
     bool Shutdown();
     bool WaitForShutdown();
-    bool IsRunning() const { return _thread.joinable(); }
+    bool IsRunning() const { return m_thread.joinable(); }
 
     // Queues the request when the worker is idle and the list is empty.
     bool AddRequest(const RequestPtr& request);
@@ -40,24 +40,24 @@ public:
     RequestPtr TakeRequest();
 
     std::string PortName() const;
-    Mutex& ThreadWorking() { return _threadWorking; }
-    std::deque<RequestPtr>& Requests() { return _requests; }
+    Mutex& ThreadWorking() { return m_threadWorking; }
+    std::deque<RequestPtr>& Requests() { return m_requests; }
 
 private:
     void ThreadProc();
     void OnShutdown();
     void OnWorkAvailable();
 
-    std::thread _thread;
-    Event _shutdownEvent{true, true};
-    Event _cleanedUpEvent{true, true};
-    Event _workAvailableEvent{true, false};
-    Mutex _threadWorking;
-    std::deque<RequestPtr> _requests;
-    CI2CDriver _driver;
-    std::string _portName;
-    mutable CriticalSection _startLock;
-    CriticalSection _requestsLock;
-    Event _startedEvent{true, false};
-    std::string _startupFailure; // why the port did not open; written before _startedEvent is set
+    std::thread m_thread;
+    Event m_shutdownEvent{true, true};
+    Event m_cleanedUpEvent{true, true};
+    Event m_workAvailableEvent{true, false};
+    Mutex m_threadWorking;
+    std::deque<RequestPtr> m_requests;
+    CI2CDriver m_driver;
+    std::string m_portName;
+    mutable CriticalSection m_startLock;
+    CriticalSection m_requestsLock;
+    Event m_startedEvent{true, false};
+    std::string m_startupFailure; // why the port did not open; written before m_startedEvent is set
 };

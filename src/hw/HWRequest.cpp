@@ -7,31 +7,31 @@
 #include <chrono>
 #include <thread>
 
-CHWRequest::CHWRequest(MessageTargetRef window) : _window(std::move(window)) {}
+CHWRequest::CHWRequest(MessageTargetRef window) : m_window(std::move(window)) {}
 
 CHWRequest::~CHWRequest() = default;
 
 bool CHWRequest::IsAbortRequested() {
-    return _abortEvent.Wait(0);
+    return m_abortEvent.Wait(0);
 }
 
 void CHWRequest::ThrowAborted() {
-    _aborted = true;
+    m_aborted = true;
     throw thread_aborted();
 }
 
 void CHWRequest::Abort() {
-    _abortEvent.Set();
+    m_abortEvent.Set();
 }
 
 std::string CHWRequest::Message() const {
-    std::lock_guard lock(_messageLock);
-    return _message;
+    std::lock_guard lock(m_messageLock);
+    return m_message;
 }
 
 void CHWRequest::SetMessage(const std::string& message) {
-    std::lock_guard lock(_messageLock);
-    _message = message;
+    std::lock_guard lock(m_messageLock);
+    m_message = message;
 }
 
 bool CHWRequest::Sync(CI2CDriver& driver) {

@@ -30,21 +30,21 @@ public:
     // Called from the user-interface thread.
     void Abort();
 
-    bool Succeeded() const { return _succeeded; }
-    void SetSucceeded(bool succeeded) { _succeeded = succeeded; }
-    bool Aborted() const { return _aborted; }
+    bool Succeeded() const { return m_succeeded; }
+    void SetSucceeded(bool succeeded) { m_succeeded = succeeded; }
+    bool Aborted() const { return m_aborted; }
     std::string Message() const;
     void SetMessage(const std::string& message);
-    const MessageTargetRef& Window() const { return _window; }
+    const MessageTargetRef& Window() const { return m_window; }
 
     static constexpr int SyncRetries = 10;
     static constexpr std::uint32_t SyncRetryPauseMs = 500;
 
 private:
-    std::atomic<bool> _succeeded{false};
-    std::atomic<bool> _aborted{false};
-    std::string _message;
-    mutable std::mutex _messageLock; // read by the user interface, written by the worker
-    MessageTargetRef _window;
-    Event _abortEvent{true, true};
+    std::atomic<bool> m_succeeded{false};
+    std::atomic<bool> m_aborted{false};
+    std::string m_message;
+    mutable std::mutex m_messageLock; // read by the user interface, written by the worker
+    MessageTargetRef m_window;
+    Event m_abortEvent{true, true};
 };

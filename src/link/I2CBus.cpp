@@ -26,7 +26,7 @@ std::uint8_t LoByte(std::uint16_t value) {
 void CI2CDriver::ReleaseLines() {
     // SDA rising on a high clock is a STOP, and a STOP right after the first bit of a data byte
     // commits what a cut-off page write latched: SDA is released only while SCL is low.
-    if (_sdaDrivenLow && !_sclDrivenLow)
+    if (m_sdaDrivenLow && !m_sclDrivenLow)
         Scl(SclLow);
     Sda(SdaHigh);
     Scl(SclHigh);
@@ -116,7 +116,7 @@ bool CI2CDriver::PollAcknowledge(std::uint8_t address) {
         PutByte(address);
         if (GetAck())
             return true;
-        _port->sleep(1);
+        m_port->sleep(1);
     }
     return false;
 }
@@ -176,7 +176,7 @@ void CI2CDriver::BeginTransfer() {
 void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, std::uint32_t size) {
     BeginTransfer();
     try {
-        if (!PollAcknowledge(_deviceWriteAddress))
+        if (!PollAcknowledge(m_deviceWriteAddress))
             throw std::runtime_error("Acknowledge polling failed in CI2CDriver::Read");
         PutByte(HiByte(startAddress));
         if (!GetAck())
@@ -187,7 +187,7 @@ void CI2CDriver::RandomRead(std::uint16_t startAddress, std::uint8_t* buffer, st
             throw std::runtime_error(
                 "Acknowledge for PutByte(LOBYTE(startAddress)) not received in CI2CDriver::RandomRead");
         StartCondition();
-        PutByte(_deviceReadAddress);
+        PutByte(m_deviceReadAddress);
         if (!GetAck())
             throw std::runtime_error("Acknowledge for read address not received in CI2CDriver::RandomRead");
         for (std::uint32_t i = 0; i < size; ++i) {
@@ -228,7 +228,7 @@ void CI2CDriver::Write(std::uint16_t startAddress, const std::uint8_t* sourceBuf
         std::uint32_t count = pageEnd - startAddress + 1;
         if (size < count)
             count = size;
-        Check(PollAcknowledge(_deviceWriteAddress)) << "Acknowledge polling failed in CI2CDriver::Write";
+        Check(PollAcknowledge(m_deviceWriteAddress)) << "Acknowledge polling failed in CI2CDriver::Write";
         PutByte(HiByte(startAddress));
         Check(GetAck()) << "Acknowledge for PutByte(HIBYTE(startAddress)) not received in CI2CDriver::Write";
         PutByte(LoByte(startAddress));

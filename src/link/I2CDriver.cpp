@@ -47,41 +47,41 @@ void LogCommProperties(const PortSettings::Properties& p) {
 
 } // namespace
 
-CI2CDriver::CI2CDriver(PortFactory factory) : _factory(std::move(factory)) {
-    _dummyBuffer.fill(0x55);
+CI2CDriver::CI2CDriver(PortFactory factory) : m_factory(std::move(factory)) {
+    m_dummyBuffer.fill(0x55);
 }
 
-CI2CDriver::CI2CDriver(std::shared_ptr<SerialPort> port) : _port(std::move(port)) {
-    _dummyBuffer.fill(0x55);
+CI2CDriver::CI2CDriver(std::shared_ptr<SerialPort> port) : m_port(std::move(port)) {
+    m_dummyBuffer.fill(0x55);
 }
 
 CI2CDriver::~CI2CDriver() {
-    if (_port && _port->isOpen())
-        _port->close();
+    if (m_port && m_port->isOpen())
+        m_port->close();
 }
 
 void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t deviceAddress,
                       bool logSettings) {
     Check(portName != nullptr) << "No port name";
-    _portName = portName;
+    m_portName = portName;
     if (IsOpened())
         Close();
-    _deviceWriteAddress = deviceAddress & 0xFE;
-    _deviceReadAddress = deviceAddress | 0x01;
+    m_deviceWriteAddress = deviceAddress & 0xFE;
+    m_deviceReadAddress = deviceAddress | 0x01;
     // The same port object for the same name: a simulated station keeps its state across reopenings.
-    if (_factory && (!_port || _portMadeFor != _portName)) {
-        _port.reset();
-        _port = _factory(_portName);
-        _portMadeFor = _portName;
-        _timing.reset(); // another adapter, maybe
-        _freshAfterNanos = 0;
+    if (m_factory && (!m_port || m_portMadeFor != m_portName)) {
+        m_port.reset();
+        m_port = m_factory(m_portName);
+        m_portMadeFor = m_portName;
+        m_timing.reset(); // another adapter, maybe
+        m_freshAfterNanos = 0;
     }
-    Check(_port != nullptr) << "No serial port for " << _portName;
-    _port->open(_portName, baudRate);
-    _sdaDrivenLow = _sclDrivenLow = false;
+    Check(m_port != nullptr) << "No serial port for " << m_portName;
+    m_port->open(m_portName, baudRate);
+    m_sdaDrivenLow = m_sclDrivenLow = false;
     SettleModemStatus(); // the open's own pulse on both lines must not count as the station's
     if (logSettings) {
-        const PortSettings settings = _port->settings();
+        const PortSettings settings = m_port->settings();
         LogDCB(settings.line);
         LogCommTimeouts(PortSettings::Timeouts{}); // the values set: all zero
         LogCommProperties(settings.properties);
@@ -93,25 +93,25 @@ bool CI2CDriver::Close() {
         return true;
     // The kernel drops RTS and DTR in one request, in no fixed order: SCL first would let SDA rise
     // on a high clock, a STOP that commits whatever a cut-off write latched. Released here first.
-    if (_sdaDrivenLow || _sclDrivenLow) {
+    if (m_sdaDrivenLow || m_sclDrivenLow) {
         try {
             ReleaseLines();
         } catch (const std::exception&) {
             // a port that fails here is closed all the same
         }
     }
-    return _port->close();
+    return m_port->close();
 }
 
 bool CI2CDriver::IsOpened() const {
-    return _port && _port->isOpen();
+    return m_port && m_port->isOpen();
 }
 
 void CI2CDriver::SettleModemStatus() {
-    const auto lagMs = static_cast<std::uint32_t>(_freshAfterNanos / 1'000'000 + 1);
-    _port->sleep(std::max(ModemStatusSettleMs, lagMs));
+    const auto lagMs = static_cast<std::uint32_t>(m_freshAfterNanos / 1'000'000 + 1);
+    m_port->sleep(std::max(ModemStatusSettleMs, lagMs));
     ModemStatus status;
-    OsCheck(_port->modemStatus(status))
+    OsCheck(m_port->modemStatus(status))
         << "Call to GetCommModemStatus in CI2CDriver::SettleModemStatus() failed.";
 }
 
@@ -119,19 +119,19 @@ void CI2CDriver::ReFillBuffer() {
     // The port stays open: the attempt starts from released lines and a fresh dummy write. Only a
     // port lost earlier (a failed open, an adapter unplugged and plugged in again) is opened anew.
     ModemStatus status;
-    if (IsOpened() && !_port->modemStatus(status)) {
+    if (IsOpened() && !m_port->modemStatus(status)) {
         const int error = errno;
-        CLogger::Instance().Log(30, "Port %s does not answer (%s); opening it again", _portName.c_str(),
+        CLogger::Instance().Log(30, "Port %s does not answer (%s); opening it again", m_portName.c_str(),
                                 os_error::ErrorText(error).c_str());
         Close();
     }
     if (!IsOpened()) {
-        Open(_portName.c_str(), 300, 0xA0, false);
-    } else if (_sdaDrivenLow || _sclDrivenLow) {
+        Open(m_portName.c_str(), 300, 0xA0, false);
+    } else if (m_sdaDrivenLow || m_sclDrivenLow) {
         ReleaseLines();
         SettleModemStatus();
     }
-    switch (_port->startDummyWrite(_dummyBuffer.data(), _dummyBuffer.size())) {
+    switch (m_port->startDummyWrite(m_dummyBuffer.data(), m_dummyBuffer.size())) {
     case DummyWrite::Completed:
         return;
     case DummyWrite::Pending:
@@ -156,51 +156,51 @@ CI2CDriver::SclState CI2CDriver::Scl() {
 
 ModemStatus CI2CDriver::ReadStatus(const char* failure) {
     ModemStatus status;
-    OsCheck(_port->modemStatus(status)) << failure;
+    OsCheck(m_port->modemStatus(status)) << failure;
     return status;
 }
 
 ModemStatus CI2CDriver::Lines(const char* failure) {
-    const std::int64_t wait = _changedAt + _freshAfterNanos - _port->clockNanos();
+    const std::int64_t wait = m_changedAt + m_freshAfterNanos - m_port->clockNanos();
     if (wait > 0)
-        _port->pauseNanos(wait);
+        m_port->pauseNanos(wait);
     return ReadStatus(failure);
 }
 
 ModemStatus CI2CDriver::LinesReleased(bool sdaToo) {
     ModemStatus status = Lines();
-    const std::int64_t until = _port->clockNanos() + HeldLowBoundNanos;
-    while ((status.dsr || (sdaToo && status.cts)) && _port->clockNanos() < until) {
-        _port->pauseNanos(PollNanos);
+    const std::int64_t until = m_port->clockNanos() + HeldLowBoundNanos;
+    while ((status.dsr || (sdaToo && status.cts)) && m_port->clockNanos() < until) {
+        m_port->pauseNanos(PollNanos);
         status = ReadStatus();
     }
     return status;
 }
 
 CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
-    if (_sdaDrivenLow || _sclDrivenLow)
+    if (m_sdaDrivenLow || m_sclDrivenLow)
         ReleaseLines();
     AdapterTiming timing;
     // SDA must read high before it is pulled, or a stale status would pass for a fast one.
-    const std::int64_t released = _port->clockNanos();
+    const std::int64_t released = m_port->clockNanos();
     while (ReadStatus().cts) {
-        if (_port->clockNanos() - released > MaxStatusLagNanos)
+        if (m_port->clockNanos() - released > MaxStatusLagNanos)
             throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");
-        _port->pauseNanos(PollNanos);
+        m_port->pauseNanos(PollNanos);
     }
     constexpr int Reads = 4;
-    const std::int64_t readsStart = _port->clockNanos();
+    const std::int64_t readsStart = m_port->clockNanos();
     for (int i = 0; i < Reads; ++i)
         ReadStatus();
-    timing.statusReadNanos = (_port->clockNanos() - readsStart) / Reads;
+    timing.statusReadNanos = (m_port->clockNanos() - readsStart) / Reads;
     // SDA pulled and released on the idle bus is a START and a STOP with nothing in between,
     // which no slave takes for a command.
-    const std::int64_t pulling = _port->clockNanos();
+    const std::int64_t pulling = m_port->clockNanos();
     Sda(SdaLow);
-    const std::int64_t pulled = _changedAt;
+    const std::int64_t pulled = m_changedAt;
     timing.lineChangeNanos = pulled - pulling;
     for (;;) {
-        const std::int64_t readAt = _port->clockNanos();
+        const std::int64_t readAt = m_port->clockNanos();
         if (ReadStatus().cts) {
             timing.statusLagNanos = readAt - pulled;
             break;
@@ -210,41 +210,43 @@ CI2CDriver::AdapterTiming CI2CDriver::MeasureAdapter() {
             throw std::runtime_error(
                 "SDA pulled low does not read low within 100 ms in CI2CDriver::MeasureAdapter");
         }
-        _port->pauseNanos(PollNanos);
+        m_port->pauseNanos(PollNanos);
     }
-    _freshAfterNanos = timing.FreshAfterNanos();
+    m_freshAfterNanos = timing.FreshAfterNanos();
     Sda(SdaHigh);
     if (LinesReleased(true).cts)
         throw std::runtime_error("SDA held low by another device in CI2CDriver::MeasureAdapter");
-    _timing = timing;
+    m_timing = timing;
     CLogger::Instance().Log(30,
                             "Adapter on %s: a line change takes %.3f ms, a status read %.3f ms, a change "
                             "shows %.3f ms late",
-                            _portName.c_str(), static_cast<double>(timing.lineChangeNanos) / 1e6,
+                            m_portName.c_str(), static_cast<double>(timing.lineChangeNanos) / 1e6,
                             static_cast<double>(timing.statusReadNanos) / 1e6,
                             static_cast<double>(timing.statusLagNanos) / 1e6);
     return timing;
 }
 
 void CI2CDriver::EnsureMeasured() {
-    if (!_timing)
+    if (!m_timing)
         MeasureAdapter();
 }
 
 void CI2CDriver::Sda(SdaState newState) {
-    OsCheck(_port->setRts(newState != SdaHigh)) << "Call to EscapeCommFunction in CI2CDriver::Sda("
-                                                << (newState == SdaLow ? "SdaLow" : "SdaHigh") << ") failed.";
-    _sdaDrivenLow = newState != SdaHigh;
+    OsCheck(m_port->setRts(newState != SdaHigh))
+        << "Call to EscapeCommFunction in CI2CDriver::Sda(" << (newState == SdaLow ? "SdaLow" : "SdaHigh")
+        << ") failed.";
+    m_sdaDrivenLow = newState != SdaHigh;
     LineDelay();
-    _changedAt = _port->clockNanos();
+    m_changedAt = m_port->clockNanos();
 }
 
 void CI2CDriver::Scl(SclState newState) {
-    OsCheck(_port->setDtr(newState != SclHigh)) << "Call to EscapeCommFunction in CI2CDriver::Scl("
-                                                << (newState == SclLow ? "SclLow" : "SclHigh") << ") failed.";
-    _sclDrivenLow = newState != SclHigh;
+    OsCheck(m_port->setDtr(newState != SclHigh))
+        << "Call to EscapeCommFunction in CI2CDriver::Scl(" << (newState == SclLow ? "SclLow" : "SclHigh")
+        << ") failed.";
+    m_sclDrivenLow = newState != SclHigh;
     LineDelay();
-    _changedAt = _port->clockNanos();
+    m_changedAt = m_port->clockNanos();
 }
 
 std::string CI2CDriver::SdaStateName(int state) {

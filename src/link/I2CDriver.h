@@ -90,13 +90,13 @@ public:
         std::int64_t FreshAfterNanos() const { return statusLagNanos + statusLagNanos / 4; }
     };
     AdapterTiming MeasureAdapter();
-    const std::optional<AdapterTiming>& Timing() const { return _timing; }
+    const std::optional<AdapterTiming>& Timing() const { return m_timing; }
 
-    SerialPort* Port() const { return _port.get(); }
-    const std::string& PortName() const { return _portName; }
+    SerialPort* Port() const { return m_port.get(); }
+    const std::string& PortName() const { return m_portName; }
 
 private:
-    void LineDelay() { _port->settleDelay(); }
+    void LineDelay() { m_port->settleDelay(); }
     // Releases SCL and fails when another device holds it low.
     void ClockHigh();
     // Both lines in one look (cts: SDA low, dsr: SCL low), taken only when our last change can
@@ -114,15 +114,15 @@ private:
     void EndRead();
     void SettleModemStatus();
 
-    std::uint8_t _deviceReadAddress = 0;
-    std::uint8_t _deviceWriteAddress = 0;
-    std::string _portName;
-    std::array<std::uint8_t, 16384> _dummyBuffer;
-    PortFactory _factory;
-    std::shared_ptr<SerialPort> _port;
-    std::string _portMadeFor;
-    bool _sdaDrivenLow = false, _sclDrivenLow = false;
-    std::int64_t _changedAt = 0;       // port clock at our last line change
-    std::int64_t _freshAfterNanos = 0; // from a change until a status read can show it
-    std::optional<AdapterTiming> _timing;
+    std::uint8_t m_deviceReadAddress = 0;
+    std::uint8_t m_deviceWriteAddress = 0;
+    std::string m_portName;
+    std::array<std::uint8_t, 16384> m_dummyBuffer;
+    PortFactory m_factory;
+    std::shared_ptr<SerialPort> m_port;
+    std::string m_portMadeFor;
+    bool m_sdaDrivenLow = false, m_sclDrivenLow = false;
+    std::int64_t m_changedAt = 0;       // port clock at our last line change
+    std::int64_t m_freshAfterNanos = 0; // from a change until a status read can show it
+    std::optional<AdapterTiming> m_timing;
 };

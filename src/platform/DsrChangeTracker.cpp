@@ -1,18 +1,18 @@
 #include "platform/DsrChangeTracker.h"
 
 void DsrChangeTracker::Reset(bool level, std::optional<std::uint64_t> count) {
-    _level = level;
-    _count = count;
+    m_level = level;
+    m_count = count;
 }
 
 bool DsrChangeTracker::Changed(bool level, std::optional<std::uint64_t> count) {
-    const bool levelChanged = level != _level;
-    const bool counted = count && _count && *count != *_count;
+    const bool levelChanged = level != m_level;
+    const bool counted = count && m_count && *count != *m_count;
     if (counted)
-        _countersProven = true;
-    else if (levelChanged && count && _count && !_countersProven)
-        _countersMissed = true;
-    _level = level;
-    _count = count;
+        m_countersProven = true;
+    else if (levelChanged && count && m_count && !m_countersProven)
+        m_countersMissed = true;
+    m_level = level;
+    m_count = count;
     return levelChanged || counted;
 }

@@ -15,13 +15,13 @@ public:
     // The next look; true when DSR changed since the previous one.
     bool Changed(bool level, std::optional<std::uint64_t> count);
     // The counter has counted a change: it can be relied on.
-    bool CountersProven() const { return _countersProven; }
+    bool CountersProven() const { return m_countersProven; }
     // The level showed a change the counter did not count: the driver does not count DSR.
-    bool CountersMissedChange() const { return _countersMissed; }
+    bool CountersMissedChange() const { return m_countersMissed; }
 
 private:
-    bool _level = false;
-    std::optional<std::uint64_t> _count;
-    bool _countersProven = false;
-    bool _countersMissed = false;
+    bool m_level = false;
+    std::optional<std::uint64_t> m_count;
+    bool m_countersProven = false;
+    bool m_countersMissed = false;
 };

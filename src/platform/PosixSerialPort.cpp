@@ -39,7 +39,7 @@ std::string NotSerialHint(int error, const std::string& name) {
 
 } // namespace
 
-PosixSerialPort::PosixSerialPort(SystemRoots roots) : _roots(std::move(roots)) {}
+PosixSerialPort::PosixSerialPort(SystemRoots roots) : m_roots(std::move(roots)) {}
 
 PosixSerialPort::~PosixSerialPort() {
     close();
@@ -55,14 +55,14 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
     const std::string shown = device == name ? name : name + " (" + device + ")";
     // Before anything opens it: the console's lines are not ours to drive, nor is its output.
     // The reason is ours, not the system's: no system text follows it.
-    if (IsSystemConsole(device, _roots))
+    if (IsSystemConsole(device, m_roots))
         throw std::runtime_error("Could not open com-port " + shown + " (" + device +
                                  " is the system console; choose the port the station adapter is on)");
 
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     const int openError = errno;
     OsCheck(fd >= 0) << "Could not open com-port " << shown << OpenHint(openError, device);
-    _fd = fd;
+    m_fd = fd;
     // A check that fails from here on closes what was opened: the lock and the exclusive mode
     // must not keep the next opener (this program's next try included) out.
     try {
@@ -76,60 +76,60 @@ void PosixSerialPort::open(const std::string& name, std::uint32_t baudRate) {
 void PosixSerialPort::Configure(const std::string& device, const std::string& shown, std::uint32_t baudRate) {
     // The kernel raised RTS and DTR in open(), pulling both bus lines low: release them first.
     const int lines = TIOCM_RTS | TIOCM_DTR;
-    ::ioctl(_fd, TIOCMBIC, &lines); // a device without modem lines is reported below
+    ::ioctl(m_fd, TIOCMBIC, &lines); // a device without modem lines is reported below
     // Unshared: refuse other openers, and other programs that lock the device.
-    if (::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         OsCheck(false) << "Could not open com-port " << shown << OpenHint(error, device);
     }
 
     termios settings{};
-    int result = ::tcgetattr(_fd, &settings);
+    int result = ::tcgetattr(m_fd, &settings);
     int error = errno;
     OsCheck(result == 0) << "Could not get DCB" << NotSerialHint(error, shown);
-    if (::ioctl(_fd, TIOCEXCL) != 0) {
+    if (::ioctl(m_fd, TIOCEXCL) != 0) {
         error = errno;
         OsCheck(false) << "Could not open com-port " << shown << NotSerialHint(error, shown);
     }
     ConfigureStationLine(settings, baudRate);
-    result = ::tcsetattr(_fd, TCSANOW, &settings);
+    result = ::tcsetattr(m_fd, TCSANOW, &settings);
     OsCheck(result == 0) << "Could not set DCB";
 
     // Both outputs cleared: the PC releases both bus lines.
-    result = ::ioctl(_fd, TIOCMBIC, &lines);
+    result = ::ioctl(m_fd, TIOCMBIC, &lines);
     error = errno;
     OsCheck(result == 0) << "Could not set DCB" << NotSerialHint(error, shown);
 
     termios readBack{};
-    result = ::tcgetattr(_fd, &readBack);
+    result = ::tcgetattr(m_fd, &readBack);
     OsCheck(result == 0) << "Could not get DCB";
-    _settings = PortSettings{};
-    _settings.line = LineSettingsOf(readBack);
-    _settings.timeouts.readInterval = readBack.c_cc[VTIME] * 100u;
-    _settings.timeouts.readTotalConstant = readBack.c_cc[VMIN];
+    m_settings = PortSettings{};
+    m_settings.line = LineSettingsOf(readBack);
+    m_settings.timeouts.readInterval = readBack.c_cc[VTIME] * 100u;
+    m_settings.timeouts.readTotalConstant = readBack.c_cc[VMIN];
 
     int status = 0;
-    result = ::ioctl(_fd, TIOCMGET, &status);
+    result = ::ioctl(m_fd, TIOCMGET, &status);
     error = errno;
     OsCheck(result == 0) << "Could not get COMMPROP" << NotSerialHint(error, shown);
     serial_struct serial{};
-    if (::ioctl(_fd, TIOCGSERIAL, &serial) == 0) { // not every USB adapter answers; then zeros
-        _settings.properties.maxTxQueue = serial.xmit_fifo_size;
-        _settings.properties.maxBaud = static_cast<unsigned>(serial.baud_base);
-        _settings.properties.provSubType = static_cast<unsigned>(serial.type);
-        _settings.properties.provCapabilities = static_cast<unsigned>(serial.flags);
+    if (::ioctl(m_fd, TIOCGSERIAL, &serial) == 0) { // not every USB adapter answers; then zeros
+        m_settings.properties.maxTxQueue = serial.xmit_fifo_size;
+        m_settings.properties.maxBaud = static_cast<unsigned>(serial.baud_base);
+        m_settings.properties.provSubType = static_cast<unsigned>(serial.type);
+        m_settings.properties.provCapabilities = static_cast<unsigned>(serial.flags);
     }
     int queued = 0;
-    if (::ioctl(_fd, TIOCOUTQ, &queued) == 0)
-        _settings.properties.currentTxQueue = queued;
-    if (::ioctl(_fd, TIOCINQ, &queued) == 0)
-        _settings.properties.currentRxQueue = queued;
+    if (::ioctl(m_fd, TIOCOUTQ, &queued) == 0)
+        m_settings.properties.currentTxQueue = queued;
+    if (::ioctl(m_fd, TIOCINQ, &queued) == 0)
+        m_settings.properties.currentRxQueue = queued;
     DescribeDriver(device, (readBack.c_cflag & HUPCL) != 0);
 
-    _dsr = DsrChangeTracker();
-    _dsr.Reset((status & TIOCM_DSR) != 0, ReadDsrCount());
-    _countersMissLogged = false;
-    ::tcflush(_fd, TCIOFLUSH);
+    m_dsr = DsrChangeTracker();
+    m_dsr.Reset((status & TIOCM_DSR) != 0, ReadDsrCount());
+    m_countersMissLogged = false;
+    ::tcflush(m_fd, TCIOFLUSH);
 }
 
 void PosixSerialPort::DescribeDriver(const std::string& device, bool hangUpOnClose) {
@@ -137,47 +137,48 @@ void PosixSerialPort::DescribeDriver(const std::string& device, bool hangUpOnClo
     std::filesystem::path resolved = std::filesystem::weakly_canonical(device, error);
     if (error)
         resolved = device;
-    _tty = ReadTtyInfo(resolved.filename().string(), _roots);
+    m_tty = ReadTtyInfo(resolved.filename().string(), m_roots);
     // USB adapters batch modem-status reports; low latency makes them report at once.
     bool lowLatency = false;
     serial_struct serial{};
-    if (_tty.usb && ::ioctl(_fd, TIOCGSERIAL, &serial) == 0) {
+    if (m_tty.usb && ::ioctl(m_fd, TIOCGSERIAL, &serial) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
-        lowLatency = ::ioctl(_fd, TIOCSSERIAL, &serial) == 0;
+        lowLatency = ::ioctl(m_fd, TIOCSSERIAL, &serial) == 0;
     }
     CLogger::Instance().Log(30, "Serial driver %s%s, low latency %s, lines dropped at close %s",
-                            _tty.driver.empty() ? "unknown" : _tty.driver.c_str(), _tty.usb ? " (USB)" : "",
-                            lowLatency ? "on" : "off", hangUpOnClose ? "yes" : "no");
+                            m_tty.driver.empty() ? "unknown" : m_tty.driver.c_str(),
+                            m_tty.usb ? " (USB)" : "", lowLatency ? "on" : "off",
+                            hangUpOnClose ? "yes" : "no");
 }
 
 bool PosixSerialPort::close() {
     StopDummyWrite(); // discards what is queued, so the close does not wait for it at 300 baud
-    if (_fd < 0)
+    if (m_fd < 0)
         return true;
-    const int result = ::close(_fd); // HUPCL drops RTS and DTR; also drops the lock and exclusive mode
-    _fd = -1;
+    const int result = ::close(m_fd); // HUPCL drops RTS and DTR; also drops the lock and exclusive mode
+    m_fd = -1;
     return result == 0;
 }
 
 bool PosixSerialPort::SetModemBit(int bit, bool asserted) {
-    return ::ioctl(_fd, asserted ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+    return ::ioctl(m_fd, asserted ? TIOCMBIS : TIOCMBIC, &bit) == 0;
 }
 
 std::optional<std::uint64_t> PosixSerialPort::ReadDsrCount() {
     serial_icounter_struct counters{};
-    if (::ioctl(_fd, TIOCGICOUNT, &counters) != 0)
+    if (::ioctl(m_fd, TIOCGICOUNT, &counters) != 0)
         return std::nullopt; // the driver keeps no counters
     return static_cast<std::uint64_t>(counters.dsr);
 }
 
 bool PosixSerialPort::modemStatus(ModemStatus& status) {
     int bits = 0;
-    if (::ioctl(_fd, TIOCMGET, &bits) != 0)
+    if (::ioctl(m_fd, TIOCMGET, &bits) != 0)
         return false;
     status.cts = (bits & TIOCM_CTS) != 0;
     status.dsr = (bits & TIOCM_DSR) != 0;
     // What was just read has been seen: only later changes count for the next wait.
-    _dsr.Reset(status.dsr, ReadDsrCount());
+    m_dsr.Reset(status.dsr, ReadDsrCount());
     return true;
 }
 
@@ -187,14 +188,14 @@ bool PosixSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         int bits = 0;
-        if (::ioctl(_fd, TIOCMGET, &bits) != 0)
+        if (::ioctl(m_fd, TIOCMGET, &bits) != 0)
             return false;
-        if (_dsr.Changed((bits & TIOCM_DSR) != 0, ReadDsrCount())) {
-            if (_dsr.CountersMissedChange() && !_countersMissLogged) {
-                _countersMissLogged = true;
+        if (m_dsr.Changed((bits & TIOCM_DSR) != 0, ReadDsrCount())) {
+            if (m_dsr.CountersMissedChange() && !m_countersMissLogged) {
+                m_countersMissLogged = true;
                 CLogger::Instance().Log(
                     30, "Serial driver %s does not count DSR changes; the line level is polled",
-                    _tty.driver.empty() ? "unknown" : _tty.driver.c_str());
+                    m_tty.driver.empty() ? "unknown" : m_tty.driver.c_str());
             }
             changed = true;
             return true;
@@ -211,31 +212,31 @@ bool PosixSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
 
 DummyWrite PosixSerialPort::startDummyWrite(const std::uint8_t* bytes, std::size_t size) {
     StopDummyWrite();
-    if (_fd < 0) {
+    if (m_fd < 0) {
         errno = EBADF;
         return DummyWrite::Failed;
     }
-    if (::pipe2(_stopPipe, O_CLOEXEC) != 0)
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0)
         return DummyWrite::Failed;
-    _dummy.assign(bytes, bytes + size);
+    m_dummy.assign(bytes, bytes + size);
     // The first chunk goes out here so that a broken port is reported to the caller.
-    const ssize_t written = ::write(_fd, _dummy.data(), _dummy.size());
+    const ssize_t written = ::write(m_fd, m_dummy.data(), m_dummy.size());
     if (written < 0 && errno != EAGAIN) {
         const int error = errno;
         StopDummyWrite();
         errno = error;
         return DummyWrite::Failed;
     }
-    _writing = true;
-    _writer = std::thread([this] { DummyWriteLoop(); });
+    m_writing = true;
+    m_writer = std::thread([this] { DummyWriteLoop(); });
     return DummyWrite::Pending;
 }
 
 void PosixSerialPort::DummyWriteLoop() {
     // Keeps the transmit queue filled until the port is closed.
     std::size_t offset = 0;
-    while (_writing) {
-        pollfd fds[2] = {{_fd, POLLOUT, 0}, {_stopPipe[0], POLLIN, 0}};
+    while (m_writing) {
+        pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_stopPipe[0], POLLIN, 0}};
         if (::poll(fds, 2, 1000) < 0) {
             if (errno == EINTR)
                 continue;
@@ -246,9 +247,9 @@ void PosixSerialPort::DummyWriteLoop() {
         if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             break;
         if (fds[0].revents & POLLOUT) {
-            const ssize_t written = ::write(_fd, _dummy.data() + offset, _dummy.size() - offset);
+            const ssize_t written = ::write(m_fd, m_dummy.data() + offset, m_dummy.size() - offset);
             if (written > 0)
-                offset = (offset + static_cast<std::size_t>(written)) % _dummy.size();
+                offset = (offset + static_cast<std::size_t>(written)) % m_dummy.size();
             else if (written < 0 && errno != EAGAIN && errno != EINTR)
                 break;
         }
@@ -256,20 +257,20 @@ void PosixSerialPort::DummyWriteLoop() {
 }
 
 void PosixSerialPort::StopDummyWrite() {
-    _writing = false;
-    if (_stopPipe[1] >= 0) {
+    m_writing = false;
+    if (m_stopPipe[1] >= 0) {
         const char stop = 1;
-        [[maybe_unused]] const ssize_t ignored = ::write(_stopPipe[1], &stop, 1);
+        [[maybe_unused]] const ssize_t ignored = ::write(m_stopPipe[1], &stop, 1);
     }
-    if (_writer.joinable())
-        _writer.join();
-    for (int& end : _stopPipe) {
+    if (m_writer.joinable())
+        m_writer.join();
+    for (int& end : m_stopPipe) {
         if (end >= 0)
             ::close(end);
         end = -1;
     }
-    if (_fd >= 0)
-        ::tcflush(_fd, TCOFLUSH);
+    if (m_fd >= 0)
+        ::tcflush(m_fd, TCOFLUSH);
 }
 
 void PosixSerialPort::settleDelay() {

@@ -26,7 +26,7 @@ public:
 
     void open(const std::string& name, std::uint32_t baudRate) override;
     bool close() override;
-    bool isOpen() const override { return _fd >= 0; }
+    bool isOpen() const override { return m_fd >= 0; }
 
     bool setRts(bool asserted) override { return SetModemBit(0x004 /*TIOCM_RTS*/, asserted); }
     bool setDtr(bool asserted) override { return SetModemBit(0x002 /*TIOCM_DTR*/, asserted); }
@@ -35,7 +35,7 @@ public:
     DummyWrite startDummyWrite(const std::uint8_t* bytes, std::size_t size) override;
     void settleDelay() override;
     void sleep(std::uint32_t milliseconds) override;
-    PortSettings settings() const override { return _settings; }
+    PortSettings settings() const override { return m_settings; }
 
 private:
     // Everything after the device opened: lock, line settings, what the driver is.
@@ -46,14 +46,14 @@ private:
     void StopDummyWrite();
     void DummyWriteLoop();
 
-    int _fd = -1;
-    int _stopPipe[2] = {-1, -1};
-    PortSettings _settings;
-    SystemRoots _roots;
-    TtyInfo _tty;
-    DsrChangeTracker _dsr;
-    bool _countersMissLogged = false;
-    std::vector<std::uint8_t> _dummy;
-    std::thread _writer;
-    std::atomic<bool> _writing{false};
+    int m_fd = -1;
+    int m_stopPipe[2] = {-1, -1};
+    PortSettings m_settings;
+    SystemRoots m_roots;
+    TtyInfo m_tty;
+    DsrChangeTracker m_dsr;
+    bool m_countersMissLogged = false;
+    std::vector<std::uint8_t> m_dummy;
+    std::thread m_writer;
+    std::atomic<bool> m_writing{false};
 };

@@ -34,9 +34,9 @@ std::string JsonString(std::string_view text) {
 }
 
 JsonObject& JsonObject::Member(std::string_view name, const std::string& json) {
-    if (!_members.empty())
-        _members += ',';
-    _members += JsonString(name) + ":" + json;
+    if (!m_members.empty())
+        m_members += ',';
+    m_members += JsonString(name) + ":" + json;
     return *this;
 }
 

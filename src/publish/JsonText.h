@@ -14,9 +14,9 @@ public:
     JsonObject& Number(std::string_view name, long long value);
     JsonObject& Array(std::string_view name, std::initializer_list<std::string> texts);
     JsonObject& Object(std::string_view name, const JsonObject& value);
-    std::string Json() const { return "{" + _members + "}"; }
+    std::string Json() const { return "{" + m_members + "}"; }
 
 private:
     JsonObject& Member(std::string_view name, const std::string& json);
-    std::string _members;
+    std::string m_members;
 };

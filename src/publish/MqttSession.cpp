@@ -32,53 +32,54 @@ MqttSession::MqttSession() {
 
 MqttSession::~MqttSession() {
     Stop();
-    if (_mosq)
-        mosquitto_destroy(_mosq);
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
 }
 
 void MqttSession::OnConnect(int code) {
-    std::lock_guard lock(_lock);
-    _connack = code;
-    _changed.notify_all();
+    std::lock_guard lock(m_lock);
+    m_connack = code;
+    m_changed.notify_all();
 }
 
 void MqttSession::OnDisconnect(int code) {
     // The reason is read here: errno belongs to the library's thread.
     const std::string reason = code == 0 ? "disconnected" : Reason(code);
-    std::lock_guard lock(_lock);
-    _disconnect = reason;
-    _changed.notify_all();
+    std::lock_guard lock(m_lock);
+    m_disconnect = reason;
+    m_changed.notify_all();
 }
 
 void MqttSession::OnPublish(int mid) {
-    std::lock_guard lock(_lock);
-    _published.insert(mid);
-    _changed.notify_all();
+    std::lock_guard lock(m_lock);
+    m_published.insert(mid);
+    m_changed.notify_all();
 }
 
 std::string MqttSession::Connect(const MqttLogin& login, std::chrono::milliseconds timeout) {
     const std::string broker = BrokerName(login.address);
-    _mosq = mosquitto_new(login.clientId.c_str(), true, this);
-    if (!_mosq)
+    m_mosq = mosquitto_new(login.clientId.c_str(), true, this);
+    if (!m_mosq)
         return "the MQTT client cannot be created: " + std::string(std::strerror(errno));
     mosquitto_connect_callback_set(
-        _mosq, [](mosquitto*, void* self, int code) { static_cast<MqttSession*>(self)->OnConnect(code); });
-    mosquitto_disconnect_callback_set(
-        _mosq, [](mosquitto*, void* self, int code) { static_cast<MqttSession*>(self)->OnDisconnect(code); });
+        m_mosq, [](mosquitto*, void* self, int code) { static_cast<MqttSession*>(self)->OnConnect(code); });
+    mosquitto_disconnect_callback_set(m_mosq, [](mosquitto*, void* self, int code) {
+        static_cast<MqttSession*>(self)->OnDisconnect(code);
+    });
     mosquitto_publish_callback_set(
-        _mosq, [](mosquitto*, void* self, int mid) { static_cast<MqttSession*>(self)->OnPublish(mid); });
+        m_mosq, [](mosquitto*, void* self, int mid) { static_cast<MqttSession*>(self)->OnPublish(mid); });
     // Our own order on the archive counts, not the library's: no reconnect behind our back, no
     // limit on messages in flight (the broker acknowledges them in the order sent).
-    mosquitto_reconnect_delay_set(_mosq, 3600, 3600, false);
-    mosquitto_max_inflight_messages_set(_mosq, 0);
+    mosquitto_reconnect_delay_set(m_mosq, 3600, 3600, false);
+    mosquitto_max_inflight_messages_set(m_mosq, 0);
 
     if (!login.user.empty() &&
-        mosquitto_username_pw_set(_mosq, login.user.c_str(),
+        mosquitto_username_pw_set(m_mosq, login.user.c_str(),
                                   login.password ? login.password->c_str() : nullptr) != MOSQ_ERR_SUCCESS)
         return "the user name for " + broker + " cannot be set";
     if (login.address.tls) {
-        const int set = login.caFile.empty() ? mosquitto_int_option(_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
-                                             : mosquitto_tls_set(_mosq, login.caFile.c_str(), nullptr,
+        const int set = login.caFile.empty() ? mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                                             : mosquitto_tls_set(m_mosq, login.caFile.c_str(), nullptr,
                                                                  nullptr, nullptr, nullptr);
         if (set != MOSQ_ERR_SUCCESS)
             return "TLS for " + broker + " cannot be set up with CA file \"" + login.caFile +
@@ -86,27 +87,28 @@ std::string MqttSession::Connect(const MqttLogin& login, std::chrono::millisecon
     }
     if (login.will) {
         const MqttMessage& will = *login.will;
-        mosquitto_will_set(_mosq, will.topic.c_str(), static_cast<int>(will.payload.size()),
+        mosquitto_will_set(m_mosq, will.topic.c_str(), static_cast<int>(will.payload.size()),
                            will.payload.data(), will.qos, will.retain);
     }
 
-    const int started = mosquitto_loop_start(_mosq);
+    const int started = mosquitto_loop_start(m_mosq);
     if (started != MOSQ_ERR_SUCCESS)
         return "the MQTT network thread cannot be started: " + Reason(started);
-    _loopRunning = true;
-    const int connecting = mosquitto_connect_async(_mosq, login.address.host.c_str(), login.address.port, 60);
+    m_loopRunning = true;
+    const int connecting =
+        mosquitto_connect_async(m_mosq, login.address.host.c_str(), login.address.port, 60);
     if (connecting != MOSQ_ERR_SUCCESS)
         return "broker " + broker + " cannot be reached: " + Reason(connecting);
 
-    std::unique_lock lock(_lock);
-    if (!_changed.wait_for(lock, timeout, [&] { return _connack || _disconnect; }))
+    std::unique_lock lock(m_lock);
+    if (!m_changed.wait_for(lock, timeout, [&] { return m_connack || m_disconnect; }))
         return "broker " + broker + " did not answer within " +
                std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) + " s";
-    if (_connack && *_connack == 0)
+    if (m_connack && *m_connack == 0)
         return "";
-    if (_connack)
-        return "broker " + broker + " refused the login: " + mosquitto_connack_string(*_connack);
-    return "broker " + broker + " cannot be reached: " + *_disconnect;
+    if (m_connack)
+        return "broker " + broker + " refused the login: " + mosquitto_connack_string(*m_connack);
+    return "broker " + broker + " cannot be reached: " + *m_disconnect;
 }
 
 MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages,
@@ -119,33 +121,33 @@ MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages,
     while (sent.acknowledged < messages.size()) {
         const std::size_t begin = sent.acknowledged, end = std::min(messages.size(), begin + Batch);
         {
-            std::lock_guard lock(_lock);
-            _published.clear();
+            std::lock_guard lock(m_lock);
+            m_published.clear();
         }
         mids.assign(end - begin, 0);
         std::size_t queued = begin;
         for (; queued < end; ++queued) {
             const MqttMessage& m = messages[queued];
             const int rc =
-                mosquitto_publish(_mosq, &mids[queued - begin], m.topic.c_str(),
+                mosquitto_publish(m_mosq, &mids[queued - begin], m.topic.c_str(),
                                   static_cast<int>(m.payload.size()), m.payload.data(), m.qos, m.retain);
             if (rc != MOSQ_ERR_SUCCESS) {
                 sent.error = "publishing on \"" + m.topic + "\" failed: " + Reason(rc);
                 break;
             }
         }
-        std::unique_lock lock(_lock);
-        const auto taken = [&] { return _published.count(mids[sent.acknowledged - begin]) != 0; };
+        std::unique_lock lock(m_lock);
+        const auto taken = [&] { return m_published.count(mids[sent.acknowledged - begin]) != 0; };
         while (sent.acknowledged < queued) {
             if (taken()) {
                 ++sent.acknowledged;
                 continue;
             }
-            if (_disconnect) {
-                sent.error = "the connection to the broker was lost: " + *_disconnect;
+            if (m_disconnect) {
+                sent.error = "the connection to the broker was lost: " + *m_disconnect;
                 return sent;
             }
-            if (!_changed.wait_for(lock, stallTimeout, [&] { return _disconnect || taken(); })) {
+            if (!m_changed.wait_for(lock, stallTimeout, [&] { return m_disconnect || taken(); })) {
                 sent.error = "the broker stopped acknowledging messages";
                 return sent;
             }
@@ -157,19 +159,19 @@ MqttSession::Sent MqttSession::Send(const std::vector<MqttMessage>& messages,
 }
 
 void MqttSession::Disconnect() {
-    if (!_loopRunning)
+    if (!m_loopRunning)
         return;
     // The network thread sends the goodbye; only then may it go, or the broker would see the
     // connection break and publish the last will.
-    if (mosquitto_disconnect(_mosq) == MOSQ_ERR_SUCCESS) {
-        std::unique_lock lock(_lock);
-        _changed.wait_for(lock, std::chrono::seconds(5), [&] { return _disconnect.has_value(); });
+    if (mosquitto_disconnect(m_mosq) == MOSQ_ERR_SUCCESS) {
+        std::unique_lock lock(m_lock);
+        m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_disconnect.has_value(); });
     }
     Stop();
 }
 
 void MqttSession::Stop() {
-    if (!_loopRunning)
+    if (!m_loopRunning)
         return;
     // Without a connection (a refused login, a broken one), the network thread waits to connect
     // again; asked to disconnect, it ends its loop when woken instead of reconnecting, where being
@@ -177,11 +179,11 @@ void MqttSession::Stop() {
     // break, so that the broker publishes the last will as before.
     bool connected;
     {
-        std::lock_guard lock(_lock);
-        connected = _connack && *_connack == 0 && !_disconnect;
+        std::lock_guard lock(m_lock);
+        connected = m_connack && *m_connack == 0 && !m_disconnect;
     }
     if (!connected)
-        mosquitto_disconnect(_mosq);
-    mosquitto_loop_stop(_mosq, true);
-    _loopRunning = false;
+        mosquitto_disconnect(m_mosq);
+    mosquitto_loop_stop(m_mosq, true);
+    m_loopRunning = false;
 }

@@ -54,12 +54,12 @@ private:
     void OnPublish(int mid);
     void Stop();
 
-    mosquitto* _mosq = nullptr;
-    bool _loopRunning = false;
-    std::mutex _lock;
-    std::condition_variable _changed;
-    // Guarded by _lock: written by the library's thread.
-    std::optional<int> _connack;
-    std::optional<std::string> _disconnect; // why the connection ended
-    std::set<int> _published;
+    mosquitto* m_mosq = nullptr;
+    bool m_loopRunning = false;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    // Guarded by m_lock: written by the library's thread.
+    std::optional<int> m_connack;
+    std::optional<std::string> m_disconnect; // why the connection ended
+    std::set<int> m_published;
 };

@@ -42,37 +42,37 @@ public:
     // conversation a time between shortest and longest, as the seed chooses.
     void SetQuietAfterPc(Nanos duration) { SetQuietAfterPc(duration, duration); }
     void SetQuietAfterPc(Nanos shortest, Nanos longest) {
-        _quietShortest = shortest;
-        _quietLongest = longest;
-        _quietAfterPc = longest;
+        m_quietShortest = shortest;
+        m_quietLongest = longest;
+        m_quietAfterPc = longest;
     }
     // How long one byte of a recording keeps the bus (0: a recording lands in memory at once).
-    void SetOwnBytePace(Nanos byteNanos) { _bytePace = byteNanos; }
-    void SetSeed(std::uint32_t seed) { _random.seed(seed); }
+    void SetOwnBytePace(Nanos byteNanos) { m_bytePace = byteNanos; }
+    void SetSeed(std::uint32_t seed) { m_random.seed(seed); }
     // Bytes of recordings not on the bus yet.
-    std::size_t PendingBytes() const { return _pending.size(); }
+    std::size_t PendingBytes() const { return m_pending.size(); }
     // Fault: the base unit pulls SCL low in [start, end), whatever the PC does.
     void DriveSclLow(Nanos start, Nanos end, Nanos now);
     // Records every interval (first at now + interval); a recording due while the PC talks waits.
     void SetRecording(Nanos interval, RecordingHook hook, Nanos now);
     // The wall time that clock time 0 stands for.
-    void SetEpoch(std::chrono::system_clock::time_point epoch) { _epoch = epoch; }
+    void SetEpoch(std::chrono::system_clock::time_point epoch) { m_epoch = epoch; }
 
-    bool SclLow() const { return _low; }
+    bool SclLow() const { return m_low; }
     // The earliest time at which something may happen (an edge or a recording).
-    Nanos Next() const { return _next; }
+    Nanos Next() const { return m_next; }
 
     // The PC pulled a line low at now. Returns true when the base unit released SCL because of it.
     bool PcActivity(Nanos now) {
-        if (now >= _quietUntil) // a new conversation
-            _quietAfterPc = _quietShortest +
-                            static_cast<Nanos>(
-                                _random() % static_cast<std::uint64_t>(_quietLongest - _quietShortest + 1));
-        _quietUntil = now + _quietAfterPc;
+        if (now >= m_quietUntil) // a new conversation
+            m_quietAfterPc =
+                m_quietShortest + static_cast<Nanos>(m_random() % static_cast<std::uint64_t>(
+                                                                      m_quietLongest - m_quietShortest + 1));
+        m_quietUntil = now + m_quietAfterPc;
         if (InOwnByte(now))
             return false; // it finishes its byte first
-        if (_low && !InFault(now)) {
-            _low = false;
+        if (m_low && !InFault(now)) {
+            m_low = false;
             return true;
         }
         return false;
@@ -81,9 +81,9 @@ public:
     // A PC that died with its lines asserted holds the bus: the base unit stays off it (and
     // records nothing) until the lines are released, and keeps off for the usual time after.
     void PcHoldsBus(bool held, Nanos now) {
-        _quietUntil = held ? Infinite : now + _quietAfterPc;
+        m_quietUntil = held ? Infinite : now + m_quietAfterPc;
         if (held)
-            _low = false;
+            m_low = false;
         Recompute(now);
     }
 
@@ -95,10 +95,10 @@ public:
     bool PatternLow(Nanos t) const;
 
 private:
-    bool InFault(Nanos t) const { return t >= _faultStart && t < _faultEnd; }
-    bool InOwnByte(Nanos t) const { return t >= _byteStart && t < _byteEnd; }
+    bool InFault(Nanos t) const { return t >= m_faultStart && t < m_faultEnd; }
+    bool InOwnByte(Nanos t) const { return t >= m_byteStart && t < m_byteEnd; }
     bool EffectiveLow(Nanos t) const {
-        return InFault(t) || InOwnByte(t) || (t >= _quietUntil && PatternLow(t));
+        return InFault(t) || InOwnByte(t) || (t >= m_quietUntil && PatternLow(t));
     }
     void Record(Eeprom& eeprom, Nanos at);
     Nanos NextByteStart(Nanos from) const;
@@ -106,26 +106,26 @@ private:
     void Recompute(Nanos from);
     void ScheduleChangeAt(Nanos now);
 
-    std::vector<Phase> _phases;
-    std::vector<Nanos> _ends; // cumulative phase ends
-    bool _repeat = false;
-    Nanos _period = 0;
+    std::vector<Phase> m_phases;
+    std::vector<Nanos> m_ends; // cumulative phase ends
+    bool m_repeat = false;
+    Nanos m_period = 0;
 
-    Nanos _quietAfterPc = 2000 * Ms;
-    Nanos _quietShortest = 2000 * Ms, _quietLongest = 2000 * Ms;
-    std::mt19937 _random{1};
-    Nanos _bytePace = 0;
-    std::deque<std::pair<std::uint16_t, std::uint8_t>> _pending; // address, value
-    Nanos _byteStart = Infinite, _byteEnd = Infinite;            // the byte on the bus
-    Nanos _eepromFreeAt = 0;                                     // its write cycle over
-    Nanos _quietUntil = 0;
-    Nanos _faultStart = Infinite, _faultEnd = Infinite;
+    Nanos m_quietAfterPc = 2000 * Ms;
+    Nanos m_quietShortest = 2000 * Ms, m_quietLongest = 2000 * Ms;
+    std::mt19937 m_random{1};
+    Nanos m_bytePace = 0;
+    std::deque<std::pair<std::uint16_t, std::uint8_t>> m_pending; // address, value
+    Nanos m_byteStart = Infinite, m_byteEnd = Infinite;           // the byte on the bus
+    Nanos m_eepromFreeAt = 0;                                     // its write cycle over
+    Nanos m_quietUntil = 0;
+    Nanos m_faultStart = Infinite, m_faultEnd = Infinite;
 
-    Nanos _interval = 0;
-    Nanos _nextRecording = Infinite;
-    RecordingHook _hook;
-    std::chrono::system_clock::time_point _epoch;
+    Nanos m_interval = 0;
+    Nanos m_nextRecording = Infinite;
+    RecordingHook m_hook;
+    std::chrono::system_clock::time_point m_epoch;
 
-    bool _low = false;
-    Nanos _next = Infinite;
+    bool m_low = false;
+    Nanos m_next = Infinite;
 };

@@ -16,23 +16,23 @@ public:
     static constexpr std::uint8_t DeviceAddress = 0xA0;
     static constexpr Nanos DefaultWriteCycle = 5'000'000; // 5 ms
 
-    Eeprom() { _memory.fill(0xFF); }
+    Eeprom() { m_memory.fill(0xFF); }
 
-    std::array<std::uint8_t, Size>& bytes() { return _memory; }
-    const std::array<std::uint8_t, Size>& bytes() const { return _memory; }
+    std::array<std::uint8_t, Size>& bytes() { return m_memory; }
+    const std::array<std::uint8_t, Size>& bytes() const { return m_memory; }
 
     // Called with the bus levels (true = high) after every change on the bus.
     void OnBus(bool sdaHigh, bool sclHigh, Nanos now) {
-        if (sclHigh != _scl) {
-            _scl = sclHigh;
-            _sda = sdaHigh;
+        if (sclHigh != m_scl) {
+            m_scl = sclHigh;
+            m_sda = sdaHigh;
             if (sclHigh)
                 ClockRise();
             else
                 ClockFall(now);
-        } else if (sdaHigh != _sda) {
-            _sda = sdaHigh;
-            if (_scl) {
+        } else if (sdaHigh != m_sda) {
+            m_sda = sdaHigh;
+            if (m_scl) {
                 if (sdaHigh)
                     Stop(now);
                 else
@@ -42,33 +42,33 @@ public:
     }
 
     // The device's own pull on SDA.
-    bool SdaLow() const { return _sdaLow; }
-    bool Busy(Nanos now) const { return now < _busyUntil; }
+    bool SdaLow() const { return m_sdaLow; }
+    bool Busy(Nanos now) const { return now < m_busyUntil; }
 
-    void SetWriteCycle(Nanos duration) { _writeCycle = duration; }
+    void SetWriteCycle(Nanos duration) { m_writeCycle = duration; }
 
     // A byte the base unit wrote in a transfer of its own: its STOP ends any command under way
     // and starts the write cycle.
     void WriteFromBaseUnit(std::uint16_t address, std::uint8_t value, Nanos now) {
-        _memory[address & (Size - 1)] = value;
-        _busyUntil = now + _writeCycle;
-        _mode = Mode::Idle;
-        _sdaLow = false;
-        _latchCount = 0;
-        _latched.fill(false);
+        m_memory[address & (Size - 1)] = value;
+        m_busyUntil = now + m_writeCycle;
+        m_mode = Mode::Idle;
+        m_sdaLow = false;
+        m_latchCount = 0;
+        m_latched.fill(false);
     }
 
     // Faults: a device that never acknowledges; a bit flipped on the next reads of one address.
-    void SetAcknowledging(bool on) { _acknowledging = on; }
+    void SetAcknowledging(bool on) { m_acknowledging = on; }
     void FlipBitOnRead(std::uint16_t address, std::uint8_t mask, int times = 1);
     // Flips on every other read of the address, the first of them included: each compared pair of
     // reads differs, times pairs long.
     void FlipBitOnEveryOtherRead(std::uint16_t address, std::uint8_t mask, int times);
     // Forgets flips that no read has met yet (a fault that must not outlive its test step).
-    void ClearFlips() { _flips.clear(); }
+    void ClearFlips() { m_flips.clear(); }
 
     // Statistics for tests: completed page writes.
-    int PageWrites() const { return _pageWrites; }
+    int PageWrites() const { return m_pageWrites; }
 
 private:
     enum class Mode { Idle, Receive, Transmit };
@@ -81,35 +81,35 @@ private:
     void LoadNextByte();
     std::uint8_t ReadAt(std::uint16_t address);
 
-    std::array<std::uint8_t, Size> _memory;
+    std::array<std::uint8_t, Size> m_memory;
 
     // Bus as last seen.
-    bool _sda = true, _scl = true;
-    bool _sdaLow = false;
+    bool m_sda = true, m_scl = true;
+    bool m_sdaLow = false;
 
-    Mode _mode = Mode::Idle;
-    int _bitCount = 0; // bits received of the current byte
-    bool _ackPhase = false;
-    std::uint8_t _shift = 0;
-    int _byteIndex = 0; // 0 device address, 1 and 2 word address, then data
-    bool _readMode = false;
-    std::uint16_t _address = 0; // internal address counter
-    std::uint8_t _addressHigh = 0;
+    Mode m_mode = Mode::Idle;
+    int m_bitCount = 0; // bits received of the current byte
+    bool m_ackPhase = false;
+    std::uint8_t m_shift = 0;
+    int m_byteIndex = 0; // 0 device address, 1 and 2 word address, then data
+    bool m_readMode = false;
+    std::uint16_t m_address = 0; // internal address counter
+    std::uint8_t m_addressHigh = 0;
 
-    std::uint8_t _txByte = 0;
-    int _txBit = 0; // 7..0, -1 = master acknowledge slot
-    bool _masterAck = false;
+    std::uint8_t m_txByte = 0;
+    int m_txBit = 0; // 7..0, -1 = master acknowledge slot
+    bool m_masterAck = false;
 
-    std::array<std::uint8_t, PageSize> _latch{};
-    std::array<bool, PageSize> _latched{};
-    int _latchCount = 0;
-    std::uint16_t _latchPage = 0;
-    int _latchOffset = 0;
+    std::array<std::uint8_t, PageSize> m_latch{};
+    std::array<bool, PageSize> m_latched{};
+    int m_latchCount = 0;
+    std::uint16_t m_latchPage = 0;
+    int m_latchOffset = 0;
 
-    Nanos _writeCycle = DefaultWriteCycle;
-    Nanos _busyUntil = 0;
-    bool _acknowledging = true;
-    int _pageWrites = 0;
+    Nanos m_writeCycle = DefaultWriteCycle;
+    Nanos m_busyUntil = 0;
+    bool m_acknowledging = true;
+    int m_pageWrites = 0;
 
     struct Flip {
         std::uint16_t address;
@@ -118,5 +118,5 @@ private:
         bool everyOther = false;
         bool skipNext = false;
     };
-    std::vector<Flip> _flips;
+    std::vector<Flip> m_flips;
 };

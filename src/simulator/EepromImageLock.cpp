@@ -33,8 +33,8 @@ int EepromImageLock::Acquire(const std::filesystem::path& image) {
             return error == EWOULDBLOCK ? EBUSY : error;
         }
         if (StillAt(fd, lockFile)) {
-            _fd = fd;
-            _lockFile = lockFile;
+            m_fd = fd;
+            m_lockFile = lockFile;
             return 0;
         }
         ::close(fd);
@@ -49,9 +49,9 @@ std::string EepromImageLock::Reason(const std::filesystem::path& image, int erro
 }
 
 void EepromImageLock::Release() {
-    if (_fd < 0)
+    if (m_fd < 0)
         return;
-    ::unlink(_lockFile.c_str()); // while still held, so no one else's lock file is removed
-    ::close(_fd);
-    _fd = -1;
+    ::unlink(m_lockFile.c_str()); // while still held, so no one else's lock file is removed
+    ::close(m_fd);
+    m_fd = -1;
 }

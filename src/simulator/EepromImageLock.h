@@ -21,9 +21,9 @@ public:
     static std::string Reason(const std::filesystem::path& image, int error);
     // Removes the lock file, then lets go of the lock.
     void Release();
-    bool Held() const { return _fd >= 0; }
+    bool Held() const { return m_fd >= 0; }
 
 private:
-    int _fd = -1;
-    std::string _lockFile;
+    int m_fd = -1;
+    std::string m_lockFile;
 };

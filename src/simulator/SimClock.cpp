@@ -3,12 +3,12 @@
 #include <thread>
 
 void SimClock::sleepUntil(Nanos t) {
-    if (_mode == ClockMode::Virtual) {
-        if (t > _virtual)
-            _virtual = t;
+    if (m_mode == ClockMode::Virtual) {
+        if (t > m_virtual)
+            m_virtual = t;
         return;
     }
     if (t == Infinite)
         return;
-    std::this_thread::sleep_until(_origin + std::chrono::nanoseconds(t));
+    std::this_thread::sleep_until(m_origin + std::chrono::nanoseconds(t));
 }

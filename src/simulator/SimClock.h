@@ -14,23 +14,23 @@ public:
     using Nanos = std::int64_t;
     static constexpr Nanos Infinite = INT64_MAX;
 
-    explicit SimClock(ClockMode mode) : _mode(mode), _origin(std::chrono::steady_clock::now()) {}
+    explicit SimClock(ClockMode mode) : m_mode(mode), m_origin(std::chrono::steady_clock::now()) {}
 
-    ClockMode mode() const { return _mode; }
-    bool isVirtual() const { return _mode == ClockMode::Virtual; }
+    ClockMode mode() const { return m_mode; }
+    bool isVirtual() const { return m_mode == ClockMode::Virtual; }
 
     Nanos now() const {
-        if (_mode == ClockMode::Virtual)
-            return _virtual;
+        if (m_mode == ClockMode::Virtual)
+            return m_virtual;
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
-                                                                    _origin)
+                                                                    m_origin)
             .count();
     }
 
     // A busy wait: the caller keeps the CPU, as a settle delay does.
     void busyWait(Nanos duration) {
-        if (_mode == ClockMode::Virtual) {
-            _virtual += duration;
+        if (m_mode == ClockMode::Virtual) {
+            m_virtual += duration;
             return;
         }
         const Nanos until = now() + duration;
@@ -42,7 +42,7 @@ public:
     void sleepUntil(Nanos t);
 
 private:
-    ClockMode _mode;
-    std::chrono::steady_clock::time_point _origin;
-    Nanos _virtual = 0;
+    ClockMode m_mode;
+    std::chrono::steady_clock::time_point m_origin;
+    Nanos m_virtual = 0;
 };

@@ -8,25 +8,25 @@
 
 SimulatedSerialPort::SimulatedSerialPort(ClockMode mode, std::filesystem::path imageFile,
                                          InitialImage initialImage)
-    : _clock(mode), _imageFile(std::move(imageFile)), _initialImage(std::move(initialImage)) {
-    if (_imageFile.empty() && _initialImage)
-        _initialImage(_eeprom.bytes());
-    _busSclLow = _base.SclLow();
-    _levels.push_back({_clock.now(), {_eeprom.SdaLow(), _busSclLow}});
+    : m_clock(mode), m_imageFile(std::move(imageFile)), m_initialImage(std::move(initialImage)) {
+    if (m_imageFile.empty() && m_initialImage)
+        m_initialImage(m_eeprom.bytes());
+    m_busSclLow = m_base.SclLow();
+    m_levels.push_back({m_clock.now(), {m_eeprom.SdaLow(), m_busSclLow}});
 }
 
 SimulatedSerialPort::~SimulatedSerialPort() {
-    if (_open)
+    if (m_open)
         close();
-    _lock.Release();
+    m_lock.Release();
 }
 
 bool SimulatedSerialPort::Usable() {
-    if (_vanished || (_dead && _open)) {
+    if (m_vanished || (m_dead && m_open)) {
         errno = EIO;
         return false;
     }
-    if (!_open) {
+    if (!m_open) {
         errno = EBADF;
         return false;
     }
@@ -34,70 +34,70 @@ bool SimulatedSerialPort::Usable() {
 }
 
 void SimulatedSerialPort::LoadImage() {
-    if (_imageFile.empty() || _imageLoaded)
+    if (m_imageFile.empty() || m_imageLoaded)
         return;
     try {
-        if (!LoadEepromImage(_imageFile, _eeprom.bytes()) && _initialImage)
-            _initialImage(_eeprom.bytes());
+        if (!LoadEepromImage(m_imageFile, m_eeprom.bytes()) && m_initialImage)
+            m_initialImage(m_eeprom.bytes());
     } catch (const std::exception& e) {
         throw os_error(e.what(), EINVAL);
     }
-    _imageLoaded = true;
+    m_imageLoaded = true;
 }
 
 void SimulatedSerialPort::LockImage(const std::string& name) {
-    if (_imageFile.empty())
+    if (m_imageFile.empty())
         return;
-    if (const int error = _lock.Acquire(_imageFile))
-        throw os_error("Could not open com-port " + name + " (" + EepromImageLock::Reason(_imageFile, error) +
-                           ")",
+    if (const int error = m_lock.Acquire(m_imageFile))
+        throw os_error("Could not open com-port " + name + " (" +
+                           EepromImageLock::Reason(m_imageFile, error) + ")",
                        error);
 }
 
 void SimulatedSerialPort::open(const std::string& name, std::uint32_t /*baudRate*/) {
-    if (_open)
+    if (m_open)
         close();
-    if (_vanished)
+    if (m_vanished)
         throw os_error("Could not open com-port " + name, ENOENT);
     LockImage(name);
     try {
         LoadImage();
     } catch (...) {
-        _lock.Release();
+        m_lock.Release();
         throw;
     }
-    _open = true;
-    _dead = false;
-    ++_opens;
+    m_open = true;
+    m_dead = false;
+    ++m_opens;
     CatchUp();
     // The kernel raises both outputs at open; the port's set-up clears them with its first
     // request. The short low pulse on both bus lines is an edge like any other for the DSR
     // reports; the base unit does not take it for the PC talking.
     SetBothLines(true);
-    _clock.busyWait(_adapter.lineChangeNanos);
+    m_clock.busyWait(m_adapter.lineChangeNanos);
     CatchUp();
-    if (_busHeld) {
-        _busHeld = false;
-        _base.PcHoldsBus(false, _clock.now());
+    if (m_busHeld) {
+        m_busHeld = false;
+        m_base.PcHoldsBus(false, m_clock.now());
     }
     SetBothLines(false);
-    DeliverDsrReports(_clock.now());
-    _dsrSeen = _dsrEdges;
+    DeliverDsrReports(m_clock.now());
+    m_dsrSeen = m_dsrEdges;
 }
 
 void SimulatedSerialPort::SaveImage() {
-    if (_imageFile.empty() || !_lock.Held())
+    if (m_imageFile.empty() || !m_lock.Held())
         return; // only the holder writes the image
-    SaveEepromImage(_imageFile, _eeprom.bytes());
+    SaveEepromImage(m_imageFile, m_eeprom.bytes());
     // Saved: the next open reads the file again, which another holder may have changed by then.
     // After a failed save the memory stays the station's, so nothing is lost.
-    _imageLoaded = false;
+    m_imageLoaded = false;
 }
 
 bool SimulatedSerialPort::close() {
-    if (!_open)
+    if (!m_open)
         return true;
-    _open = false;
+    m_open = false;
     SetBothLines(false);
     bool saved = true;
     try {
@@ -106,33 +106,33 @@ bool SimulatedSerialPort::close() {
         CLogger::Instance().Log(10, "%s", e.what());
         saved = false;
     }
-    _lock.Release();
+    m_lock.Release();
     return saved;
 }
 
 void SimulatedSerialPort::HolderDied() {
-    if (!_open)
+    if (!m_open)
         return;
-    _open = false;
-    if (_hangUpOnClose) {
+    m_open = false;
+    if (m_hangUpOnClose) {
         SetBothLines(false);
-    } else if (_rts || _dtr) {
-        _busHeld = true;
-        _base.PcHoldsBus(true, _clock.now());
-        BusChanged(_clock.now());
+    } else if (m_rts || m_dtr) {
+        m_busHeld = true;
+        m_base.PcHoldsBus(true, m_clock.now());
+        BusChanged(m_clock.now());
     }
     try {
         SaveImage();
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
     }
-    _lock.Release();
+    m_lock.Release();
 }
 
 void SimulatedSerialPort::RunBaseUnit(Nanos until) {
-    while (_base.Next() <= until) {
-        const Nanos at = _base.Next();
-        if (_base.Step(_eeprom))
+    while (m_base.Next() <= until) {
+        const Nanos at = m_base.Next();
+        if (m_base.Step(m_eeprom))
             BusChanged(at);
     }
 }
@@ -143,18 +143,18 @@ bool SimulatedSerialPort::modemStatus(ModemStatus& status) {
     CatchUp();
     // A driver that asks the device gets the levels of when its request started; one that caches
     // them has seen only what was notified by then.
-    status = LevelsAt(_adapter.cachedStatus ? _clock.now() - _adapter.statusLagNanos : _clock.now());
-    _dsrSeen = _dsrEdges; // changes reported later still count
-    ++_statusReads;
-    _clock.busyWait(_adapter.statusReadNanos);
+    status = LevelsAt(m_adapter.cachedStatus ? m_clock.now() - m_adapter.statusLagNanos : m_clock.now());
+    m_dsrSeen = m_dsrEdges; // changes reported later still count
+    ++m_statusReads;
+    m_clock.busyWait(m_adapter.statusReadNanos);
     CatchUp();
     return true;
 }
 
 ModemStatus SimulatedSerialPort::LevelsAt(Nanos t) {
-    ForgetLevelsBefore(_clock.now() - _adapter.statusLagNanos);
-    ModemStatus status = _levels.front().status;
-    for (const Levels& levels : _levels) {
+    ForgetLevelsBefore(m_clock.now() - m_adapter.statusLagNanos);
+    ModemStatus status = m_levels.front().status;
+    for (const Levels& levels : m_levels) {
         if (levels.at > t)
             break;
         status = levels.status;
@@ -165,28 +165,28 @@ ModemStatus SimulatedSerialPort::LevelsAt(Nanos t) {
 bool SimulatedSerialPort::waitDsrChange(std::uint32_t milliseconds, bool& changed) {
     if (!Usable())
         return false;
-    const Nanos start = _clock.now();
+    const Nanos start = m_clock.now();
     const Nanos deadline = start + static_cast<Nanos>(milliseconds) * 1'000'000;
     struct Count {
         Nanos& waited;
         SimClock& clock;
         Nanos start;
         ~Count() { waited += clock.now() - start; }
-    } count{_waitedNanos, _clock, start};
+    } count{m_waitedNanos, m_clock, start};
     for (;;) {
         CatchUp();
-        if (_dsrEdges != _dsrSeen) {
-            _dsrSeen = _dsrEdges;
+        if (m_dsrEdges != m_dsrSeen) {
+            m_dsrSeen = m_dsrEdges;
             changed = true;
             return true;
         }
-        const Nanos now = _clock.now();
+        const Nanos now = m_clock.now();
         if (now >= deadline)
             break;
-        Nanos next = std::min(_base.Next(), deadline);
-        if (!_dsrReports.empty())
-            next = std::min(next, _dsrReports.front());
-        _clock.sleepUntil(next);
+        Nanos next = std::min(m_base.Next(), deadline);
+        if (!m_dsrReports.empty())
+            next = std::min(next, m_dsrReports.front());
+        m_clock.sleepUntil(next);
     }
     changed = false;
     return true;
@@ -199,9 +199,9 @@ DummyWrite SimulatedSerialPort::startDummyWrite(const std::uint8_t*, std::size_t
 }
 
 void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
-    _waitedNanos += static_cast<Nanos>(milliseconds) * 1'000'000;
-    _clock.sleepUntil(_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
-    if (!_vanished)
+    m_waitedNanos += static_cast<Nanos>(milliseconds) * 1'000'000;
+    m_clock.sleepUntil(m_clock.now() + static_cast<Nanos>(milliseconds) * 1'000'000);
+    if (!m_vanished)
         CatchUp(); // the station lives on while the port is closed
 }
 

@@ -65,9 +65,9 @@ void AppendFixed(std::string& out, float value, int decimals) {
 } // namespace
 
 CDataset::CDataset() {
-    _dateTime.SetStatus(CDateTime::invalid);
-    std::fill(_values, _values + SensorCount, TemperatureNotAvailable);
-    std::fill(_values + SensorCount, std::end(_values), HumidityNotAvailable);
+    m_dateTime.SetStatus(CDateTime::invalid);
+    std::fill(m_values, m_values + SensorCount, TemperatureNotAvailable);
+    std::fill(m_values + SensorCount, std::end(m_values), HumidityNotAvailable);
 }
 
 bool SameMeasurement(const CDataset& a, const CDataset& b) {
@@ -114,13 +114,13 @@ CDateTime DecodeDateTime(const std::uint8_t* bytes) {
 }
 
 void CDataset::DecodeStation(const std::uint8_t* bytes, const Hardware::RingBuffer& layout) {
-    _dateTime = DecodeDateTime(bytes);
+    m_dateTime = DecodeDateTime(bytes);
     const int sensors = std::min(layout.NrOfTransmitters() + 1, SensorCount);
     for (int sensor = 0; sensor < sensors; ++sensor) {
         const SensorNibbles& at = StationSensorNibbles[sensor];
-        _values[sensor] = DecodeTemperature(Nibble(bytes, at.temperature), Nibble(bytes, at.temperature + 1),
-                                            Nibble(bytes, at.temperature + 2));
-        _values[SensorCount + sensor] =
+        m_values[sensor] = DecodeTemperature(Nibble(bytes, at.temperature), Nibble(bytes, at.temperature + 1),
+                                             Nibble(bytes, at.temperature + 2));
+        m_values[SensorCount + sensor] =
             DecodeHumidity(Nibble(bytes, at.humidity), Nibble(bytes, at.humidity + 1));
     }
 }
@@ -198,11 +198,11 @@ std::string HumidityText(float humidity) {
 
 void CDataset::AppendColumnText(std::string& out, int column, const ColumnFormat& format) const {
     if (column == dcDate)
-        _dateTime.FormatTo(out, format.dateTimePattern);
+        m_dateTime.FormatTo(out, format.dateTimePattern);
     else if (IsTemperatureColumn(column))
-        AppendTemperature(out, _values[SensorOfColumn(column)], format.fahrenheit);
+        AppendTemperature(out, m_values[SensorOfColumn(column)], format.fahrenheit);
     else if (IsHumidityColumn(column))
-        AppendHumidity(out, _values[SensorCount + SensorOfColumn(column)]);
+        AppendHumidity(out, m_values[SensorCount + SensorOfColumn(column)]);
 }
 
 std::string CDataset::GetColumnText(int column, const ColumnFormat& format) const {
@@ -213,7 +213,7 @@ std::string CDataset::GetColumnText(int column, const ColumnFormat& format) cons
 
 bool CDataset::SetColumnFromText(int column, const std::string& text, const ColumnFormat& format) {
     if (IsTemperatureColumn(column)) {
-        float& value = _values[SensorOfColumn(column)];
+        float& value = m_values[SensorOfColumn(column)];
         double number = 0.0;
         if (text == "---")
             value = TemperatureNotAvailable;
@@ -226,7 +226,7 @@ bool CDataset::SetColumnFromText(int column, const std::string& text, const Colu
         return true;
     }
     if (IsHumidityColumn(column)) {
-        float& value = _values[SensorCount + SensorOfColumn(column)];
+        float& value = m_values[SensorCount + SensorOfColumn(column)];
         double number = 0.0;
         if (text == "---")
             value = HumidityNotAvailable;

@@ -58,19 +58,19 @@ public:
     // Decodes one dataset from slot bytes (layout.DatasetSize() of them).
     void DecodeStation(const std::uint8_t* bytes, const Hardware::RingBuffer& layout);
 
-    bool operator<(const CDataset& other) const { return _dateTime < other._dateTime; }
-    bool operator==(const CDataset& other) const { return _dateTime == other._dateTime; }
-    bool IsInvalid() const { return _dateTime.GetStatus() == CDateTime::invalid; }
+    bool operator<(const CDataset& other) const { return m_dateTime < other.m_dateTime; }
+    bool operator==(const CDataset& other) const { return m_dateTime == other.m_dateTime; }
+    bool IsInvalid() const { return m_dateTime.GetStatus() == CDateTime::invalid; }
 
-    const CDateTime& GetDateTime() const { return _dateTime; }
-    void SetDateTime(const CDateTime& dateTime) { _dateTime = dateTime; }
-    float GetTemperature(int sensor) const { return _values[sensor]; }
-    void SetTemperature(int sensor, float value) { _values[sensor] = value; }
-    float GetHumidity(int sensor) const { return _values[SensorCount + sensor]; }
-    void SetHumidity(int sensor, float value) { _values[SensorCount + sensor] = value; }
+    const CDateTime& GetDateTime() const { return m_dateTime; }
+    void SetDateTime(const CDateTime& dateTime) { m_dateTime = dateTime; }
+    float GetTemperature(int sensor) const { return m_values[sensor]; }
+    void SetTemperature(int sensor, float value) { m_values[sensor] = value; }
+    float GetHumidity(int sensor) const { return m_values[SensorCount + sensor]; }
+    void SetHumidity(int sensor, float value) { m_values[SensorCount + sensor] = value; }
     // The temperatures of sensors 0 to 5, then their humidities, side by side: what code that
     // takes several values at a time reads.
-    const float* Values() const { return _values; }
+    const float* Values() const { return m_values; }
 
     // Texts under a given format.
     std::string GetColumnText(int column, const ColumnFormat& format) const;
@@ -84,8 +84,8 @@ public:
     static int SensorOfColumn(int column) { return (column - 2) / 2; }
 
 private:
-    CDateTime _dateTime;
-    float _values[2 * SensorCount];
+    CDateTime m_dateTime;
+    float m_values[2 * SensorCount];
 };
 
 // The same measurement: the same date-time and every value the same. Two datasets at one date-time

@@ -7,7 +7,7 @@
 
 CHWRequestPingTransmitters::CHWRequestPingTransmitters(MessageTargetRef notifyWindow,
                                                        TransmitterCountSink sink)
-    : CHWRequest(notifyWindow), _notifyWindow(notifyWindow), _sink(std::move(sink)) {}
+    : CHWRequest(notifyWindow), m_notifyWindow(notifyWindow), m_sink(std::move(sink)) {}
 
 void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
     CLogger& log = CLogger::Instance();
@@ -25,13 +25,13 @@ void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
         int n = Hardware::TransmitterCountOf(nrOfTransmittersBuffer);
         if (n >= Hardware::ntErr)
             n = Hardware::ntErr;
-        if (!_sink(n)) {
+        if (!m_sink(n)) {
             log.Log(30, "Number of transmitters stay at %d", n);
         } else {
             log.Log(30, "Number of transmitters changed to %d", n);
-            PostTo(_notifyWindow, Message::NrOfTransmittersChanged);
+            PostTo(m_notifyWindow, Message::NrOfTransmittersChanged);
         }
-        _nrOfTransmitters = n;
+        m_nrOfTransmitters = n;
         SetMessage("");
         SetSucceeded(true);
     } catch (const std::exception& e) {

@@ -13,10 +13,10 @@ public:
     std::string Name() const override { return "Ping Transmitters"; }
 
     // The count read by the last successful execution (0..6), -1 before.
-    int NrOfTransmitters() const { return _nrOfTransmitters; }
+    int NrOfTransmitters() const { return m_nrOfTransmitters; }
 
 private:
-    MessageTargetRef _notifyWindow;
-    TransmitterCountSink _sink;
-    std::atomic<int> _nrOfTransmitters{-1};
+    MessageTargetRef m_notifyWindow;
+    TransmitterCountSink m_sink;
+    std::atomic<int> m_nrOfTransmitters{-1};
 };

@@ -22,16 +22,16 @@ CLogger& Log() {
 } // namespace
 
 CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std::shared_ptr<ImportSink> sink)
-    : CHWRequest(std::move(window)), _sink(std::move(sink)) {}
+    : CHWRequest(std::move(window)), m_sink(std::move(sink)) {}
 
 ImportSummary CHWRequestReadRingBuffer::Summary() const {
-    std::lock_guard lock(_summaryLock);
-    return _summary;
+    std::lock_guard lock(m_summaryLock);
+    return m_summary;
 }
 
 void CHWRequestReadRingBuffer::AddBytesRead(std::uint32_t count) {
-    std::lock_guard lock(_summaryLock);
-    _summary.bytesRead += count;
+    std::lock_guard lock(m_summaryLock);
+    m_summary.bytesRead += count;
 }
 
 void CHWRequestReadRingBuffer::AbortPoint() {
@@ -56,11 +56,11 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     Log().Log(30, "===========================");
     Log().Log(30, "Request Read RingBuffer Start");
     {
-        std::lock_guard lock(_summaryLock);
-        _summary = {};
+        std::lock_guard lock(m_summaryLock);
+        m_summary = {};
     }
-    _datasets.clear();
-    _progressBase = 0;
+    m_datasets.clear();
+    m_progressBase = 0;
     std::string msg;
     std::array<std::uint8_t, 2> eepromTransmittersBuffer{0xFF, 0xFF};
     RingBufferConfig::Bytes readRingBufferConfigBuffer;
@@ -102,7 +102,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     Log().Log(50, "---------------------------");
     Log().Log(50, "Read ring buffer");
     // A routine import reads only what is new, once the layout and the read position are known.
-    if (_wholeRead || !Hardware::IsValidTransmitterCount(transmitters))
+    if (m_wholeRead || !Hardware::IsValidTransmitterCount(transmitters))
         ringBuffer.ReadAll();
 
     const std::uint8_t eepromFlags = Hardware::FlagsOf(eepromTransmittersBuffer[0]);
@@ -131,7 +131,7 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
     };
     // Every dataset the station holds: the read position does not choose what is parsed.
     RingBufferConfig parseFrom = readRingBufferConfig;
-    if (_importAll) {
+    if (m_importAll) {
         Log().Log(30, "Importing every dataset the station holds, parsing whole ring buffer");
         parseFrom.Reset();
     }
@@ -142,58 +142,58 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         AbortPoint();
         LayoutChangeParse change = ParseAfterLayoutChange(ringBuffer.Bytes(), layout, full, stored);
         parse = std::move(change.parse);
-        std::lock_guard lock(_summaryLock);
-        _summary.layoutChange = change.note;
+        std::lock_guard lock(m_summaryLock);
+        m_summary.layoutChange = change.note;
     } else {
         try {
             parse = ReadAndParseRingBuffer(ringBuffer, layout, full, parseFrom, unreadCount,
                                            [this] { AbortPoint(); });
         } catch (const NewestDatasetInvalid&) {
-            std::lock_guard lock(_summaryLock);
-            _summary.newestDatasetInvalid = true;
+            std::lock_guard lock(m_summaryLock);
+            m_summary.newestDatasetInvalid = true;
             throw;
         }
     }
     const bool newestLeft = LeaveIncompleteNewest(parse, ringBuffer.Bytes(), layout, unreadCount);
-    _datasets = std::move(parse.datasets);
-    const int parsed = static_cast<int>(_datasets.size());
+    m_datasets = std::move(parse.datasets);
+    const int parsed = static_cast<int>(m_datasets.size());
 
     // The new read position.
     Log().Log(50, "---------------------------");
     Log().Log(30, "Calculating and writing new ring buffer configuration");
     CDateTime newLastReadDateTime;
     const int newLastReadIndex =
-        NewLastReadIndex(_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
+        NewLastReadIndex(m_datasets, parse.endMarkerOffset, layout, newLastReadDateTime);
 
     // Cleaning and appending.
-    const CleanCounts counts = CleanDatasets(_datasets, *_sink);
+    const CleanCounts counts = CleanDatasets(m_datasets, *m_sink);
     {
-        std::lock_guard lock(_summaryLock);
-        _summary.parsed = parsed;
-        _summary.invalid = counts.invalid;
-        _summary.readDoubles = counts.readDoubles;
-        _summary.known = counts.known;
-        _summary.damaged = counts.damaged;
-        _summary.damagedValues = counts.damagedValues;
-        _summary.newestLeft = newestLeft;
+        std::lock_guard lock(m_summaryLock);
+        m_summary.parsed = parsed;
+        m_summary.invalid = counts.invalid;
+        m_summary.readDoubles = counts.readDoubles;
+        m_summary.known = counts.known;
+        m_summary.damaged = counts.damaged;
+        m_summary.damagedValues = counts.damagedValues;
+        m_summary.newestLeft = newestLeft;
     }
     bool appended = false;
-    if (_datasets.empty()) {
+    if (m_datasets.empty()) {
         Log().Log(30, "No new valid datasets appended");
     } else {
         // Only datasets that are on disk count as recorded: otherwise the station keeps its read
         // position and offers them again at the next import.
         // The reason goes with the failure, so the user reads it and not only the log.
-        if (!_sink->Store(_datasets)) {
-            const std::string reason = _sink->StoreFailure();
-            Check(false) << "Appending to history file '" << _sink->Name() << "' failed, aborting"
+        if (!m_sink->Store(m_datasets)) {
+            const std::string reason = m_sink->StoreFailure();
+            Check(false) << "Appending to history file '" << m_sink->Name() << "' failed, aborting"
                          << (reason.empty() ? "" : ": " + reason);
         }
         appended = true;
         Log().Log(30, "%d valid datasets appended, last parsed dataset datetime is %s",
-                  static_cast<int>(_datasets.size()), _datasets.back().GetDateTime().LogText().c_str());
-        std::lock_guard lock(_summaryLock);
-        _summary.appended = static_cast<int>(_datasets.size());
+                  static_cast<int>(m_datasets.size()), m_datasets.back().GetDateTime().LogText().c_str());
+        std::lock_guard lock(m_summaryLock);
+        m_summary.appended = static_cast<int>(m_datasets.size());
     }
 
     if (appended && newLastReadIndex != -1) {
@@ -206,8 +206,8 @@ void CHWRequestReadRingBuffer::Run(CI2CDriver& driver) {
         // A slot left while being written stays counted as unread, so the next import takes it even
         // when its values really all overflowed.
         WriteConfig(driver, readRingBufferConfig, newestLeft ? 1 : 0);
-        std::lock_guard lock(_summaryLock);
-        _summary.newReadIndex = newLastReadIndex;
+        std::lock_guard lock(m_summaryLock);
+        m_summary.newReadIndex = newLastReadIndex;
     } else {
         Log().Log(
             30, "Using old LastReadDateTime (%s), LastReadIndex (%d), LastNrOfTransmitters(%d) for next read",
@@ -241,8 +241,8 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
         const int left = static_cast<int>(size - done);
         Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n),
                   left);
-        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(_progressBase + done),
-               static_cast<std::intptr_t>(_progressBase + size));
+        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(m_progressBase + done),
+               static_cast<std::intptr_t>(m_progressBase + size));
         // A block that fails (the base unit's own transfer met ours, a read disturbed) is read
         // again, a bounded number of times: one failure costs one block, not the import so far.
         bool blockOk = false;
@@ -271,6 +271,6 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
         AbortPoint();
         done += n;
     }
-    _progressBase += size;
+    m_progressBase += size;
     return true;
 }

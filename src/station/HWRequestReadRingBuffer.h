@@ -46,11 +46,11 @@ public:
 
     // Reads the whole ring buffer instead of only what is new since the last read; the datasets
     // taken are the same.
-    void ForceWholeRead() { _wholeRead = true; }
+    void ForceWholeRead() { m_wholeRead = true; }
     // Takes every dataset the station still holds, not only those after the read position (a
     // recovery into a new or another history); known ones are left out as always, and the read
     // position is written back as after any import.
-    void ImportAll() { _importAll = _wholeRead = true; }
+    void ImportAll() { m_importAll = m_wholeRead = true; }
 
     // Reads size bytes in compared blocks of at most BlockSize, posting progress before each: the
     // ring buffer bytes read so far in this import, of those plus this read's size.
@@ -66,11 +66,11 @@ private:
     void AbortPoint();
     void AddBytesRead(std::uint32_t count);
 
-    std::vector<CDataset> _datasets;
-    std::shared_ptr<ImportSink> _sink;
-    bool _wholeRead = false;
-    bool _importAll = false;
-    std::uint32_t _progressBase = 0; // ring buffer bytes read by earlier reads of this import
-    mutable std::mutex _summaryLock;
-    ImportSummary _summary;
+    std::vector<CDataset> m_datasets;
+    std::shared_ptr<ImportSink> m_sink;
+    bool m_wholeRead = false;
+    bool m_importAll = false;
+    std::uint32_t m_progressBase = 0; // ring buffer bytes read by earlier reads of this import
+    mutable std::mutex m_summaryLock;
+    ImportSummary m_summary;
 };

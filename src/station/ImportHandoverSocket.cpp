@@ -114,47 +114,48 @@ std::optional<fs::path> HandoverSocketPath(const std::string& portName) {
     return HandoverFolder(std::getenv("XDG_RUNTIME_DIR"), ::getuid()) / ("import-" + *key + ".sock");
 }
 
-HandoverListener::HandoverListener(fs::path path) : _path(std::move(path)) {
-    if (!OwnPrivateFolder(_path.parent_path()))
-        throw std::runtime_error("the folder " + _path.parent_path().string() + " is not this user's own");
+HandoverListener::HandoverListener(fs::path path) : m_path(std::move(path)) {
+    if (!OwnPrivateFolder(m_path.parent_path()))
+        throw std::runtime_error("the folder " + m_path.parent_path().string() + " is not this user's own");
     sockaddr_un address;
-    if (!FillAddress(_path, address))
-        throw std::runtime_error("the socket name " + _path.string() + " is too long");
+    if (!FillAddress(m_path, address))
+        throw std::runtime_error("the socket name " + m_path.string() + " is too long");
     struct stat status {};
-    if (::lstat(_path.c_str(), &status) == 0) {
+    if (::lstat(m_path.c_str(), &status) == 0) {
         if (!S_ISSOCK(status.st_mode))
-            throw std::runtime_error(_path.string() + " is not a socket");
-        if (const int live = Connect(_path); live >= 0) {
+            throw std::runtime_error(m_path.string() + " is not a socket");
+        if (const int live = Connect(m_path); live >= 0) {
             ::close(live);
-            throw std::runtime_error("another program answers imports at " + _path.string());
+            throw std::runtime_error("another program answers imports at " + m_path.string());
         }
-        ::unlink(_path.c_str()); // left behind by a program that ended
+        ::unlink(m_path.c_str()); // left behind by a program that ended
     }
-    _fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (_fd < 0)
+    m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_fd < 0)
         throw std::runtime_error("no socket: " + Reason());
     // Not through the umask: that is the whole process's, and the worker may be making files.
     // Until the chmod the folder keeps others out.
-    if (::bind(_fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::chmod(_path.c_str(), 0600) != 0 || ::listen(_fd, 8) != 0 || ::lstat(_path.c_str(), &status) != 0) {
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::chmod(m_path.c_str(), 0600) != 0 || ::listen(m_fd, 8) != 0 ||
+        ::lstat(m_path.c_str(), &status) != 0) {
         const std::string why = Reason();
-        ::close(_fd);
-        throw std::runtime_error("cannot listen at " + _path.string() + ": " + why);
+        ::close(m_fd);
+        throw std::runtime_error("cannot listen at " + m_path.string() + ": " + why);
     }
-    _inode = status.st_ino;
+    m_inode = status.st_ino;
 }
 
 HandoverListener::~HandoverListener() {
-    ::close(_fd);
+    ::close(m_fd);
     // Only our own socket file goes: another program may have replaced it meanwhile.
     struct stat status {};
-    if (::lstat(_path.c_str(), &status) == 0 && status.st_ino == _inode)
-        ::unlink(_path.c_str());
+    if (::lstat(m_path.c_str(), &status) == 0 && status.st_ino == m_inode)
+        ::unlink(m_path.c_str());
 }
 
 int HandoverListener::Accept() {
     for (;;) {
-        const int fd = ::accept4(_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return -1;
         if (PeerUser(fd) == ::getuid())

@@ -33,16 +33,16 @@ public:
     HandoverListener(const HandoverListener&) = delete;
     HandoverListener& operator=(const HandoverListener&) = delete;
 
-    int Fd() const { return _fd; }
-    const std::filesystem::path& Path() const { return _path; }
+    int Fd() const { return m_fd; }
+    const std::filesystem::path& Path() const { return m_path; }
     // A waiting connection from a program of this user (non-blocking), else -1; a connection
     // of another user is closed at once.
     int Accept();
 
 private:
-    std::filesystem::path _path;
-    int _fd = -1;
-    ino_t _inode = 0; // the socket file this listener made
+    std::filesystem::path m_path;
+    int m_fd = -1;
+    ino_t m_inode = 0; // the socket file this listener made
 };
 
 // The command line's side: a connection to the desktop answering at path, or -1 when none does

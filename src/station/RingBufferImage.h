@@ -18,14 +18,14 @@ public:
     void Read(unsigned from, unsigned to);
     void ReadAll() { Read(0, Size()); }
 
-    unsigned Size() const { return static_cast<unsigned>(_bytes.size()); }
-    bool Complete() const { return _bytesRead == Size(); }
-    unsigned BytesRead() const { return _bytesRead; }
-    std::span<const std::uint8_t> Bytes() const { return _bytes; }
+    unsigned Size() const { return static_cast<unsigned>(m_bytes.size()); }
+    bool Complete() const { return m_bytesRead == Size(); }
+    unsigned BytesRead() const { return m_bytesRead; }
+    std::span<const std::uint8_t> Bytes() const { return m_bytes; }
 
 private:
-    std::vector<std::uint8_t> _bytes;
-    std::vector<bool> _known;
-    unsigned _bytesRead = 0;
-    Reader _reader;
+    std::vector<std::uint8_t> m_bytes;
+    std::vector<bool> m_known;
+    unsigned m_bytesRead = 0;
+    Reader m_reader;
 };

@@ -21,16 +21,16 @@ namespace {
 class FakeDesktop {
 public:
     FakeDesktop(const fs::path& socket, std::string answer)
-        : _listener(socket), _thread([this, answer = std::move(answer)] { Serve(answer); }) {}
-    ~FakeDesktop() { _thread.join(); }
+        : m_listener(socket), m_thread([this, answer = std::move(answer)] { Serve(answer); }) {}
+    ~FakeDesktop() { m_thread.join(); }
     std::optional<HandoverRequest> request;
 
 private:
     void Serve(const std::string& answer) {
-        pollfd waiting{_listener.Fd(), POLLIN, 0};
+        pollfd waiting{m_listener.Fd(), POLLIN, 0};
         if (::poll(&waiting, 1, 30000) != 1)
             return;
-        const int fd = _listener.Accept();
+        const int fd = m_listener.Accept();
         std::string buffer;
         while (!request) {
             pollfd readable{fd, POLLIN, 0};
@@ -45,8 +45,8 @@ private:
         ::close(fd);
     }
 
-    HandoverListener _listener;
-    std::thread _thread;
+    HandoverListener m_listener;
+    std::thread m_thread;
 };
 
 std::string Reply(const HandoverReply& reply) {
@@ -59,20 +59,20 @@ protected:
         fs::create_directory(Path("run"));
         ::chmod(Path("run").c_str(), 0700);
         if (const char* old = std::getenv("XDG_RUNTIME_DIR"))
-            _oldRuntime = old;
+            m_oldRuntime = old;
         ::setenv("XDG_RUNTIME_DIR", Path("run").c_str(), 1); // the command line inherits it
         CreateImage("station.img", 3, 20);
     }
     void TearDown() override {
-        if (_oldRuntime)
-            ::setenv("XDG_RUNTIME_DIR", _oldRuntime->c_str(), 1);
+        if (m_oldRuntime)
+            ::setenv("XDG_RUNTIME_DIR", m_oldRuntime->c_str(), 1);
         else
             ::unsetenv("XDG_RUNTIME_DIR");
     }
     std::string Port() const { return "sim:" + Path("station.img").string(); }
     fs::path Socket() const { return HandoverSocketPath(Port()).value(); }
 
-    std::optional<std::string> _oldRuntime;
+    std::optional<std::string> m_oldRuntime;
 };
 
 } // namespace

@@ -15,30 +15,30 @@ namespace {
 // Passes everything to the real port and counts the opens.
 class CountingPort : public SerialPort {
 public:
-    CountingPort(std::unique_ptr<SerialPort> port, int& opens) : _port(std::move(port)), _opens(opens) {}
+    CountingPort(std::unique_ptr<SerialPort> port, int& opens) : m_port(std::move(port)), m_opens(opens) {}
 
     void open(const std::string& name, std::uint32_t baudRate) override {
-        ++_opens;
-        _port->open(name, baudRate);
+        ++m_opens;
+        m_port->open(name, baudRate);
     }
-    bool close() override { return _port->close(); }
-    bool isOpen() const override { return _port->isOpen(); }
-    bool setRts(bool asserted) override { return _port->setRts(asserted); }
-    bool setDtr(bool asserted) override { return _port->setDtr(asserted); }
-    bool modemStatus(ModemStatus& status) override { return _port->modemStatus(status); }
+    bool close() override { return m_port->close(); }
+    bool isOpen() const override { return m_port->isOpen(); }
+    bool setRts(bool asserted) override { return m_port->setRts(asserted); }
+    bool setDtr(bool asserted) override { return m_port->setDtr(asserted); }
+    bool modemStatus(ModemStatus& status) override { return m_port->modemStatus(status); }
     bool waitDsrChange(std::uint32_t milliseconds, bool& changed) override {
-        return _port->waitDsrChange(milliseconds, changed);
+        return m_port->waitDsrChange(milliseconds, changed);
     }
     DummyWrite startDummyWrite(const std::uint8_t* bytes, std::size_t size) override {
-        return _port->startDummyWrite(bytes, size);
+        return m_port->startDummyWrite(bytes, size);
     }
-    void settleDelay() override { _port->settleDelay(); }
-    void sleep(std::uint32_t milliseconds) override { _port->sleep(milliseconds); }
-    PortSettings settings() const override { return _port->settings(); }
+    void settleDelay() override { m_port->settleDelay(); }
+    void sleep(std::uint32_t milliseconds) override { m_port->sleep(milliseconds); }
+    PortSettings settings() const override { return m_port->settings(); }
 
 private:
-    std::unique_ptr<SerialPort> _port;
-    int& _opens;
+    std::unique_ptr<SerialPort> m_port;
+    int& m_opens;
 };
 
 TEST(StationCommandPortOpening, APortThatIsNotASerialPortIsOpenedOnceAndNamed) {

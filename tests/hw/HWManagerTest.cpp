@@ -18,12 +18,12 @@ namespace {
 class ScriptedRequest : public CHWRequest {
 public:
     ScriptedRequest(MessageTargetRef window, std::function<void(ScriptedRequest&)> body)
-        : CHWRequest(std::move(window)), _body(std::move(body)) {}
-    void Execute(CI2CDriver&) override { _body(*this); }
+        : CHWRequest(std::move(window)), m_body(std::move(body)) {}
+    void Execute(CI2CDriver&) override { m_body(*this); }
     std::string Name() const override { return "Scripted"; }
 
 private:
-    std::function<void(ScriptedRequest&)> _body;
+    std::function<void(ScriptedRequest&)> m_body;
 };
 
 class HWManagerTest : public ::testing::Test {

@@ -11,7 +11,7 @@
 // the time and thread prefix.
 class LogCapture {
 public:
-    explicit LogCapture(int level = 50) : _cwd(_dir.path()) {
+    explicit LogCapture(int level = 50) : m_cwd(m_dir.path()) {
         CLogger& log = CLogger::Instance();
         log.SetClock([] { return CLogger::LocalTime{2005, 1, 17, 12, 0, 0, 0}; });
         log.SetLevel(level);
@@ -26,7 +26,7 @@ public:
 
     std::vector<std::string> Lines() const {
         std::vector<std::string> lines;
-        std::istringstream in(ReadWholeFile(_dir / "log__2005_01_17.txt"));
+        std::istringstream in(ReadWholeFile(m_dir / "log__2005_01_17.txt"));
         std::string line;
         while (std::getline(in, line)) {
             if (!line.empty() && line.back() == '\r')
@@ -47,6 +47,6 @@ public:
     }
 
 private:
-    TempDir _dir;
-    CurrentDirectory _cwd;
+    TempDir m_dir;
+    CurrentDirectory m_cwd;
 };

@@ -12,34 +12,34 @@
 // sclReadsLow. Reads repeated while the driver waits for a level are written down as one.
 class RecordingPort : public SerialPort {
 public:
-    void open(const std::string&, std::uint32_t) override { _open = true; }
+    void open(const std::string&, std::uint32_t) override { m_open = true; }
     bool close() override {
-        _open = false;
+        m_open = false;
         return true;
     }
-    bool isOpen() const override { return _open; }
+    bool isOpen() const override { return m_open; }
     bool setRts(bool asserted) override {
         steps.push_back(asserted ? "SdaLow" : "SdaHigh");
-        _sdaDriven = asserted;
+        m_sdaDriven = asserted;
         return true;
     }
     bool setDtr(bool asserted) override {
         steps.push_back(asserted ? "SclLow" : "SclHigh");
-        _sclDriven = asserted;
+        m_sclDriven = asserted;
         return true;
     }
     bool modemStatus(ModemStatus& status) override {
         // Reads with pauses between them wait for one level: one look.
-        if (!(_paused && !steps.empty() && steps.back() == "read"))
+        if (!(m_paused && !steps.empty() && steps.back() == "read"))
             steps.push_back("read");
-        _paused = false;
-        status.cts = _sdaDriven || (_sclDriven && sdaReadsLow);
+        m_paused = false;
+        status.cts = m_sdaDriven || (m_sclDriven && sdaReadsLow);
         if (!scriptedSdaLow.empty()) {
             status.cts = scriptedSdaLow.front();
             scriptedSdaLow.erase(scriptedSdaLow.begin());
         }
         status.cts = status.cts || sdaHeld;
-        status.dsr = _sclDriven || sclReadsLow;
+        status.dsr = m_sclDriven || sclReadsLow;
         return true;
     }
     bool waitDsrChange(std::uint32_t, bool& changed) override {
@@ -50,10 +50,10 @@ public:
     void settleDelay() override { ++settles; }
     void sleep(std::uint32_t) override { steps.push_back("sleep"); }
     // A clock that moves only with the driver's pauses: no wait of the driver depends on real time.
-    std::int64_t clockNanos() override { return _clock; }
+    std::int64_t clockNanos() override { return m_clock; }
     void pauseNanos(std::int64_t nanos) override {
-        _clock += nanos;
-        _paused = true;
+        m_clock += nanos;
+        m_paused = true;
     }
     PortSettings settings() const override { return {}; }
 
@@ -66,8 +66,8 @@ public:
     std::vector<bool> scriptedSdaLow;
 
 private:
-    bool _open = false;
-    bool _sdaDriven = false, _sclDriven = false;
-    std::int64_t _clock = 0;
-    bool _paused = false;
+    bool m_open = false;
+    bool m_sdaDriven = false, m_sclDriven = false;
+    std::int64_t m_clock = 0;
+    bool m_paused = false;
 };

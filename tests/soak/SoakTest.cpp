@@ -83,20 +83,20 @@ public:
     void Post(Message message, std::intptr_t, std::intptr_t) override {
         if (message != Message::WorkFinished)
             return;
-        std::lock_guard lock(_lock);
-        ++_count;
-        _changed.notify_all();
+        std::lock_guard lock(m_lock);
+        ++m_count;
+        m_changed.notify_all();
     }
     // Real time only guards against a hang; the import itself runs in virtual time.
     bool WaitFor(int count) {
-        std::unique_lock lock(_lock);
-        return _changed.wait_for(lock, std::chrono::minutes(10), [&] { return _count >= count; });
+        std::unique_lock lock(m_lock);
+        return m_changed.wait_for(lock, std::chrono::minutes(10), [&] { return m_count >= count; });
     }
 
 private:
-    std::mutex _lock;
-    std::condition_variable _changed;
-    int _count = 0;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    int m_count = 0;
 };
 
 long EnvNumber(const char* name, long fallback) {

@@ -32,30 +32,30 @@ public:
     // dataset once the ring is full. invalid: the station's clock gave a date-time that is not one.
     void Record(std::span<std::uint8_t> eeprom, bool invalid = false);
 
-    const Hardware::RingBuffer& Layout() const { return *_layout; }
+    const Hardware::RingBuffer& Layout() const { return *m_layout; }
     // Snapshot access for the checks (no recording runs while the test thread looks).
     std::size_t Count() const;
-    const Recording& At(std::size_t k) const { return _recordings[k]; }
+    const Recording& At(std::size_t k) const { return m_recordings[k]; }
     // Recording index held by a slot, -1 for the marker and never written slots.
-    int HolderOf(int slot) const { return _holder[static_cast<std::size_t>(slot)]; }
-    int MarkerSlot() const { return _marker; }
+    int HolderOf(int slot) const { return m_holder[static_cast<std::size_t>(slot)]; }
+    int MarkerSlot() const { return m_marker; }
     // Times the marker went from the last slot back to the first.
-    int Wraps() const { return _wraps; }
+    int Wraps() const { return m_wraps; }
     // The recording whose date-time has these bits, -1 for none.
     int FindByDate(double date) const;
     // The EEPROM as the station wrote it.
-    const EepromImage& Shadow() const { return _shadow; }
+    const EepromImage& Shadow() const { return m_shadow; }
     // Held slots from the oldest dataset to the newest.
     std::vector<int> SlotsOldestFirst() const;
 
 private:
-    const Hardware::RingBuffer* _layout;
-    std::uint32_t _seed;
-    mutable std::mutex _lock;
-    std::vector<Recording> _recordings;
-    std::vector<int> _holder;
-    std::unordered_map<std::uint64_t, int> _byDate;
-    int _marker = 0;
-    int _wraps = 0;
-    EepromImage _shadow;
+    const Hardware::RingBuffer* m_layout;
+    std::uint32_t m_seed;
+    mutable std::mutex m_lock;
+    std::vector<Recording> m_recordings;
+    std::vector<int> m_holder;
+    std::unordered_map<std::uint64_t, int> m_byDate;
+    int m_marker = 0;
+    int m_wraps = 0;
+    EepromImage m_shadow;
 };

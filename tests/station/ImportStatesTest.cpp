@@ -21,10 +21,10 @@ constexpr int Interval = 5;
 
 class ImportSinkOf : public ImportSink {
 public:
-    explicit ImportSinkOf(std::vector<CDataset> held) : _held(std::move(held)) {}
+    explicit ImportSinkOf(std::vector<CDataset> held) : m_held(std::move(held)) {}
     void RemoveKnown(std::vector<CDataset>& datasets) const override {
         std::erase_if(datasets, [&](const CDataset& d) {
-            return std::any_of(_held.begin(), _held.end(),
+            return std::any_of(m_held.begin(), m_held.end(),
                                [&](const CDataset& h) { return SameMeasurement(h, d); });
         });
     }
@@ -32,7 +32,7 @@ public:
     std::string Name() const override { return "memory"; }
 
 private:
-    std::vector<CDataset> _held;
+    std::vector<CDataset> m_held;
 };
 
 // A station image, what was imported from it, and what it recorded since.

@@ -444,15 +444,15 @@ namespace {
 class ObservingSink : public HistoryImportSink {
 public:
     ObservingSink(CHistoryData& store, std::filesystem::path file, std::function<void()> onStore, bool refuse)
-        : HistoryImportSink(store, std::move(file)), _onStore(std::move(onStore)), _refuse(refuse) {}
+        : HistoryImportSink(store, std::move(file)), m_onStore(std::move(onStore)), m_refuse(refuse) {}
     bool Store(const std::vector<CDataset>& datasets) override {
-        _onStore();
-        return !_refuse && HistoryImportSink::Store(datasets);
+        m_onStore();
+        return !m_refuse && HistoryImportSink::Store(datasets);
     }
 
 private:
-    std::function<void()> _onStore;
-    bool _refuse;
+    std::function<void()> m_onStore;
+    bool m_refuse;
 };
 
 } // namespace

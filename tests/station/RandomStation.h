@@ -17,7 +17,7 @@
 // nonsense.
 class RandomStation {
 public:
-    explicit RandomStation(std::uint32_t seed) : _rng(seed) {}
+    explicit RandomStation(std::uint32_t seed) : m_rng(seed) {}
 
     struct State {
         EepromImage image;
@@ -49,7 +49,7 @@ public:
         spec.measurements = wrapped ? slots * Pick(1, 2) + marker : marker;
         spec.start = CDateTime(Pick(2004, 2010), Pick(1, 12), Pick(1, 28), Pick(0, 23), Pick(0, 59), 0);
         spec.intervalMinutes = Pick(1, 30);
-        spec.seed = _rng();
+        spec.seed = m_rng();
         spec.endMarker = Chance(30) ? 0xFE : 0xFF;
         s.image = CreateStationImage(spec);
         s.description = "transmitters " + std::to_string(t) + ", measurements " +
@@ -150,7 +150,7 @@ public:
     }
 
 private:
-    int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(_rng); }
+    int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(m_rng); }
     bool Chance(int percent) { return Pick(0, 99) < percent; }
 
     static std::span<std::uint8_t> SlotBytes(State& s, const Hardware::RingBuffer& layout, int slot) {
@@ -184,5 +184,5 @@ private:
         std::copy(record.begin(), record.end(), s.image.begin() + Hardware::EE_PC_BEGIN);
     }
 
-    std::mt19937 _rng;
+    std::mt19937 m_rng;
 };

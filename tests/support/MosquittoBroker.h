@@ -28,8 +28,8 @@ public:
     };
 
     explicit MosquittoBroker(std::optional<Login> login = std::nullopt, bool tls = false)
-        : _port(FreePort()), _login(std::move(login)), _tls(tls) {
-        if (_tls)
+        : m_port(FreePort()), m_login(std::move(login)), m_tls(tls) {
+        if (m_tls)
             MakeCertificate();
         Start();
     }
@@ -37,48 +37,48 @@ public:
     MosquittoBroker(const MosquittoBroker&) = delete;
     MosquittoBroker& operator=(const MosquittoBroker&) = delete;
 
-    int Port() const { return _port; }
+    int Port() const { return m_port; }
     std::string Url() const {
-        return (_tls ? "mqtts://127.0.0.1:" : "mqtt://127.0.0.1:") + std::to_string(_port);
+        return (m_tls ? "mqtts://127.0.0.1:" : "mqtt://127.0.0.1:") + std::to_string(m_port);
     }
     // With TLS: the self-made certificate, which is its own authority.
-    std::string CaFile() const { return (_dir / "broker.crt").string(); }
+    std::string CaFile() const { return (m_dir / "broker.crt").string(); }
 
     // Stops the broker as a crash would (SIGKILL: no goodbye to the clients) or politely.
     void Stop(int signal = SIGTERM) {
-        if (_pid <= 0)
+        if (m_pid <= 0)
             return;
-        ::kill(_pid, signal);
+        ::kill(m_pid, signal);
         int status = 0;
-        ::waitpid(_pid, &status, 0);
-        _pid = -1;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
     }
 
     // Starts it again on the same port, with nothing retained.
     void Start() {
-        const auto config = _dir / "mosquitto.conf";
+        const auto config = m_dir / "mosquitto.conf";
         std::ofstream out(config);
-        out << "listener " << _port << " 127.0.0.1\n"
+        out << "listener " << m_port << " 127.0.0.1\n"
             << "persistence false\n"
             << "log_type none\n"
             // Started by root, the broker would turn into the user "mosquitto", who cannot read our folder.
             << "user " << ::getpwuid(::geteuid())->pw_name << "\n"
             << "max_queued_messages 0\n";
-        if (_login) {
-            const auto passwords = _dir / "passwords";
+        if (m_login) {
+            const auto passwords = m_dir / "passwords";
             const std::string command = "mosquitto_passwd -c -b '" + passwords.string() + "' '" +
-                                        _login->user + "' '" + _login->password + "' >/dev/null 2>&1";
+                                        m_login->user + "' '" + m_login->password + "' >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0)
                 throw std::runtime_error("mosquitto_passwd failed");
             out << "allow_anonymous false\npassword_file " << passwords.string() << "\n";
         } else
             out << "allow_anonymous true\n";
-        if (_tls)
-            out << "certfile " << CaFile() << "\nkeyfile " << (_dir / "broker.key").string() << "\n";
+        if (m_tls)
+            out << "certfile " << CaFile() << "\nkeyfile " << (m_dir / "broker.key").string() << "\n";
         out.close();
 
-        _pid = ::fork();
-        if (_pid == 0) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
             // Quiet: the broker warns on stderr when started as root.
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, STDOUT_FILENO);
@@ -100,7 +100,7 @@ private:
     void MakeCertificate() const {
         const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
                                     "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
-                                    (_dir / "broker.key").string() + "' -out '" + CaFile() +
+                                    (m_dir / "broker.key").string() + "' -out '" + CaFile() +
                                     "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("openssl could not make a certificate");
@@ -124,15 +124,15 @@ private:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(_port));
+        address.sin_port = htons(static_cast<std::uint16_t>(m_port));
         const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         ::close(fd);
         return connected;
     }
 
-    TempDir _dir;
-    int _port;
-    std::optional<Login> _login;
-    bool _tls = false;
-    pid_t _pid = -1;
+    TempDir m_dir;
+    int m_port;
+    std::optional<Login> m_login;
+    bool m_tls = false;
+    pid_t m_pid = -1;
 };

@@ -10,24 +10,24 @@
 // lines: what a port that is not a serial adapter looks like. The master stays open while it lives.
 class PseudoTerminal {
 public:
-    PseudoTerminal() : _master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-        if (_master < 0 || ::grantpt(_master) != 0 || ::unlockpt(_master) != 0)
+    PseudoTerminal() : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
             throw std::runtime_error("no pseudo-terminal");
         char name[128];
-        if (::ptsname_r(_master, name, sizeof name) != 0)
+        if (::ptsname_r(m_master, name, sizeof name) != 0)
             throw std::runtime_error("no pseudo-terminal name");
-        _device = name;
+        m_device = name;
     }
     ~PseudoTerminal() {
-        if (_master >= 0)
-            ::close(_master);
+        if (m_master >= 0)
+            ::close(m_master);
     }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    const std::string& Device() const { return _device; }
+    const std::string& Device() const { return m_device; }
 
 private:
-    int _master;
-    std::string _device;
+    int m_master;
+    std::string m_device;
 };

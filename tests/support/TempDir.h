@@ -14,37 +14,37 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "nivaro-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
-        _path = pattern;
+        m_path = pattern;
     }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::remove_all(_path, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& path() const { return _path; }
-    std::filesystem::path operator/(const std::string& name) const { return _path / name; }
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
 private:
-    std::filesystem::path _path;
+    std::filesystem::path m_path;
 };
 
 // Makes a directory the current one for a scope (the logger and the options use it).
 class CurrentDirectory {
 public:
-    explicit CurrentDirectory(const std::filesystem::path& dir) : _old(std::filesystem::current_path()) {
+    explicit CurrentDirectory(const std::filesystem::path& dir) : m_old(std::filesystem::current_path()) {
         std::filesystem::current_path(dir);
     }
     ~CurrentDirectory() {
         std::error_code ignored;
-        std::filesystem::current_path(_old, ignored);
+        std::filesystem::current_path(m_old, ignored);
     }
     CurrentDirectory(const CurrentDirectory&) = delete;
     CurrentDirectory& operator=(const CurrentDirectory&) = delete;
 
 private:
-    std::filesystem::path _old;
+    std::filesystem::path m_old;
 };
 
 // The bytes from offset to the end; none of a file that cannot be read.

@@ -2,50 +2,12 @@
 
 #include "base/Check.h"
 #include "base/Errors.h"
+#include "link/PortSettingsLog.h"
 #include "log/Logger.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <stdexcept>
-
-namespace {
-
-void LogDCB(const PortSettings::Line& d) {
-    CLogger::Instance().Log(
-        30,
-        "DCB BaudRate=0x%X, fBinary=%d, fParity=%d, fOutxCtsFlow=%d, fOutxDsrFlow=%d, fDtrControl=%d, "
-        "fDsrSensitivity=%d, fTXContinueOnXoff=%d, fOutX=%d, fInX=%d, fErrorChar=%d, fNull=%d, "
-        "fRtsControl=%d, "
-        "fAbortOnError=%d, XonLim=%d, XoffLim=%d, ByteSize=%d, Parity=0x%X, StopBits=0x%X, XonChar=0x%X, "
-        "XoffChar=0x%X, ErrorChar=0x%X, EofChar=0x%X, EvtChar=0x%X",
-        d.baudRate, d.fBinary, d.fParity, d.fOutxCtsFlow, d.fOutxDsrFlow, d.fDtrControl, d.fDsrSensitivity,
-        d.fTXContinueOnXoff, d.fOutX, d.fInX, d.fErrorChar, d.fNull, d.fRtsControl, d.fAbortOnError, d.xonLim,
-        d.xoffLim, d.byteSize, d.parity, d.stopBits, d.xonChar, d.xoffChar, d.errorChar, d.eofChar,
-        d.evtChar);
-}
-
-void LogCommTimeouts(const PortSettings::Timeouts& t) {
-    CLogger::Instance().Log(30,
-                            "COMMTIMEOUTS ReadIntervalTimeout=0x%X, ReadTotalTimeoutMultiplier=0x%X, "
-                            "ReadTotalTimeoutConstant=0x%X, WriteTotalTimeoutMultiplier=0x%X, "
-                            "WriteTotalTimeoutConstant=0x%X",
-                            t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
-                            t.writeTotalMultiplier, t.writeTotalConstant);
-}
-
-void LogCommProperties(const PortSettings::Properties& p) {
-    CLogger::Instance().Log(
-        30,
-        "COMMPROP wPacketLength=%d, wPacketVersion=%d, dwServiceMask=0x%X, dwMaxTxQueue=%d, dwMaxRxQueue=%d, "
-        "dwMaxBaud=0x%X, dwProvSubType=0x%X, dwProvCapabilities=0x%X, dwSettableParams=0x%X, "
-        "dwSettableBaud=0x%X, "
-        "wSettableData=0x%X, wSettableStopParity=0x%X, dwCurrentTxQueue=%d, dwCurrentRxQueue=%d",
-        p.packetLength, p.packetVersion, p.serviceMask, p.maxTxQueue, p.maxRxQueue, p.maxBaud, p.provSubType,
-        p.provCapabilities, p.settableParams, p.settableBaud, p.settableData, p.settableStopParity,
-        p.currentTxQueue, p.currentRxQueue);
-}
-
-} // namespace
 
 CI2CDriver::CI2CDriver(PortFactory factory) : m_factory(std::move(factory)) {
     m_dummyBuffer.fill(0x55);
@@ -80,12 +42,8 @@ void CI2CDriver::Open(const char* portName, std::uint32_t baudRate, std::uint8_t
     m_port->open(m_portName, baudRate);
     m_sdaDrivenLow = m_sclDrivenLow = false;
     SettleModemStatus(); // the open's own pulse on both lines must not count as the station's
-    if (logSettings) {
-        const PortSettings settings = m_port->settings();
-        LogDCB(settings.line);
-        LogCommTimeouts(PortSettings::Timeouts{}); // the values set: all zero
-        LogCommProperties(settings.properties);
-    }
+    if (logSettings)
+        LogPortSettings(m_port->settings());
 }
 
 bool CI2CDriver::Close() {

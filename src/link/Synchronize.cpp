@@ -17,7 +17,7 @@ constexpr int UnchangedLimit = 50;
 bool CI2CDriver::Synchronize(const std::function<bool()>& abortRequested) {
     CLogger& log = CLogger::Instance();
     ReFillBuffer();
-    CWaitCommEvent wait(*m_port, EV_DSR);
+    CWaitCommEvent wait(*m_port, TIOCM_DSR);
 
     log.Log(50, "Looking for valid SclLow");
     if (Scl() != SclLow && !wait.Wait(InitialChangeWaitMs)) {

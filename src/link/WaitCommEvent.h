@@ -1,24 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <sys/ioctl.h> // TIOCM_DSR
 
 class SerialPort;
 
-// Comm event mask for a change of the DSR line (SCL).
-inline constexpr std::uint32_t EV_DSR = 0x0010;
-
-// A timed wait for a change on a modem-status line of an open port.
+// A timed wait for a change on a modem-status line of an open port. The lines to watch are given
+// as TIOCM_* bits, as the kernel's modem-line wait takes them; the port watches DSR (SCL) only.
 class CWaitCommEvent {
 public:
-    CWaitCommEvent(SerialPort& port, std::uint32_t eventMask);
+    CWaitCommEvent(SerialPort& port, std::uint32_t modemLines);
     CWaitCommEvent(const CWaitCommEvent&) = delete;
     CWaitCommEvent& operator=(const CWaitCommEvent&) = delete;
 
-    // True when an event of the mask occurred within the time (or since the port was last looked
-    // at), false when the time ran out; raises os_error on failure.
+    // True when a watched line changed within the time (or since the port was last looked at),
+    // false when the time ran out; raises os_error on failure.
     bool Wait(std::uint32_t milliseconds);
 
 private:
-    SerialPort& _Port;
-    std::uint32_t _EventMask;
+    SerialPort& m_port;
 };

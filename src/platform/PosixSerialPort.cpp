@@ -105,8 +105,6 @@ void PosixSerialPort::Configure(const std::string& device, const std::string& sh
     OsCheck(result == 0) << "Could not get DCB";
     m_settings = PortSettings{};
     m_settings.line = LineSettingsOf(readBack);
-    m_settings.timeouts.readInterval = readBack.c_cc[VTIME] * 100u;
-    m_settings.timeouts.readTotalConstant = readBack.c_cc[VMIN];
 
     int status = 0;
     result = ::ioctl(m_fd, TIOCMGET, &status);
@@ -114,16 +112,16 @@ void PosixSerialPort::Configure(const std::string& device, const std::string& sh
     OsCheck(result == 0) << "Could not get COMMPROP" << NotSerialHint(error, shown);
     serial_struct serial{};
     if (::ioctl(m_fd, TIOCGSERIAL, &serial) == 0) { // not every USB adapter answers; then zeros
-        m_settings.properties.maxTxQueue = serial.xmit_fifo_size;
-        m_settings.properties.maxBaud = static_cast<unsigned>(serial.baud_base);
-        m_settings.properties.provSubType = static_cast<unsigned>(serial.type);
-        m_settings.properties.provCapabilities = static_cast<unsigned>(serial.flags);
+        m_settings.driver.transmitFifoSize = serial.xmit_fifo_size;
+        m_settings.driver.baudBase = static_cast<unsigned>(serial.baud_base);
+        m_settings.driver.uartType = static_cast<unsigned>(serial.type);
+        m_settings.driver.flags = static_cast<unsigned>(serial.flags);
     }
     int queued = 0;
     if (::ioctl(m_fd, TIOCOUTQ, &queued) == 0)
-        m_settings.properties.currentTxQueue = queued;
+        m_settings.driver.bytesToSend = queued;
     if (::ioctl(m_fd, TIOCINQ, &queued) == 0)
-        m_settings.properties.currentRxQueue = queued;
+        m_settings.driver.bytesReceived = queued;
     DescribeDriver(device, (readBack.c_cflag & HUPCL) != 0);
 
     m_dsr = DsrChangeTracker();

@@ -1,34 +1,11 @@
 #pragma once
 
+#include "platform/PortSettings.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-// The port settings as the settings log lines print them: the classic field names with the
-// equivalent values of the platform's own settings.
-struct PortSettings {
-    struct Line {
-        unsigned baudRate = 0;
-        int fBinary = 0, fParity = 0, fOutxCtsFlow = 0, fOutxDsrFlow = 0, fDtrControl = 0,
-            fDsrSensitivity = 0;
-        int fTXContinueOnXoff = 0, fOutX = 0, fInX = 0, fErrorChar = 0, fNull = 0, fRtsControl = 0;
-        int fAbortOnError = 0, xonLim = 0, xoffLim = 0, byteSize = 0;
-        unsigned parity = 0, stopBits = 0, xonChar = 0, xoffChar = 0, errorChar = 0, eofChar = 0, evtChar = 0;
-    } line;
-    struct Timeouts {
-        unsigned readInterval = 0, readTotalMultiplier = 0, readTotalConstant = 0;
-        unsigned writeTotalMultiplier = 0, writeTotalConstant = 0;
-    } timeouts;
-    struct Properties {
-        int packetLength = 0, packetVersion = 0;
-        unsigned serviceMask = 0;
-        int maxTxQueue = 0, maxRxQueue = 0;
-        unsigned maxBaud = 0, provSubType = 0, provCapabilities = 0, settableParams = 0, settableBaud = 0;
-        unsigned settableData = 0, settableStopParity = 0;
-        int currentTxQueue = 0, currentRxQueue = 0;
-    } properties;
-};
 
 // Levels of the two modem inputs; true means asserted (the adapter reports a low bus line).
 struct ModemStatus {

@@ -76,43 +76,26 @@ speed_t SpeedOf(std::uint32_t baud) {
 
 PortSettings::Line LineSettingsOf(const termios& t) {
     PortSettings::Line line;
-    line.baudRate = BaudOf(cfgetospeed(&t));
-    line.fBinary = (t.c_lflag & ICANON) ? 0 : 1;
-    line.fParity = (t.c_iflag & INPCK) ? 1 : 0;
-    line.fOutxCtsFlow = (t.c_cflag & CRTSCTS) ? 1 : 0;
-    line.fOutxDsrFlow = 0; // termios has no DSR flow control
-    line.fDtrControl = 0;  // DTR is driven by hand; HUPCL only drops it at the last close
-    line.fDsrSensitivity = 0;
-    line.fTXContinueOnXoff = (t.c_iflag & IXON) ? 0 : 1;
-    line.fOutX = (t.c_iflag & IXON) ? 1 : 0;
-    line.fInX = (t.c_iflag & IXOFF) ? 1 : 0;
-    line.fErrorChar = (t.c_iflag & PARMRK) ? 1 : 0;
-    line.fNull = (t.c_iflag & IGNBRK) ? 1 : 0;
-    line.fRtsControl = (t.c_cflag & CRTSCTS) ? 2 : 0;
-    line.fAbortOnError = 0;
-    line.xonLim = 0;
-    line.xoffLim = 0;
+    line.speed = BaudOf(cfgetospeed(&t));
     switch (t.c_cflag & CSIZE) {
     case CS5:
-        line.byteSize = 5;
+        line.dataBits = 5;
         break;
     case CS6:
-        line.byteSize = 6;
+        line.dataBits = 6;
         break;
     case CS7:
-        line.byteSize = 7;
+        line.dataBits = 7;
         break;
     default:
-        line.byteSize = 8;
+        line.dataBits = 8;
         break;
     }
-    line.parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 1 : 2) : 0;
-    line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
-    line.xonChar = t.c_cc[VSTART];
-    line.xoffChar = t.c_cc[VSTOP];
-    line.errorChar = 0;
-    line.eofChar = t.c_cc[VEOF];
-    line.evtChar = 0;
+    if (t.c_cflag & PARENB)
+        line.parity = (t.c_cflag & PARODD) ? PortSettings::Parity::Odd : PortSettings::Parity::Even;
+    line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    line.rtsCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    line.xonXoffFlow = (t.c_iflag & (IXON | IXOFF)) != 0;
     return line;
 }
 
@@ -123,9 +106,6 @@ void ConfigureStationLine(termios& settings, std::uint32_t baudRate) {
     settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
-    settings.c_cc[VSTART] = 0;
-    settings.c_cc[VSTOP] = 0;
-    settings.c_cc[VEOF] = 0;
     ::cfsetispeed(&settings, SpeedOf(baudRate));
     ::cfsetospeed(&settings, SpeedOf(baudRate));
 }

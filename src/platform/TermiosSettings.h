@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SerialPort.h"
+#include "platform/PortSettings.h"
 
 #include <cstdint>
 #include <termios.h>
@@ -11,5 +11,5 @@
 // that dies cannot leave the bus held low.
 void ConfigureStationLine(termios& settings, std::uint32_t baudRate);
 
-// The settings as the settings log prints them.
+// The line settings of a termios structure, as the settings log prints them.
 PortSettings::Line LineSettingsOf(const termios& settings);

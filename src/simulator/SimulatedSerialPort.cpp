@@ -206,13 +206,9 @@ void SimulatedSerialPort::sleep(std::uint32_t milliseconds) {
 }
 
 PortSettings SimulatedSerialPort::settings() const {
+    // The line as the station's adapter is set up; like many USB adapters, the driver tells
+    // nothing of itself.
     PortSettings s;
-    s.line.baudRate = 300;
-    s.line.fBinary = 1;
-    s.line.fTXContinueOnXoff = 1;
-    s.line.byteSize = 8;
-    s.properties.maxTxQueue = 4096;
-    s.properties.maxRxQueue = 4096;
-    s.properties.maxBaud = 300;
+    s.line.speed = 300;
     return s;
 }

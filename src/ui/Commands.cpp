@@ -2,8 +2,8 @@
 
 #include "history/HistoryData.h"
 #include "publish/Publisher.h"
-#include "settings/LanguageMenu.h"
 #include "ui/AboutDlg.h"
+#include "ui/CommandIds.h"
 #include "ui/DataDeleteDlg.h"
 #include "ui/DataImportDlg.h"
 #include "ui/DataModel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "station/CellInput.h"
+#include "ui/CellInput.h"
 
 #include <QString>
 

@@ -2,10 +2,10 @@
 
 #include "history/StatisticsText.h"
 #include "log/Logger.h"
-#include "settings/LanguageMenu.h"
 #include "settings/OptionValues.h"
 #include "settings/Options.h"
 #include "ui/ChartTime.h"
+#include "ui/CommandIds.h"
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"

@@ -55,8 +55,9 @@ public:
         m_clock += nanos;
         m_paused = true;
     }
-    PortSettings settings() const override { return {}; }
+    PortSettings settings() const override { return reported; }
 
+    PortSettings reported; // what settings() gives back
     std::vector<std::string> steps;
     int settles = 0;
     bool sdaReadsLow = true;

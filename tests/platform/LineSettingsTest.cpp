@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 TEST(LineSettings, PseudoTerminalKeepsHangUpOnCloseAndRaw8N1) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -33,12 +34,51 @@ TEST(LineSettings, PseudoTerminalKeepsHangUpOnCloseAndRaw8N1) {
     EXPECT_EQ(back.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(::cfgetospeed(&back), static_cast<speed_t>(B300));
     const PortSettings::Line logged = LineSettingsOf(back);
-    EXPECT_EQ(logged.baudRate, 300u);
-    EXPECT_EQ(logged.byteSize, 8);
-    EXPECT_EQ(logged.fDtrControl, 0) << "DTR is the program's to drive";
-    EXPECT_EQ(logged.fOutxCtsFlow, 0);
+    EXPECT_EQ(logged.speed, 300u);
+    EXPECT_EQ(logged.dataBits, 8);
+    EXPECT_EQ(logged.parity, PortSettings::Parity::None);
+    EXPECT_EQ(logged.stopBits, 1);
+    EXPECT_FALSE(logged.rtsCtsFlow);
+    EXPECT_FALSE(logged.xonXoffFlow);
     ::close(slave);
     ::close(master);
+}
+
+// What a device left by another program reads back as: every field from its own flag.
+TEST(LineSettings, ReadBackFromTheFlags) {
+    using Parity = PortSettings::Parity;
+    struct Case {
+        const char* what;
+        tcflag_t cflag, iflag;
+        speed_t speed;
+        unsigned rate;
+        int dataBits;
+        Parity parity;
+        int stopBits;
+        bool rtsCts, xonXoff;
+    } cases[] = {
+        {"8N1", CS8, 0, B300, 300, 8, Parity::None, 1, false, false},
+        {"7E2", CS7 | PARENB | CSTOPB, 0, B9600, 9600, 7, Parity::Even, 2, false, false},
+        {"odd parity", CS8 | PARENB | PARODD, 0, B1200, 1200, 8, Parity::Odd, 1, false, false},
+        {"5 bits", CS5, 0, B110, 110, 5, Parity::None, 1, false, false},
+        {"hardware flow", CS8 | CRTSCTS, 0, B115200, 115200, 8, Parity::None, 1, true, false},
+        {"XON/XOFF on output only", CS8, IXON, B2400, 2400, 8, Parity::None, 1, false, true},
+        {"XON/XOFF on input only", CS8, IXOFF, B2400, 2400, 8, Parity::None, 1, false, true},
+        {"a speed above 115200", CS8, 0, B230400, 0, 8, Parity::None, 1, false, false},
+    };
+    for (const Case& c : cases) {
+        termios settings{};
+        settings.c_cflag = c.cflag;
+        settings.c_iflag = c.iflag;
+        ::cfsetospeed(&settings, c.speed);
+        const PortSettings::Line line = LineSettingsOf(settings);
+        EXPECT_EQ(line.speed, c.rate) << c.what;
+        EXPECT_EQ(line.dataBits, c.dataBits) << c.what;
+        EXPECT_EQ(line.parity, c.parity) << c.what;
+        EXPECT_EQ(line.stopBits, c.stopBits) << c.what;
+        EXPECT_EQ(line.rtsCtsFlow, c.rtsCts) << c.what;
+        EXPECT_EQ(line.xonXoffFlow, c.xonXoff) << c.what;
+    }
 }
 
 TEST(DsrChangeTracker, EitherWitnessShowsAChange) {

@@ -1,9 +1,6 @@
 #include "settings/TextParts.h"
-#include "settings/LanguageMenu.h"
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -45,68 +42,6 @@ TEST(TextPartsTest, MissingTextEntryIsReadyToPaste) {
               "Language: 1033, Control: " + std::string(254, 'c') +
                   "\n<data key=\"-1\" type=\"string\" mimetype=\"text/plain\"><value>" +
                   std::string(259, 't') + "</value></data>\n");
-}
-
-TEST(LanguageMenuTest, EveryLanguageHasTheSameCommandsInTheSameOrder) {
-    const auto ids = [](const LanguageMenu& menu) {
-        std::vector<int> result;
-        for (const auto& popup : menu)
-            for (const auto& command : popup.commands)
-                result.push_back(command.id);
-        return result;
-    };
-    const std::vector<int> expected = {
-        Command::FileOpen,       Command::FilePrint,     Command::FileExit,   0, 0,
-        Command::DataImport,     Command::DataExport,    Command::DataDelete, 0, Command::DataChart,
-        Command::DataStatistics, Command::ExtrasOptions, Command::About};
-    std::vector<int> sortedExpected = expected;
-    std::sort(sortedExpected.begin(), sortedExpected.end());
-    for (std::uint16_t language : MenuLanguages()) {
-        std::vector<int> got = ids(LoadLanguageMenu(MainMenu, language));
-        std::sort(got.begin(), got.end());
-        EXPECT_EQ(got, sortedExpected) << language;
-    }
-    const LanguageMenu& english = LoadLanguageMenu(MainMenu, 1033);
-    ASSERT_EQ(english.size(), 4u);
-    EXPECT_EQ(english[0].title, "&File");
-    EXPECT_EQ(english[0].commands[0].text, "&Open...\tCtrl+O");
-    EXPECT_TRUE(english[0].commands[1].IsSeparator());
-    EXPECT_EQ(LoadLanguageMenu(MainMenu, 1031)[0].commands[0].text, "&Öffnen...\tStrg+O");
-    EXPECT_EQ(LoadLanguageMenu(MainMenu, 1036)[3].commands[0].text, "&A propos de Nivaro...");
-}
-
-// In every language the commands with a shortcut show it, and those that open a dialog say so.
-TEST(LanguageMenuTest, ShortcutsAndDialogsAreShownInEveryLanguage) {
-    const std::vector<int> withShortcut = {Command::FileOpen, Command::FilePrint, Command::DataChart,
-                                           Command::DataStatistics};
-    const std::vector<int> withDialog = {Command::FileOpen,   Command::FilePrint,  Command::DataImport,
-                                         Command::DataExport, Command::DataDelete, Command::ExtrasOptions,
-                                         Command::About};
-    const auto has = [](const std::vector<int>& ids, int id) {
-        return std::find(ids.begin(), ids.end(), id) != ids.end();
-    };
-    for (std::uint16_t language : MenuLanguages())
-        for (const auto& menu : LoadLanguageMenu(MainMenu, language))
-            for (const auto& command : menu.commands) {
-                if (command.IsSeparator())
-                    continue;
-                const std::string label = command.text.substr(0, command.text.find('\t'));
-                EXPECT_EQ(command.text.find('\t') != std::string::npos, has(withShortcut, command.id))
-                    << language << " " << command.text;
-                EXPECT_EQ(label.ends_with("..."), has(withDialog, command.id))
-                    << language << " " << command.text;
-            }
-}
-
-TEST(LanguageMenuTest, UnknownLanguageRaisesWithItsNumber) {
-    try {
-        LoadLanguageMenu(MainMenu, 1040);
-        FAIL() << "no error raised";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("Menu for language 1040 not found"), std::string::npos)
-            << e.what();
-    }
-    EXPECT_THROW(LoadLanguageMenu(129, 1033), std::runtime_error);
 }
 
 } // namespace

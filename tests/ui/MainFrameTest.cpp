@@ -1,7 +1,7 @@
 #include "ui/MainFrame.h"
-#include "settings/LanguageMenu.h"
 #include "settings/Options.h"
 #include "station/SimulatedStation.h"
+#include "ui/CommandIds.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
 #include "ui/HWManagerLink.h"

@@ -1,4 +1,4 @@
-#include "station/CellInput.h"
+#include "ui/CellInput.h"
 
 #include "station/Dataset.h"
 #include "station/StationRange.h"

@@ -1,4 +1,4 @@
-#include "settings/LanguageMenu.h"
+#include "ui/LanguageMenu.h"
 
 #include "base/Check.h"
 

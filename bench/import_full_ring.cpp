@@ -49,7 +49,7 @@ void FullRingImport(benchmark::State& state) {
         driver.Open("sim", 300, 0xA0, false);
         const AdapterFigures::Mark before = AdapterFigures::Take(*port);
         auto request = std::make_shared<CHWRequestReadRingBuffer>(
-            std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(RecordingHistory(), history));
+            RequestObserverRef{}, std::make_shared<HistoryImportSink>(RecordingHistory(), history));
         state.ResumeTiming();
 
         request->Execute(driver);

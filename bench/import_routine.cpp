@@ -40,7 +40,7 @@ Figures ImportOnce(const EepromImage& image, const std::filesystem::path& histor
     driver.Open("sim", 300, 0xA0, false);
     const AdapterFigures::Mark before = AdapterFigures::Take(*port);
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
-        std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(store, history));
+        RequestObserverRef{}, std::make_shared<HistoryImportSink>(store, history));
     if (whole)
         request->ForceWholeRead();
     request->Execute(driver);

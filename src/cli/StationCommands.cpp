@@ -1,13 +1,13 @@
 #include "cli/StationCommands.h"
 
 #include "cli/CliFailure.h"
-#include "cli/CliMessageQueue.h"
 #include "cli/CliSession.h"
 #include "cli/DesktopImport.h"
 #include "cli/HistoryCommands.h"
 #include "cli/InterruptWatch.h"
 #include "cli/PublishCommand.h"
 #include "cli/ReportCommand.h"
+#include "cli/RequestWaiter.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
 #include "hw/HWManager.h"
@@ -23,7 +23,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -106,41 +105,33 @@ private:
     std::unique_ptr<CHWManager> m_manager;
 };
 
-struct Outcome {
-    std::shared_ptr<CHWRequest> request;
+struct Ended {
+    RequestOutcome outcome;
     int interrupt = 0; // the signal that asked for the abort
 };
 
-// Runs one request to its end, passing progress to onStep and an interrupt to the request.
-Outcome RunRequest(RunningManager& manager, CliMessageQueue& queue, InterruptWatch& interrupts,
-                   const std::shared_ptr<CHWRequest>& request,
-                   const std::function<void(std::intptr_t, std::intptr_t)>& onStep,
-                   const std::function<void()>& onInterrupt = {}) {
+// Runs one request to its end, passing an interrupt to the request; the request reports to waiter.
+Ended RunRequest(RunningManager& manager, const RequestWaiter& waiter, InterruptWatch& interrupts,
+                 const std::shared_ptr<CHWRequest>& request, const std::function<void()>& onInterrupt = {}) {
     if (!manager->AddRequest(request))
         throw CliFailure("the hardware manager on port " + Quoted(manager.Port()) +
                          " did not take the request");
-    Outcome outcome;
-    for (;;) {
-        if (!outcome.interrupt) {
-            if (const int signal = interrupts.Poll()) {
-                outcome.interrupt = signal;
-                request->Abort();
-                HistoryFileLock::InterruptWaits(); // a wait for the history file ends as well
-                if (onInterrupt)
-                    onInterrupt();
-            }
+    Ended ended;
+    while (!waiter.WaitFinished(PollInterval)) {
+        if (ended.interrupt)
+            continue; // the abort is on its way
+        if (const int signal = interrupts.Poll()) {
+            ended.interrupt = signal;
+            request->Abort();
+            HistoryFileLock::InterruptWaits(); // a wait for the history file ends as well
+            if (onInterrupt)
+                onInterrupt();
         }
-        const auto posted = queue.Take(PollInterval);
-        if (!posted)
-            continue;
-        if (posted->message == Message::ReadRingBufferStep && onStep)
-            onStep(posted->wParam, posted->lParam);
-        if (posted->message == Message::WorkFinished)
-            break;
     }
-    outcome.request = manager->TakeRequest();
+    ended.outcome = waiter.Outcome();
+    manager->TakeRequest();
     manager.Stop();
-    return outcome;
+    return ended;
 }
 
 // The history file must take the new datasets before the station is asked for them.
@@ -172,8 +163,8 @@ public:
     ~Progress() { Finish(); }
     // Bytes read so far, of those and the bytes of the current read: a routine import reads on
     // only as far as it needs, so the total grows while it reads.
-    void Step(std::intptr_t done, std::intptr_t total) {
-        if (!m_shown || total <= 0)
+    void Step(std::uint32_t done, std::uint32_t total) {
+        if (!m_shown || total == 0)
             return;
         Show(std::to_string(done) + " of " + std::to_string(total) + " bytes");
         m_open = true;
@@ -203,15 +194,15 @@ private:
 
 int RunPing(CliSession& session, const StationPortWrap& wrap) {
     InterruptWatch interrupts;
-    auto queue = std::make_shared<CliMessageQueue>();
+    auto waiter = std::make_shared<RequestWaiter>();
     RunningManager manager(session, wrap);
-    auto request = std::make_shared<CHWRequestPingTransmitters>(queue, TransmitterCountOption(Options()));
-    const Outcome outcome = RunRequest(manager, *queue, interrupts, request, {});
-    if (outcome.interrupt && request->Aborted())
+    auto request = std::make_shared<CHWRequestPingTransmitters>(waiter, TransmitterCountOption(Options()));
+    const Ended ended = RunRequest(manager, *waiter, interrupts, request);
+    if (ended.interrupt && ended.outcome.aborted)
         throw CliFailure("ping interrupted", ExitInterrupted);
-    if (!request->Succeeded())
+    if (!ended.outcome.succeeded)
         throw CliFailure("station on port " + Quoted(manager.Port()) +
-                         " does not answer: " + request->Message());
+                         " does not answer: " + ended.outcome.message);
     std::cout << request->NrOfTransmitters() << std::endl;
     return ExitSuccess;
 }
@@ -233,7 +224,6 @@ int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap
     const auto newestBefore = NewestDatasetTime(recorded);
 
     InterruptWatch interrupts;
-    auto queue = std::make_shared<CliMessageQueue>();
     // Test seam: an interrupt that arrives while the ring buffer is read, at a known step. The
     // worker waits until the main thread has passed the abort on, so the moment is exact.
     std::promise<void> interruptHandled;
@@ -242,34 +232,31 @@ int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap
         ::kill(::getpid(), SIGINT);
         handled.wait_for(std::chrono::seconds(30));
     };
-    std::atomic<int> steps{0};
-    if (args.interruptAfterSteps > 0)
-        queue->SetPostHook([&](const CliMessageQueue::Posted& posted) {
-            if (posted.message == Message::ReadRingBufferStep && ++steps == args.interruptAfterSteps)
-                interruptNow();
-        });
-
+    int steps = 0; // counted on the worker thread
     Progress progress;
+    auto waiter = std::make_shared<RequestWaiter>([&](std::uint32_t done, std::uint32_t total) {
+        if (args.interruptAfterSteps > 0 && ++steps == args.interruptAfterSteps)
+            interruptNow();
+        progress.Step(done, total);
+    });
     RunningManager manager(session, wrap);
     std::function<void()> afterAppend;
     if (args.interruptAfterAppend)
         afterAppend = interruptNow;
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
-        queue, std::make_shared<CliImportSink>(recorded, history, std::move(afterAppend)));
+        waiter, std::make_shared<CliImportSink>(recorded, history, std::move(afterAppend)));
     if (args.whole)
         request->ForceWholeRead();
     if (args.all)
         request->ImportAll();
-    const Outcome outcome = RunRequest(
-        manager, *queue, interrupts, request,
-        [&](std::intptr_t done, std::intptr_t total) { progress.Step(done, total); },
-        [&] { interruptHandled.set_value(); });
+    const Ended ended =
+        RunRequest(manager, *waiter, interrupts, request, [&] { interruptHandled.set_value(); });
     progress.Finish();
 
-    if (outcome.interrupt && request->Aborted())
+    if (ended.interrupt && ended.outcome.aborted)
         throw CliFailure(InterruptedImportText(request->Summary()), ExitInterrupted);
-    if (!request->Succeeded())
-        throw CliFailure("import from port " + Quoted(manager.Port()) + " failed: " + request->Message());
+    if (!ended.outcome.succeeded)
+        throw CliFailure("import from port " + Quoted(manager.Port()) + " failed: " + ended.outcome.message);
 
     PrintImportSummary(std::cout, request->Summary());
     PublishAfterImport(session, recorded, newestBefore);

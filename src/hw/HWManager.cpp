@@ -184,5 +184,6 @@ void CHWManager::OnShutdown() {
 void CHWManager::OnWorkAvailable() {
     RequestPtr request = CurrentRequest();
     request->Execute(m_driver);
-    PostTo(request->Window(), Message::WorkFinished);
+    if (const auto observer = request->Observer())
+        observer->Finished(request->Outcome());
 }

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-CHWRequest::CHWRequest(MessageTargetRef window) : m_window(std::move(window)) {}
+CHWRequest::CHWRequest(RequestObserverRef observer) : m_observer(std::move(observer)) {}
 
 CHWRequest::~CHWRequest() = default;
 
@@ -32,6 +32,10 @@ std::string CHWRequest::Message() const {
 void CHWRequest::SetMessage(const std::string& message) {
     std::lock_guard lock(m_messageLock);
     m_message = message;
+}
+
+RequestOutcome CHWRequest::Outcome() const {
+    return {Succeeded(), Aborted(), Message()};
 }
 
 bool CHWRequest::Sync(CI2CDriver& driver) {

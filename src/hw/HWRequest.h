@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/Event.h"
-#include "hw/MessageTarget.h"
+#include "hw/RequestObserver.h"
 
 #include <atomic>
 #include <string>
@@ -9,10 +9,10 @@
 class CI2CDriver;
 
 // A station request: run once on the hardware manager's worker thread with the driver, then
-// taken back by the user-interface side, which reads its outcome.
+// taken back by the side that queued it, which its observer tells when it finished.
 class CHWRequest {
 public:
-    explicit CHWRequest(MessageTargetRef window);
+    explicit CHWRequest(RequestObserverRef observer);
     virtual ~CHWRequest();
     CHWRequest(const CHWRequest&) = delete;
     CHWRequest& operator=(const CHWRequest&) = delete;
@@ -35,7 +35,9 @@ public:
     bool Aborted() const { return m_aborted; }
     std::string Message() const;
     void SetMessage(const std::string& message);
-    const MessageTargetRef& Window() const { return m_window; }
+    RequestOutcome Outcome() const;
+    // The observer while it exists, else null.
+    std::shared_ptr<RequestObserver> Observer() const { return m_observer.lock(); }
 
     static constexpr int SyncRetries = 10;
     static constexpr std::uint32_t SyncRetryPauseMs = 500;
@@ -45,6 +47,6 @@ private:
     std::atomic<bool> m_aborted{false};
     std::string m_message;
     mutable std::mutex m_messageLock; // read by the user interface, written by the worker
-    MessageTargetRef m_window;
+    RequestObserverRef m_observer;
     Event m_abortEvent{true, true};
 };

@@ -5,9 +5,8 @@
 #include "log/Logger.h"
 #include "station/Hardware.h"
 
-CHWRequestPingTransmitters::CHWRequestPingTransmitters(MessageTargetRef notifyWindow,
-                                                       TransmitterCountSink sink)
-    : CHWRequest(notifyWindow), m_notifyWindow(notifyWindow), m_sink(std::move(sink)) {}
+CHWRequestPingTransmitters::CHWRequestPingTransmitters(RequestObserverRef observer, TransmitterCountSink sink)
+    : CHWRequest(std::move(observer)), m_sink(std::move(sink)) {}
 
 void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
     CLogger& log = CLogger::Instance();
@@ -29,7 +28,8 @@ void CHWRequestPingTransmitters::Execute(CI2CDriver& driver) {
             log.Log(30, "Number of transmitters stay at %d", n);
         } else {
             log.Log(30, "Number of transmitters changed to %d", n);
-            PostTo(m_notifyWindow, Message::NrOfTransmittersChanged);
+            if (const auto observer = Observer())
+                observer->TransmittersChanged(n);
         }
         m_nrOfTransmitters = n;
         SetMessage("");

@@ -3,11 +3,11 @@
 #include "hw/HWRequest.h"
 #include "station/TransmitterCountSink.h"
 
-// Proves that the station answers and hands its transmitter count to the sink, telling the main
-// window when the count changed.
+// Proves that the station answers and hands its transmitter count to the sink, telling its
+// observer when the count changed.
 class CHWRequestPingTransmitters : public CHWRequest {
 public:
-    CHWRequestPingTransmitters(MessageTargetRef notifyWindow, TransmitterCountSink sink);
+    CHWRequestPingTransmitters(RequestObserverRef observer, TransmitterCountSink sink);
 
     void Execute(CI2CDriver& driver) override;
     std::string Name() const override { return "Ping Transmitters"; }
@@ -16,7 +16,6 @@ public:
     int NrOfTransmitters() const { return m_nrOfTransmitters; }
 
 private:
-    MessageTargetRef m_notifyWindow;
     TransmitterCountSink m_sink;
     std::atomic<int> m_nrOfTransmitters{-1};
 };

@@ -21,8 +21,9 @@ CLogger& Log() {
 
 } // namespace
 
-CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(MessageTargetRef window, std::shared_ptr<ImportSink> sink)
-    : CHWRequest(std::move(window)), m_sink(std::move(sink)) {}
+CHWRequestReadRingBuffer::CHWRequestReadRingBuffer(RequestObserverRef observer,
+                                                   std::shared_ptr<ImportSink> sink)
+    : CHWRequest(std::move(observer)), m_sink(std::move(sink)) {}
 
 ImportSummary CHWRequestReadRingBuffer::Summary() const {
     std::lock_guard lock(m_summaryLock);
@@ -241,8 +242,8 @@ bool CHWRequestReadRingBuffer::Read(CI2CDriver& driver, std::uint16_t address, s
         const int left = static_cast<int>(size - done);
         Log().Log(30, "Reading block from 0x%X, %d bytes, %d bytes left", blockAddress, static_cast<int>(n),
                   left);
-        PostTo(Window(), Message::ReadRingBufferStep, static_cast<std::intptr_t>(m_progressBase + done),
-               static_cast<std::intptr_t>(m_progressBase + size));
+        if (const auto observer = Observer())
+            observer->ReadProgress(m_progressBase + done, m_progressBase + size);
         // A block that fails (the base unit's own transfer met ours, a read disturbed) is read
         // again, a bounded number of times: one failure costs one block, not the import so far.
         bool blockOk = false;

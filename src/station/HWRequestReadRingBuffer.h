@@ -37,7 +37,7 @@ struct ImportSummary {
 // same datasets again.
 class CHWRequestReadRingBuffer : public CHWRequest {
 public:
-    CHWRequestReadRingBuffer(MessageTargetRef window, std::shared_ptr<ImportSink> sink);
+    CHWRequestReadRingBuffer(RequestObserverRef observer, std::shared_ptr<ImportSink> sink);
 
     void Execute(CI2CDriver& driver) override;
     std::string Name() const override { return "Read RingBuffer"; }
@@ -52,7 +52,7 @@ public:
     // position is written back as after any import.
     void ImportAll() { m_importAll = m_wholeRead = true; }
 
-    // Reads size bytes in compared blocks of at most BlockSize, posting progress before each: the
+    // Reads size bytes in compared blocks of at most BlockSize, reporting progress before each: the
     // ring buffer bytes read so far in this import, of those plus this read's size.
     bool Read(CI2CDriver& driver, std::uint16_t address, std::uint8_t* buffer, std::uint32_t size);
 

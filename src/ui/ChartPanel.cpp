@@ -5,8 +5,6 @@
 #include "settings/Options.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
-#include "ui/NotificationEvent.h"
-#include "ui/OptionsChange.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -464,29 +462,15 @@ void CChartPanel::ShowContextMenu(const QPoint& globalPos) {
     menu.exec(globalPos);
 }
 
-bool CChartPanel::event(QEvent* event) {
-    if (event->type() != NotificationEvent::EventType())
-        return QWidget::event(event);
-    const auto* notification = static_cast<NotificationEvent*>(event);
+void CChartPanel::OnOptionsChanged(const OptionsChange& changes) {
     try {
-        switch (notification->message()) {
-        case Message::UpdateView:
-            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format))
-                BuildSeries();
-            else if (notification->wParam() & OptionsChange::HistoryFile)
-                Invalidate();
-            break;
-        case Message::RecordingHistoryChanged:
-        case Message::NrOfTransmittersChanged: // an empty history shows the station's transmitters
+        if (changes.language || changes.format)
+            BuildSeries();
+        else if (changes.historyFile)
             Invalidate();
-            break;
-        default:
-            break;
-        }
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
-    return true;
 }
 
 void CChartPanel::showEvent(QShowEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "history/ChartPoints.h"
 #include "ui/ChartTexts.h"
+#include "ui/OptionsChange.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -39,6 +40,9 @@ public:
     void Refresh();
     // The history changed: refresh soon, or when next shown.
     void Invalidate();
+    // The options command changed these: series anew after a language or format change, the
+    // other history's points after a new history file.
+    void OnOptionsChanged(const OptionsChange& changes);
 
     void SetRange(Range range);
     Range CurrentRange() const { return m_range; }
@@ -72,8 +76,6 @@ public:
     QString Message() const;
     const ChartTexts& Texts() const { return m_texts; }
     QString StatusText() const;
-
-    bool event(QEvent* event) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -120,7 +120,7 @@ void DeleteCommand(CDataView& view) {
 void InstallCommands(CMainFrame& frame) {
     frame.SetOptionsDialog([](CMainFrame& f) {
         COptionsDlg dialog(f.History(), &f);
-        return dialog.exec() == COptionsDlg::Ok ? dialog.Changes() : 0;
+        return dialog.exec() == COptionsDlg::Ok ? dialog.Changes() : OptionsChange{};
     });
     frame.SetAboutDialog([](CMainFrame& f) {
         CAboutDlg dialog(&f);

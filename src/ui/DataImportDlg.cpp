@@ -6,8 +6,6 @@
 #include "settings/Options.h"
 #include "station/HWRequestReadRingBuffer.h"
 #include "ui/DialogUnits.h"
-#include "ui/NotificationEvent.h"
-#include "ui/QtMessageTarget.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -26,7 +24,7 @@ QString FailureReason(const std::string& message) {
 } // namespace
 
 CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
-    : QDialog(parent), m_link(link), m_target(QtMessageTarget::Create(this)), m_texts(this, 207) {
+    : QDialog(parent), m_link(link), m_texts(this, 207) {
     SetUpDialogWindow(this);
     setWindowTitle(QStringLiteral("+"));
     const DialogUnits units(this);
@@ -45,6 +43,8 @@ CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
     SetControlId(m_cancel, 1003);
     units.Place(m_cancel, 53, 36, 50, 14);
     connect(m_cancel, &QPushButton::clicked, this, &CDataImportDlg::OnCancel);
+    connect(&m_requests, &RequestSignals::ReadProgress, this, &CDataImportDlg::OnReadProgress);
+    connect(&m_requests, &RequestSignals::Finished, this, &CDataImportDlg::OnWorkFinished);
 
     m_retry.setSingleShot(true);
     m_retry.setInterval(RetryMs);
@@ -53,9 +53,7 @@ CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
     m_texts.SetLanguage(Options().GetLanguageID(), false);
 }
 
-CDataImportDlg::~CDataImportDlg() {
-    m_target->Detach();
-}
+CDataImportDlg::~CDataImportDlg() = default;
 
 void CDataImportDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -67,7 +65,7 @@ void CDataImportDlg::showEvent(QShowEvent* event) {
 }
 
 void CDataImportDlg::PostInitialize() {
-    PostTo(m_target, Message::Initialize);
+    QMetaObject::invokeMethod(this, &CDataImportDlg::OnInitialize, Qt::QueuedConnection);
 }
 
 void CDataImportDlg::OnInitialize() {
@@ -80,7 +78,7 @@ void CDataImportDlg::OnInitialize() {
     try {
         auto sink =
             std::make_shared<HistoryImportSink>(RecordingHistory(), Options().GetRecordingHistoryFile());
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(m_target, std::move(sink));
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(m_requests.Observer(), std::move(sink));
         if (m_order.whole)
             request->ForceWholeRead();
         if (m_order.all)
@@ -97,7 +95,12 @@ void CDataImportDlg::OnInitialize() {
     m_retry.start();
 }
 
-void CDataImportDlg::OnWorkFinished() {
+void CDataImportDlg::OnReadProgress(quint32 bytesDone, quint32 bytesTotal) {
+    m_progress->setRange(0, bytesTotal > 0 ? int(bytesTotal) : 1);
+    m_progress->setValue(int(std::min(bytesDone, bytesTotal)));
+}
+
+void CDataImportDlg::OnWorkFinished(const RequestOutcome& outcome) {
     try {
         const StationLink::RequestPtr request = m_link.TakeRequest();
         if (request == m_request)
@@ -105,17 +108,17 @@ void CDataImportDlg::OnWorkFinished() {
         const auto* read = dynamic_cast<const CHWRequestReadRingBuffer*>(request.get());
         if (read)
             m_summary = read->Summary();
-        if (request->Succeeded()) {
+        if (outcome.succeeded) {
             done(Succeeded);
             return;
         }
-        if (request->Aborted()) {
+        if (outcome.aborted) {
             done(Cancelled);
             return;
         }
-        CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
+        CLogger::Instance().Log(10, "%s: %s", request->Name().c_str(), outcome.message.c_str());
         if (m_order.oneAttempt && read) {
-            m_failure = request->Message();
+            m_failure = outcome.message;
             done(Failed);
             return;
         }
@@ -125,12 +128,12 @@ void CDataImportDlg::OnWorkFinished() {
                                                        "measurement."));
         else
             ShowProblem(Text(AttemptFailedText, "The last attempt failed: %1. Trying again.")
-                            .arg(FailureReason(request->Message())));
+                            .arg(FailureReason(outcome.message)));
     } catch (const std::exception& e) {
         CLogger::Instance().Log(10, "%s", e.what());
         if (m_request) {
             // Our read is still in the list (the worker had not let go of it yet): take it later.
-            QTimer::singleShot(RetryMs, this, [this] { PostTo(m_target, Message::WorkFinished); });
+            QTimer::singleShot(RetryMs, this, [this, outcome] { OnWorkFinished(outcome); });
             return;
         }
     }
@@ -180,27 +183,4 @@ void CDataImportDlg::reject() {
 void CDataImportDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     OnCancel();
-}
-
-bool CDataImportDlg::event(QEvent* event) {
-    if (event->type() != NotificationEvent::EventType())
-        return QDialog::event(event);
-    const auto* notification = static_cast<NotificationEvent*>(event);
-    switch (notification->message()) {
-    case Message::Initialize:
-        OnInitialize();
-        break;
-    case Message::ReadRingBufferStep: {
-        const int steps = int(notification->lParam());
-        m_progress->setRange(0, steps > 0 ? steps : 1);
-        m_progress->setValue(int(std::min(notification->wParam(), notification->lParam())));
-        break;
-    }
-    case Message::WorkFinished:
-        OnWorkFinished();
-        break;
-    default:
-        break;
-    }
-    return true;
 }

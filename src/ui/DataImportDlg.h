@@ -2,6 +2,7 @@
 
 #include "station/HWRequestReadRingBuffer.h"
 #include "ui/DialogTexts.h"
+#include "ui/RequestSignals.h"
 #include "ui/StationLink.h"
 
 #include <QDialog>
@@ -12,7 +13,6 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QtMessageTarget;
 
 // How the dialog imports: the Import command's routine reads, or what another program asked for.
 struct ImportOrder {
@@ -54,13 +54,13 @@ public slots:
     void reject() override;
 
 protected:
-    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void OnInitialize();
-    void OnWorkFinished();
+    void OnReadProgress(quint32 bytesDone, quint32 bytesTotal);
+    void OnWorkFinished(const RequestOutcome& outcome);
     void PostInitialize();
     // While reads fail, the label says why (the reads go on): the station's newest dataset has an
     // invalid date-time (its next measurement ends it), or the last attempt's reason (a history
@@ -74,7 +74,7 @@ private:
     static constexpr int LabelExtraHeight = 32;
 
     StationLink& m_link;
-    std::shared_ptr<QtMessageTarget> m_target;
+    RequestSignals m_requests;
     CTooltipHandlerImpl m_texts;
     QProgressBar* m_progress;
     QLabel* m_label;

@@ -13,8 +13,6 @@
 #include "ui/HeaderControlEx.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MessageTexts.h"
-#include "ui/NotificationEvent.h"
-#include "ui/OptionsChange.h"
 #include "ui/SubEdit.h"
 #include "ui/UserMessage.h"
 
@@ -382,28 +380,14 @@ bool CDataView::OnCommand(int id) {
     return true;
 }
 
-bool CDataView::event(QEvent* event) {
-    if (event->type() == NotificationEvent::EventType()) {
-        const auto* notification = static_cast<NotificationEvent*>(event);
-        switch (notification->message()) {
-        case Message::UpdateView:
-            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format)) {
-                BuildColumns();
-                Refill();
-            } else if (notification->wParam() & OptionsChange::HistoryFile) {
-                FollowTransmitters();
-                const QScopedValueRollback following(m_following, true);
-                m_model->SetRowCount(int(m_model->History().DisplayedCount()));
-                FollowDatasets();
-            }
-            break;
-        case Message::RecordingHistoryChanged:
-            Refill();
-            break;
-        default:
-            break;
-        }
-        return true;
+void CDataView::OnOptionsChanged(const OptionsChange& changes) {
+    if (changes.language || changes.format) {
+        BuildColumns();
+        Refill();
+    } else if (changes.historyFile) {
+        FollowTransmitters();
+        const QScopedValueRollback following(m_following, true);
+        m_model->SetRowCount(int(m_model->History().DisplayedCount()));
+        FollowDatasets();
     }
-    return QTableView::event(event);
 }

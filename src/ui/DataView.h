@@ -1,6 +1,7 @@
 #pragma once
 
 #include "station/Dataset.h"
+#include "ui/OptionsChange.h"
 
 #include <QTableView>
 
@@ -48,7 +49,9 @@ public:
     static bool IsViewCommand(int id);
     void SetCommandHandler(int id, std::function<void(CDataView&)> handler);
 
-    bool event(QEvent* event) override;
+    // The options command changed these: columns and cells anew after a language or format
+    // change, the rows of the other history after a new history file.
+    void OnOptionsChanged(const OptionsChange& changes);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -11,9 +11,9 @@
 #include "ui/HistoryAccess.h"
 #include "ui/LanguageMenu.h"
 #include "ui/MessageTexts.h"
-#include "ui/NotificationEvent.h"
-#include "ui/QtMessageTarget.h"
 #include "ui/QtTranslations.h"
+#include "ui/QueuedCalls.h"
+#include "ui/RequestSignals.h"
 #include "ui/StationLink.h"
 #include "ui/StatisticsPanel.h"
 #include "ui/StatusBar.h"
@@ -57,8 +57,11 @@ const char* const DisconnectedIcon = ":/icons/disconnected.svg";
 } // namespace
 
 CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* parent)
-    : QMainWindow(parent), m_history(history), m_link(link), m_target(QtMessageTarget::Create(this)) {
+    : QMainWindow(parent), m_history(history), m_link(link), m_requests(new RequestSignals(this)),
+      m_storeChanges(QueuedCalls::Create(this)) {
     InitResources();
+    connect(m_requests, &RequestSignals::Finished, this, &CMainFrame::OnWorkFinished);
+    connect(m_requests, &RequestSignals::TransmittersChanged, this, &CMainFrame::OnTransmittersChanged);
     setWindowIcon(QIcon(QStringLiteral(":/icons/nivaro.svg")));
     UpdateTitle();
     BuildMenu();
@@ -78,8 +81,7 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
 
     m_history.ReadRecording(Options().GetRecordingHistoryFile());
     // Runs on whichever thread changed a store, with the store locked: it only posts.
-    m_history.Subscribe(
-        [target = MessageTargetRef(m_target)] { PostTo(target, Message::RecordingHistoryChanged); });
+    m_history.Subscribe([calls = m_storeChanges, this] { calls->Post([this] { OnStoreChanged(); }); });
 
     // Another process (the command-line import, a second window) may append to or rewrite the
     // files shown: the table, status bar and chart follow.
@@ -95,6 +97,12 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     m_views->addWidget(m_chart);
     m_views->addWidget(m_statistics);
     setCentralWidget(m_views);
+    connect(this, &CMainFrame::OptionsChanged, m_view, &CDataView::OnOptionsChanged);
+    connect(this, &CMainFrame::OptionsChanged, m_chart, &CChartPanel::OnOptionsChanged);
+    connect(this, &CMainFrame::OptionsChanged, m_statistics, &CStatisticsPanel::OnOptionsChanged);
+    connect(this, &CMainFrame::HistoryChanged, m_view, &CDataView::Refill);
+    connect(this, &CMainFrame::HistoryChanged, m_chart, &CChartPanel::Invalidate);
+    connect(this, &CMainFrame::HistoryChanged, m_statistics, &CStatisticsPanel::Invalidate);
     UpdateViewToggles();
 
     m_timer.setInterval(PingInterval);
@@ -140,11 +148,11 @@ void CMainFrame::OnHistoryFileChanged() {
 CMainFrame::~CMainFrame() {
     OnDestroy();
     m_history.Subscribe({});
-    m_target->Detach();
+    m_storeChanges->Detach();
 }
 
-MessageTargetRef CMainFrame::Target() const {
-    return m_target;
+RequestObserverRef CMainFrame::Observer() const {
+    return m_requests->Observer();
 }
 
 QAction* CMainFrame::MakeCommandAction(int id, QObject* parent) {
@@ -297,7 +305,7 @@ void CMainFrame::StopReading() {
 bool CMainFrame::PingTransmitters() {
     try {
         return m_link.AddRequest(
-            std::make_shared<CHWRequestPingTransmitters>(m_target, TransmitterCountOption(Options())));
+            std::make_shared<CHWRequestPingTransmitters>(Observer(), TransmitterCountOption(Options())));
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         return false;
@@ -309,25 +317,25 @@ void CMainFrame::OnTimer() {
     UpdateStatusBar();
 }
 
-void CMainFrame::OnWorkFinished() {
+void CMainFrame::OnWorkFinished(const RequestOutcome& outcome) {
     try {
         const StationLink::RequestPtr request = m_link.TakeRequest();
         // A ping that failed because the frame stopped it (an import begins) says nothing about
         // the link: on the real clock the abort often lands in the middle of a ping.
-        const bool stopped = !request->Succeeded() && request->IsAbortRequested();
+        const bool stopped = !outcome.succeeded && request->IsAbortRequested();
         if (std::dynamic_pointer_cast<CHWRequestPingTransmitters>(request) && !stopped) {
-            if (request->Succeeded()) {
+            if (outcome.succeeded) {
                 m_failedPings = 0;
                 m_linkProblem.clear();
             } else {
                 ++m_failedPings;
-                m_linkProblem = FromUtf8(request->Message());
+                m_linkProblem = FromUtf8(outcome.message);
                 if (m_timer.isActive())
                     PingTransmitters();
             }
         }
-        if (!request->Succeeded())
-            Log().Log(10, "%s: %s", request->Name().c_str(), request->Message().c_str());
+        if (!outcome.succeeded)
+            Log().Log(10, "%s: %s", request->Name().c_str(), outcome.message.c_str());
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
         if (m_failedPings != 0 && m_timer.isActive())
@@ -399,31 +407,23 @@ void CMainFrame::OnExtrasOptions() {
     ApplyOptionsChanges(m_optionsDialog(*this));
 }
 
-void CMainFrame::ApplyOptionsChanges(int changes) {
-    int word = 0;
-    if (changes & OptionsChange::Format)
-        word |= OptionsChange::Format;
-    if (changes & OptionsChange::Language) {
+void CMainFrame::ApplyOptionsChanges(const OptionsChange& changes) {
+    if (changes.language) {
         UseQtTranslations(Options().GetLanguageID());
         BuildMenu();
         UpdateToolTips();
         UpdateTitle();
         UpdateViewToggles();
-        word |= OptionsChange::Language;
     }
-    if (changes & OptionsChange::Port) {
+    if (changes.port) {
         StopReading();
         StopHWManager();
         StartHWManager();
         StartReading();
         UpdateStatusBar(); // show the new port's state now, not at the next tick
-        word |= OptionsChange::Port;
     }
-    if (changes & OptionsChange::HistoryFile) {
-        word |= OptionsChange::HistoryFile;
-    }
-    if (word != 0)
-        SendToDescendants(this, Message::UpdateView, word, 0);
+    if (changes.Any())
+        emit OptionsChanged(changes);
 }
 
 void CMainFrame::ShowChart(bool show) {
@@ -503,30 +503,22 @@ void CMainFrame::RunImport(const std::function<void()>& runDialog) {
     resume();
 }
 
-bool CMainFrame::event(QEvent* event) {
-    if (event->type() != NotificationEvent::EventType())
-        return QMainWindow::event(event);
-    const auto* notification = static_cast<NotificationEvent*>(event);
+void CMainFrame::OnStoreChanged() {
     try {
-        switch (notification->message()) {
-        case Message::RecordingHistoryChanged:
-            UpdateStatusBar();
-            SendToDescendants(this, Message::RecordingHistoryChanged);
-            break;
-        case Message::NrOfTransmittersChanged:
-            m_view->BuildColumns();
-            m_chart->Invalidate();
-            break;
-        case Message::WorkFinished:
-            OnWorkFinished();
-            break;
-        default:
-            break;
-        }
+        UpdateStatusBar();
+        emit HistoryChanged();
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
-    return true;
+}
+
+void CMainFrame::OnTransmittersChanged() {
+    try {
+        m_view->BuildColumns();
+        m_chart->Invalidate(); // an empty history shows the station's transmitters
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+    }
 }
 
 void CMainFrame::OnDestroy() {

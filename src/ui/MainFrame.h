@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hw/MessageTarget.h"
+#include "hw/RequestObserver.h"
 #include "ui/OptionsChange.h"
 
 #include <QIcon>
@@ -16,7 +16,8 @@ class CDataView;
 class CMPSBarWithAnimation;
 class CStatisticsPanel;
 class HistoryAccess;
-class QtMessageTarget;
+class QueuedCalls;
+class RequestSignals;
 class QStackedWidget;
 class QFileSystemWatcher;
 class QToolBar;
@@ -42,8 +43,9 @@ public:
     bool PingTransmitters();
     void UpdateStatusBar();
     void UpdateTitle();
-    // Steps of the options command after its dialog reported these changes (OptionsChange bits).
-    void ApplyOptionsChanges(int changes);
+    // Steps of the options command after its dialog reported these changes; the views follow
+    // through OptionsChanged.
+    void ApplyOptionsChanges(const OptionsChange& changes);
 
     // Runs a menu command: the frame's own (Exit, Options, About, Import) or the view's.
     void OnCommand(int id);
@@ -53,8 +55,10 @@ public:
     bool IsImporting() const { return m_importing; }
 
     // The dialogs the commands open are plugged in here; a command without its dialog does nothing.
-    // The options dialog returns the OptionsChange bits (0 when cancelled).
-    void SetOptionsDialog(std::function<int(CMainFrame&)> dialog) { m_optionsDialog = std::move(dialog); }
+    // The options dialog returns what changed (nothing when cancelled).
+    void SetOptionsDialog(std::function<OptionsChange(CMainFrame&)> dialog) {
+        m_optionsDialog = std::move(dialog);
+    }
     void SetImportDialog(std::function<void(CMainFrame&)> dialog) { m_importDialog = std::move(dialog); }
     void SetAboutDialog(std::function<void(CMainFrame&)> dialog) { m_aboutDialog = std::move(dialog); }
 
@@ -77,14 +81,19 @@ public:
     QString LinkProblem() const { return m_linkProblem; }
     // The language whose menu is shown (1033 when LanguageID has none).
     std::uint16_t MenuLanguage() const { return m_menuLanguage; }
-    // The receiver of worker-side notifications for this window.
-    MessageTargetRef Target() const;
+    // What this window's requests (the pings) report to.
+    RequestObserverRef Observer() const;
 
 signals:
     // The window was closed and the link stopped; the entry ends the program with exit code 1.
     void Closed();
     // The link was started or stopped (on a port that may be another one now).
     void LinkChanged();
+    // The options command changed these; the table, chart and statistics are connected.
+    void OptionsChanged(const OptionsChange& changes);
+    // A history store changed (an import appended, another process rewrote the file shown); the
+    // table, chart and statistics are connected.
+    void HistoryChanged();
 
 public slots:
     void OnFileExit();
@@ -93,7 +102,6 @@ public slots:
     void OnDataImport();
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -101,7 +109,9 @@ private:
     void BuildToolBar();
     void UpdateToolTips();
     void OnTimer();
-    void OnWorkFinished();
+    void OnWorkFinished(const RequestOutcome& outcome);
+    void OnTransmittersChanged();
+    void OnStoreChanged();
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
@@ -114,7 +124,8 @@ private:
 
     HistoryAccess& m_history;
     StationLink& m_link;
-    std::shared_ptr<QtMessageTarget> m_target;
+    RequestSignals* m_requests = nullptr;
+    std::shared_ptr<QueuedCalls> m_storeChanges; // a store's change, from whichever thread made it
     CDataView* m_view = nullptr;
     CChartPanel* m_chart = nullptr;
     CStatisticsPanel* m_statistics = nullptr;
@@ -131,7 +142,7 @@ private:
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_timer;
     bool m_destroyed = false;
-    std::function<int(CMainFrame&)> m_optionsDialog;
+    std::function<OptionsChange(CMainFrame&)> m_optionsDialog;
     std::function<void(CMainFrame&)> m_importDialog;
     std::function<void(CMainFrame&)> m_aboutDialog;
 };

@@ -1,10 +1,13 @@
 #pragma once
 
-// What the options command changed: the bits of the word the options dialog returns and the main
-// window passes on to its views. Declared once; every view tests the same bits.
-namespace OptionsChange {
-constexpr int Language = 1;
-constexpr int Format = 2;
-constexpr int Port = 4;
-constexpr int HistoryFile = 8;
-} // namespace OptionsChange
+// What the options command changed, as the options dialog reports it and the main window passes
+// it on to its views.
+struct OptionsChange {
+    bool language = false;
+    bool format = false; // date, time or temperature unit
+    bool port = false;
+    bool historyFile = false;
+
+    bool Any() const { return language || format || port || historyFile; }
+    bool operator==(const OptionsChange&) const = default;
+};

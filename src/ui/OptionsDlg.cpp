@@ -10,7 +10,6 @@
 #include "ui/HistoryAccess.h"
 #include "ui/MessageTexts.h"
 #include "ui/MqttOptionsDlg.h"
-#include "ui/OptionsChange.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -236,26 +235,26 @@ void COptionsDlg::OnOK() {
     if (const std::optional<int> language = SelectedData(m_language);
         language && *language != options.GetLanguageID()) {
         options.SetLanguageID(std::uint16_t(*language));
-        m_languageChanged = true;
+        m_changes.language = true;
     }
     if (const std::optional<int> date = SelectedData(m_date); date && *date != options.GetDateFormat()) {
         options.SetDateFormat(*date);
-        m_formatChanged = true;
+        m_changes.format = true;
     }
     if (const std::optional<int> time = SelectedData(m_time); time && *time != options.GetTimeFormat()) {
         options.SetTimeFormat(*time);
-        m_formatChanged = true;
+        m_changes.format = true;
     }
     if (const std::optional<int> unit = SelectedData(m_unit);
         unit && *unit != options.GetTemperatureFormat()) {
         options.SetTemperatureFormat(*unit);
-        m_formatChanged = true;
+        m_changes.format = true;
     }
     if (m_port->currentIndex() >= 0) {
         const std::string port = m_port->currentText().toStdString();
         if (port != options.GetPort()) {
             options.SetPort(port);
-            m_portChanged = true;
+            m_changes.port = true;
         }
     }
     if (newFile) {
@@ -267,7 +266,7 @@ void COptionsDlg::OnOK() {
         } // an empty file when there was none
         m_history.ReadRecording(*newFile);
         m_history.OpenDisplayed(newFile->string());
-        m_historyFileChanged = true;
+        m_changes.historyFile = true;
     }
     // The folder is created by the first report written into it; only a changed text is stored,
     // so that a relative folder from the options file stays relative.
@@ -299,10 +298,4 @@ void COptionsDlg::keyPressEvent(QKeyEvent* event) {
 void COptionsDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     CentreOnParent(this);
-}
-
-int COptionsDlg::Changes() const {
-    return (m_languageChanged ? OptionsChange::Language : 0) | (m_formatChanged ? OptionsChange::Format : 0) |
-           (m_portChanged ? OptionsChange::Port : 0) |
-           (m_historyFileChanged ? OptionsChange::HistoryFile : 0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/DialogTexts.h"
+#include "ui/OptionsChange.h"
 
 #include <QDialog>
 
@@ -38,12 +39,8 @@ public:
 
     COptionsDlg(HistoryAccess& history, QWidget* parent = nullptr);
 
-    bool LanguageChanged() const { return m_languageChanged; }
-    bool FormatChanged() const { return m_formatChanged; }
-    bool PortChanged() const { return m_portChanged; }
-    bool HistoryFileChanged() const { return m_historyFileChanged; }
-    // The OptionsChange bits of the flags.
-    int Changes() const;
+    // What OK changed in the options.
+    const OptionsChange& Changes() const { return m_changes; }
 
     QComboBox* LanguageList() const { return m_language; }
     QComboBox* DateList() const { return m_date; }
@@ -85,8 +82,5 @@ private:
     QPushButton* m_ok;
     QPushButton* m_cancel;
     bool m_initialising = true;
-    bool m_languageChanged = false;
-    bool m_formatChanged = false;
-    bool m_portChanged = false;
-    bool m_historyFileChanged = false;
+    OptionsChange m_changes;
 };

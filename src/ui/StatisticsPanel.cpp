@@ -8,8 +8,6 @@
 #include "ui/CommandIds.h"
 #include "ui/FileDialogs.h"
 #include "ui/HistoryAccess.h"
-#include "ui/NotificationEvent.h"
-#include "ui/OptionsChange.h"
 #include "ui/PrintCommand.h"
 #include "ui/PrintJob.h"
 #include "ui/StatisticsModel.h"
@@ -279,28 +277,15 @@ bool CStatisticsPanel::SaveCsv(const QString& file) {
     return false;
 }
 
-bool CStatisticsPanel::event(QEvent* event) {
-    if (event->type() != NotificationEvent::EventType())
-        return QWidget::event(event);
-    const auto* notification = static_cast<NotificationEvent*>(event);
+void CStatisticsPanel::OnOptionsChanged(const OptionsChange& changes) {
     try {
-        switch (notification->message()) {
-        case Message::UpdateView:
-            if (notification->wParam() & (OptionsChange::Language | OptionsChange::Format))
-                ApplyOptions();
-            else if (notification->wParam() & OptionsChange::HistoryFile)
-                Invalidate();
-            break;
-        case Message::RecordingHistoryChanged:
+        if (changes.language || changes.format)
+            ApplyOptions();
+        else if (changes.historyFile)
             Invalidate();
-            break;
-        default:
-            break;
-        }
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
-    return true;
 }
 
 void CStatisticsPanel::showEvent(QShowEvent* event) {

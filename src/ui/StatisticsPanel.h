@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/Statistics.h"
+#include "ui/OptionsChange.h"
 #include "ui/StatisticsTexts.h"
 
 #include <QDate>
@@ -36,6 +37,9 @@ public:
     void Refresh();
     // The history changed: refresh soon, or when next shown.
     void Invalidate();
+    // The options command changed these: texts and formats anew after a language or format
+    // change, the other history's summaries after a new history file.
+    void OnOptionsChanged(const OptionsChange& changes);
 
     void SetPeriodKind(PeriodKind kind);
     PeriodKind Kind() const { return m_kind; }
@@ -55,8 +59,6 @@ public:
     QTableView* Table() const { return m_table; }
     const StatisticsTexts& Texts() const { return m_texts; }
     QString StatusText() const;
-
-    bool event(QEvent* event) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -4,7 +4,7 @@
 #include "ports/PortFactory.h"
 #include "simulator/SimulatedSerialPort.h"
 
-#include "MessageQueue.h"
+#include "RequestRecorder.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@ namespace {
 // A request whose work the test decides.
 class ScriptedRequest : public CHWRequest {
 public:
-    ScriptedRequest(MessageTargetRef window, std::function<void(ScriptedRequest&)> body)
-        : CHWRequest(std::move(window)), m_body(std::move(body)) {}
+    ScriptedRequest(RequestObserverRef observer, std::function<void(ScriptedRequest&)> body)
+        : CHWRequest(std::move(observer)), m_body(std::move(body)) {}
     void Execute(CI2CDriver&) override { m_body(*this); }
     std::string Name() const override { return "Scripted"; }
 
@@ -48,12 +48,12 @@ protected:
     std::string Log() const { return ReadWholeFile(dir / CLogger::FileNameFor(Today)); }
 
     std::shared_ptr<CHWRequest> Succeeding() {
-        return std::make_shared<ScriptedRequest>(queue, [](ScriptedRequest& r) { r.SetSucceeded(true); });
+        return std::make_shared<ScriptedRequest>(recorder, [](ScriptedRequest& r) { r.SetSucceeded(true); });
     }
 
     TempDir dir;
     CurrentDirectory cwd{dir.path()};
-    std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+    std::shared_ptr<RequestRecorder> recorder = std::make_shared<RequestRecorder>();
     std::atomic<std::thread::id> watchedThread{};
     std::atomic<int> watchedLines{0};
     int watchedLinesAwaited = 1;
@@ -66,9 +66,11 @@ TEST_F(HWManagerTest, RunsARequestAndHandsItBack) {
     EXPECT_TRUE(manager.IsRunning());
     auto request = Succeeding();
     ASSERT_TRUE(manager.AddRequest(request));
-    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    ASSERT_TRUE(recorder->WaitForFinished());
     EXPECT_EQ(manager.TakeRequest(), request);
     EXPECT_TRUE(request->Succeeded());
+    ASSERT_EQ(recorder->Outcomes().size(), 1u);
+    EXPECT_TRUE(recorder->Outcomes()[0].succeeded);
     manager.Stop();
     EXPECT_FALSE(manager.IsRunning());
 }
@@ -76,7 +78,7 @@ TEST_F(HWManagerTest, RunsARequestAndHandsItBack) {
 TEST_F(HWManagerTest, AddRequestRefusesWhileTheListIsOccupied) {
     ASSERT_TRUE(manager.Start("sim"));
     ASSERT_TRUE(manager.AddRequest(Succeeding()));
-    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    ASSERT_TRUE(recorder->WaitForFinished());
     // Finished but not taken back: the list still holds it.
     EXPECT_FALSE(manager.AddRequest(Succeeding()));
     manager.TakeRequest();
@@ -128,7 +130,7 @@ TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     ASSERT_TRUE(manager.Start("sim"));
     Event started(true, true), release(true, true);
     std::atomic<bool> finished{false};
-    auto request = std::make_shared<ScriptedRequest>(queue, [&](ScriptedRequest& r) {
+    auto request = std::make_shared<ScriptedRequest>(recorder, [&](ScriptedRequest& r) {
         started.Set();
         release.Wait(INFINITE);
         r.SetSucceeded(true);
@@ -151,7 +153,7 @@ TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     stopper.join();
     EXPECT_TRUE(finishedWhenStopReturned);
     EXPECT_TRUE(request->Succeeded());
-    EXPECT_EQ(queue->Count(Message::WorkFinished), 1);
+    EXPECT_EQ(recorder->Outcomes().size(), 1u);
 }
 
 TEST_F(HWManagerTest, RestartsAfterStop) {
@@ -159,21 +161,21 @@ TEST_F(HWManagerTest, RestartsAfterStop) {
     manager.Stop();
     ASSERT_TRUE(manager.Start("sim"));
     ASSERT_TRUE(manager.AddRequest(Succeeding()));
-    ASSERT_TRUE(queue->WaitFor(Message::WorkFinished));
+    ASSERT_TRUE(recorder->WaitForFinished());
     EXPECT_TRUE(manager.TakeRequest()->Succeeded());
 }
 
 TEST_F(HWManagerTest, ARequestThatRaisesIsLoggedAndKeepsTheListOccupied) {
     ASSERT_TRUE(manager.Start("sim"));
     Event done(true, true);
-    auto raising = std::make_shared<ScriptedRequest>(queue, [&](ScriptedRequest&) {
+    auto raising = std::make_shared<ScriptedRequest>(recorder, [&](ScriptedRequest&) {
         done.Set();
         throw std::runtime_error("boom");
     });
     ASSERT_TRUE(manager.AddRequest(raising));
     done.Wait(INFINITE);
     manager.Stop(); // the worker has handled the request once Stop returns
-    EXPECT_EQ(queue->Count(Message::WorkFinished), 0);
+    EXPECT_TRUE(recorder->Outcomes().empty());
     EXPECT_EQ(manager.Requests().size(), 1u);
     EXPECT_NE(Log().find("CHWManager::ThreadProc Error: boom"), std::string::npos);
 }
@@ -181,7 +183,7 @@ TEST_F(HWManagerTest, ARequestThatRaisesIsLoggedAndKeepsTheListOccupied) {
 TEST_F(HWManagerTest, AGoneTargetIsNotAnError) {
     ASSERT_TRUE(manager.Start("sim"));
     Event ran(true, true);
-    auto request = std::make_shared<ScriptedRequest>(std::weak_ptr<MessageTarget>{}, [&](ScriptedRequest& r) {
+    auto request = std::make_shared<ScriptedRequest>(RequestObserverRef{}, [&](ScriptedRequest& r) {
         r.SetSucceeded(true);
         ran.Set();
     });

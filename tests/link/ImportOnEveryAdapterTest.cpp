@@ -43,7 +43,7 @@ Outcome ImportBehind(const std::string& setting, const std::filesystem::path& hi
     CHistoryData store;
     const auto import = [&] {
         auto request = std::make_shared<CHWRequestReadRingBuffer>(
-            std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(store, history));
+            RequestObserverRef{}, std::make_shared<HistoryImportSink>(store, history));
         request->Execute(driver);
         EXPECT_TRUE(request->Succeeded()) << setting << ": " << request->Message();
     };

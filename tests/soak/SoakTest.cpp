@@ -77,12 +77,10 @@ const char* const FaultNames[FaultKinds] = {"none",
                                             "abort",
                                             "adapter unplugged"};
 
-// Counts the worker's "request finished" posts.
-class Finished : public MessageTarget {
+// Counts the requests the worker finished.
+class FinishedCount : public RequestObserver {
 public:
-    void Post(Message message, std::intptr_t, std::intptr_t) override {
-        if (message != Message::WorkFinished)
-            return;
+    void Finished(const RequestOutcome&) override {
         std::lock_guard lock(m_lock);
         ++m_count;
         m_changed.notify_all();
@@ -342,7 +340,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
 
     CHWManager manager(port);
     ASSERT_TRUE(manager.Start("sim"));
-    auto finished = std::make_shared<Finished>();
+    auto finished = std::make_shared<FinishedCount>();
     Random random{seed};
     Figures figures;
     ImportCheck check{model, *station, historyFile, figures, {}, {}, {}};

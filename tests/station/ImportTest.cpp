@@ -10,7 +10,7 @@
 #include "station/RingBuffer.h"
 #include "station/StationImage.h"
 
-#include "MessageQueue.h"
+#include "RequestRecorder.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ protected:
             AppendMeasurement(port->eeprom().bytes(), NextMeasurement(port->eeprom().bytes(), Interval, 1));
     }
     std::shared_ptr<CHWRequestReadRingBuffer> Import(std::shared_ptr<ImportSink> sink) {
-        auto request = std::make_shared<CHWRequestReadRingBuffer>(queue, std::move(sink));
+        auto request = std::make_shared<CHWRequestReadRingBuffer>(recorder, std::move(sink));
         request->Execute(driver);
         return request;
     }
@@ -99,7 +99,7 @@ protected:
     CHistoryData store; // what the history file holds, as the recording store does
     std::shared_ptr<SimulatedSerialPort> port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
     CI2CDriver driver{port};
-    std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+    std::shared_ptr<RequestRecorder> recorder = std::make_shared<RequestRecorder>();
 };
 
 TEST_F(ImportTest, EmptyStationImportsNothingAndLeavesTheRecord) {
@@ -125,9 +125,9 @@ TEST_F(ImportTest, FirstImportOfANotFullStationTakesEverythingAndWritesTheRecord
     EXPECT_EQ(CDateTime(Station().lastReadDateTime).LogText(), MeasurementTime(99));
     EXPECT_EQ(Station().unread, 0);
     // Progress: 19 blocks, announced with the bytes read before each.
-    ASSERT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
-    EXPECT_EQ(queue->All().back().wParam, 32400);
-    EXPECT_EQ(queue->All().back().lParam, 32659);
+    ASSERT_EQ(recorder->Steps().size(), 19u);
+    EXPECT_EQ(recorder->Steps().back().bytesDone, 32400u);
+    EXPECT_EQ(recorder->Steps().back().bytesTotal, 32659u);
 }
 
 TEST_F(ImportTest, LaterImportsTakeOnlyWhatIsNew) {
@@ -222,7 +222,7 @@ TEST_F(ImportTest, RoutineImportReadsOnlyWhatIsNew) {
     ASSERT_TRUE(first->Succeeded()) << first->Message();
     EXPECT_EQ(first->Summary().bytesRead, 2u + 16u + 32659u); // no record yet: everything
     Record(12);
-    queue = std::make_shared<MessageQueue>();
+    recorder = std::make_shared<RequestRecorder>();
 
     auto request = Import();
     ASSERT_TRUE(request->Succeeded()) << request->Message();
@@ -236,26 +236,26 @@ TEST_F(ImportTest, RoutineImportReadsOnlyWhatIsNew) {
     EXPECT_TRUE(Logged("Reading from 0x75A, 5 bytes"));
     EXPECT_TRUE(Logged("Reading from 0x76C, 239 bytes"));
     // Progress counts the bytes read so far, of those and the current read.
-    const auto steps = queue->All();
-    ASSERT_EQ(queue->Count(Message::ReadRingBufferStep), 2);
-    EXPECT_EQ(steps[0].wParam, 0);
-    EXPECT_EQ(steps[0].lParam, 5);
-    EXPECT_EQ(steps[1].wParam, 5);
-    EXPECT_EQ(steps[1].lParam, 244);
+    const auto steps = recorder->Steps();
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].bytesDone, 0u);
+    EXPECT_EQ(steps[0].bytesTotal, 5u);
+    EXPECT_EQ(steps[1].bytesDone, 5u);
+    EXPECT_EQ(steps[1].bytesTotal, 244u);
 }
 
 TEST_F(ImportTest, ForcedWholeReadReadsEverythingWithTheSameResult) {
     Load(4, 200);
     ASSERT_TRUE(Import()->Succeeded());
     Record(12);
-    queue = std::make_shared<MessageQueue>();
+    recorder = std::make_shared<RequestRecorder>();
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
-        queue, std::make_shared<HistoryImportSink>(store, history));
+        recorder, std::make_shared<HistoryImportSink>(store, history));
     request->ForceWholeRead();
     request->Execute(driver);
     ASSERT_TRUE(request->Succeeded()) << request->Message();
     EXPECT_EQ(request->Summary().bytesRead, 2u + 16u + 32659u);
-    EXPECT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
+    EXPECT_EQ(recorder->Steps().size(), 19u);
     EXPECT_EQ(FileTimes(), MeasurementTimes(0, 212));
     EXPECT_EQ(Station().lastReadIndex, 211);
 }
@@ -306,13 +306,13 @@ TEST_F(ImportTest, BaseUnitRecordingBetweenImports) {
 TEST_F(ImportTest, AbortDuringTheReadLeavesStationAndHistoryUntouched) {
     Load(3, 100);
     std::weak_ptr<CHWRequestReadRingBuffer> running;
-    queue->OnPost([&](const MessageQueue::Posted& posted) {
-        if (posted.message == Message::ReadRingBufferStep && posted.wParam == 3 * 1800)
+    recorder->OnStep([&](const RequestRecorder::Step& step) {
+        if (step.bytesDone == 3 * 1800)
             if (auto request = running.lock())
                 request->Abort();
     });
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
-        queue, std::make_shared<HistoryImportSink>(store, history));
+        recorder, std::make_shared<HistoryImportSink>(store, history));
     running = request;
     const auto before = port->eeprom().bytes();
     request->Execute(driver);
@@ -390,7 +390,7 @@ TEST_F(ImportTest, TransmitterCountOutsideTheLayoutsFailsAfterTheRead) {
     auto request = Import();
     EXPECT_FALSE(request->Succeeded());
     EXPECT_NE(request->Message().find("Wrong number of transmitters requested: 6"), std::string::npos);
-    EXPECT_EQ(queue->Count(Message::ReadRingBufferStep), 19);
+    EXPECT_EQ(recorder->Steps().size(), 19u);
 }
 
 TEST_F(ImportTest, NewestDatasetWithAnInvalidDateTimeSaysSoUntilTheNextMeasurement) {
@@ -721,7 +721,7 @@ TEST_F(RecordedStation, ClockSetBackKeepsTheRepeatedHour) {
     // The same station into a new history: the same 55.
     CHistoryData fresh;
     auto all = std::make_shared<CHWRequestReadRingBuffer>(
-        queue, std::make_shared<HistoryImportSink>(fresh, dir / "new.nvh"));
+        recorder, std::make_shared<HistoryImportSink>(fresh, dir / "new.nvh"));
     all->ImportAll();
     all->Execute(driver);
     ASSERT_TRUE(all->Succeeded()) << all->Message();
@@ -769,7 +769,7 @@ TEST_F(RecordedStation, ImportAllRecoversWhatTheStationHoldsIntoAnotherHistory) 
     // The history is lost: a new file gets everything the station still holds.
     CHistoryData fresh;
     auto all = std::make_shared<CHWRequestReadRingBuffer>(
-        queue, std::make_shared<HistoryImportSink>(fresh, dir / "recovered.nvh"));
+        recorder, std::make_shared<HistoryImportSink>(fresh, dir / "recovered.nvh"));
     all->ImportAll();
     all->Execute(driver);
     ASSERT_TRUE(all->Succeeded()) << all->Message();

@@ -3,7 +3,7 @@
 #include "station/HWRequestPingTransmitters.h"
 #include "station/Hardware.h"
 
-#include "MessageQueue.h"
+#include "RequestRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ struct PingCase {
     std::uint8_t stationByte;
     int heldBefore;
     int heldAfter;
-    int posted;
+    bool told; // the observer hears the new count
 };
 
 // The sink as the programs wire it: it holds a count and says whether a new one differs.
@@ -34,19 +34,19 @@ TEST_P(PingTable, ReadsTheCountAndTellsAChange) {
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
     int held = c.heldBefore;
-    auto queue = std::make_shared<MessageQueue>();
-    CHWRequestPingTransmitters ping(queue, Holding(held));
+    auto recorder = std::make_shared<RequestRecorder>();
+    CHWRequestPingTransmitters ping(recorder, Holding(held));
     ping.Execute(driver);
     EXPECT_TRUE(ping.Succeeded()) << ping.Message();
     EXPECT_EQ(ping.Message(), "");
     EXPECT_EQ(held, c.heldAfter);
-    EXPECT_EQ(queue->Count(Message::NrOfTransmittersChanged), c.posted);
+    EXPECT_EQ(recorder->TransmitterCounts(), c.told ? std::vector{c.heldAfter} : std::vector<int>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, PingTable,
-                         ::testing::Values(PingCase{0x02, 2, 2, 0}, PingCase{0x13, 2, 3, 1},
-                                           PingCase{0x0F, 6, 6, 0}, PingCase{0x07, 3, 6, 1},
-                                           PingCase{0x00, 6, 0, 1}));
+                         ::testing::Values(PingCase{0x02, 2, 2, false}, PingCase{0x13, 2, 3, true},
+                                           PingCase{0x0F, 6, 6, false}, PingCase{0x07, 3, 6, true},
+                                           PingCase{0x00, 6, 0, true}));
 
 TEST(Ping, SilentStationFailsWithoutTouchingTheCount) {
     auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
@@ -54,7 +54,7 @@ TEST(Ping, SilentStationFailsWithoutTouchingTheCount) {
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
     int held = 4;
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, Holding(held));
+    CHWRequestPingTransmitters ping(RequestObserverRef{}, Holding(held));
     ping.Execute(driver);
     EXPECT_FALSE(ping.Succeeded());
     EXPECT_EQ(ping.Message().rfind("Request failed: ", 0), 0u);
@@ -67,7 +67,7 @@ TEST(Ping, DeviceThatNeverAcknowledgesIsHardwareNotFound) {
     port->eeprom().SetAcknowledging(false);
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, [](int) { return false; });
+    CHWRequestPingTransmitters ping(RequestObserverRef{}, [](int) { return false; });
     ping.Execute(driver);
     EXPECT_FALSE(ping.Succeeded());
     EXPECT_NE(ping.Message().find("Read number of transmitters failed, hardware not found"),
@@ -79,7 +79,7 @@ TEST(Ping, AbortBetweenSyncAttemptsEndsTheRequest) {
     port->baseUnit().SetSilent(port->now());
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
-    CHWRequestPingTransmitters ping(std::weak_ptr<MessageTarget>{}, [](int) { return false; });
+    CHWRequestPingTransmitters ping(RequestObserverRef{}, [](int) { return false; });
     ping.Abort();
     ping.Execute(driver);
     EXPECT_TRUE(ping.Aborted());

@@ -35,7 +35,7 @@ Result Import(const EepromImage& image, bool whole, const std::filesystem::path&
     CI2CDriver driver(port);
     driver.Open("sim", 300, 0xA0, false);
     auto request = std::make_shared<CHWRequestReadRingBuffer>(
-        std::weak_ptr<MessageTarget>{}, std::make_shared<HistoryImportSink>(store, history));
+        RequestObserverRef{}, std::make_shared<HistoryImportSink>(store, history));
     if (whole)
         request->ForceWholeRead();
     request->Execute(driver);

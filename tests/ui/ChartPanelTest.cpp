@@ -5,7 +5,6 @@
 #include "ui/CommandIds.h"
 #include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
-#include "ui/NotificationEvent.h"
 
 #include "Fakes.h"
 #include "TempDir.h"
@@ -115,7 +114,7 @@ private slots:
         QCOMPARE(panel.Quantities().size(), std::size_t(4));
         history.transmitters = 3;
         history.Append(10);
-        Notify(&panel, Message::RecordingHistoryChanged);
+        panel.Invalidate();
         panel.Refresh();
         QCOMPARE(panel.Quantities().size(), std::size_t(8));
         QCOMPARE(SeriesName(panel, 3), QStringLiteral("Outdoor temperature 3"));
@@ -161,7 +160,7 @@ private slots:
         panel.SetRange(CChartPanel::LastWeek);
         QCOMPARE(PointCount(panel, 0), std::size_t(48));
         history.Append(24);
-        Notify(&panel, Message::RecordingHistoryChanged);
+        panel.Invalidate();
         QTRY_COMPARE(PointCount(panel, 0), std::size_t(72));
         QCOMPARE(panel.Window().to, history.datasets.back().GetDateTime().Value());
         QCOMPARE(panel.View()->Picture().to, history.datasets.back().GetDateTime().Value());
@@ -172,7 +171,7 @@ private slots:
         history.Append(10);
         CChartPanel panel(history);
         history.Append(10);
-        Notify(&panel, Message::RecordingHistoryChanged);
+        panel.Invalidate();
         QCoreApplication::processEvents();
         QCOMPARE(PointCount(panel, 0), std::size_t(10));
         panel.show();
@@ -188,7 +187,7 @@ private slots:
         QVERIFY(panel.TemperatureRange().second < 15);
 
         Options().SetTemperatureFormat(1);
-        Notify(&panel, Message::UpdateView, 2);
+        panel.OnOptionsChanged({.format = true});
         const std::vector<ChartPoint> points = Points(panel, 0);
         QCOMPARE(points.front().y, ToFahrenheit(0.0f));
         QCOMPARE(points.back().y, ToFahrenheit(9.0f));
@@ -203,11 +202,11 @@ private slots:
         history.Append(10);
         CChartPanel panel(history);
         Options().SetLanguageID(1031);
-        Notify(&panel, Message::UpdateView, 1);
+        panel.OnOptionsChanged({.language = true});
         QCOMPARE(SeriesName(panel, 0), QStringLiteral("Innentemperatur"));
         QCOMPARE(SeriesName(panel, 3), QStringLiteral("Luftfeuchte außen 1"));
         Options().SetLanguageID(1036);
-        Notify(&panel, Message::UpdateView, 1);
+        panel.OnOptionsChanged({.language = true});
         QCOMPARE(SeriesName(panel, 1), QStringLiteral("Température extérieure 1"));
         QCOMPARE(panel.Texts().ranges.size(), 5);
     }
@@ -403,16 +402,16 @@ private slots:
         QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(48));
 
         history.Append(10);
-        PostTo(frame.Target(), Message::RecordingHistoryChanged);
+        history.SignalChange();
         QTRY_COMPARE(PointCount(*frame.Chart(), 0), std::size_t(58));
 
         Options().SetTemperatureFormat(1);
-        frame.ApplyOptionsChanges(OptionsChange::Format);
+        frame.ApplyOptionsChanges({.format = true});
         QVERIFY(frame.Chart()->View()->Picture().temperatureTitle.contains(QStringLiteral("°F")));
 
         // The station's count changes nothing while the history holds one transmitter.
         Options().SetNrOfTransmitters(2);
-        PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        frame.Observer().lock()->TransmittersChanged(2);
         QCoreApplication::processEvents();
         QCOMPARE(frame.Chart()->Quantities().size(), std::size_t(4));
 
@@ -423,7 +422,7 @@ private slots:
 
         Options().SetLanguageID(1031); // the rebuilt menu's toggle keeps the state
         frame.OnCommand(Command::DataChart);
-        frame.ApplyOptionsChanges(OptionsChange::Language);
+        frame.ApplyOptionsChanges({.language = true});
         QCOMPARE(toggles().size(), 2);
         for (QAction* action : toggles())
             QVERIFY(action->isChecked());

@@ -15,7 +15,6 @@
 #include "ui/FileDialogs.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
-#include "ui/NotificationEvent.h"
 #include "ui/OptionsDlg.h"
 #include "ui/StatusBar.h"
 #include "ui/SubEdit.h"
@@ -42,22 +41,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Counts the options-changed notifications that reach the main window's descendants.
-class UpdateProbe : public QObject {
-public:
-    explicit UpdateProbe(QObject* parent) : QObject(parent) {}
-    bool event(QEvent* event) override {
-        if (event->type() == NotificationEvent::EventType()) {
-            const auto* notification = static_cast<NotificationEvent*>(event);
-            if (notification->message() == Message::UpdateView)
-                words.append(int(notification->wParam()));
-            return true;
-        }
-        return QObject::event(event);
-    }
-    QList<int> words;
-};
 
 // Acts on the modal dialog of type Dialog as soon as the next command shows it.
 template <typename Dialog, typename F> void WhenShown(F act) {
@@ -166,7 +149,9 @@ private slots:
         SetUserMessageHook([this](QWidget*, MessageKind, const QString& text) { m_messages.append(text); });
         m_frame = std::make_unique<CMainFrame>(*m_history, *m_link);
         InstallCommands(*m_frame);
-        m_probe = new UpdateProbe(m_frame.get());
+        m_changes.clear();
+        QObject::connect(m_frame.get(), &CMainFrame::OptionsChanged,
+                         [this](const OptionsChange& changes) { m_changes.push_back(changes); });
         m_frame->show();
     }
     void cleanup() {
@@ -188,23 +173,22 @@ private slots:
         bool flags = true;
         WhenShown<COptionsDlg>([&](COptionsDlg& dialog) {
             QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-            flags = dialog.LanguageChanged() || dialog.FormatChanged() || dialog.PortChanged() ||
-                    dialog.HistoryFileChanged();
+            flags = dialog.Changes().Any();
         });
         m_frame->OnCommand(Command::ExtrasOptions);
         QVERIFY(!flags);
         QVERIFY(std::filesystem::exists(Options().FileName()));
-        QVERIFY(m_probe->words.isEmpty());
+        QVERIFY(m_changes.empty());
         QCOMPARE(Options().GetPort(), std::string("sim"));
     }
 
-    void onlyTheUnitChangedSetsTheFormatBitAndRetitlesTheColumns() {
+    void onlyTheUnitChangedReportsAFormatChangeAndRetitlesTheColumns() {
         WhenShown<COptionsDlg>([](COptionsDlg& dialog) {
             dialog.UnitList()->setCurrentIndex(1);
             QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
         });
         m_frame->OnCommand(Command::ExtrasOptions);
-        QCOMPARE(m_probe->words, QList<int>{OptionsChange::Format});
+        QVERIFY(m_changes == std::vector<OptionsChange>{{.format = true}});
         QCOMPARE(Options().GetTemperatureFormat(), 1);
         QCOMPARE(m_frame->View()->Model()->headerData(2, Qt::Horizontal).toString(),
                  QStringLiteral("Temperature Indoor (°F)"));
@@ -219,7 +203,7 @@ private slots:
         });
         m_frame->OnCommand(Command::ExtrasOptions);
         QCOMPARE(Options().GetDateFormat(), 0);
-        QVERIFY(m_probe->words.isEmpty());
+        QVERIFY(m_changes.empty());
     }
 
     void aNewHistoryFileGetsItsExtensionIsCreatedAndDisplayed() {
@@ -236,7 +220,7 @@ private slots:
         QCOMPARE(std::filesystem::file_size(expected), std::uintmax_t(0));
         QCOMPARE(DisplayedTitle(), std::string("new.nvh (0)"));
         QCOMPARE(RecordingTitle(), std::string("new.nvh (0)"));
-        QCOMPARE(m_probe->words, QList<int>{OptionsChange::HistoryFile});
+        QVERIFY(m_changes == std::vector<OptionsChange>{{.historyFile = true}});
         QCOMPARE(m_frame->View()->Model()->rowCount(), 0);
     }
 
@@ -292,7 +276,7 @@ private slots:
             const std::string text{std::istreambuf_iterator<char>(saved), {}};
             QVERIFY(text.find("<ReportFolder value=\"" + site.string() + "\"") != std::string::npos);
         }
-        QVERIFY(m_probe->words.isEmpty()); // the next import writes it; nothing to redraw now
+        QVERIFY(m_changes.empty()); // the next import writes it; nothing to redraw now
 
         // Cleared together with a new history file: both are stored.
         const std::filesystem::path newFile = *m_folder / "new.nvh";
@@ -318,7 +302,7 @@ private slots:
         QCOMPARE(dialog.PortList()->currentText(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(dialog.DateList()->currentIndex(), 0);
         QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-        QCOMPARE(dialog.Changes(), OptionsChange::Language | OptionsChange::Port);
+        QVERIFY(dialog.Changes() == (OptionsChange{.language = true, .port = true}));
         QCOMPARE(Options().GetLanguageID(), std::uint16_t(1031));
         QCOMPARE(Options().GetPort(), std::string("/dev/ttyUSB0"));
     }
@@ -337,7 +321,7 @@ private slots:
                                      QStringLiteral("sim"), QStringLiteral("sim:station.img")}));
         QCOMPARE(ports->currentText(), QStringLiteral("sim:station.img"));
         QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
-        QVERIFY(!dialog.PortChanged());
+        QVERIFY(!dialog.Changes().port);
         QCOMPARE(Options().GetPort(), std::string("sim:station.img"));
     }
 
@@ -723,7 +707,7 @@ private:
     std::unique_ptr<HistoryStores> m_history;
     std::unique_ptr<FakeLink> m_link;
     std::unique_ptr<CMainFrame> m_frame;
-    UpdateProbe* m_probe = nullptr;
+    std::vector<OptionsChange> m_changes; // what the main window passed on to its views
 };
 
 static RegisterUiTest<CommandsTest> registerCommandsTest;

@@ -1,10 +1,7 @@
 #pragma once
 
 #include "ui/HistoryAccess.h"
-#include "ui/NotificationEvent.h"
 #include "ui/StationLink.h"
-
-#include <QCoreApplication>
 
 #include <mutex>
 #include <stdexcept>
@@ -117,14 +114,17 @@ public:
     std::string DisplayedTitle() const override { return {}; }
     std::string RecordingTitle() const override { return {}; }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
-    void Subscribe(std::function<void()>) override {}
-};
+    void Subscribe(std::function<void()> changed) override { m_changed = std::move(changed); }
 
-// Sends a notification to one window at once, as the main frame passes it on.
-inline void Notify(QObject* receiver, Message message, std::intptr_t wParam = 0) {
-    NotificationEvent event(message, wParam, 0);
-    QCoreApplication::sendEvent(receiver, &event);
-}
+    // As the store's change signal does after datasets were changed.
+    void SignalChange() {
+        if (m_changed)
+            m_changed();
+    }
+
+private:
+    std::function<void()> m_changed;
+};
 
 // A station link whose requests finish when the test says so.
 class FakeLink : public StationLink {
@@ -158,13 +158,14 @@ public:
             throw std::runtime_error("No request available in list");
         return std::exchange(m_request, nullptr);
     }
-    // The queued request comes back (posted as the worker would).
+    // The queued request comes back (reported as the worker would).
     void FinishPing(bool succeeded) {
         m_request->SetSucceeded(succeeded);
         if (!succeeded)
             m_request->SetMessage("No acknowledge");
         m_finished = true;
-        PostTo(m_request->Window(), Message::WorkFinished);
+        if (const auto observer = m_request->Observer())
+            observer->Finished(m_request->Outcome());
     }
     bool Queued() const { return m_request != nullptr; }
     bool running = false;

@@ -51,7 +51,7 @@ private slots:
         // The ping on the worker thread stores the count and posts.
         std::thread worker([&] {
             Options().SetNrOfTransmitters(3);
-            PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+            frame.Observer().lock()->TransmittersChanged(3);
         });
         worker.join();
         QTRY_COMPARE(frame.View()->Model()->columnCount(), 10);
@@ -60,7 +60,7 @@ private slots:
         QCOMPARE(frame.View()->Model()->headerData(9, Qt::Horizontal).toString(),
                  QStringLiteral("Humidity 3 (%)"));
         Options().SetNrOfTransmitters(0);
-        PostTo(frame.Target(), Message::NrOfTransmittersChanged);
+        frame.Observer().lock()->TransmittersChanged(0);
         QTRY_COMPARE(frame.View()->Model()->columnCount(), 4);
     }
 
@@ -98,7 +98,7 @@ private slots:
                      {1033, "&File", "Nivaro Weather Station", "Temperature Indoor (°C)"}};
         for (const auto& c : cases) {
             Options().SetLanguageID(c.language);
-            frame.ApplyOptionsChanges(OptionsChange::Language);
+            frame.ApplyOptionsChanges({.language = true});
             QCOMPARE(frame.menuBar()->actions().at(0)->text(), QString::fromUtf8(c.file));
             QCOMPARE(frame.windowTitle(), QString::fromUtf8(c.title));
             QCOMPARE(frame.View()->Model()->headerData(2, Qt::Horizontal).toString(),
@@ -244,7 +244,7 @@ private slots:
         FakeLink link;
         CMainFrame frame(history, link);
         link.startFailure = "Could not open com-port sim:/nowhere/station.img";
-        frame.SetOptionsDialog([](CMainFrame&) { return OptionsChange::Port; });
+        frame.SetOptionsDialog([](CMainFrame&) { return OptionsChange{.port = true}; });
         frame.OnCommand(Command::ExtrasOptions);
         QVERIFY(!link.IsRunning());
         QVERIFY(frame.IsPolling()); // the timer runs again even on a port that did not open

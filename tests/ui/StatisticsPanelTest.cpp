@@ -8,7 +8,6 @@
 #include "ui/HWManagerLink.h"
 #include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
-#include "ui/NotificationEvent.h"
 #include "ui/StatisticsModel.h"
 
 #include "Fakes.h"
@@ -109,7 +108,7 @@ private slots:
         Options().SetLanguageID(1031);
         Options().SetTemperatureFormat(1);
         Options().SetDateFormat(4);
-        Notify(&panel, Message::UpdateView, OptionsChange::Language | OptionsChange::Format);
+        panel.OnOptionsChanged({.language = true, .format = true});
         QCOMPARE(panel.Model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Zeitraum"));
         QCOMPARE(Row(panel, 0), (QStringList{"2024-12", "Innentemperatur", "2", "68.0 °F", "2024-12-30 06:00",
                                              "77.0 °F", "2024-12-31 12:00", "72.50 °F"}));

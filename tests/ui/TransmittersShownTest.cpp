@@ -3,7 +3,6 @@
 #include "ui/ChartView.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
-#include "ui/NotificationEvent.h"
 #include "ui/StatisticsModel.h"
 #include "ui/StatisticsPanel.h"
 
@@ -13,8 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-constexpr std::intptr_t HistoryFileChanged = 8;
 
 // A day of datasets every hour with values from the indoor sensor up to that transmitter.
 std::vector<CDataset> Day(int transmitters, int day = 14) {
@@ -75,13 +72,13 @@ private slots:
 
         // Another file shown, with fewer transmitters.
         history.datasets = Day(2);
-        Notify(&table, Message::UpdateView, HistoryFileChanged);
+        table.OnOptionsChanged({.historyFile = true});
         agree(2, 6);
 
         // An import brings a transmitter more.
         const std::vector<CDataset> more = Day(4, 15);
         history.datasets.insert(history.datasets.end(), more.begin(), more.end());
-        Notify(&table, Message::RecordingHistoryChanged);
+        table.Refill();
         agree(4, 6 + 10);
 
         // The station's count changes nothing the history holds.
@@ -92,7 +89,7 @@ private slots:
         // Nothing displayed: the station's transmitters are the columns to expect.
         history.datasets.clear();
         Options().SetNrOfTransmitters(3);
-        Notify(&table, Message::UpdateView, HistoryFileChanged);
+        table.OnOptionsChanged({.historyFile = true});
         agree(3, 0);
     }
 };

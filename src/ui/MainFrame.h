@@ -18,7 +18,6 @@ class CStatisticsPanel;
 class HistoryAccess;
 class QtMessageTarget;
 class QStackedWidget;
-class QFileSystemWatcher;
 class QToolBar;
 class StationLink;
 
@@ -105,10 +104,7 @@ private:
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
-    // Watches the recording and the displayed file; renew starts the watches afresh.
-    void WatchHistoryFiles(bool renew = false);
     QString LinkProblemText() const;
-    void OnHistoryFileChanged();
     void ShowView(QWidget* view);
     void UpdateViewToggles();
 
@@ -128,7 +124,6 @@ private:
     int m_failedPings = 0;
     bool m_importing = false;
     QString m_linkProblem;
-    QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_timer;
     bool m_destroyed = false;
     std::function<int(CMainFrame&)> m_optionsDialog;

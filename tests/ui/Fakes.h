@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryData.h"
 #include "ui/HistoryAccess.h"
 #include "ui/NotificationEvent.h"
 #include "ui/StationLink.h"
@@ -51,6 +52,7 @@ public:
         return "history.nvh (" + std::to_string(DisplayedCount()) + ")";
     }
     std::string RecordingTitle() const override { return DisplayedTitle(); }
+    CHistoryData& Recording() override { return recording; }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
     bool OpenDisplayed(const std::string& path) override {
         opened.push_back(path);
@@ -88,6 +90,7 @@ public:
         int column;
         std::string text;
     };
+    CHistoryData recording; // where an import into the window goes
     std::vector<Stored> stored;
     std::vector<std::string> opened, exported;
     std::vector<std::vector<CDataset>> deleted;
@@ -105,6 +108,7 @@ private:
 class DatasetsHistory : public HistoryAccess {
 public:
     std::vector<CDataset> datasets;
+    CHistoryData recording;
 
     std::size_t DisplayedCount() const override { return datasets.size(); }
     std::string DisplayedText(std::size_t, int) const override { return {}; }
@@ -116,6 +120,7 @@ public:
     }
     std::string DisplayedTitle() const override { return {}; }
     std::string RecordingTitle() const override { return {}; }
+    CHistoryData& Recording() override { return recording; }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
     void Subscribe(std::function<void()>) override {}
 };

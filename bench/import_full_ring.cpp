@@ -41,7 +41,7 @@ void FullRingImport(benchmark::State& state) {
         state.PauseTiming();
         const auto history = folder / "history.nvh";
         std::filesystem::remove(history);
-        RecordingHistory().Clear();
+        CHistoryData recording;
         auto port = std::make_shared<SimulatedSerialPort>(ClockMode::Virtual);
         port->SetAdapter(adapter);
         port->eeprom().bytes() = image;
@@ -49,7 +49,7 @@ void FullRingImport(benchmark::State& state) {
         driver.Open("sim", 300, 0xA0, false);
         const AdapterFigures::Mark before = AdapterFigures::Take(*port);
         auto request = std::make_shared<CHWRequestReadRingBuffer>(
-            RequestObserverRef{}, std::make_shared<HistoryImportSink>(RecordingHistory(), history));
+            RequestObserverRef{}, std::make_shared<HistoryImportSink>(recording, history));
         state.ResumeTiming();
 
         request->Execute(driver);

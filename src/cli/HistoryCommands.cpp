@@ -7,6 +7,7 @@
 #include "history/ExportWriters.h"
 #include "history/HistoryData.h"
 #include "history/HistoryExport.h"
+#include "history/HistoryWorkspace.h"
 #include "history/NewestDatasets.h"
 #include "history/TransmittersPresent.h"
 #include "settings/OptionValues.h"
@@ -32,12 +33,12 @@ void CheckHistoryContent(const fs::path& file, const HistoryDamage& damage, std:
                   << DamageText(damage) << std::endl;
 }
 
-void ReadHistoryStore(CHistoryData& store, const fs::path& file) {
+void ReadRecordingHistory(HistoryWorkspace& workspace, const fs::path& file) {
     try {
-        if (!store.Read(file))
+        if (!workspace.ReadRecording(file))
             throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
     } catch (const std::bad_alloc&) {
-        store.Clear();
+        workspace.Recording().Clear();
         throw NotEnoughMemory(file);
     }
 }

@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-class CHistoryData;
 class CliSession;
+class HistoryWorkspace;
 
 // What reading a file of that many records found: a damaged history file is still used, with a
 // warning on standard error; a file that is no history at all raises CliFailure.
 void CheckHistoryContent(const std::filesystem::path& file, const HistoryDamage& damage, std::size_t records);
 
-// Reads a history file into a store; raises CliFailure when it cannot be read, also when memory
-// does not suffice ("not enough memory to read 'h.nvh' (76695844 records)").
-void ReadHistoryStore(CHistoryData& store, const std::filesystem::path& file);
+// Makes file the workspace's recording file and reads it; raises CliFailure when it cannot be read,
+// also when memory does not suffice ("not enough memory to read 'h.nvh' (76695844 records)").
+void ReadRecordingHistory(HistoryWorkspace& workspace, const std::filesystem::path& file);
 
 // Writes text to stdout; raises CliFailure when it cannot be written completely.
 void WriteToStdout(const std::string& text);

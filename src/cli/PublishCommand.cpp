@@ -2,7 +2,9 @@
 
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
+#include "cli/HistoryCommands.h"
 #include "history/HistoryData.h"
+#include "history/HistoryWorkspace.h"
 #include "publish/PublishPlan.h"
 #include "publish/Publisher.h"
 #include "settings/Options.h"
@@ -51,14 +53,14 @@ void PublishAfterImport(const CliSession& session, const CHistoryData& recorded,
     std::cout << "Published to MQTT:         " << report.archived << std::endl;
 }
 
-int RunPublish(CliSession& session, bool dryRun) {
+int RunPublish(CliSession& session, HistoryWorkspace& workspace, bool dryRun) {
     if (!dryRun && !Options().GetMqtt().Enabled())
         throw CliFailure("no broker to publish to: set the option MqttBroker (e.g. mqtt://localhost)");
     const fs::path file = session.HistoryFile();
-    CHistoryData history;
     std::error_code error;
-    if (fs::exists(file, error) && !history.Read(file))
-        throw CliFailure("history file " + Quoted(file.string()) + " cannot be read");
+    if (fs::exists(file, error))
+        ReadRecordingHistory(workspace, file);
+    const CHistoryData& history = workspace.Recording();
 
     PublishRequest request = RequestFor(session, history);
     request.announce = true;

@@ -10,6 +10,7 @@
 #include "cli/RequestWaiter.h"
 #include "history/HistoryFileLock.h"
 #include "history/HistoryImportSink.h"
+#include "history/HistoryWorkspace.h"
 #include "hw/HWManager.h"
 #include "platform/PortName.h"
 #include "platform/SerialPortList.h"
@@ -207,18 +208,19 @@ int RunPing(CliSession& session, const StationPortWrap& wrap) {
     return ExitSuccess;
 }
 
-int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap& wrap) {
+int RunImport(CliSession& session, HistoryWorkspace& workspace, const ImportArgs& args,
+              const StationPortWrap& wrap) {
     const fs::path history = session.HistoryFile();
     CheckHistoryWritable(history);
     // A desktop program holding the station's port runs the import as its own.
     if (const std::optional<int> handedOver = ImportThroughDesktop(session, args))
         return *handedOver;
     // The import compares against the file's datasets: those recorded already are known.
-    CHistoryData recorded;
+    CHistoryData& recorded = workspace.Recording();
     {
         std::error_code error;
         if (fs::exists(history, error))
-            ReadHistoryStore(recorded, history);
+            ReadRecordingHistory(workspace, history);
         CheckHistoryContent(history, recorded.Damage(), recorded.Size()); // before the station is asked
     }
     const auto newestBefore = NewestDatasetTime(recorded);

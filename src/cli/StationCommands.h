@@ -7,6 +7,7 @@
 struct ImportSummary;
 
 class CliSession;
+class HistoryWorkspace;
 class SerialPort;
 
 // Test seam: takes each port the command makes and gives back the one to use (a port that counts
@@ -25,8 +26,10 @@ struct ImportArgs {
     bool interruptAfterAppend = false;
 };
 // One ring buffer read through the hardware manager, as the import dialog runs it but without
-// its retry loop: prints what was parsed, removed and appended, and the new read position.
-int RunImport(CliSession& session, const ImportArgs& args, const StationPortWrap& wrap = {});
+// its retry loop: prints what was parsed, removed and appended, and the new read position. The
+// datasets go to the workspace's recording store and file.
+int RunImport(CliSession& session, HistoryWorkspace& workspace, const ImportArgs& args,
+              const StationPortWrap& wrap = {});
 
 // The lines that say what an import did (on standard output).
 void PrintImportSummary(std::ostream& out, const ImportSummary& summary);

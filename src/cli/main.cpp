@@ -7,6 +7,7 @@
 #include "cli/SimCommands.h"
 #include "cli/StationCommands.h"
 #include "cli/StatisticsCommand.h"
+#include "history/HistoryWorkspace.h"
 
 #include <CLI/CLI.hpp>
 
@@ -221,15 +222,16 @@ int main(int argc, char** argv) {
             return RunSimAdd(addArgs);
         }
         CliSession session(common);
+        HistoryWorkspace history;
         int result = ExitSuccess;
         if (ping->parsed())
             result = RunPing(session);
         else if (portCheck->parsed())
             result = RunPortCheck(session);
         else if (import->parsed())
-            result = RunImport(session, importArgs);
+            result = RunImport(session, history, importArgs);
         else if (publish->parsed())
-            result = RunPublish(session, publishDryRun);
+            result = RunPublish(session, history, publishDryRun);
         else if (report->parsed())
             result = RunReport(session, reportFolder);
         else if (exportCommand->parsed())

@@ -37,7 +37,7 @@ public:
     using Path = std::filesystem::path;
 
     CHistoryData() = default;
-    virtual ~CHistoryData() = default;
+    ~CHistoryData() = default;
     CHistoryData(const CHistoryData&) = delete;
     CHistoryData& operator=(const CHistoryData&) = delete;
 
@@ -96,72 +96,22 @@ public:
 
     ChangedSignal Changed;
 
-protected:
-    void EmitChanged() const;
-    mutable CriticalSection m_lock;
-
 private:
+    void EmitChanged() const;
     void SortAppended(std::size_t firstAppended);
     HistoryOutcome AppendLocked(const Path& path, const std::vector<CDataset>& datasets);
     // Reads the locked file into memory (the lock's file is the path's).
     bool ReadLocked(const Path& path, const HistoryFileLock& lock);
 
+    mutable CriticalSection m_lock;
     std::vector<CDataset> m_datasets;
     std::optional<HistoryFileStamp> m_stamp; // of the file as memory last matched it
     HistoryDamage m_damage;
     std::string m_lastAppendFailure;
 };
 
-// The displayed history: a store plus the path of the file the user looks at, and whether that
-// file is the recording file. That is decided when either path is set, never per access (it asks
-// the file system).
-class CDisplayedHistory : public CHistoryData {
-public:
-    std::string FileName() const;
-    void SetFileName(const std::string& fileName);
-    Path RecordingFile() const;
-    // Until a file is opened, the displayed file follows the recording file.
-    void SetRecordingFile(const Path& recordingFile);
-    bool ShowsRecordingFile() const;
-
-private:
-    void DecideShown();
-
-    std::string m_fileName;
-    Path m_recordingFile;
-    bool m_fileOpened = false;
-    bool m_showsRecordingFile = true;
-};
-
-// The process-wide stores, created on first use.
-CHistoryData& RecordingHistory();
-CDisplayedHistory& DisplayedHistory();
-
 // Whether two paths name the same history file: the same file on disk, or the same normalised
 // path while neither exists. Letter case alone decides nothing (the file system does).
 bool IsSameHistoryFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // "history.nvh (1234)".
 std::string HistoryTitle(const std::filesystem::path& path, std::size_t count);
-
-// Displayed-history operations for the user-interface thread. While the displayed file is the
-// recording file they work on the recording store and the displayed store stays empty.
-// Makes file the recording file (at start, and when the user chooses another) and reads it.
-bool ReadRecording(const std::filesystem::path& file);
-bool IsRecordingFileDisplayed();
-std::size_t DisplayedCount();
-CDataset DisplayedAt(std::size_t index);
-bool OpenDisplayed(const std::string& path);
-// OpenDisplayed in two steps: the file read elsewhere (LoadHistoryFile), then taken in here.
-bool AdoptDisplayed(LoadedHistory loaded);
-// The damage found when the displayed file was last read.
-HistoryDamage DisplayedDamage();
-// Reads the displayed file again when another process changed it; true when it did.
-bool RefreshDisplayedFromDisk();
-// A displayed dataset, as shown, edited: into the displayed file, then memory.
-HistoryOutcome UpdateDisplayed(const CDataset& shown, const CDataset& edited);
-HistoryOutcome DeleteDisplayed(std::span<const CDataset> chosen);
-// The export of the displayed history in the format its extension asks for (".csv",
-// ".sqlite"/".db", else text); the recording and the displayed file are refused.
-HistoryOutcome ExportDisplayed(const std::string& path, const ColumnFormat& format);
-std::string DisplayedTitle();
-std::string RecordingTitle();

@@ -136,18 +136,19 @@ void InstallCommands(CMainFrame& frame) {
             frame.StatusBar()->SetPaneText(0, LanguageText(100600, "Report not refreshed: %1").arg(problem));
     });
     frame.SetImportDialog([publisher, report](CMainFrame& f) {
-        const auto newestBefore = NewestDatasetTime(RecordingHistory());
-        CDataImportDlg dialog(f.Link(), &f);
+        const auto newestBefore = NewestDatasetTime(f.History().Recording());
+        CDataImportDlg dialog(f.Link(), f.History().Recording(), &f);
         if (dialog.exec() == CDataImportDlg::Succeeded) {
-            publisher->PublishAfterImport(newestBefore);
+            publisher->PublishAfterImport(f.History().Recording(), newestBefore);
             report->RefreshAfterImport();
         }
     });
     // The hourly command-line import, handed over while this window holds the port.
     auto* handover = new ImportHandoverServer(frame, [&frame, publisher](const HandoverRequest& request) {
-        return RunHandedOverImport(frame, request, [publisher](const std::optional<CDateTime>& newestBefore) {
-            publisher->PublishAfterImport(newestBefore);
-        });
+        return RunHandedOverImport(
+            frame, request, [&frame, publisher](const std::optional<CDateTime>& newestBefore) {
+                publisher->PublishAfterImport(frame.History().Recording(), newestBefore);
+            });
     });
     QObject::connect(&frame, &CMainFrame::LinkChanged, handover, &ImportHandoverServer::FollowLink);
     CDataView& view = *frame.View();

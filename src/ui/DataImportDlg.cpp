@@ -23,8 +23,8 @@ QString FailureReason(const std::string& message) {
 
 } // namespace
 
-CDataImportDlg::CDataImportDlg(StationLink& link, QWidget* parent)
-    : QDialog(parent), m_link(link), m_texts(this, 207) {
+CDataImportDlg::CDataImportDlg(StationLink& link, CHistoryData& recording, QWidget* parent)
+    : QDialog(parent), m_link(link), m_recording(recording), m_texts(this, 207) {
     SetUpDialogWindow(this);
     setWindowTitle(QStringLiteral("+"));
     const DialogUnits units(this);
@@ -76,8 +76,7 @@ void CDataImportDlg::OnInitialize() {
         return;
     }
     try {
-        auto sink =
-            std::make_shared<HistoryImportSink>(RecordingHistory(), Options().GetRecordingHistoryFile());
+        auto sink = std::make_shared<HistoryImportSink>(m_recording, Options().GetRecordingHistoryFile());
         auto request = std::make_shared<CHWRequestReadRingBuffer>(m_requests.Observer(), std::move(sink));
         if (m_order.whole)
             request->ForceWholeRead();

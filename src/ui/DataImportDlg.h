@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class CHistoryData;
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -34,7 +36,8 @@ public:
     // Pause before queuing again when the link held another request.
     static constexpr int RetryMs = 50;
 
-    CDataImportDlg(StationLink& link, QWidget* parent = nullptr);
+    // The datasets read go to recording and the recording file of the options.
+    CDataImportDlg(StationLink& link, CHistoryData& recording, QWidget* parent = nullptr);
     ~CDataImportDlg() override;
 
     void SetOrder(const ImportOrder& order) { m_order = order; }
@@ -74,6 +77,7 @@ private:
     static constexpr int LabelExtraHeight = 32;
 
     StationLink& m_link;
+    CHistoryData& m_recording;
     RequestSignals m_requests;
     CTooltipHandlerImpl m_texts;
     QProgressBar* m_progress;

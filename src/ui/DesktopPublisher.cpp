@@ -7,7 +7,8 @@
 
 #include <memory>
 
-void DesktopPublisher::PublishAfterImport(const std::optional<CDateTime>& newestBefore) {
+void DesktopPublisher::PublishAfterImport(const CHistoryData& recording,
+                                          const std::optional<CDateTime>& newestBefore) {
     if (!Options().GetMqtt().Enabled() || !Claim())
         return;
     EnsureDeviceId(Options());
@@ -16,7 +17,7 @@ void DesktopPublisher::PublishAfterImport(const std::optional<CDateTime>& newest
     request.historyFile = Options().GetRecordingHistoryFile();
     request.firstDelivered = newestBefore;
     auto datasets = std::make_shared<std::vector<CDataset>>(
-        RecordingHistory().WithDatasets([](const std::vector<CDataset>& d) { return d; }));
+        recording.WithDatasets([](const std::vector<CDataset>& d) { return d; }));
     request.transmitters = PublishedTransmitters(Options().GetNrOfTransmitters(), *datasets);
     Run([request, datasets] {
         const PublishReport report = PublishHistory(request, *datasets);

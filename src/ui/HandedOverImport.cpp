@@ -6,6 +6,7 @@
 #include "publish/Publisher.h"
 #include "settings/Options.h"
 #include "ui/DataImportDlg.h"
+#include "ui/HistoryAccess.h"
 #include "ui/MainFrame.h"
 
 HandoverResult RunHandedOverImport(CMainFrame& frame, const HandoverRequest& request,
@@ -25,8 +26,8 @@ HandoverResult RunHandedOverImport(CMainFrame& frame, const HandoverRequest& req
 
     HandoverResult result;
     frame.RunImport([&] {
-        const auto newestBefore = NewestDatasetTime(RecordingHistory());
-        CDataImportDlg dialog(frame.Link(), &frame);
+        const auto newestBefore = NewestDatasetTime(frame.History().Recording());
+        CDataImportDlg dialog(frame.Link(), frame.History().Recording(), &frame);
         dialog.SetOrder({request.whole, request.all, true});
         switch (dialog.exec()) {
         case CDataImportDlg::Succeeded:

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class CHistoryData;
+
 // What the windows need of the two history stores. The table asks it for every cell and keeps no
 // copy; a corrected cell goes back through it into the displayed history and its file.
 class HistoryAccess {
@@ -37,6 +39,8 @@ public:
 
     virtual std::string DisplayedTitle() const = 0;
     virtual std::string RecordingTitle() const = 0;
+    // The store the station's imports append to.
+    virtual CHistoryData& Recording() = 0;
     virtual bool ReadRecording(const std::filesystem::path& file) = 0;
     // The commands' operations on the displayed history (its file is read, rewritten or written);
     // datasets to delete by value, all or none. Without an override they do nothing and fail.
@@ -50,13 +54,10 @@ public:
     virtual HistoryOutcome ExportDisplayed(const std::string& /*path*/) {
         return HistoryOutcome::Failure("not available");
     }
-    // The displayed history's file, for messages and for watching.
+    // The displayed history's file, for messages.
     virtual std::string DisplayedFileName() const { return {}; }
-    virtual std::string RecordingFileName() const { return {}; }
     // What the displayed file held that no station writes, as found when it was last read.
     virtual HistoryDamage DisplayedDamage() const { return {}; }
-    // Reads the histories again whose files another process changed; true when one was.
-    virtual bool RefreshFromDisk() { return false; }
 
     // Calls changed after every change of either store, on the thread that changed it; the
     // callback must only post. Replaces an earlier subscription; an empty function unsubscribes.

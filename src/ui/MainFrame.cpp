@@ -21,9 +21,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFileSystemWatcher>
 #include <QMenuBar>
-#include <QSet>
 #include <QStackedWidget>
 #include <QToolBar>
 
@@ -83,12 +81,6 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     // Runs on whichever thread changed a store, with the store locked: it only posts.
     m_history.Subscribe([calls = m_storeChanges, this] { calls->Post([this] { OnStoreChanged(); }); });
 
-    // Another process (the command-line import, a second window) may append to or rewrite the
-    // files shown: the table, status bar and chart follow.
-    m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &CMainFrame::OnHistoryFileChanged);
-    WatchHistoryFiles();
-
     m_views = new QStackedWidget(this);
     m_view = new CDataView(m_history, m_views);
     m_chart = new CChartPanel(m_history, m_views);
@@ -114,35 +106,6 @@ CMainFrame::CMainFrame(HistoryAccess& history, StationLink& link, QWidget* paren
     resize(900, 560);
     if (m_history.DisplayedDamage().Any())
         QTimer::singleShot(0, this, [this] { WarnOfDamage(this, m_history); });
-}
-
-void CMainFrame::WatchHistoryFiles(bool renew) {
-    if (!m_watcher)
-        return;
-    QStringList wanted;
-    for (const std::string& file : {m_history.RecordingFileName(), m_history.DisplayedFileName()}) {
-        std::error_code ec;
-        if (!file.empty() && std::filesystem::exists(file, ec) && !wanted.contains(FromUtf8(file)))
-            wanted.append(FromUtf8(file));
-    }
-    QStringList watched = m_watcher->files();
-    if (!renew &&
-        QSet<QString>(watched.begin(), watched.end()) == QSet<QString>(wanted.begin(), wanted.end()))
-        return;
-    if (!watched.isEmpty())
-        m_watcher->removePaths(watched);
-    if (!wanted.isEmpty())
-        m_watcher->addPaths(wanted); // a file made later is watched from the next status update on
-}
-
-void CMainFrame::OnHistoryFileChanged() {
-    try {
-        m_history.RefreshFromDisk(); // a store read again says so through its change signal
-    } catch (const std::exception& e) {
-        Log().Log(10, "%s", e.what());
-    }
-    // A rewrite renames a new file over the old one and the watch went with the old file.
-    WatchHistoryFiles(true);
 }
 
 CMainFrame::~CMainFrame() {
@@ -345,7 +308,6 @@ void CMainFrame::OnWorkFinished(const RequestOutcome& outcome) {
 }
 
 void CMainFrame::UpdateStatusBar() {
-    WatchHistoryFiles(); // the displayed file may be another one now
     const bool connected = m_link.IsRunning() && m_failedPings == 0;
     const QString iconName = connected ? QStringLiteral("connected") : QStringLiteral("disconnected");
     if (m_statusBar->PaneIconName(CMPSBarWithAnimation::LinkPane) != iconName)

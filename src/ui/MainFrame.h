@@ -19,7 +19,6 @@ class HistoryAccess;
 class QueuedCalls;
 class RequestSignals;
 class QStackedWidget;
-class QFileSystemWatcher;
 class QToolBar;
 class StationLink;
 
@@ -115,10 +114,7 @@ private:
     void OnDestroy();
     void AbortCurrentRequest();
     QAction* MakeCommandAction(int id, QObject* parent);
-    // Watches the recording and the displayed file; renew starts the watches afresh.
-    void WatchHistoryFiles(bool renew = false);
     QString LinkProblemText() const;
-    void OnHistoryFileChanged();
     void ShowView(QWidget* view);
     void UpdateViewToggles();
 
@@ -139,7 +135,6 @@ private:
     int m_failedPings = 0;
     bool m_importing = false;
     QString m_linkProblem;
-    QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_timer;
     bool m_destroyed = false;
     std::function<OptionsChange(CMainFrame&)> m_optionsDialog;

@@ -7,7 +7,7 @@
 #include "settings/StartupDirectory.h"
 #include "settings/UserDataFolder.h"
 #include "ui/Commands.h"
-#include "ui/HistoryStores.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/MainFrame.h"
 #include "ui/QtTranslations.h"
 #include "ui/StationLinkFactory.h"
@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
         // destruction does.
         QApplication::setQuitOnLastWindowClosed(false);
 
-        HistoryStores history;
+        // The histories and their file watch outlive the window.
+        DesktopWorkspace history;
         std::unique_ptr<StationLink> link = MakeStationLink();
         std::unique_ptr<CMainFrame> frame;
         try {

@@ -10,7 +10,7 @@
 #include "ui/ChartPanel.h"
 #include "ui/ChartView.h"
 #include "ui/DataView.h"
-#include "ui/HistoryStores.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
 #include "ui/StationLinkFactory.h"
@@ -143,11 +143,11 @@ int main(int argc, char** argv) {
     Options().SetLanguageID(std::uint16_t(language));
     Options().SetNrOfTransmitters(3);
     Options().SetPort("sim");
-    RecordingHistory().Append(Options().GetRecordingHistoryFile(),
-                              chart || statistics ? DemoYear() : DemoDatasets(96));
 
     QApplication application(argc, argv);
-    HistoryStores history;
+    DesktopWorkspace history;
+    history.Recording().Append(Options().GetRecordingHistoryFile(),
+                               chart || statistics ? DemoYear() : DemoDatasets(96));
     std::unique_ptr<StationLink> link = MakeStationLink();
     int result = 1;
     {
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
             frame.Statistics()->SetPeriodKind(PeriodKind::Month);
         }
         frame.show();
-        frame.View()->selectRow(int(DisplayedCount()) - 3);
+        frame.View()->selectRow(int(history.DisplayedCount()) - 3);
         if (chart) {
             frame.ShowChart(true);
             frame.Chart()->SetRange(chartDay ? CChartPanel::LastDay : CChartPanel::LastYear);

@@ -3,6 +3,7 @@
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/StationCommands.h"
+#include "history/HistoryWorkspace.h"
 #include "platform/SerialPort.h"
 
 #include "PseudoTerminal.h"
@@ -52,7 +53,11 @@ TEST(StationCommandPortOpening, APortThatIsNotASerialPortIsOpenedOnceAndNamed) {
     const std::vector<std::pair<std::string, std::function<int(CliSession&, const StationPortWrap&)>>>
         commands{
             {"ping", [](CliSession& s, const StationPortWrap& w) { return RunPing(s, w); }},
-            {"import", [](CliSession& s, const StationPortWrap& w) { return RunImport(s, ImportArgs{}, w); }},
+            {"import",
+             [](CliSession& s, const StationPortWrap& w) {
+                 HistoryWorkspace history;
+                 return RunImport(s, history, ImportArgs{}, w);
+             }},
         };
     for (const auto& [name, run] : commands) {
         int opens = 0;

@@ -137,9 +137,8 @@ protected:
         // NIVARO_SOAK_LOG=50 writes the diagnostic log of a replay into the current directory.
         CLogger::Instance().SetLevel(static_cast<int>(EnvNumber("NIVARO_SOAK_LOG", 0)));
         CLogger::Instance().SetFileOutput(EnvNumber("NIVARO_SOAK_LOG", 0) > 0);
-        RecordingHistory().Clear();
     }
-    void TearDown() override { RecordingHistory().Clear(); }
+    CHistoryData recording; // the program's recording store, imported into round after round
 };
 
 // Every check after one import; the first broken invariant is described in violation.
@@ -147,6 +146,7 @@ struct ImportCheck {
     const StationModel& model;
     SimulatedSerialPort& station;
     const std::filesystem::path& historyFile;
+    const CHistoryData& recording;
     Figures& figures;
     std::vector<char> inFile;
     std::vector<char> counted; // datasets already counted as lost
@@ -269,8 +269,7 @@ struct ImportCheck {
     // The recording store in memory holds what the file holds (record by record in a full check).
     void CheckStore(std::size_t records, bool full) {
         if (!full) {
-            if (RecordingHistory().WithDatasets([](const std::vector<CDataset>& d) { return d.size(); }) !=
-                records)
+            if (recording.WithDatasets([](const std::vector<CDataset>& d) { return d.size(); }) != records)
                 violation << "the recording store holds another number of datasets than the file; ";
             return;
         }
@@ -280,7 +279,7 @@ struct ImportCheck {
             DecodeHistoryRecord(reinterpret_cast<const std::uint8_t*>(bytes.data()) + r * HistoryRecordSize,
                                 fromFile.emplace_back());
         std::stable_sort(fromFile.begin(), fromFile.end(), HistoryOrder);
-        const bool same = RecordingHistory().WithDatasets([&](const std::vector<CDataset>& stored) {
+        const bool same = recording.WithDatasets([&](const std::vector<CDataset>& stored) {
             if (stored.size() != fromFile.size())
                 return false;
             std::uint8_t a[HistoryRecordSize], b[HistoryRecordSize];
@@ -343,7 +342,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
     auto finished = std::make_shared<FinishedCount>();
     Random random{seed};
     Figures figures;
-    ImportCheck check{model, *station, historyFile, figures, {}, {}, {}};
+    ImportCheck check{model, *station, historyFile, recording, figures, {}, {}, {}};
     std::uint64_t cleanLineChanges = 0;
     std::uint64_t bytesRead = 0, routineImports = 0; // routine: less than the whole ring buffer read
     Fault previousFault = None;
@@ -370,7 +369,7 @@ TEST_P(Soak, ImportsUnderFaultsLoseAndDoubleNothing) {
             (i == 0 || !random.Percent(40)) ? None : static_cast<Fault>(1 + random.Below(FaultKinds - 1));
         const std::size_t recordedBefore = model.Count();
         auto request = std::make_shared<CHWRequestReadRingBuffer>(
-            finished, std::make_shared<HistoryImportSink>(RecordingHistory(), historyFile));
+            finished, std::make_shared<HistoryImportSink>(recording, historyFile));
         const std::uint64_t strikeAt = random.Below(cleanLineChanges + 1);
         SimulatedSerialPort& sim = *station;
         ReadPositionBytes keptRecord{};

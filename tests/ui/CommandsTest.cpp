@@ -11,9 +11,9 @@
 #include "ui/DataDeleteDlg.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/EditBrowserCtrl.h"
 #include "ui/FileDialogs.h"
-#include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
 #include "ui/StatusBar.h"
@@ -139,11 +139,10 @@ private slots:
         options.SetPort("sim");
         m_recording = *m_folder / "history.nvh";
         options.SetRecordingHistoryFile(m_recording);
-        RecordingHistory().Clear();
-        QVERIFY(RecordingHistory().Append(m_recording, Measurements(10)));
-        QVERIFY(ReadRecording(m_recording));
-        QVERIFY(OpenDisplayed(m_recording.string()));
-        m_history = std::make_unique<HistoryStores>();
+        m_history = std::make_unique<DesktopWorkspace>();
+        QVERIFY(m_history->Recording().Append(m_recording, Measurements(10)));
+        QVERIFY(m_history->ReadRecording(m_recording));
+        QVERIFY(m_history->OpenDisplayed(m_recording.string()));
         m_link = std::make_unique<FakeLink>();
         m_messages.clear();
         SetUserMessageHook([this](QWidget*, MessageKind, const QString& text) { m_messages.append(text); });
@@ -160,7 +159,6 @@ private slots:
         m_frame.reset();
         m_link.reset();
         m_history.reset();
-        RecordingHistory().Clear();
         // Later tests use the start-up folder's history file again.
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
         Options().SetLanguageID(1033);
@@ -218,8 +216,8 @@ private slots:
         QCOMPARE(Options().GetRecordingHistoryFile(), expected);
         QVERIFY(std::filesystem::exists(expected));
         QCOMPARE(std::filesystem::file_size(expected), std::uintmax_t(0));
-        QCOMPARE(DisplayedTitle(), std::string("new.nvh (0)"));
-        QCOMPARE(RecordingTitle(), std::string("new.nvh (0)"));
+        QCOMPARE(m_history->DisplayedTitle(), std::string("new.nvh (0)"));
+        QCOMPARE(m_history->RecordingTitle(), std::string("new.nvh (0)"));
         QVERIFY(m_changes == std::vector<OptionsChange>{{.historyFile = true}});
         QCOMPARE(m_frame->View()->Model()->rowCount(), 0);
     }
@@ -235,7 +233,7 @@ private slots:
         QCOMPARE(dialog.HistoryFileEdit()->text(), typed); // kept for correction
         QCOMPARE(Options().GetRecordingHistoryFile(), m_recording);
         QCOMPARE(Options().GetDateFormat(), 0); // nothing stored
-        QCOMPARE(RecordingHistory().Size(), std::size_t(10));
+        QCOMPARE(m_history->Recording().Size(), std::size_t(10));
     }
 
     void browseOffersHistoryFilesAndTakesTheChoice() {
@@ -425,7 +423,7 @@ private slots:
         QCOMPARE(asked.kind, FileDialogRequest::Kind::Open);
         QVERIFY(asked.fileMustExist);
         QCOMPARE(asked.pattern, QStringLiteral("*.nvh"));
-        QTRY_COMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        QTRY_COMPARE(m_history->DisplayedTitle(), std::string("other.nvh (4)"));
         QTRY_COMPARE(m_frame->View()->Model()->rowCount(), 4);
     }
 
@@ -444,12 +442,12 @@ private slots:
 
         m_frame->OnCommand(Command::FileOpen);
         QCOMPARE(view.Model()->rowCount(), 10);
-        QCOMPARE(DisplayedTitle(), std::string("history.nvh (10)"));
+        QCOMPARE(m_history->DisplayedTitle(), std::string("history.nvh (10)"));
         QVERIFY(m_frame->StatusBar()->currentMessage().contains(QStringLiteral("held.nvh")));
         QCoreApplication::processEvents(); // the window's events go on
         QCOMPARE(view.Model()->rowCount(), 10);
         writer.Release();
-        QTRY_COMPARE(DisplayedTitle(), std::string("held.nvh (3)"));
+        QTRY_COMPARE(m_history->DisplayedTitle(), std::string("held.nvh (3)"));
         QTRY_COMPARE(view.Model()->rowCount(), 3);
         QCOMPARE(m_frame->StatusBar()->currentMessage(), QString());
         QVERIFY(m_messages.isEmpty());
@@ -459,11 +457,11 @@ private slots:
         m_frame->OnCommand(Command::FileOpen);
         chosen = QString::fromStdString(other.string());
         m_frame->OnCommand(Command::FileOpen);
-        QTRY_COMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        QTRY_COMPARE(m_history->DisplayedTitle(), std::string("other.nvh (4)"));
         writer.Release();
         QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
-        QCOMPARE(DisplayedTitle(), std::string("other.nvh (4)"));
+        QCOMPARE(m_history->DisplayedTitle(), std::string("other.nvh (4)"));
         QTRY_COMPARE(view.Model()->rowCount(), 4);
 
         // A file that cannot be read says so once it is known.
@@ -624,7 +622,7 @@ private slots:
         QVERIFY(m_messages[0].contains(QString::fromStdString(m_recording.string())));
         QVERIFY(m_messages[0].contains(QStringLiteral("File too large")));
         QCOMPARE(view.Model()->rowCount(), 10);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(10));
+        QCOMPARE(m_history->Recording().Size(), std::size_t(10));
         QVERIFY(view.selectionModel()->isRowSelected(3, QModelIndex()));
     }
 
@@ -704,7 +702,7 @@ private:
     QStringList m_messages;
     std::unique_ptr<TempDir> m_folder;
     std::filesystem::path m_recording;
-    std::unique_ptr<HistoryStores> m_history;
+    std::unique_ptr<DesktopWorkspace> m_history;
     std::unique_ptr<FakeLink> m_link;
     std::unique_ptr<CMainFrame> m_frame;
     std::vector<OptionsChange> m_changes; // what the main window passed on to its views

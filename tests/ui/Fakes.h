@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryData.h"
 #include "ui/HistoryAccess.h"
 #include "ui/StationLink.h"
 
@@ -48,6 +49,7 @@ public:
         return "history.nvh (" + std::to_string(DisplayedCount()) + ")";
     }
     std::string RecordingTitle() const override { return DisplayedTitle(); }
+    CHistoryData& Recording() override { return recording; }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
     bool OpenDisplayed(const std::string& path) override {
         opened.push_back(path);
@@ -85,6 +87,7 @@ public:
         int column;
         std::string text;
     };
+    CHistoryData recording; // where an import into the window goes
     std::vector<Stored> stored;
     std::vector<std::string> opened, exported;
     std::vector<std::vector<CDataset>> deleted;
@@ -102,6 +105,7 @@ private:
 class DatasetsHistory : public HistoryAccess {
 public:
     std::vector<CDataset> datasets;
+    CHistoryData recording;
 
     std::size_t DisplayedCount() const override { return datasets.size(); }
     std::string DisplayedText(std::size_t, int) const override { return {}; }
@@ -113,6 +117,7 @@ public:
     }
     std::string DisplayedTitle() const override { return {}; }
     std::string RecordingTitle() const override { return {}; }
+    CHistoryData& Recording() override { return recording; }
     bool ReadRecording(const std::filesystem::path&) override { return true; }
     void Subscribe(std::function<void()> changed) override { m_changed = std::move(changed); }
 

@@ -5,8 +5,8 @@
 #include "station/ImportHandoverSocket.h"
 #include "station/SimulatedStation.h"
 #include "ui/Commands.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/HWManagerLink.h"
-#include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
 #include "ui/StatusBar.h"
 
@@ -52,10 +52,8 @@ private slots:
         Options().SetNrOfTransmitters(6); // until the first ping reads the station's 3
         Options().SetPort(m_port);
         Options().SetRecordingHistoryFile(m_history);
-        RecordingHistory().Clear();
     }
     void cleanup() {
-        RecordingHistory().Clear();
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
         Options().SetPort("sim");
         qputenv("XDG_RUNTIME_DIR", m_oldRuntime);
@@ -66,7 +64,7 @@ private slots:
         SimulatedStationSetup setup; // the virtual clock; the station holds what its image holds
         setup.recordingIntervalMinutes = 0;
         CHWManagerLink link(StationPortFactory(setup));
-        HistoryStores history;
+        DesktopWorkspace history;
         CMainFrame frame(history, link);
         InstallCommands(frame);
         frame.show();
@@ -101,7 +99,7 @@ private slots:
                  qPrintable(first.err));
         // The window's own history took them, and shows them.
         QCOMPARE(FileSize(m_history), 20 * RecordSize);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(20));
+        QCOMPARE(history.Recording().Size(), std::size_t(20));
         QTRY_VERIFY(RecordingPane(frame).endsWith(QStringLiteral("(20)")));
         QCOMPARE(frame.FailedPings(), 0);
         QVERIFY(frame.IsPolling()); // the pings go on after the import

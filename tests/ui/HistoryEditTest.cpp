@@ -3,7 +3,7 @@
 #include "settings/Options.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
-#include "ui/HistoryStores.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/SubEdit.h"
 #include "ui/UserMessage.h"
 
@@ -26,11 +26,11 @@ private slots:
             datasets[std::size_t(i)].SetTemperature(0, 20.0f + float(i));
             datasets[std::size_t(i)].SetHumidity(0, 50.0f);
         }
-        QVERIFY(RecordingHistory().Append(file, datasets));
-        QVERIFY(ReadRecording(file));
-        QVERIFY(OpenDisplayed(file.string()));
+        DesktopWorkspace history;
+        QVERIFY(history.Recording().Append(file, datasets));
+        QVERIFY(history.ReadRecording(file));
+        QVERIFY(history.OpenDisplayed(file.string()));
 
-        HistoryStores history;
         CDataView view(history);
         view.resize(700, 300);
         view.show();

@@ -36,7 +36,7 @@ private slots:
         m_folder = std::make_unique<TempDir>();
         m_history = *m_folder / "history.nvh";
         Options().SetRecordingHistoryFile(m_history);
-        RecordingHistory().Clear();
+        m_recording = std::make_unique<CHistoryData>();
         m_port = std::make_shared<GatedPort>();
         m_port->With([](SimulatedSerialPort& station) {
             StationImageSpec spec;
@@ -50,7 +50,7 @@ private slots:
     void cleanup() {
         m_port->Release();
         m_link.reset();
-        RecordingHistory().Clear();
+        m_recording.reset();
         // Later tests use the start-up folder's history file again.
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
         Options().SetLanguageID(1033);
@@ -58,12 +58,12 @@ private slots:
     }
 
     void aSuccessfulReadAppendsTheDatasetsAndClosesWithOne() {
-        CDataImportDlg dialog(*m_link);
+        CDataImportDlg dialog(*m_link, *m_recording);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(120));
+        QCOMPARE(m_recording->Size(), std::size_t(120));
         CHistoryData file;
         QVERIFY(file.Read(m_history));
         QCOMPARE(file.Size(), std::size_t(120));
@@ -81,7 +81,7 @@ private slots:
         };
         const auto idle = std::make_shared<Idle>();
         QVERIFY(m_link->AddRequest(idle));
-        CDataImportDlg dialog(*m_link);
+        CDataImportDlg dialog(*m_link, *m_recording);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTest::qWait(3 * CDataImportDlg::RetryMs); // a few refused attempts
@@ -90,13 +90,13 @@ private slots:
         QCOMPARE(m_link->TakeRequest(), StationLink::RequestPtr(idle));
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(120));
+        QCOMPARE(m_recording->Size(), std::size_t(120));
     }
 
     void cancelClosesWithTwoOnlyWhenTheAbortIsReported() {
         const ReadPositionBytes before = ReadPosition(*m_port);
         m_port->Hold(); // the worker stops at its first port call
-        CDataImportDlg dialog(*m_link);
+        CDataImportDlg dialog(*m_link, *m_recording);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTRY_VERIFY_WITH_TIMEOUT(m_port->WorkerWaiting(), Bound);
@@ -108,7 +108,7 @@ private slots:
         m_port->Release();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Cancelled);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(0));
+        QCOMPARE(m_recording->Size(), std::size_t(0));
         QCOMPARE(ReadPosition(*m_port), before);
     }
 
@@ -120,7 +120,7 @@ private slots:
             broken.SetDateTime(invalid);
             AppendMeasurement(station.eeprom().bytes(), broken);
         });
-        CDataImportDlg dialog(*m_link);
+        CDataImportDlg dialog(*m_link, *m_recording);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         auto* label = dialog.findChild<QLabel*>();
@@ -132,14 +132,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(label->text(), reason, Bound);
         QVERIFY(label->wordWrap());
         QCOMPARE(finished.count(), 0);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(0));
+        QCOMPARE(m_recording->Size(), std::size_t(0));
 
         m_port->With([](SimulatedSerialPort& station) {
             AppendMeasurement(station.eeprom().bytes(), NextMeasurement(station.eeprom().bytes(), 5, 1));
         });
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(121)); // all but the invalid one
+        QCOMPARE(m_recording->Size(), std::size_t(121)); // all but the invalid one
     }
 
     // A history file that cannot take the datasets: the dialog says why while it tries again, and
@@ -147,7 +147,7 @@ private slots:
     void aFailedAttemptIsExplainedWithItsReason() {
         const ReadPositionBytes before = ReadPosition(*m_port);
         auto full = std::make_unique<FileSizeLimit>(HistoryRecordSize);
-        CDataImportDlg dialog(*m_link);
+        CDataImportDlg dialog(*m_link, *m_recording);
         QSignalSpy finished(&dialog, &QDialog::finished);
         dialog.show();
         QTRY_VERIFY_WITH_TIMEOUT(dialog.StateLabel()->text().contains(QStringLiteral("File too large")),
@@ -160,7 +160,7 @@ private slots:
         full.reset();
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, Bound);
         QCOMPARE(finished.at(0).at(0).toInt(), CDataImportDlg::Succeeded);
-        QCOMPARE(RecordingHistory().Size(), std::size_t(120));
+        QCOMPARE(m_recording->Size(), std::size_t(120));
     }
 
 private:
@@ -168,6 +168,7 @@ private:
     std::filesystem::path m_history;
     std::shared_ptr<GatedPort> m_port;
     std::unique_ptr<CHWManagerLink> m_link;
+    std::unique_ptr<CHistoryData> m_recording; // the window's recording store
 };
 
 static RegisterUiTest<ImportDialogTest> registerImportDialogTest;

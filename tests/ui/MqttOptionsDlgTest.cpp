@@ -79,8 +79,8 @@ private slots:
     void PublishingAfterAnImportReportsOneLine() {
         const auto recording = *m_folder / "history.nvh";
         Options().SetRecordingHistoryFile(recording);
-        RecordingHistory().Clear();
-        QVERIFY(RecordingHistory().Append(recording, Measurements(10)));
+        CHistoryData recorded;
+        QVERIFY(recorded.Append(recording, Measurements(10)));
 
         MosquittoBroker broker;
         MqttOptions mqtt;
@@ -90,18 +90,17 @@ private slots:
         QSignalSpy finished(&publisher, &DesktopPublisher::Finished);
         {
             MqttSubscriber archive(broker.Port(), "nivaro/archive");
-            publisher.PublishAfterImport(std::nullopt);
+            publisher.PublishAfterImport(recorded, std::nullopt);
             QVERIFY(finished.wait(10000));
             QCOMPARE(finished.takeFirst().at(0).toString(), QString());
             QCOMPARE(archive.Sync().size(), std::size_t(10));
         }
         broker.Stop();
-        publisher.PublishAfterImport(std::nullopt);
+        publisher.PublishAfterImport(recorded, std::nullopt);
         QVERIFY(finished.wait(10000));
         const QString problem = finished.takeFirst().at(0).toString();
         QVERIFY2(problem.contains(QStringLiteral("cannot be reached")) && !problem.contains('\n'),
                  qPrintable(problem));
-        RecordingHistory().Clear();
     }
 
 private:

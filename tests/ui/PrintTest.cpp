@@ -4,7 +4,7 @@
 #include "station/StationImage.h"
 #include "ui/DataModel.h"
 #include "ui/DataView.h"
-#include "ui/HistoryStores.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/PrintCommand.h"
 #include "ui/PrintJob.h"
 #include "ui/QtTranslations.h"
@@ -67,8 +67,8 @@ private slots:
         m_file = *m_folder / "history.nvh";
         Options().SetRecordingHistoryFile(m_file);
         WriteWholeFile(m_file, "");
-        QVERIFY(ReadRecording(m_file));
-        QVERIFY(OpenDisplayed(m_file.string()));
+        QVERIFY(m_history.ReadRecording(m_file));
+        QVERIFY(m_history.OpenDisplayed(m_file.string()));
         m_view = std::make_unique<CDataView>(m_history);
         m_pdf = *m_folder / "printout.pdf";
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -78,9 +78,9 @@ private slots:
     }
     void cleanup() {
         m_view.reset();
-        RecordingHistory().Clear();
+        m_history.Recording().Clear();
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
-        OpenDisplayed(Options().GetDefaultHistoryFile());
+        m_history.OpenDisplayed(Options().GetDefaultHistoryFile());
         m_folder.reset();
     }
 
@@ -163,9 +163,9 @@ private slots:
             }
             datasets.push_back(d);
         }
-        RecordingHistory().Clear();
+        m_history.Recording().Clear();
         std::filesystem::remove(m_file);
-        QVERIFY(RecordingHistory().Append(m_file, datasets));
+        QVERIFY(m_history.Recording().Append(m_file, datasets));
         m_view->Refill();
         const QAbstractItemModel& model = *m_view->Model();
         QCOMPARE(model.columnCount(), 14);
@@ -278,9 +278,9 @@ private:
         for (int i = 0; i < rows; ++i)
             datasets.push_back(
                 MakeMeasurement(CDateTime(CDateTime(2024, 5, 1, 0, 0, 0).Value() + i * 5 / 1440.0), 3, 11));
-        RecordingHistory().Clear();
+        m_history.Recording().Clear();
         std::filesystem::remove(m_file);
-        QVERIFY(RecordingHistory().Append(m_file, datasets));
+        QVERIFY(m_history.Recording().Append(m_file, datasets));
         m_view->Refill();
         QCOMPARE(m_view->Model()->rowCount(), rows);
     }
@@ -288,7 +288,7 @@ private:
     std::unique_ptr<TempDir> m_folder;
     std::filesystem::path m_file;
     std::filesystem::path m_pdf;
-    HistoryStores m_history;
+    DesktopWorkspace m_history;
     std::unique_ptr<CDataView> m_view;
     std::unique_ptr<QPrinter> m_printer;
 };

@@ -4,9 +4,9 @@
 #include "station/StationImage.h"
 #include "ui/CommandIds.h"
 #include "ui/DataImportDlg.h"
+#include "ui/DesktopWorkspace.h"
 #include "ui/FileDialogs.h"
 #include "ui/HWManagerLink.h"
-#include "ui/HistoryStores.h"
 #include "ui/MainFrame.h"
 #include "ui/StatisticsModel.h"
 
@@ -185,8 +185,9 @@ private slots:
         const std::filesystem::path file = folder / "history.nvh";
         Options().SetRecordingHistoryFile(file);
         WriteWholeFile(file, "");
-        QVERIFY(RecordingHistory().Read(file));
-        QVERIFY(OpenDisplayed(file.string()));
+        DesktopWorkspace history;
+        QVERIFY(history.ReadRecording(file));
+        QVERIFY(history.OpenDisplayed(file.string()));
         auto port = std::make_shared<GatedPort>();
         port->With([](SimulatedSerialPort& station) {
             StationImageSpec spec;
@@ -195,11 +196,10 @@ private slots:
             station.eeprom().bytes() = CreateStationImage(spec);
         });
         CHWManagerLink link(port);
-        HistoryStores history;
         {
             CMainFrame frame(history, link);
             frame.SetImportDialog([](CMainFrame& f) {
-                CDataImportDlg dialog(f.Link(), &f);
+                CDataImportDlg dialog(f.Link(), f.History().Recording(), &f);
                 dialog.exec();
             });
             frame.show();
@@ -209,7 +209,7 @@ private slots:
             QCOMPARE(panel.Model()->rowCount(), 0);
 
             frame.OnCommand(Command::DataImport); // returns when the dialog closed
-            QCOMPARE(RecordingHistory().Size(), std::size_t(120));
+            QCOMPARE(history.Recording().Size(), std::size_t(120));
             QTRY_COMPARE_WITH_TIMEOUT(panel.Model()->rowCount(), 8, Bound); // 2 days, 4 measurements
             QCOMPARE(panel.Model()->CellText(0, 0), QStringLiteral("17.01.2005"));
             QCOMPARE(panel.Model()->CellText(0, 2), QStringLiteral("113")); // 14:35 to 23:55
@@ -218,9 +218,7 @@ private slots:
             frame.close();
         }
         port->Release();
-        RecordingHistory().Clear();
         Options().SetRecordingHistoryFile(Options().GetDefaultHistoryFile());
-        OpenDisplayed(Options().GetDefaultHistoryFile());
     }
 };
 

@@ -136,10 +136,11 @@ void InstallCommands(CMainFrame& frame) {
             frame.StatusBar()->SetPaneText(0, LanguageText(100600, "Report not refreshed: %1").arg(problem));
     });
     frame.SetImportDialog([publisher, report](CMainFrame& f) {
-        const auto newestBefore = NewestDatasetTime(f.History().Recording());
-        CDataImportDlg dialog(f.Link(), f.History().Recording(), &f);
+        CHistoryData& recording = f.History().Recording();
+        const auto newestBefore = NewestDatasetTime(recording);
+        CDataImportDlg dialog(f.Link(), recording, &f);
         if (dialog.exec() == CDataImportDlg::Succeeded) {
-            publisher->PublishAfterImport(f.History().Recording(), newestBefore);
+            publisher->PublishAfterImport(recording, newestBefore);
             report->RefreshAfterImport();
         }
     });

@@ -27,10 +27,6 @@ DesktopWorkspace::DesktopWorkspace(QObject* parent)
 
 DesktopWorkspace::~DesktopWorkspace() = default;
 
-QStringList DesktopWorkspace::WatchedFiles() const {
-    return m_watcher->files();
-}
-
 void DesktopWorkspace::Watch(bool renew) {
     QStringList wanted;
     for (const std::string& file :

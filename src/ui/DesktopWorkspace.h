@@ -19,8 +19,6 @@ public:
 
     HistoryWorkspace& Workspace() { return m_workspace; }
     const HistoryWorkspace& Workspace() const { return m_workspace; }
-    // The files being watched.
-    QStringList WatchedFiles() const;
 
     std::size_t DisplayedCount() const override;
     std::string DisplayedText(std::size_t row, int column) const override;

@@ -36,7 +36,7 @@ private slots:
         FakeHistory history;
         FakeLink link;
         COptionsDlg options(history);
-        CDataImportDlg import(link);
+        CDataImportDlg import(link, history.recording);
         CDataDeleteDlg remove;
         CAboutDlg about;
         for (const QDialog* dialog :

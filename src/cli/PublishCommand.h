@@ -6,7 +6,6 @@
 
 class CHistoryData;
 class CliSession;
-class HistoryWorkspace;
 
 // After an import whose datasets are on disk: publishes to the broker of the option MqttBroker,
 // when one is set. A broker that is away or refuses is one warning line on stderr; the import
@@ -16,6 +15,5 @@ void PublishAfterImport(const CliSession& session, const CHistoryData& recorded,
                         const std::optional<CDateTime>& newestBefore);
 
 // `nivaro-cli publish`: sends what waits, re-announces the discovery configs and the state.
-// With dryRun, prints what would be sent and sends nothing. The history is read into the
-// workspace's recording store.
-int RunPublish(CliSession& session, HistoryWorkspace& workspace, bool dryRun);
+// With dryRun, prints what would be sent and sends nothing.
+int RunPublish(CliSession& session, bool dryRun);

@@ -42,6 +42,18 @@ std::string QuantityName(const ChartQuantity& quantity) {
 // Summaries are written a few thousand at a time, so that the output's text is never held whole.
 constexpr std::size_t SummariesPerWrite = 4096;
 
+// The summaries of a long history are many: they are kept in parts of SummariesPerWrite, which
+// never move once filled, rather than in one block copied to a larger one as it grows.
+using Summaries = std::vector<std::vector<Summary>>;
+
+void Append(Summaries& summaries, std::span<const Summary> more) {
+    for (const Summary& summary : more) {
+        if (summaries.empty() || summaries.back().size() == SummariesPerWrite)
+            summaries.emplace_back().reserve(SummariesPerWrite);
+        summaries.back().push_back(summary);
+    }
+}
+
 std::vector<std::string> StatisticsRow(const Summary& s, const ColumnFormat& format,
                                        const std::string& datePattern) {
     const std::string unit = " " + QuantityUnit(s.quantity, format.fahrenheit);
@@ -57,7 +69,7 @@ std::vector<std::string> StatisticsRow(const Summary& s, const ColumnFormat& for
 
 // The aligned table, its columns as wide as their widest cell: the rows are formatted once to
 // measure them and again to write them, rather than all held as text.
-void WriteStatisticsTable(std::span<const Summary> summaries, const ColumnFormat& format) {
+void WriteStatisticsTable(const Summaries& summaries, const ColumnFormat& format) {
     const std::vector<std::string> titles = {"Period", "Quantity", "Count",  "Min",
                                              "Min at", "Max",      "Max at", "Mean"};
     const std::vector<bool> rightAligned = {false, false, true, true, false, true, false, true};
@@ -65,28 +77,28 @@ void WriteStatisticsTable(std::span<const Summary> summaries, const ColumnFormat
     std::vector<std::size_t> widths;
     for (const std::string& title : titles)
         widths.push_back(DisplayWidth(title));
-    for (const Summary& s : summaries) {
-        const std::vector<std::string> row = StatisticsRow(s, format, datePattern);
-        for (std::size_t c = 0; c < widths.size(); ++c)
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-    }
+    for (const std::vector<Summary>& part : summaries)
+        for (const Summary& s : part) {
+            const std::vector<std::string> row = StatisticsRow(s, format, datePattern);
+            for (std::size_t c = 0; c < widths.size(); ++c)
+                widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+        }
     std::string out;
     AppendAlignedLine(out, titles, widths, rightAligned);
-    for (std::size_t i = 0; i < summaries.size(); ++i) {
-        AppendAlignedLine(out, StatisticsRow(summaries[i], format, datePattern), widths, rightAligned);
-        if ((i + 1) % SummariesPerWrite == 0) {
-            WriteToStdout(out);
-            out.clear();
-        }
+    for (const std::vector<Summary>& part : summaries) {
+        for (const Summary& s : part)
+            AppendAlignedLine(out, StatisticsRow(s, format, datePattern), widths, rightAligned);
+        WriteToStdout(out);
+        out.clear();
     }
-    WriteToStdout(out);
+    if (summaries.empty())
+        WriteToStdout(out);
 }
 
-void WriteStatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
+void WriteStatisticsCsv(const Summaries& summaries, bool fahrenheit) {
     std::string out(StatisticsCsvHeader);
-    for (std::size_t first = 0; first < summaries.size(); first += SummariesPerWrite) {
-        AppendStatisticsCsvLines(
-            out, summaries.subspan(first, std::min(SummariesPerWrite, summaries.size() - first)), fahrenheit);
+    for (const std::vector<Summary>& part : summaries) {
+        AppendStatisticsCsvLines(out, part, fahrenheit);
         WriteToStdout(out);
         out.clear();
     }
@@ -99,10 +111,11 @@ void WriteStatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
 // accumulators of every period; a file found out of order is read again and summarised whole.
 // The output waits for the whole file: one found to be no history file gives none, and a reader
 // of standard output that stops reading never holds the file's lock.
-std::vector<Summary> SummarizeHistoryFile(const std::filesystem::path& file, PeriodKind by,
-                                          const StatisticsRange& range) {
-    std::vector<Summary> summaries;
+Summaries SummarizeHistoryFile(const std::filesystem::path& file, PeriodKind by,
+                               const StatisticsRange& range) {
+    Summaries summaries;
     {
+        std::vector<Summary> finished;
         Summarizer summarizer(by, range);
         CDataset last;
         bool first = true;
@@ -117,19 +130,21 @@ std::vector<Summary> SummarizeHistoryFile(const std::filesystem::path& file, Per
                 first = false;
                 last = block.back();
                 summarizer.Add(block);
-                summarizer.TakeFinished(summaries);
+                summarizer.TakeFinished(finished);
+                Append(summaries, finished);
+                finished.clear();
                 return true;
             });
         if (read) {
-            const std::vector<Summary> rest = summarizer.Finish();
-            summaries.insert(summaries.end(), rest.begin(), rest.end());
+            Append(summaries, summarizer.Finish());
             return summaries;
         }
     }
-    summaries = {};
+    summaries.clear();
     Summarizer summarizer(by, range);
     StreamHistoryFile(file, [&summarizer](std::span<const CDataset> block) { summarizer.Add(block); });
-    return summarizer.Finish();
+    Append(summaries, summarizer.Finish());
+    return summaries;
 }
 
 } // namespace
@@ -142,7 +157,7 @@ int RunStats(CliSession& session, const StatsArgs& args) {
         throw CliFailure("--from " + Quoted(args.from) + " lies after --to " + Quoted(args.to), ExitUsage);
 
     const std::filesystem::path history = session.HistoryFile();
-    const std::vector<Summary> summaries = SummarizeHistoryFile(history, args.by, range);
+    const Summaries summaries = SummarizeHistoryFile(history, args.by, range);
     const ColumnFormat format = CurrentColumnFormat();
     if (args.format == "csv") {
         WriteStatisticsCsv(summaries, format.fahrenheit);

@@ -231,7 +231,7 @@ int main(int argc, char** argv) {
         else if (import->parsed())
             result = RunImport(session, history, importArgs);
         else if (publish->parsed())
-            result = RunPublish(session, history, publishDryRun);
+            result = RunPublish(session, publishDryRun);
         else if (report->parsed())
             result = RunReport(session, reportFolder);
         else if (exportCommand->parsed())

@@ -66,8 +66,7 @@ template <typename Visit> bool ReadRecordBlocks(std::istream& stream, HistoryDam
         for (std::size_t i = 0; i < records; ++i)
             DecodeHistoryRecord(block.data() + i * HistoryRecordSize, datasets[i]);
         if (damage) {
-            for (std::size_t i = 0; i < records; ++i)
-                damage->implausibleRecords += IsStationDataset(datasets[i]) ? 0 : 1;
+            damage->implausibleRecords += CountNonStationDatasets(std::span(datasets.data(), records));
             damage->partialBytes = bytes % HistoryRecordSize; // only the last block can be short
             counted += records;
             if (damage->partialBytes != 0 && counted == 0)

@@ -1,5 +1,6 @@
 #include "history/NewestDatasets.h"
 
+#include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 
 #include <algorithm>
@@ -23,7 +24,20 @@ bool NewestDatasets::Older(const Candidate& a, const Candidate& b) {
 }
 
 void NewestDatasets::Add(std::span<const CDataset> datasets) {
-    for (const CDataset& dataset : datasets) {
+    if (datasets.empty())
+        return;
+    // While everything came in date-time order, the newest of a block are at its end, and none
+    // before them can still be among the newest.
+    m_inOrder =
+        m_inOrder && (m_seen == 0 || !HistoryOrder(datasets.front(), m_last)) && IsInHistoryOrder(datasets);
+    m_last = datasets.back();
+    std::size_t skipped = 0;
+    if (m_inOrder && datasets.size() > m_count) {
+        skipped = datasets.size() - m_count;
+        m_kept.clear();
+    }
+    m_seen += skipped;
+    for (const CDataset& dataset : datasets.subspan(skipped)) {
         const std::size_t place = m_seen++;
         if (m_count == 0)
             continue;

@@ -28,5 +28,7 @@ private:
     std::size_t m_count;
     std::size_t m_limit; // candidates held before they are trimmed
     std::size_t m_seen = 0;
+    bool m_inOrder = true; // every dataset so far followed the one before it
+    CDataset m_last;       // the last dataset added
     std::vector<Candidate> m_kept;
 };

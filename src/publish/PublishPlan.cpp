@@ -54,7 +54,10 @@ PublishPlan PlanPublish(const PublishInputs& inputs, std::span<const CDataset> h
 }
 
 int PublishedTransmitters(int countOption, std::span<const CDataset> history) {
-    if (countOption >= 0 && countOption <= 5)
-        return countOption;
-    return TransmittersWithValues(history);
+    return PublishedTransmitters(countOption,
+                                 countOption >= 0 && countOption <= 5 ? 0 : TransmittersWithValues(history));
+}
+
+int PublishedTransmitters(int countOption, int transmittersWithValues) {
+    return countOption >= 0 && countOption <= 5 ? countOption : transmittersWithValues;
 }

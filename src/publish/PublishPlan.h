@@ -48,3 +48,5 @@ PublishPlan PlanPublish(const PublishInputs& inputs, std::span<const CDataset> h
 // The transmitters to publish: the station's last count (0..5), or while none is known (6) the
 // highest transmitter with values in the history.
 int PublishedTransmitters(int countOption, std::span<const CDataset> history);
+// The same from the highest transmitter with values, found while the history streamed past.
+int PublishedTransmitters(int countOption, int transmittersWithValues);

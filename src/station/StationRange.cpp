@@ -56,25 +56,21 @@ LaneLimits MakeLaneLimits() {
     return limits;
 }
 
-} // namespace
+// The station's years as a span of date values: comparing values spares breaking every record's
+// date into fields when a whole history file is read.
+struct DatasetLimits {
+    double firstValue, endValue;
+    LaneLimits lanes;
+};
 
-bool IsStationTemperature(double celsius) {
-    return InRange(celsius, StationTemperatureMin, StationTemperatureMax);
+const DatasetLimits& StationLimits() {
+    static const DatasetLimits limits = {CDateTime(StationFirstYear, 1, 1, 0, 0, 0).Value(),
+                                         CDateTime(StationLastYear + 1, 1, 1, 0, 0, 0).Value(),
+                                         MakeLaneLimits()};
+    return limits;
 }
 
-bool IsStationHumidity(double humidity) {
-    return InRange(humidity, StationHumidityMin, StationHumidityMax);
-}
-
-bool IsStationDataset(const CDataset& dataset) {
-    // The station's years as a span of date values: comparing values spares breaking every
-    // record's date into fields when a whole history file is read.
-    struct Limits {
-        double firstValue, endValue;
-        LaneLimits lanes;
-    };
-    static const Limits limits = {CDateTime(StationFirstYear, 1, 1, 0, 0, 0).Value(),
-                                  CDateTime(StationLastYear + 1, 1, 1, 0, 0, 0).Value(), MakeLaneLimits()};
+inline bool IsWithin(const DatasetLimits& limits, const CDataset& dataset) {
     const CDateTime& dateTime = dataset.GetDateTime();
     const double value = dateTime.Value();
     if (dateTime.GetStatus() != CDateTime::valid || !(value >= limits.firstValue && value < limits.endValue))
@@ -90,6 +86,28 @@ bool IsStationDataset(const CDataset& dataset) {
     std::uint64_t words[2];
     std::memcpy(words, &plausible, sizeof words);
     return (words[0] & words[1]) == ~std::uint64_t{0};
+}
+
+} // namespace
+
+bool IsStationTemperature(double celsius) {
+    return InRange(celsius, StationTemperatureMin, StationTemperatureMax);
+}
+
+bool IsStationHumidity(double humidity) {
+    return InRange(humidity, StationHumidityMin, StationHumidityMax);
+}
+
+bool IsStationDataset(const CDataset& dataset) {
+    return IsWithin(StationLimits(), dataset);
+}
+
+std::size_t CountNonStationDatasets(std::span<const CDataset> datasets) {
+    const DatasetLimits& limits = StationLimits();
+    std::size_t count = 0;
+    for (const CDataset& dataset : datasets)
+        count += IsWithin(limits, dataset) ? 0 : 1;
+    return count;
 }
 
 int MarkDamagedValuesMissing(CDataset& dataset) {

@@ -2,6 +2,9 @@
 
 #include "station/Dataset.h"
 
+#include <cstddef>
+#include <span>
+
 // The values a station can record: its display shows temperatures from -30.0 to 69.9 °C and
 // humidities from 0 to 99 %, its clock two-digit years (2000 to 2099). Anything else in a history
 // file is damage or a mistyped correction.
@@ -19,6 +22,8 @@ bool IsStationHumidity(double humidity);
 // Whether a dataset could come from a station: a valid date-time in the station's years, every
 // temperature and humidity in range or one of the reserved marks.
 bool IsStationDataset(const CDataset& dataset);
+// How many of the datasets IsStationDataset refuses; a whole file's read checks every record.
+std::size_t CountNonStationDatasets(std::span<const CDataset> datasets);
 
 // Replaces every temperature and humidity no station records (a damaged digit) with the
 // not-available mark; returns how many it replaced.

@@ -5,6 +5,8 @@
 #include "MosquittoBroker.h"
 #include "MqttSubscriber.h"
 
+#include "history/HistoryData.h"
+
 #include <sys/stat.h>
 
 #include <fstream>
@@ -97,6 +99,27 @@ TEST_F(PublishCommandTest, ABrokerAwayWarnsOnceThenAFullRingArrivesInOrder) {
     const CliResult again = Run({"publish"});
     ASSERT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find("Published 0 datasets"), std::string::npos) << again.out;
+}
+
+// Datasets added behind the mark out of date-time order (a merged file) are sent in date-time
+// order, each once; one older than the mark is not sent.
+TEST_F(PublishCommandTest, DatasetsAfterTheMarkOfAFileOutOfOrderGoInDateTimeOrder) {
+    MosquittoBroker broker;
+    WriteOptions(broker);
+    CreateImage("station.img", 1, 4);
+    ASSERT_EQ(Import().exitCode, 0);
+    MqttSubscriber archive(broker.Port(), "nivaro/archive");
+    const std::vector<CDataset> added = {MakeMeasurement(CDateTime(2006, 3, 1, 12, 0, 0), 1, 1),
+                                         MakeMeasurement(CDateTime(2004, 3, 1, 12, 0, 0), 1, 2),
+                                         MakeMeasurement(CDateTime(2006, 2, 1, 12, 0, 0), 1, 3)};
+    CHistoryData store;
+    ASSERT_TRUE(store.Append(Path("history.nvh"), added));
+
+    const CliResult publish = Run({"publish"});
+    ASSERT_EQ(publish.exitCode, 0) << publish.err;
+    EXPECT_NE(publish.out.find("Published 2 datasets"), std::string::npos) << publish.out;
+    EXPECT_EQ(ArchiveTimes(archive.Sync()),
+              (std::vector<std::string>{"2006-02-01T12:00", "2006-03-01T12:00"}));
 }
 
 TEST_F(PublishCommandTest, AWrongPasswordIsAWarningForTheImportAndAFailureForPublish) {

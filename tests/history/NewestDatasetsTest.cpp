@@ -23,8 +23,9 @@ bool SameRecords(const std::vector<CDataset>& a, const std::vector<CDataset>& b)
 
 } // namespace
 
-// Histories in order, reversed and shuffled with many shared date-times (whose file order must
-// hold), long enough that the kept candidates are trimmed many times, fed in uneven blocks.
+// Histories in order, reversed, shuffled, and in order up to older datasets at the end, with many
+// shared date-times (whose file order must hold), long enough that the kept candidates are trimmed
+// many times, fed in uneven blocks.
 TEST(NewestDatasetsTest, KeepsTheNewestAsASortedWholeReadWould) {
     std::mt19937 random(5);
     std::vector<CDataset> inOrder = Series(10000);
@@ -33,10 +34,17 @@ TEST(NewestDatasetsTest, KeepsTheNewestAsASortedWholeReadWould) {
     std::vector<CDataset> reversed(inOrder.rbegin(), inOrder.rend());
     std::vector<CDataset> shuffled = inOrder;
     std::shuffle(shuffled.begin(), shuffled.end(), random);
+    // In order for most of the file, then older datasets: the newest of the ordered part must
+    // still be there when the order breaks.
+    std::vector<CDataset> olderAtEnd(inOrder.begin() + 3000, inOrder.end());
+    olderAtEnd.insert(olderAtEnd.end(), inOrder.begin(), inOrder.begin() + 3000);
     const struct {
         const char* name;
         const std::vector<CDataset>& history;
-    } histories[] = {{"in order", inOrder}, {"reversed", reversed}, {"shuffled", shuffled}};
+    } histories[] = {{"in order", inOrder},
+                     {"reversed", reversed},
+                     {"shuffled", shuffled},
+                     {"older at the end", olderAtEnd}};
 
     for (const auto& h : histories)
         for (const std::size_t count : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(2500),

@@ -100,6 +100,10 @@ public:
         m_folder.Write(std::string(IconFile), Icon());
     }
 
+    // Keeps checkpoints only from that month on (the newest of the file; none: every month), as
+    // only the last one counts.
+    void CheckpointFrom(const std::optional<Period>& month) { m_checkpointFrom = month; }
+
     // How many datasets came, and the progress at the start of the newest month (none before
     // the first month).
     std::uint64_t Seen() const { return m_seen; }
@@ -121,7 +125,8 @@ private:
         m_p.month = *month;
         m_p.monthLow = FirstDayOf(*month);
         m_p.monthHigh = EndOf(*month);
-        m_checkpoint.emplace(m_p, record);
+        if (!m_checkpointFrom || *month >= *m_checkpointFrom)
+            m_checkpoint.emplace(m_p, record);
         return true;
     }
 
@@ -209,7 +214,15 @@ private:
     std::vector<CDataset> m_month; // the datasets of m_p.month so far
     std::uint64_t m_seen = 0;
     std::optional<std::pair<ReportProgress, std::uint64_t>> m_checkpoint;
+    std::optional<Period> m_checkpointFrom;
 };
+
+// The month of the file's last record, from which on a build keeps checkpoints.
+std::optional<Period> NewestMonth(const std::optional<HistoryScan>& scan) {
+    if (!scan || !scan->last || scan->last->IsInvalid())
+        return std::nullopt;
+    return PeriodOf(PeriodKind::Month, scan->last->GetDateTime());
+}
 
 // The pages of the months and years before a checkpoint: a refresh keeps them as they are.
 std::vector<std::string> PagesBefore(const ReportProgress& progress) {
@@ -273,6 +286,7 @@ Refresh(ReportFolder& site, const std::filesystem::path& history, const ReportSe
     std::ifstream in(history, std::ios::binary);
     in.seekg(std::streamoff(checkpoint->record * HistoryRecordSize));
     ReportBuilder builder(site, setup, *checkpoint);
+    builder.CheckpointFrom(NewestMonth(scan));
     std::uint64_t left = scan->whole.records - checkpoint->record;
     std::optional<CDataset> previous;
     bool inOrder = true;
@@ -301,6 +315,7 @@ std::optional<ReportCheckpoint> FullBuild(ReportFolder& site, const std::filesys
     const std::optional<HistoryScan> scan = ScanHistory(history, 0);
     bool sorted = false;
     auto builder = std::make_unique<ReportBuilder>(site, setup);
+    builder->CheckpointFrom(NewestMonth(scan));
     ReadHistoryInOrder(
         history, [&](std::span<const CDataset> block) { builder->Add(block); },
         [&] {

@@ -58,7 +58,8 @@ void ReportFolder::Write(const std::string& name, const std::string& content) {
         return;
     }
     m_now.insert(name);
-    if (exists && Content(target) == content) {
+    // The size first: most files a refresh writes have grown, and need not be read to tell.
+    if (exists && fs::file_size(target, error) == content.size() && !error && Content(target) == content) {
         ++m_unchanged;
         return;
     }

@@ -82,21 +82,42 @@ private:
     bool m_ok = true;
 };
 
-// A 64-bit hash of whole records, eight bytes at a time; records keep it word-aligned.
+// A 64-bit hash of whole records, eight bytes at a time in four independent lanes (the word's
+// index picks the lane) so the multiplications overlap. Each step is a bijection of its lane, so
+// a single changed word always changes the hash.
 class RecordHash {
 public:
     void Add(const std::uint8_t* bytes, std::size_t size) {
-        for (std::size_t at = 0; at + 8 <= size; at += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + at, 8);
-            m_hash = (m_hash ^ word) * 0x9E3779B97F4A7C15ull;
-            m_hash ^= m_hash >> 29;
-        }
+        const std::size_t words = size / 8;
+        std::size_t i = 0;
+        for (; i < words && m_words % 4 != 0; ++i, ++m_words)
+            Mix(m_lanes[m_words % 4], Word(bytes, i));
+        for (; i + 4 <= words; i += 4, m_words += 4)
+            for (std::size_t lane = 0; lane < 4; ++lane)
+                Mix(m_lanes[lane], Word(bytes, i + lane));
+        for (; i < words; ++i, ++m_words)
+            Mix(m_lanes[m_words % 4], Word(bytes, i));
     }
-    std::uint64_t Value() const { return m_hash; }
+    std::uint64_t Value() const {
+        std::uint64_t hash = m_words;
+        for (const std::uint64_t lane : m_lanes) {
+            hash = (hash ^ lane) * Odd;
+            hash ^= hash >> 31;
+        }
+        return hash;
+    }
 
 private:
-    std::uint64_t m_hash = 0xCBF29CE484222325ull;
+    static constexpr std::uint64_t Odd = 0x9E3779B97F4A7C15ull;
+    static std::uint64_t Word(const std::uint8_t* bytes, std::size_t index) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + index * 8, 8);
+        return word;
+    }
+    static void Mix(std::uint64_t& lane, std::uint64_t word) { lane = (lane ^ word) * Odd; }
+
+    std::array<std::uint64_t, 4> m_lanes = {1, 2, 3, 4};
+    std::uint64_t m_words = 0;
 };
 
 static_assert(HistoryRecordSize % 8 == 0);
@@ -204,6 +225,10 @@ std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::u
             records = std::size_t(mark - scan.whole.records);
         hash.Add(block.data(), records * HistoryRecordSize);
         scan.whole.records += records;
+        if (records != 0) {
+            scan.last.emplace();
+            DecodeHistoryRecord(block.data() + (records - 1) * HistoryRecordSize, *scan.last);
+        }
         if (scan.whole.records == mark)
             scan.hashOfFirst = hash.Value();
         const std::size_t used = records * HistoryRecordSize;

@@ -51,6 +51,7 @@ std::optional<ReportCheckpoint> LoadCheckpoint(std::string_view bytes);
 struct HistoryScan {
     HistoryFingerprint whole;
     std::optional<std::uint64_t> hashOfFirst;
+    std::optional<CDataset> last; // the last whole record
     bool damaged = false;
 };
 // None when the file cannot be read.

@@ -8,10 +8,9 @@
 #include "report/ReportProgress.h"
 #include "report/SvgChart.h"
 
-#include "history/StatisticsText.h"
-
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
+#include "history/StatisticsText.h"
 
 #include <sys/stat.h>
 

@@ -55,6 +55,14 @@ public:
         m_bytes.remove_prefix(sizeof value);
         return m_ok;
     }
+    // A bool only from the byte of one: any other byte is not a checkpoint.
+    bool Value(bool& value) {
+        std::uint8_t byte = 0;
+        if (!Value(byte) || byte > 1)
+            return m_ok = false;
+        value = byte == 1;
+        return true;
+    }
     template <typename Container> bool Values(Container& values) {
         std::uint64_t size = 0;
         if (!Value(size) || size > m_bytes.size())

@@ -72,6 +72,7 @@ bool ReportFolder::Keep(const std::string& name) {
     if (!m_before.contains(name) || !fs::is_regular_file(m_folder / name, error))
         return false;
     m_now.insert(name);
+    ++m_unchanged;
     return true;
 }
 

@@ -28,8 +28,8 @@ public:
 
     // Writes one file of the report (a plain name); ReportError when it cannot be written.
     void Write(const std::string& name, const std::string& content);
-    // Keeps a file of the last report as it is, without writing it again; false when it is not
-    // there or not the report's.
+    // Keeps a file of the last report as it is, without writing it again (it counts as
+    // unchanged); false when it is not there or not the report's.
     bool Keep(const std::string& name);
     // Removes the files of the last report not written or kept this time and saves the list.
     void Finish();

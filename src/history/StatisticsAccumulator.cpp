@@ -23,6 +23,12 @@ StatisticsAccumulator::StatisticsAccumulator(Width width)
     : m_addQuickRun(width == Width::Widest && EightLanesAvailable() ? AddQuickRunEightLanes
                                                                     : AddQuickRunFourLanes) {}
 
+StatisticsAccumulator::StatisticsAccumulator(const LaneFigures& figures, DATE latest, Width width)
+    : StatisticsAccumulator(width) {
+    m_figures = figures;
+    m_latest = latest;
+}
+
 std::size_t StatisticsAccumulator::Add(std::span<const CDataset> datasets, DATE low, DATE high) {
     // The run goes in a chunk at a time. Datasets in date-time order take the quick pass, which
     // keeps only the extremes and finds their datasets again when the chunk is done. Where the

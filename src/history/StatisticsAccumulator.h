@@ -30,6 +30,8 @@ public:
     enum class Width { Widest, Four };
 
     explicit StatisticsAccumulator(Width width = Width::Widest);
+    // Carries on from figures kept earlier (Figures, Latest), as if their datasets were added again.
+    StatisticsAccumulator(const LaneFigures& figures, DATE latest, Width width = Width::Widest);
 
     // Adds the first dataset and those after it while their date-times are valid and in
     // [low, high); returns how many it took. The first must have a valid date-time. Datasets in
@@ -42,6 +44,8 @@ public:
     DATE MinAt(std::size_t lane) const { return m_figures.minAt[lane]; }
     DATE MaxAt(std::size_t lane) const { return m_figures.maxAt[lane]; }
     std::int64_t SumTenThousandths(std::size_t lane) const { return m_figures.sum[lane]; }
+    const LaneFigures& Figures() const { return m_figures; }
+    DATE Latest() const { return m_latest; }
 
 private:
     // Datasets taken in one go.

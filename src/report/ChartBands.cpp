@@ -10,6 +10,24 @@ ChartBandBuilder::ChartBandBuilder(DATE from, DATE to, int columns)
     m_width = (m_to - m_from) / double(m_columns.size());
 }
 
+ChartBandBuilder::ChartBandBuilder(const ChartBandState& state)
+    : ChartBandBuilder(state.from, state.to, int(state.figures.size())) {
+    for (std::size_t column = 0; column < m_columns.size(); ++column)
+        m_columns[column] = StatisticsAccumulator(state.figures[column], state.latest[column]);
+    m_previous = state.previous;
+    m_shortestInterval = state.shortestInterval;
+    m_any = state.any;
+}
+
+ChartBandState ChartBandBuilder::State() const {
+    ChartBandState state{m_from, m_to, {}, {}, m_previous, m_shortestInterval, m_any};
+    for (const StatisticsAccumulator& column : m_columns) {
+        state.figures.push_back(column.Figures());
+        state.latest.push_back(column.Latest());
+    }
+    return state;
+}
+
 void ChartBandBuilder::Add(std::span<const CDataset> datasets) {
     for (std::size_t i = 0; i < datasets.size();) {
         const CDataset& dataset = datasets[i];

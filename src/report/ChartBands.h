@@ -24,10 +24,22 @@ struct BandSeries {
     std::vector<std::size_t> runStarts; // index of each run's first column, ascending
 };
 
+// What a ChartBandBuilder has gathered so far, to carry on with in a later run.
+struct ChartBandState {
+    DATE from = 0, to = 0;
+    std::vector<LaneFigures> figures; // per column
+    std::vector<DATE> latest;         // per column
+    DATE previous = 0, shortestInterval = 0;
+    bool any = false;
+};
+
 class ChartBandBuilder {
 public:
     // The window [from, to) in that many columns.
     ChartBandBuilder(DATE from, DATE to, int columns);
+    // Carries on where the builder that gave the state stopped.
+    explicit ChartBandBuilder(const ChartBandState& state);
+    ChartBandState State() const;
 
     // Adds datasets in date-time order (a history a block at a time); those outside the window
     // or with an invalid date-time are passed over.

@@ -5,11 +5,17 @@
 #include "report/HistoryInOrder.h"
 #include "report/ReportFolder.h"
 #include "report/ReportPages.h"
+#include "report/ReportProgress.h"
 #include "report/SvgChart.h"
 
+#include "history/HistoryFile.h"
+#include "history/HistoryRecord.h"
 #include "history/StatisticsText.h"
 
+#include <sys/stat.h>
+
 #include <deque>
+#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -49,56 +55,77 @@ std::vector<Summary> OfPeriod(const std::vector<Summary>& summaries, const Perio
 
 // Builds the report from the datasets in date-time order, a month at a time: a month's page is
 // written when its last dataset has come, a year's when its last month has; what is kept
-// meanwhile is one month of datasets, the year's chart columns, the summaries of the months and
-// years, and the datasets of the last eight days for the front and week pages.
+// meanwhile is one month of datasets and the progress (the year's chart columns, the summaries
+// of the months and years, the datasets of the last eight days for the front and week pages).
+// At the start of each month the progress is kept as a checkpoint a later refresh can carry on
+// from; it counts the datasets it was given, one per record of the file.
 class ReportBuilder {
 public:
     ReportBuilder(ReportFolder& folder, const ReportSetup& setup)
         : m_folder(folder), m_page{&ReportTextsFor(setup.languageId), setup.format} {}
+    // Carries on from a checkpoint, the next dataset being the checkpoint's record.
+    ReportBuilder(ReportFolder& folder, const ReportSetup& setup, const ReportCheckpoint& from)
+        : ReportBuilder(folder, setup) {
+        m_p = from.progress;
+        m_seen = from.record;
+        m_checkpoint = {from.progress, from.record};
+    }
 
     void Add(std::span<const CDataset> datasets) {
         for (const CDataset& dataset : datasets) {
+            const std::uint64_t record = m_seen++;
             if (dataset.IsInvalid())
                 continue;
             const DATE at = dataset.GetDateTime().Value();
-            if (!(at >= m_monthLow && at < m_monthHigh) && !StartMonth(dataset))
+            if (!(at >= m_p.monthLow && at < m_p.monthHigh) && !StartMonth(dataset, record))
                 continue;
             m_month.push_back(dataset);
-            m_tail.push_back(dataset);
-            while (m_tail.front().GetDateTime().Value() < at - 8)
-                m_tail.pop_front();
+            m_p.tail.push_back(dataset);
+            while (m_p.tail.front().GetDateTime().Value() < at - 8)
+                m_p.tail.pop_front();
         }
     }
 
     void Finish() {
         FinishMonth();
         FinishYear();
-        if (m_tail.empty())
+        if (m_p.tail.empty())
             throw ReportError("the history holds no measurements");
         WriteFrontAndWeek();
-        const std::vector<Summary> allTime = MergeSummaries(m_yearly, Period{PeriodKind::Year, 0, 1, 1});
-        m_folder.Write(std::string(RecordsPageFile), RecordsPage(m_page, allTime, m_yearly));
-        m_folder.Write(std::string(ArchivePageFile), ArchivePage(m_page, m_months));
+        const std::vector<Summary> allTime = MergeSummaries(m_p.yearly, Period{PeriodKind::Year, 0, 1, 1});
+        m_folder.Write(std::string(RecordsPageFile), RecordsPage(m_page, allTime, m_p.yearly));
+        m_folder.Write(std::string(ArchivePageFile), ArchivePage(m_page, m_p.months));
         m_folder.Write(std::string(StyleFile), StyleSheet());
         m_folder.Write(std::string(IconFile), Icon());
     }
 
+    // Keeps checkpoints only from that month on (the newest of the file; none: every month), as
+    // only the last one counts.
+    void CheckpointFrom(const std::optional<Period>& month) { m_checkpointFrom = month; }
+
+    // How many datasets came, and the progress at the start of the newest month (none before
+    // the first month).
+    std::uint64_t Seen() const { return m_seen; }
+    const std::optional<std::pair<ReportProgress, std::uint64_t>>& Checkpoint() const { return m_checkpoint; }
+
 private:
     // A dataset of another month: the month before is done. False for a date-time without
     // calendar fields.
-    bool StartMonth(const CDataset& dataset) {
+    bool StartMonth(const CDataset& dataset, std::uint64_t record) {
         const std::optional<Period> month = PeriodOf(PeriodKind::Month, dataset.GetDateTime());
         if (!month)
             return false;
         FinishMonth();
-        if (!m_yearChart || month->year != m_year.year) {
+        if (!m_p.yearChart || month->year != m_p.year.year) {
             FinishYear();
-            m_year = Period{PeriodKind::Year, month->year, 1, 1};
-            m_yearChart.emplace(FirstDayOf(m_year), EndOf(m_year), YearColumns);
+            m_p.year = Period{PeriodKind::Year, month->year, 1, 1};
+            m_p.yearChart.emplace(FirstDayOf(m_p.year), EndOf(m_p.year), YearColumns);
         }
-        m_monthPeriod = *month;
-        m_monthLow = FirstDayOf(*month);
-        m_monthHigh = EndOf(*month);
+        m_p.month = *month;
+        m_p.monthLow = FirstDayOf(*month);
+        m_p.monthHigh = EndOf(*month);
+        if (!m_checkpointFrom || *month >= *m_checkpointFrom)
+            m_checkpoint.emplace(m_p, record);
         return true;
     }
 
@@ -114,38 +141,38 @@ private:
     void FinishMonth() {
         if (m_month.empty())
             return;
-        ChartBandBuilder chart(m_monthLow, m_monthHigh, MonthColumns);
+        ChartBandBuilder chart(m_p.monthLow, m_p.monthHigh, MonthColumns);
         chart.Add(m_month);
-        const std::string title = PeriodTitle(*m_page.texts, m_monthPeriod);
-        WriteChart(ChartFile(m_monthPeriod), title, chart);
+        const std::string title = PeriodTitle(*m_page.texts, m_p.month);
+        WriteChart(ChartFile(m_p.month), title, chart);
         const std::vector<Summary> days = Summarize(m_month, PeriodKind::Day);
-        m_folder.Write(PageFile(m_monthPeriod),
-                       PeriodPage(m_page, {m_monthPeriod, {ChartFile(m_monthPeriod), title}, days, false}));
-        m_yearChart->Add(m_month);
+        m_folder.Write(PageFile(m_p.month),
+                       PeriodPage(m_page, {m_p.month, {ChartFile(m_p.month), title}, days, false}));
+        m_p.yearChart->Add(m_month);
         // The month's figures from its days' rather than another pass over its datasets.
-        for (const Summary& s : MergeSummaries(days, m_monthPeriod))
-            m_yearMonths.push_back(s);
-        m_months.push_back(m_monthPeriod);
+        for (const Summary& s : MergeSummaries(days, m_p.month))
+            m_p.yearMonths.push_back(s);
+        m_p.months.push_back(m_p.month);
         m_month.clear();
-        m_monthLow = m_monthHigh = 0;
+        m_p.monthLow = m_p.monthHigh = 0;
     }
 
     void FinishYear() {
-        if (!m_yearChart)
+        if (!m_p.yearChart)
             return;
-        const std::string title = PeriodTitle(*m_page.texts, m_year);
-        WriteChart(ChartFile(m_year), title, *m_yearChart);
-        m_folder.Write(PageFile(m_year),
-                       PeriodPage(m_page, {m_year, {ChartFile(m_year), title}, m_yearMonths, true}));
-        for (const Summary& s : MergeSummaries(m_yearMonths, m_year))
-            m_yearly.push_back(s);
-        m_yearMonths.clear();
-        m_yearChart.reset();
+        const std::string title = PeriodTitle(*m_page.texts, m_p.year);
+        WriteChart(ChartFile(m_p.year), title, *m_p.yearChart);
+        m_folder.Write(PageFile(m_p.year),
+                       PeriodPage(m_page, {m_p.year, {ChartFile(m_p.year), title}, m_p.yearMonths, true}));
+        for (const Summary& s : MergeSummaries(m_p.yearMonths, m_p.year))
+            m_p.yearly.push_back(s);
+        m_p.yearMonths.clear();
+        m_p.yearChart.reset();
     }
 
     void WriteFrontAndWeek() {
         const ReportTexts& texts = *m_page.texts;
-        const std::vector<CDataset> tail(m_tail.begin(), m_tail.end());
+        const std::vector<CDataset> tail(m_p.tail.begin(), m_p.tail.end());
         const CDataset& newest = tail.back();
         const DATE end = newest.GetDateTime().Value() + Second;
         const std::vector<Summary> days = Summarize(tail, PeriodKind::Day);
@@ -182,19 +209,121 @@ private:
 
     ReportFolder& m_folder;
     PageSetup m_page;
-
-    std::vector<CDataset> m_month;
-    Period m_monthPeriod;
-    DATE m_monthLow = 0, m_monthHigh = 0;
-
-    Period m_year;
-    std::optional<ChartBandBuilder> m_yearChart;
-    std::vector<Summary> m_yearMonths; // the months of the year so far
-
-    std::vector<Summary> m_yearly;
-    std::vector<Period> m_months;
-    std::deque<CDataset> m_tail;
+    ReportProgress m_p;
+    std::vector<CDataset> m_month; // the datasets of m_p.month so far
+    std::uint64_t m_seen = 0;
+    std::optional<std::pair<ReportProgress, std::uint64_t>> m_checkpoint;
+    std::optional<Period> m_checkpointFrom;
 };
+
+// The month of the file's last record, from which on a build keeps checkpoints.
+std::optional<Period> NewestMonth(const std::optional<HistoryScan>& scan) {
+    if (!scan || !scan->last || scan->last->IsInvalid())
+        return std::nullopt;
+    return PeriodOf(PeriodKind::Month, scan->last->GetDateTime());
+}
+
+// The pages of the months and years before a checkpoint: a refresh keeps them as they are.
+std::vector<std::string> PagesBefore(const ReportProgress& progress) {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < progress.months.size(); ++i) {
+        const Period& month = progress.months[i];
+        files.push_back(PageFile(month));
+        files.push_back(ChartFile(month));
+        const bool yearDone = month.year != progress.year.year &&
+                              (i + 1 == progress.months.size() || progress.months[i + 1].year != month.year);
+        if (yearDone) {
+            const Period year{PeriodKind::Year, month.year, 1, 1};
+            files.push_back(PageFile(year));
+            files.push_back(ChartFile(year));
+        }
+    }
+    return files;
+}
+
+bool SameSetup(const ReportSetup& a, const ReportSetup& b) {
+    return a.languageId == b.languageId && a.format.dateTimePattern == b.format.dateTimePattern &&
+           a.format.fahrenheit == b.format.fahrenheit;
+}
+
+// Whether the file at the path is still the one scanned (not replaced by a rewrite meanwhile).
+bool StillTheFile(const std::filesystem::path& history, const HistoryScan& scan) {
+    struct stat status {};
+    return ::stat(history.c_str(), &status) == 0 && std::uint64_t(status.st_dev) == scan.whole.device &&
+           std::uint64_t(status.st_ino) == scan.whole.inode;
+}
+
+// The checkpoint the next refresh carries on from: the newest month's start, when the whole
+// file was read in order as scanned; none otherwise.
+std::optional<ReportCheckpoint> NextCheckpoint(const ReportBuilder& builder,
+                                               const std::filesystem::path& history, const ReportSetup& setup,
+                                               const std::optional<HistoryScan>& scan) {
+    if (!scan || scan->damaged || !builder.Checkpoint() || builder.Seen() != scan->whole.records ||
+        !StillTheFile(history, *scan))
+        return std::nullopt;
+    return ReportCheckpoint{setup, scan->whole, builder.Checkpoint()->second, builder.Checkpoint()->first};
+}
+
+// Carries on from the folder's checkpoint when the history only grew behind what it read: the
+// same file (identity), whole, its records up to the last one read unchanged (hash), the new ones
+// in order, and the pages before the checkpoint still there. Returns the next checkpoint, or
+// false when a full build is needed (having written nothing a full build does not write again).
+std::optional<std::optional<ReportCheckpoint>>
+Refresh(ReportFolder& site, const std::filesystem::path& history, const ReportSetup& setup) {
+    const std::optional<ReportCheckpoint> checkpoint = LoadCheckpoint(site.Checkpoint());
+    if (!checkpoint || !SameSetup(checkpoint->setup, setup) ||
+        checkpoint->record >= checkpoint->history.records)
+        return std::nullopt;
+    const std::optional<HistoryScan> scan = ScanHistory(history, checkpoint->history.records);
+    if (!scan || scan->damaged || scan->whole.device != checkpoint->history.device ||
+        scan->whole.inode != checkpoint->history.inode || scan->hashOfFirst != checkpoint->history.hash)
+        return std::nullopt;
+    for (const std::string& file : PagesBefore(checkpoint->progress))
+        if (!site.Keep(file))
+            return std::nullopt;
+
+    std::ifstream in(history, std::ios::binary);
+    in.seekg(std::streamoff(checkpoint->record * HistoryRecordSize));
+    ReportBuilder builder(site, setup, *checkpoint);
+    builder.CheckpointFrom(NewestMonth(scan));
+    std::uint64_t left = scan->whole.records - checkpoint->record;
+    std::optional<CDataset> previous;
+    bool inOrder = true;
+    VisitHistoryBlocks(in, [&](std::span<const CDataset> block) {
+        block = block.first(std::size_t(std::min<std::uint64_t>(block.size(), left)));
+        if (block.empty() || (previous && HistoryOrder(block.front(), *previous)) || !IsInHistoryOrder(block))
+            return inOrder = false;
+        builder.Add(block);
+        previous = block.back();
+        left -= block.size();
+        return left != 0;
+    });
+    if (in.bad())
+        throw ReportError("cannot read the history file " + history.string());
+    if (!inOrder || left != 0)
+        return std::nullopt;
+    builder.Finish();
+    return std::optional<std::optional<ReportCheckpoint>>(std::in_place,
+                                                          NextCheckpoint(builder, history, setup, scan));
+}
+
+std::optional<ReportCheckpoint> FullBuild(ReportFolder& site, const std::filesystem::path& history,
+                                          const ReportSetup& setup) {
+    // No checkpoint while the pages may be half way between two histories.
+    site.SaveCheckpoint({});
+    const std::optional<HistoryScan> scan = ScanHistory(history, 0);
+    bool sorted = false;
+    auto builder = std::make_unique<ReportBuilder>(site, setup);
+    builder->CheckpointFrom(NewestMonth(scan));
+    ReadHistoryInOrder(
+        history, [&](std::span<const CDataset> block) { builder->Add(block); },
+        [&] {
+            sorted = true;
+            builder = std::make_unique<ReportBuilder>(site, setup);
+        });
+    builder->Finish();
+    return sorted ? std::nullopt : NextCheckpoint(*builder, history, setup, scan);
+}
 
 } // namespace
 
@@ -202,12 +331,11 @@ ReportOutcome WriteReport(const std::filesystem::path& history, const std::files
                           const ReportSetup& setup) {
     ReportFolder site(folder);
     try {
-        auto builder = std::make_unique<ReportBuilder>(site, setup);
-        ReadHistoryInOrder(
-            history, [&](std::span<const CDataset> block) { builder->Add(block); },
-            [&] { builder = std::make_unique<ReportBuilder>(site, setup); });
-        builder->Finish();
+        std::optional<std::optional<ReportCheckpoint>> refreshed = Refresh(site, history, setup);
+        const std::optional<ReportCheckpoint> next =
+            refreshed ? std::move(*refreshed) : FullBuild(site, history, setup);
         site.Finish();
+        site.SaveCheckpoint(next ? SavedCheckpoint(*next) : std::string());
     } catch (const ReportError&) {
         site.KeepListAfterFailure();
         throw;

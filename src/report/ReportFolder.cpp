@@ -15,7 +15,7 @@ namespace {
 // Only plain names count: a list edited by hand cannot make the report remove a file elsewhere.
 bool IsPlainName(const std::string& name) {
     return !name.empty() && name.find('/') == std::string::npos && name != "." && name != ".." &&
-           name != ReportFolder::ManifestName;
+           name != ReportFolder::ManifestName && name != ReportFolder::CheckpointName;
 }
 
 std::optional<std::string> Content(const fs::path& file) {
@@ -58,12 +58,37 @@ void ReportFolder::Write(const std::string& name, const std::string& content) {
         return;
     }
     m_now.insert(name);
-    if (exists && Content(target) == content) {
+    // The size first: most files a refresh writes have grown, and need not be read to tell.
+    if (exists && fs::file_size(target, error) == content.size() && !error && Content(target) == content) {
         ++m_unchanged;
         return;
     }
     Replace(target, content);
     ++m_written;
+}
+
+bool ReportFolder::Keep(const std::string& name) {
+    std::error_code error;
+    if (!m_before.contains(name) || !fs::is_regular_file(m_folder / name, error))
+        return false;
+    m_now.insert(name);
+    ++m_unchanged;
+    return true;
+}
+
+std::string ReportFolder::Checkpoint() const {
+    return Content(m_folder / CheckpointName).value_or(std::string());
+}
+
+void ReportFolder::SaveCheckpoint(const std::string& bytes) {
+    const fs::path file = m_folder / CheckpointName;
+    if (!bytes.empty()) {
+        Replace(file, bytes);
+        return;
+    }
+    std::error_code error;
+    if (!fs::remove(file, error) && error)
+        throw ReportError("cannot remove " + file.string() + ": " + error.message());
 }
 
 void ReportFolder::Finish() {

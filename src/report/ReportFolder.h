@@ -20,17 +20,26 @@ public:
 class ReportFolder {
 public:
     static constexpr const char* ManifestName = ".nivaro-report";
+    // Where the report keeps how far it came through the history, for the next refresh.
+    static constexpr const char* CheckpointName = ".nivaro-report-checkpoint";
 
     // Creates the folder when it is missing; ReportError when that fails.
     explicit ReportFolder(std::filesystem::path folder);
 
     // Writes one file of the report (a plain name); ReportError when it cannot be written.
     void Write(const std::string& name, const std::string& content);
-    // Removes the files of the last report not written this time and saves the list.
+    // Keeps a file of the last report as it is, without writing it again (it counts as
+    // unchanged); false when it is not there or not the report's.
+    bool Keep(const std::string& name);
+    // Removes the files of the last report not written or kept this time and saves the list.
     void Finish();
     // After a failure: saves the list of the files of the last report and those written since,
     // so the next report still knows them all.
     void KeepListAfterFailure();
+
+    // The checkpoint's bytes, empty when there is none; replaced, or removed when empty.
+    std::string Checkpoint() const;
+    void SaveCheckpoint(const std::string& bytes);
 
     std::size_t Written() const { return m_written; }
     std::size_t Unchanged() const { return m_unchanged; }

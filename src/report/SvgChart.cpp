@@ -4,7 +4,6 @@
 #include "history/ValueTicks.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -20,18 +19,26 @@ constexpr double AxisLabels = 392, Height = 402;
 void AppendNumber(std::string& out, double value) {
     if (!std::isfinite(value) || std::fabs(value) > 1e15)
         value = 0;
-    const long long tenths = std::llround(value * 10);
-    const unsigned long long magnitude =
+    // Halves away from zero as llround does, without its call.
+    const double scaled = value * 10;
+    const long long tenths = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    unsigned long long magnitude =
         tenths < 0 ? 0ULL - static_cast<unsigned long long>(tenths) : static_cast<unsigned long long>(tenths);
+    // Written from the end: the tenth when there is one, then the whole digits and the sign.
     char text[24];
-    char* end = std::to_chars(text, text + sizeof text, magnitude / 10).ptr;
+    char* start = text + sizeof text;
     if (magnitude % 10 != 0) {
-        *end++ = '.';
-        *end++ = char('0' + magnitude % 10);
+        *--start = char('0' + magnitude % 10);
+        *--start = '.';
     }
+    magnitude /= 10;
+    do {
+        *--start = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
     if (tenths < 0)
-        out += '-';
-    out.append(text, end);
+        *--start = '-';
+    out.append(start, text + sizeof text);
 }
 
 std::string Number(double value) {
@@ -82,6 +89,8 @@ void AppendPanel(std::string& svg, const Panel& panel, const ValueTicks& ticks, 
             continue;
         const std::string sensor = "s" + std::to_string(band.quantity.sensor);
         std::string area, line;
+        line.reserve(band.columns.size() * 14);
+        area.reserve(band.columns.size() * 28);
         for (std::size_t run = 0; run < band.runStarts.size(); ++run) {
             const std::size_t first = band.runStarts[run];
             const std::size_t end =
@@ -117,9 +126,17 @@ void AppendPanel(std::string& svg, const Panel& panel, const ValueTicks& ticks, 
             }
             area += "Z";
         }
-        if (!area.empty())
-            svg += "<path class=\"band " + sensor + "\" d=\"" + area + "\"/>";
-        svg += "<path class=\"line " + sensor + "\" d=\"" + line + "\"/>";
+        // Appended piece by piece: the paths are most of the chart.
+        for (const auto& [kind, path] : {std::pair{"band ", &area}, std::pair{"line ", &line}}) {
+            if (path->empty() && path == &area)
+                continue;
+            svg += "<path class=\"";
+            svg += kind;
+            svg += sensor;
+            svg += "\" d=\"";
+            svg += *path;
+            svg += "\"/>";
+        }
     }
     svg += "<rect class=\"frame\" x=\"" + Number(Left) + "\" y=\"" + Number(panel.top) + "\" width=\"" +
            Number(Width - Left - Right) + "\" height=\"" + Number(panel.height) + "\"/></g>";
@@ -210,6 +227,10 @@ std::string SvgChart(std::span<const BandSeries> series, DATE from, DATE to, con
         ".band.s4{fill:#f783ac}.line.s4,.key.s4{stroke:#f783ac}.band.s5{fill:#3bc9db}"
         ".line.s5,.key.s5{stroke:#3bc9db}}\n"
         "</style>\n";
+    std::size_t points = 0;
+    for (const BandSeries& band : series)
+        points += 3 * band.columns.size();
+    svg.reserve(svg.size() + 4096 + 14 * points);
 
     // The legend: one key per sensor that has data.
     bool present[CDataset::SensorCount] = {};

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -212,6 +213,108 @@ TEST(WriteReport, AHistoryOutOfOrderGivesTheSamePagesAsInOrder) {
     WriteReport(dir / "shuffled.nvh", dir / "b", {});
     for (const char* file : {"2025-01.html", "2025-02.html", "2025.html", "records.html", "index.html"})
         EXPECT_EQ(Read(dir / "a" / file), Read(dir / "b" / file)) << file;
+}
+
+// Every file of a report but its checkpoint, which names the history file it read.
+std::map<std::string, std::string> Site(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        if (entry.path().filename() != ReportFolder::CheckpointName)
+            files[entry.path().filename().string()] = Read(entry.path());
+    return files;
+}
+
+std::map<std::string, std::string> FullBuild(const fs::path& history, const ReportSetup& setup) {
+    TempDir fresh;
+    WriteReport(history, fresh / "site", setup);
+    return Site(fresh / "site");
+}
+
+TEST(WriteReport, RefreshAfterAppendsGivesTheSitesOfAFullBuild) {
+    TempDir dir;
+    const fs::path history = dir / "history.nvh", site = dir / "site";
+    const ReportSetup setup{1031, {"%d.%m.%Y %H:%M", false}};
+    Save(history, History(CDateTime(2024, 11, 20, 0, 0, 0), 20)); // to 9 December
+    WriteReport(history, site, setup);
+    struct Append {
+        const char* what;
+        CDateTime first;
+        int days;
+    } appends[] = {
+        {"a day of the same month", CDateTime(2024, 12, 10, 0, 0, 0), 1},
+        {"across the month and year", CDateTime(2024, 12, 11, 1, 0, 0), 30},
+        {"after a gap of a month", CDateTime(2025, 3, 2, 0, 0, 0), 2},
+        {"a few hours", CDateTime(2025, 3, 4, 0, 30, 0), 0},
+        {"across the next year", CDateTime(2025, 12, 29, 0, 0, 0), 5},
+    };
+    for (const Append& append : appends) {
+        std::vector<CDataset> added = History(append.first, append.days);
+        if (added.empty())
+            added = {Measured(append.first, 21.5f, -3.0f, 50.0f),
+                     Measured(CDateTime(append.first.Value() + 1.0 / 24), 22.0f, -3.5f, 51.0f)};
+        Save(history, added, true);
+        WriteReport(history, site, setup);
+        EXPECT_EQ(Site(site), FullBuild(history, setup)) << append.what;
+        EXPECT_TRUE(fs::exists(site / ReportFolder::CheckpointName)) << append.what;
+    }
+}
+
+// A change of the history other than an append, or of what the refresh relies on, rebuilds the
+// whole report: a page of an earlier month altered by hand is then written again.
+TEST(WriteReport, AnythingButAnAppendRebuildsTheWholeReport) {
+    const ReportSetup setup{1033, {"%Y-%m-%d %H:%M", false}};
+    const std::vector<CDataset> datasets = History(CDateTime(2024, 11, 20, 0, 0, 0), 30); // to 19 Dec
+    const CDataset late = Measured(CDateTime(2024, 12, 20, 6, 0, 0), 21.0f, 4.0f, 55.0f);
+    struct Change {
+        const char* what;
+        bool rebuilds;
+        std::function<void(const fs::path& history, const fs::path& site)> make;
+    } changes[] = {
+        {"an append", false, [&](const fs::path& h, const fs::path&) { Save(h, std::span(&late, 1), true); }},
+        {"a dataset corrected in place", true,
+         [&](const fs::path& h, const fs::path&) {
+             std::fstream file(h, std::ios::binary | std::ios::in | std::ios::out);
+             CDataset edited = datasets[3];
+             edited.SetTemperature(1, 30.5f);
+             ASSERT_EQ(ReplaceHistoryRecord(file, datasets[3], edited), ReplaceResult::Replaced);
+         }},
+        {"datasets deleted", true,
+         [&](const fs::path& h, const fs::path&) { Save(h, std::span(datasets).subspan(8)); }},
+        {"the file rewritten with the same datasets", true,
+         [&](const fs::path& h, const fs::path&) {
+             Save(h.string() + ".new", datasets);
+             fs::rename(h.string() + ".new", h);
+             Save(h, std::span(&late, 1), true);
+         }},
+        {"an append out of order", true,
+         [&](const fs::path& h, const fs::path&) {
+             const CDataset early = Measured(CDateTime(2024, 11, 25, 1, 0, 0), 19.0f, 1.0f, 45.0f);
+             Save(h, std::span(&early, 1), true);
+         }},
+        {"an incomplete record at the end", true,
+         [&](const fs::path& h, const fs::path&) {
+             Save(h, std::span(&late, 1), true);
+             std::ofstream(h, std::ios::binary | std::ios::app) << "torn";
+         }},
+        {"an earlier page removed", true,
+         [&](const fs::path&, const fs::path& s) { fs::remove(s / "2024-11.svg"); }},
+        {"the checkpoint damaged", true,
+         [&](const fs::path&, const fs::path& s) { fs::resize_file(s / ReportFolder::CheckpointName, 100); }},
+    };
+    for (const Change& change : changes) {
+        TempDir dir;
+        const fs::path history = dir / "history.nvh", site = dir / "site";
+        Save(history, datasets);
+        WriteReport(history, site, setup);
+        std::ofstream(site / "2024-11.html") << "altered";
+        change.make(history, site);
+        WriteReport(history, site, setup);
+        if (change.rebuilds)
+            EXPECT_EQ(Site(site), FullBuild(history, setup)) << change.what;
+        else
+            EXPECT_EQ(Read(site / "2024-11.html"), "altered") << change.what;
+        EXPECT_EQ(Read(site / "2024-12.html"), FullBuild(history, setup).at("2024-12.html")) << change.what;
+    }
 }
 
 } // namespace

@@ -56,7 +56,7 @@ bool Event::Wait(std::uint32_t milliseconds) {
 
 void Event::Wait(CriticalSection& section) {
     CriticalSectionUnlock unlock(section);
-    Wait(INFINITE);
+    Wait(WaitForever);
 }
 
 int Event::WaitAny(std::initializer_list<Event*> events, std::uint32_t milliseconds) {
@@ -76,7 +76,7 @@ int Event::WaitAny(std::initializer_list<Event*> events, std::uint32_t milliseco
     int index = signalledIndex();
     if (index >= 0 || milliseconds == 0)
         return index;
-    if (milliseconds == INFINITE) {
+    if (milliseconds == WaitForever) {
         EventsChanged().wait(lock, [&] { return (index = signalledIndex()) >= 0; });
         return index;
     }

@@ -6,7 +6,7 @@
 class CriticalSection;
 
 // Wait time without limit.
-inline constexpr std::uint32_t INFINITE = 0xFFFFFFFFu;
+inline constexpr std::uint32_t WaitForever = 0xFFFFFFFFu;
 
 // A manual- or auto-reset event. Waits block on a condition variable (no polling).
 class Event {
@@ -19,7 +19,7 @@ public:
 
     void Set();
     void Reset();
-    // True when the event was signalled within the time; 0 polls, INFINITE waits without limit.
+    // True when the event was signalled within the time; 0 polls, WaitForever waits without limit.
     bool Wait(std::uint32_t milliseconds);
     // Waits without limit while the critical section is left, entering it again afterwards.
     void Wait(CriticalSection& section);

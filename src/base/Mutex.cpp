@@ -6,7 +6,7 @@ bool Mutex::acquire(std::uint32_t milliseconds) {
     const auto self = std::this_thread::get_id();
     std::unique_lock lock(m_lock);
     auto available = [&] { return m_depth == 0 || m_owner == self; };
-    if (milliseconds == INFINITE)
+    if (milliseconds == WaitForever)
         m_released.wait(lock, available);
     else if (!m_released.wait_for(lock, std::chrono::milliseconds(milliseconds), available))
         return false;

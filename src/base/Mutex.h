@@ -15,7 +15,7 @@ public:
     Mutex(const Mutex&) = delete;
     Mutex& operator=(const Mutex&) = delete;
 
-    // True when acquired within the time; 0 polls, INFINITE waits without limit.
+    // True when acquired within the time; 0 polls, WaitForever waits without limit.
     bool acquire(std::uint32_t milliseconds);
     void release();
 
@@ -32,7 +32,7 @@ class MutexLock {
 public:
     explicit MutexLock(Mutex& mutex, bool acquire = true) : m_mutex(mutex) {
         if (acquire)
-            m_mutex.acquire(INFINITE);
+            m_mutex.acquire(WaitForever);
     }
     ~MutexLock() { m_mutex.release(); }
     MutexLock(const MutexLock&) = delete;

@@ -77,7 +77,7 @@ bool CHWManager::WaitForShutdown() {
     Log().Log(30, "CHWManager::WaitForShutdown");
     Check(m_thread.joinable()) << "Thread was not started!";
     Log().Log(30, "CHWManager::WaitForShutdown Waiting For CleanedUpEvent");
-    const bool cleanedUp = m_cleanedUpEvent.Wait(INFINITE);
+    const bool cleanedUp = m_cleanedUpEvent.Wait(WaitForever);
     Log().Log(30, "CHWManager::WaitForShutdown Waiting Finished");
     if (!cleanedUp) {
         Log().Log(30, "CHWManager::WaitForShutdown Unknown Error");
@@ -142,7 +142,7 @@ void CHWManager::ThreadProc() {
     bool running = true;
     while (running) {
         try {
-            const int signalled = Event::WaitAny({&m_shutdownEvent, &m_workAvailableEvent}, INFINITE);
+            const int signalled = Event::WaitAny({&m_shutdownEvent, &m_workAvailableEvent}, WaitForever);
             if (signalled == 0) {
                 Log().Log(50, "CHWManager::ThreadProc OnShutdown");
                 MutexLock working(m_threadWorking);

@@ -39,7 +39,7 @@ TEST(EventTest, TimedWaitTimesOut) {
 TEST(EventTest, WaitWakesWhenAnotherThreadSets) {
     Event event(true, false);
     std::thread setter([&] { event.Set(); });
-    EXPECT_TRUE(event.Wait(INFINITE));
+    EXPECT_TRUE(event.Wait(WaitForever));
     setter.join();
 }
 
@@ -51,7 +51,7 @@ TEST(EventTest, WaitAnyReportsTheSignalledEventAndResetsOnlyAutoEvents) {
     EXPECT_FALSE(work.Wait(0));
     shutdown.Set();
     work.Set();
-    EXPECT_EQ(Event::WaitAny({&shutdown, &work}, INFINITE), 0); // the first signalled wins
+    EXPECT_EQ(Event::WaitAny({&shutdown, &work}, WaitForever), 0); // the first signalled wins
     EXPECT_TRUE(shutdown.Wait(0));
 }
 
@@ -109,10 +109,10 @@ TEST(MutexTest, RecursiveAndLockTakesOverAcquiredMutex) {
 
 TEST(MutexTest, WaiterGetsTheMutexWhenReleased) {
     Mutex mutex;
-    mutex.acquire(INFINITE);
+    mutex.acquire(WaitForever);
     std::atomic<bool> got{false};
     std::thread waiter([&] {
-        got = mutex.acquire(INFINITE);
+        got = mutex.acquire(WaitForever);
         mutex.release();
     });
     mutex.release();

@@ -132,12 +132,12 @@ TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
     std::atomic<bool> finished{false};
     auto request = std::make_shared<ScriptedRequest>(recorder, [&](ScriptedRequest& r) {
         started.Set();
-        release.Wait(INFINITE);
+        release.Wait(WaitForever);
         r.SetSucceeded(true);
         finished = true;
     });
     ASSERT_TRUE(manager.AddRequest(request));
-    started.Wait(INFINITE);
+    started.Wait(WaitForever);
     // Stop logs "CHWManager::Shutdown", "CHWManager::WaitForShutdown" and "... Waiting For
     // CleanedUpEvent" on the calling thread before it waits for the worker.
     watchedLinesAwaited = 3;
@@ -148,7 +148,7 @@ TEST_F(HWManagerTest, StopWaitsForTheRunningRequest) {
         finishedWhenStopReturned = finished;
         watchedThreadLogged.Set(); // a Stop that logs nothing must not leave the test waiting
     });
-    watchedThreadLogged.Wait(INFINITE);
+    watchedThreadLogged.Wait(WaitForever);
     release.Set();
     stopper.join();
     EXPECT_TRUE(finishedWhenStopReturned);
@@ -173,7 +173,7 @@ TEST_F(HWManagerTest, ARequestThatRaisesIsLoggedAndKeepsTheListOccupied) {
         throw std::runtime_error("boom");
     });
     ASSERT_TRUE(manager.AddRequest(raising));
-    done.Wait(INFINITE);
+    done.Wait(WaitForever);
     manager.Stop(); // the worker has handled the request once Stop returns
     EXPECT_TRUE(recorder->Outcomes().empty());
     EXPECT_EQ(manager.Requests().size(), 1u);
@@ -188,7 +188,7 @@ TEST_F(HWManagerTest, AGoneTargetIsNotAnError) {
         ran.Set();
     });
     ASSERT_TRUE(manager.AddRequest(request));
-    ran.Wait(INFINITE); // a shutdown asked for at the same time would win over the request
+    ran.Wait(WaitForever); // a shutdown asked for at the same time would win over the request
     manager.Stop();
     EXPECT_TRUE(request->Succeeded());
 }

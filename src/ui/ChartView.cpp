@@ -25,11 +25,16 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-QString TickLabel(DATE at, TimeUnit unit, const ChartPicture& picture) {
+// A tick names what it passes, as the web report's axis does: a midnight its day, the first of
+// January its year, other months their short names in the options' language (the axis's first
+// with its year, so a window without a January still says which year it shows).
+QString TickLabel(DATE at, const TimeStep& step, const ChartPicture& picture, bool first) {
+    const TimeUnit unit = TickNames(at, step);
     if (unit == TimeUnit::Month) {
         CDateTime::Fields fields;
         if (CDateTime(at).GetFields(fields))
-            return picture.locale.toString(QDate(fields.year, fields.month, 1), QStringLiteral("MMM yyyy"));
+            return picture.locale.monthName(fields.month, QLocale::ShortFormat) +
+                   (first ? QStringLiteral(" %1").arg(fields.year) : QString());
     }
     return FromUtf8(CDateTime(at).Format(TimeTickPattern(unit, picture.dateTimePattern)));
 }
@@ -265,7 +270,8 @@ void CChartView::PaintTimeAxis(QPainter& painter) const {
     QColor grid = text;
     grid.setAlpha(35);
     // Room for the widest label of the pattern, measured on a sample date.
-    const QString sample = TickLabel(CDateTime(2024, 12, 28, 23, 58, 0).Value(), TimeUnit::Day, m_picture);
+    const QString sample =
+        TickLabel(CDateTime(2024, 12, 28, 23, 58, 0).Value(), TimeStep{TimeUnit::Day, 1}, m_picture, true);
     const int most = std::max(2, int(top.width() / (metrics.horizontalAdvance(sample) + 24)));
     const TimeTicks ticks = ChooseTimeTicks(m_picture.from, m_picture.to, most);
     const bool withinDays = ticks.step.unit == TimeUnit::Minute || ticks.step.unit == TimeUnit::Hour;
@@ -277,12 +283,13 @@ void CChartView::PaintTimeAxis(QPainter& painter) const {
         painter.drawLine(QPointF(x, bottom.top()), QPointF(x, bottom.bottom()));
         painter.setPen(text);
         const QRectF label(x - 80, bottom.bottom() + 3, 160, metrics.height());
-        painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, TickLabel(at, ticks.step.unit, m_picture));
+        painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop,
+                         TickLabel(at, ticks.step, m_picture, at == ticks.at.front()));
         if (withinDays) {
-            // The date under the first tick of each day.
+            // The date under the first tick of each day, unless that tick names it already.
             const std::string day =
                 CDateTime(at).Format(TimeTickPattern(TimeUnit::Day, m_picture.dateTimePattern));
-            if (day != lastDay)
+            if (day != lastDay && TickNames(at, ticks.step) != TimeUnit::Day)
                 painter.drawText(label.translated(0, metrics.height()), Qt::AlignHCenter | Qt::AlignTop,
                                  FromUtf8(day));
             lastDay = day;

@@ -1,11 +1,9 @@
 #include "history/ChartPoints.h"
 
-#include "history/StatisticsAccumulator.h"
+#include "history/ChartColumns.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
-#include <vector>
 
 namespace {
 
@@ -24,33 +22,6 @@ std::span<const CDataset> Plottable(std::span<const CDataset> datasets) {
     const auto last =
         std::partition_point(first, valid, [](const CDataset& d) { return When(d) <= CDateTime::MaxDate; });
     return {first, last};
-}
-
-void AddRaw(ChartLine& line, const ChartQuantity& quantity, const CDataset& dataset) {
-    const float value = quantity.ValueOf(dataset);
-    if (IsPlottable(quantity.kind, value))
-        line.Add(When(dataset), value);
-    else
-        line.Break();
-}
-
-// Adds a bucket's mean with its extremes as the band; a bucket without a measurement (only
-// reserved values) breaks the line.
-void AddBucket(ChartLine& line, const StatisticsAccumulator& figures, std::size_t lane, DATE x) {
-    const std::size_t count = figures.Count(lane);
-    if (count == 0) {
-        line.Break();
-        return;
-    }
-    const double mean = double(figures.SumTenThousandths(lane)) / 1e4 / double(count);
-    // The sum is of values rounded to ten-thousandths: keep the mean inside the band.
-    const float y = std::clamp(float(mean), figures.Min(lane), figures.Max(lane));
-    line.Add({x, y, figures.Min(lane), figures.Max(lane)});
-}
-
-void BreakAll(std::vector<ChartLine>& lines) {
-    for (ChartLine& line : lines)
-        line.Break();
 }
 
 } // namespace
@@ -90,87 +61,18 @@ void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQu
     const std::span<const CDataset> plottable = Plottable(datasets);
     if (plottable.empty() || !(window.from <= window.to))
         return;
-
     const auto lo = std::partition_point(plottable.begin(), plottable.end(),
                                          [&](const CDataset& d) { return When(d) < window.from; });
     const auto hi =
-        std::partition_point(lo, plottable.end(), [&](const CDataset& d) { return When(d) <= window.to; });
-    // The neighbours just outside the window carry the lines to its edges.
-    const auto first = lo == plottable.begin() ? lo : lo - 1;
-    const auto last = hi == plottable.end() ? hi : hi + 1;
-    const std::size_t quantityCount = quantities.size();
-    const int buckets = std::max(1, window.buckets);
-    const double width = window.to - window.from;
-    // A pause shorter than two pixel columns would not show as a gap anyway.
-    const double usual = UsualInterval(std::span<const CDataset>(first, last));
-    const double gap = usual > 0 ? std::max(ChartGapFactor * usual, 2 * width / buckets)
-                                 : std::numeric_limits<double>::infinity();
-    DATE previous = std::numeric_limits<DATE>::quiet_NaN();
-    const auto addRaw = [&](const CDataset& d) {
-        if (When(d) - previous > gap)
-            BreakAll(lines);
-        previous = When(d);
-        for (std::size_t q = 0; q < quantityCount; ++q)
-            AddRaw(lines[q], quantities[q], d);
-    };
-
-    if (last - first <= 2 * static_cast<std::ptrdiff_t>(buckets)) {
-        for (auto d = first; d != last; ++d)
-            addRaw(*d);
-        return;
-    }
-
-    if (first != lo)
-        addRaw(*first);
-
-    const double scale = width > 0 ? buckets / width : 0.0;
-    const auto bucketOf = [&](const CDataset& d) {
-        return std::min(buckets - 1, static_cast<int>((When(d) - window.from) * scale));
-    };
-    // A bucket's datasets are consecutive and in date-time order: find where it ends, then take
-    // every quantity's figures over them at once, as the statistics do.
-    const DATE always = std::numeric_limits<DATE>::infinity();
-    for (auto begin = lo; begin != hi;) {
-        const int bucket = bucketOf(*begin);
-        const auto end =
-            std::partition_point(begin + 1, hi, [&](const CDataset& d) { return bucketOf(d) == bucket; });
-        if (When(*begin) - previous > gap)
-            BreakAll(lines);
-        previous = When(*(end - 1));
-        // Every dataset here has a valid date-time, so the accumulator takes them all.
-        StatisticsAccumulator figures;
-        figures.Add(std::span<const CDataset>(begin, end), -always, always);
-        const DATE middle = (When(*begin) + previous) / 2;
-        for (std::size_t q = 0; q < quantityCount; ++q)
-            AddBucket(lines[q], figures,
-                      StatisticsAccumulator::LaneOf(quantities[q].kind == ChartQuantity::Humidity,
-                                                    quantities[q].sensor),
-                      middle);
-        begin = end;
-    }
-
-    if (last != hi)
-        addRaw(*hi);
-}
-
-double UsualInterval(std::span<const CDataset> datasets) {
-    if (datasets.size() < 2)
-        return 0;
-    const std::size_t pairs = datasets.size() - 1;
-    const std::size_t samples = std::min<std::size_t>(pairs, 1001);
-    std::vector<double> intervals;
-    intervals.reserve(samples);
-    for (std::size_t k = 0; k < samples; ++k) {
-        const std::size_t i = samples == 1 ? 0 : k * (pairs - 1) / (samples - 1);
-        const double interval = When(datasets[i + 1]) - When(datasets[i]);
-        if (interval > 0)
-            intervals.push_back(interval);
-    }
-    if (intervals.empty())
-        return 0;
-    const auto middle = intervals.begin() + std::ptrdiff_t(intervals.size() / 2);
-    std::nth_element(intervals.begin(), middle, intervals.end());
-    return *middle;
+        std::partition_point(lo, plottable.end(), [&](const CDataset& d) { return When(d) < window.to; });
+    // A few datasets on either side: the nearest carries the lines to the window's edge, and
+    // their intervals tell whether a pause at the edge is a gap.
+    const std::ptrdiff_t around = ChartPause::Around + 1;
+    const auto first = lo - std::min(around, lo - plottable.begin());
+    const auto last = hi + std::min(around, plottable.end() - hi);
+    ChartColumns columns(window.from, window.to, window.buckets);
+    columns.Add(std::span<const CDataset>(first, last));
+    columns.Lines(quantities, true, lines);
 }
 
 std::optional<ChartSpan> HistorySpan(std::span<const CDataset> datasets) {

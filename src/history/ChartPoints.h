@@ -74,26 +74,14 @@ struct ChartWindow {
     int buckets = 1;
 };
 
-// How many times the usual interval between datasets a pause must last to leave a gap in the lines.
-constexpr double ChartGapFactor = 4.0;
-
 // The lines of the quantities for the datasets of a history (in the store's order: valid
-// date-times ascending first). Datasets inside the window are reduced per bucket to one point at
-// the middle of their date-times: the mean, with the minimum and maximum as its band, so no
-// extreme disappears; a bucket without any measurement of a quantity but with a reserved value
-// breaks its line. While the window holds no more than two datasets per bucket, every dataset is
-// kept as it is. The nearest dataset on each side outside the window is kept too, so lines run to
-// the window's edges. Every line breaks where no dataset was recorded for longer than
-// ChartGapFactor times the window's usual interval (the median) and two buckets.
+// date-times ascending first) in the window, one column per bucket, as ChartColumns draws them
+// with the nearest dataset on each side outside the window.
 std::vector<ChartLine> BuildChartLines(std::span<const CDataset> datasets,
                                        std::span<const ChartQuantity> quantities, const ChartWindow& window);
 // As above, reusing the lines' storage (one per quantity; resized when the count differs).
 void BuildChartLines(std::span<const CDataset> datasets, std::span<const ChartQuantity> quantities,
                      const ChartWindow& window, std::vector<ChartLine>& lines);
-
-// The median interval between consecutive datasets, from up to about a thousand evenly spread
-// pairs; 0 with fewer than two datasets or none apart.
-double UsualInterval(std::span<const CDataset> datasets);
 
 // First and last plottable date-time of a history, none when it has no dataset with a valid,
 // representable date-time.

@@ -133,15 +133,16 @@ private:
         return {m_page.texts, title, DatePattern(m_page.format.dateTimePattern), m_page.format.fahrenheit};
     }
 
-    void WriteChart(const std::string& file, const std::string& title, const ChartBandBuilder& builder) {
-        const std::vector<BandSeries> series = builder.Series();
+    void WriteChart(const std::string& file, const std::string& title, const ChartColumns& builder) {
+        const std::vector<BandSeries> series = BandsOf(builder);
         m_folder.Write(file, SvgChart(series, builder.From(), builder.To(), Chart(title)));
     }
 
     void FinishMonth() {
         if (m_month.empty())
             return;
-        ChartBandBuilder chart(m_p.monthLow, m_p.monthHigh, MonthColumns);
+        ChartColumns& chart = m_monthChart;
+        chart.Reset(m_p.monthLow, m_p.monthHigh, MonthColumns);
         chart.Add(m_month);
         const std::string title = PeriodTitle(*m_page.texts, m_p.month);
         WriteChart(ChartFile(m_p.month), title, chart);
@@ -179,7 +180,7 @@ private:
         const Period today = *PeriodOf(PeriodKind::Day, newest.GetDateTime());
         const Period yesterday = *PeriodOf(PeriodKind::Day, CDateTime(FirstDayOf(today) - 1));
 
-        ChartBandBuilder lastDay(end - 1, end, DayColumns), lastWeek(end - 7, end, WeekColumns);
+        ChartColumns lastDay(end - 1, end, DayColumns), lastWeek(end - 7, end, WeekColumns);
         lastDay.Add(tail);
         lastWeek.Add(tail);
         WriteChart(std::string(LastDayChartFile), texts.last24Hours, lastDay);
@@ -196,7 +197,7 @@ private:
                                {std::string(LastWeekChartFile), texts.last7Days}};
         m_folder.Write(std::string(FrontPageFile), FrontPage(m_page, front));
 
-        ChartBandBuilder weekChart(FirstDayOf(week), EndOf(week), WeekColumns);
+        ChartColumns weekChart(FirstDayOf(week), EndOf(week), WeekColumns);
         weekChart.Add(tail);
         const std::string title = PeriodTitle(texts, week);
         WriteChart(ChartFile(week), title, weekChart);
@@ -211,6 +212,7 @@ private:
     PageSetup m_page;
     ReportProgress m_p;
     std::vector<CDataset> m_month; // the datasets of m_p.month so far
+    ChartColumns m_monthChart{0, 1, MonthColumns}; // reused month after month
     std::uint64_t m_seen = 0;
     std::optional<std::pair<ReportProgress, std::uint64_t>> m_checkpoint;
     std::optional<Period> m_checkpointFrom;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 
 // The checkpoint is a cache of this program on this machine: its values are stored as they lie
 // in memory, behind a header that tells another version or layout apart.
-constexpr std::uint32_t Version = 1;
+constexpr std::uint32_t Version = 2;
 constexpr std::array<std::uint32_t, 6> Layout = {
     Version,          std::uint32_t(sizeof(Summary)),     std::uint32_t(sizeof(Period)),
     sizeof(CDataset), std::uint32_t(sizeof(LaneFigures)), std::uint32_t(sizeof(std::size_t))};
@@ -147,14 +148,22 @@ std::string SavedCheckpoint(const ReportCheckpoint& checkpoint) {
     out.Value(progress.year);
     out.Value(progress.yearChart.has_value());
     if (progress.yearChart) {
-        const ChartBandState chart = progress.yearChart->State();
+        const ChartColumnsState chart = progress.yearChart->State();
         out.Value(chart.from);
         out.Value(chart.to);
         out.Values(chart.figures);
+        out.Values(chart.first);
         out.Values(chart.latest);
-        out.Value(chart.previous);
-        out.Value(chart.shortestInterval);
-        out.Value(chart.any);
+        const ChartStream& stream = chart.stream;
+        out.Value(stream.recent);
+        out.Value(stream.recentCount);
+        out.Value(stream.any);
+        out.Value(stream.hasBefore);
+        out.Value(stream.hasAfter);
+        out.Value(stream.previous);
+        out.Value(stream.before);
+        out.Value(stream.after);
+        out.Values(chart.pauses);
     }
     out.Values(progress.yearMonths);
     out.Values(progress.tail);
@@ -185,14 +194,28 @@ std::optional<ReportCheckpoint> LoadCheckpoint(std::string_view bytes) {
     if (!in.Value(hasYearChart))
         return std::nullopt;
     if (hasYearChart) {
-        ChartBandState chart;
+        ChartColumnsState chart;
         in.Value(chart.from);
         in.Value(chart.to);
         in.Values(chart.figures);
+        in.Values(chart.first);
         in.Values(chart.latest);
-        in.Value(chart.previous);
-        in.Value(chart.shortestInterval);
-        if (!in.Value(chart.any) || chart.figures.empty() || chart.figures.size() != chart.latest.size())
+        ChartStream& stream = chart.stream;
+        in.Value(stream.recent);
+        in.Value(stream.recentCount);
+        in.Value(stream.any);
+        in.Value(stream.hasBefore);
+        in.Value(stream.hasAfter);
+        in.Value(stream.previous);
+        in.Value(stream.before);
+        in.Value(stream.after);
+        const std::size_t columns = chart.figures.size();
+        if (!in.Values(chart.pauses) || columns == 0 || chart.first.size() != columns ||
+            chart.latest.size() != columns || stream.recentCount > ChartPause::Around ||
+            !std::all_of(chart.pauses.begin(), chart.pauses.end(), [&](const ChartPause& pause) {
+                return pause.column <= columns && pause.before <= ChartPause::Around &&
+                       pause.after <= ChartPause::Around;
+            }))
             return std::nullopt;
         progress.yearChart.emplace(chart);
     }

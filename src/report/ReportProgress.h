@@ -19,7 +19,7 @@ struct ReportProgress {
     std::vector<Summary> yearly; // the summaries of the years done
     std::vector<Period> months;  // the months done, oldest first
     Period year;                 // the year being read
-    std::optional<ChartBandBuilder> yearChart;
+    std::optional<ChartColumns> yearChart;
     std::vector<Summary> yearMonths; // the summaries of that year's months done
     std::deque<CDataset> tail;       // the datasets of the last eight days
     Period month;                    // the month being read

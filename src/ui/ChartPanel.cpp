@@ -1,8 +1,8 @@
 #include "ui/ChartPanel.h"
 
-#include "history/TransmittersPresent.h"
 #include "log/Logger.h"
 #include "settings/Options.h"
+#include "ui/ChartJob.h"
 #include "ui/ChartView.h"
 #include "ui/HistoryAccess.h"
 
@@ -27,37 +27,6 @@ namespace {
 const QColor SensorColours[CDataset::SensorCount] = {QColor(0xc0, 0x39, 0x2b), QColor(0x1f, 0x6f, 0xb5),
                                                      QColor(0x2e, 0x8b, 0x3e), QColor(0xe0, 0x8a, 0x00),
                                                      QColor(0x8e, 0x44, 0xad), QColor(0x16, 0x9c, 0x9c)};
-
-// The same wall-clock time a month or a year earlier; the day is kept inside the month.
-DATE MonthsBefore(DATE date, int months) {
-    CDateTime::Fields fields;
-    if (!CDateTime(date).GetFields(fields))
-        return date - months * 30.44;
-    int month = fields.year * 12 + (fields.month - 1) - months;
-    fields.year = month / 12;
-    fields.month = month % 12 + 1;
-    static constexpr int Days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (fields.year % 4 == 0 && fields.year % 100 != 0) || fields.year % 400 == 0;
-    const int days = fields.month == 2 && !leap ? 28 : Days[fields.month - 1];
-    fields.day = std::min(fields.day, days);
-    return IsValidDateFields(fields) ? DateFromFields(fields) : date - months * 30.44;
-}
-
-DATE RangeStart(DATE last, CChartPanel::Range range) {
-    switch (range) {
-    case CChartPanel::LastDay:
-        return last - 1;
-    case CChartPanel::LastWeek:
-        return last - 7;
-    case CChartPanel::LastMonth:
-        return MonthsBefore(last, 1);
-    case CChartPanel::LastYear:
-        return MonthsBefore(last, 12);
-    case CChartPanel::All:
-        break;
-    }
-    return last;
-}
 
 // The band of the shown series of one panel inside the window.
 std::optional<std::pair<float, float>> Extent(const ChartPicture& picture, bool humidity) {
@@ -96,12 +65,18 @@ CLogger& Log() {
 } // namespace
 
 CChartPanel::CChartPanel(HistoryAccess& history, QWidget* parent)
-    : QWidget(parent), m_history(history), m_view(new CChartView(this)) {
+    : QWidget(parent), m_history(history), m_view(new CChartView(this)),
+      m_job(std::make_unique<ChartJob>(history, [this](ChartBuilt built, std::uint64_t number) {
+          if (number == m_generation && m_building) {
+              m_building = false;
+              Adopt(std::move(built));
+          }
+      })) {
     BuildControls();
 
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(0);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &CChartPanel::Refresh);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CChartPanel::RefreshInBackground);
 
     connect(m_view, &CChartView::ZoomRequested, this, &CChartPanel::ZoomAt);
     connect(m_view, &CChartView::SpanRequested, this, &CChartPanel::ShowSpan);
@@ -158,7 +133,7 @@ void CChartPanel::ApplyTexts() {
     const int index = int(m_range);
     m_rangeBox->clear();
     m_rangeBox->addItems(m_texts.ranges);
-    while (m_rangeBox->count() < All + 1) // a text file without the list still offers every range
+    while (m_rangeBox->count() < int(All) + 1) // a text file without the list still offers every range
         m_rangeBox->addItem(QString::number(m_rangeBox->count() + 1));
     m_rangeBox->setCurrentIndex(index);
     m_rangeBox->setToolTip(m_texts.rangesTip);
@@ -185,55 +160,55 @@ int CChartPanel::Pixels() const {
 }
 
 bool CChartPanel::DailyColumns() const {
-    return (m_to - m_from) / Pixels() > 1.0 / 12;
+    return ::DailyColumns(m_from, m_to, Pixels());
 }
 
 int CChartPanel::Buckets() const {
-    return DailyColumns() ? std::clamp(int(std::ceil(m_to - m_from)), 1, Pixels()) : Pixels();
+    return ChartBuckets(m_from, m_to, Pixels());
 }
 
 void CChartPanel::Invalidate() {
     m_dirty = true;
+    ++m_generation;
     if (isVisible())
         m_refreshTimer.start();
 }
 
-void CChartPanel::Refresh() {
-    m_dirty = false;
-    m_refreshTimer.stop();
-    try {
-        m_history.ReadDisplayed([&](std::span<const CDataset> datasets) {
-            m_quantities = ChartQuantities(DisplayedTransmitters(datasets, Options().GetNrOfTransmitters()));
-            m_span = HistorySpan(datasets);
-            // Another file without anything in the zoomed window: back to the chosen range.
-            if (m_span && m_manual && (m_to < m_span->first || m_from > m_span->last))
-                m_manual = false;
-            if (m_span && !m_manual)
-                WindowForRange(*m_span);
-            BuildChartLines(datasets, m_quantities, {m_from, m_to, Buckets()}, m_lines);
-        });
-    } catch (const std::exception& e) {
-        Log().Log(10, "%s", e.what());
-        m_span.reset();
-    }
-    if (!m_span) {
-        for (ChartLine& line : m_lines)
-            line.Clear();
-        m_manual = false;
-    }
-    ApplyPicture();
+ChartRequest CChartPanel::Request() const {
+    return {m_range, m_manual, m_from, m_to, Pixels(), Options().GetNrOfTransmitters()};
 }
 
-void CChartPanel::WindowForRange(const ChartSpan& span) {
-    DATE from = m_range == All ? span.first : std::max(span.first, RangeStart(span.last, m_range));
-    DATE to = span.last;
-    if (to - from < MinimumWidth) {
-        const DATE middle = (from + to) / 2;
-        from = middle - MinimumWidth / 2;
-        to = middle + MinimumWidth / 2;
+void CChartPanel::Refresh() {
+    m_dirty = false;
+    m_building = false;
+    ++m_generation;
+    m_refreshTimer.stop();
+    const ChartRequest request = Request();
+    ChartBuilt built;
+    try {
+        m_history.ReadDisplayed(
+            [&](std::span<const CDataset> datasets) { built = BuildChart(datasets, request); });
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+        built = BuildChart({}, request);
     }
-    m_from = from;
-    m_to = to;
+    Adopt(std::move(built));
+}
+
+void CChartPanel::RefreshInBackground() {
+    m_dirty = false;
+    m_building = true;
+    m_job->Request(Request(), ++m_generation);
+}
+
+void CChartPanel::Adopt(ChartBuilt built) {
+    m_quantities = std::move(built.quantities);
+    m_span = built.span;
+    m_from = built.from;
+    m_to = built.to;
+    m_manual = built.manual;
+    m_lines = std::move(built.lines);
+    ApplyPicture();
 }
 
 void CChartPanel::ApplyPicture() {
@@ -377,7 +352,7 @@ QString CChartPanel::StatusText() const {
 }
 
 bool CChartPanel::SaveChart(const QString& file) {
-    if (m_dirty)
+    if (m_dirty || m_building)
         Refresh();
     QByteArray bytes;
     QString reason;
@@ -450,11 +425,11 @@ void CChartPanel::OnSaveChart() {
 
 void CChartPanel::ShowContextMenu(const QPoint& globalPos) {
     QMenu menu(this);
-    for (int range = LastDay; range <= All; ++range) {
+    for (int range = int(LastDay); range <= int(All); ++range) {
         QAction* action =
             menu.addAction(m_rangeBox->itemText(range), this, [this, range] { SetRange(Range(range)); });
         action->setCheckable(true);
-        action->setChecked(!m_manual && m_range == range);
+        action->setChecked(!m_manual && int(m_range) == range);
     }
     menu.addSeparator();
     menu.addAction(m_texts.wholeHistory, this, &CChartPanel::ShowWholeHistory);

@@ -1,17 +1,21 @@
 #pragma once
 
 #include "history/ChartPoints.h"
+#include "ui/ChartBuild.h"
 #include "ui/ChartTexts.h"
 #include "ui/OptionsChange.h"
 
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class CChartView;
+class ChartJob;
 class HistoryAccess;
 class QComboBox;
 class QLabel;
@@ -19,18 +23,19 @@ class QToolButton;
 
 // The chart beside the table: the displayed history's temperatures in one panel and its
 // humidities in another below, over a shared time axis, a series per sensor that holds values.
-// It reads the history in one pass whenever it changes (coalesced, and only while the chart is
-// shown) and reduces it to the pixels of the shown time window: lines of the datasets, or of the
-// means with bands of their extremes where a pixel column holds many; not-available and overflow
-// values and long pauses leave gaps. The window is a range ending with the newest dataset, which
+// It reads the history in one pass whenever it changes (coalesced, only while the chart is shown,
+// and on a worker thread: ChartJob) and reduces it to the pixels of the shown time window: lines of the
+// datasets, or of the means with bands of their extremes where a pixel column holds many; not-available and
+// overflow values and long pauses leave gaps. The window is a range ending with the newest dataset, which
 // follows new datasets, until the user zooms or pans; then it stays where the user put it until a
 // range or the whole history is chosen again. A series hidden from the legend stays hidden.
 class CChartPanel : public QWidget {
     Q_OBJECT
 public:
-    enum Range { LastDay, LastWeek, LastMonth, LastYear, All };
+    using Range = ChartRange;
+    using enum ChartRange;
     // Narrowest window zooming goes to, in days.
-    static constexpr double MinimumWidth = 1.0 / 48;
+    static constexpr double MinimumWidth = ChartMinimumWidth;
     explicit CChartPanel(HistoryAccess& history, QWidget* parent = nullptr);
     ~CChartPanel() override;
 
@@ -38,7 +43,8 @@ public:
     void BuildSeries();
     // The points anew from the history for the shown window, now.
     void Refresh();
-    // The history changed: refresh soon, or when next shown.
+    // The history changed: refresh soon on the worker thread, or when next shown; a result asked
+    // for earlier is dropped.
     void Invalidate();
     // The options command changed these: series anew after a language or format change, the
     // other history's points after a new history file.
@@ -87,10 +93,12 @@ private:
     // The picture of the lines read last, for the window and the series shown.
     void ApplyPicture();
     void SetWindow(DATE from, DATE to, bool manual);
-    void WindowForRange(const ChartSpan& span);
-    // The plots' width in pixels, and the columns the datasets are reduced to: one per pixel, or
-    // where a pixel would hold more than a couple of hours, whole days (the means of a few hours
-    // would zigzag with the course of the day; a day's column shows the day's range).
+    // What to build for the window and history now; what was built becomes the picture.
+    ChartRequest Request() const;
+    void Adopt(ChartBuilt built);
+    // Refresh on the worker thread.
+    void RefreshInBackground();
+    // The plots' width in pixels, and the columns the datasets are reduced to (ChartBuckets).
     int Pixels() const;
     bool DailyColumns() const;
     int Buckets() const;
@@ -116,5 +124,8 @@ private:
     bool m_manual = false;
     bool m_dirty = true;
     QTimer m_refreshTimer;
+    std::uint64_t m_generation = 0; // counts the changes: a result built for an older one is dropped
+    bool m_building = false;        // a result of the newest is still to come
     std::function<QString(CChartPanel&)> m_chooser;
+    std::unique_ptr<ChartJob> m_job; // last: the worker stops before the rest goes
 };

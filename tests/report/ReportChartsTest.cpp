@@ -27,7 +27,7 @@ CDataset Measured(DATE at, float indoor, float humidity = 50) {
 TEST(ChartBands, ColumnsHoldTheStatisticsOfTheirDatasets) {
     // Two columns of an hour each; the first gets three datasets, the second one.
     const DATE from = At(2025, 3, 1);
-    ChartBandBuilder builder(from, from + 2.0 / 24, 2);
+    ChartColumns builder(from, from + 2.0 / 24, 2);
     const std::vector<CDataset> datasets = {
         Measured(At(2025, 3, 1, 0, 0), 20.0f),  Measured(At(2025, 3, 1, 0, 20), 23.5f),
         Measured(At(2025, 3, 1, 0, 40), 21.1f), Measured(At(2025, 3, 1, 1, 30), 18.0f),
@@ -35,16 +35,17 @@ TEST(ChartBands, ColumnsHoldTheStatisticsOfTheirDatasets) {
     };
     builder.Add(std::span(datasets).first(2));
     builder.Add(std::span(datasets).subspan(2));
-    const std::vector<BandSeries> series = builder.Series();
+    const std::vector<BandSeries> series = BandsOf(builder);
     ASSERT_EQ(series.size(), 2u); // indoor temperature and humidity only
     const BandSeries& temperature = series[0];
     EXPECT_EQ(temperature.quantity, (ChartQuantity{ChartQuantity::Temperature, 0}));
     ASSERT_EQ(temperature.columns.size(), 2u);
     EXPECT_FLOAT_EQ(temperature.columns[0].min, 20.0f);
     EXPECT_FLOAT_EQ(temperature.columns[0].max, 23.5f);
-    EXPECT_NEAR(temperature.columns[0].mean, (20.0 + 23.5 + 21.1) / 3, 1e-9);
-    EXPECT_NEAR(temperature.columns[0].at, from + 0.5 / 24, 1e-9);
+    EXPECT_NEAR(temperature.columns[0].mean, (20.0 + 23.5 + 21.1) / 3, 1e-5); // a float, as drawn
+    EXPECT_NEAR(temperature.columns[0].at, At(2025, 3, 1, 0, 20), 1e-9); // amid its datasets
     EXPECT_FLOAT_EQ(temperature.columns[1].max, 18.0f);
+    EXPECT_NEAR(temperature.columns[1].at, At(2025, 3, 1, 1, 30), 1e-9);
     EXPECT_EQ(temperature.runStarts, std::vector<std::size_t>{0});
 }
 
@@ -52,13 +53,13 @@ TEST(ChartBands, LongStretchesWithoutDataBreakTheLineShortOnesDoNot) {
     // Hourly data in a window of 96 columns of 15 minutes: three empty columns between datasets
     // belong to the interval; a day without data is a gap.
     const DATE from = At(2025, 3, 1);
-    ChartBandBuilder builder(from, from + 1, 96);
+    ChartColumns builder(from, from + 1, 96);
     std::vector<CDataset> datasets;
     for (int hour = 0; hour < 24; ++hour)
         if (hour < 6 || hour >= 12)
             datasets.push_back(Measured(At(2025, 3, 1, hour), float(hour)));
     builder.Add(datasets);
-    const std::vector<BandSeries> series = builder.Series();
+    const std::vector<BandSeries> series = BandsOf(builder);
     ASSERT_FALSE(series.empty());
     EXPECT_EQ(series[0].columns.size(), 18u);
     EXPECT_EQ(series[0].runStarts, (std::vector<std::size_t>{0, 6}));
@@ -66,12 +67,12 @@ TEST(ChartBands, LongStretchesWithoutDataBreakTheLineShortOnesDoNot) {
 
 TEST(SvgChart, DrawsBandsAndLinesWithTitleAndDescription) {
     const DATE from = At(2025, 3, 1);
-    ChartBandBuilder builder(from, from + 1, 4);
+    ChartColumns builder(from, from + 1, 4);
     std::vector<CDataset> datasets;
     for (int hour = 0; hour < 24; ++hour)
         datasets.push_back(Measured(At(2025, 3, 1, hour), float(hour % 7), float(40 + hour)));
     builder.Add(datasets);
-    const std::vector<BandSeries> series = builder.Series();
+    const std::vector<BandSeries> series = BandsOf(builder);
     SvgChartSetup setup{&ReportTextsFor(1031), "März <2025>", "%d.%m.%Y", false};
     const std::string svg = SvgChart(series, from, from + 1, setup);
     EXPECT_NE(svg.find("<title id=\"title\">März &lt;2025&gt;</title>"), std::string::npos);

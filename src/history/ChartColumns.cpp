@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
-
-constexpr DATE Empty = std::numeric_limits<DATE>::quiet_NaN();
 
 DATE When(const CDataset& dataset) {
     return dataset.GetDateTime().Value();
@@ -32,25 +29,27 @@ ChartColumns::ChartColumns(DATE from, DATE to, int columns) {
 }
 
 ChartColumns::ChartColumns(const ChartColumnsState& state)
-    : ChartColumns(state.from, state.to, int(state.figures.size())) {
-    const std::size_t columns =
-        std::min({m_columns.size(), state.figures.size(), state.first.size(), state.latest.size()});
-    for (std::size_t column = 0; column < columns; ++column) {
-        m_first[column] = state.first[column];
-        if (!std::isnan(m_first[column]))
-            m_columns[column] = StatisticsAccumulator(state.figures[column], state.latest[column]);
+    : ChartColumns(state.from, state.to, int(state.count)) {
+    const std::size_t used =
+        std::min({state.columns.size(), state.figures.size(), state.first.size(), state.latest.size()});
+    for (std::size_t i = 0; i < used; ++i) {
+        const std::uint32_t column = state.columns[i];
+        if (column >= m_slots.size() || m_slots[column] != None)
+            continue;
+        m_slots[column] = std::uint32_t(m_used.size());
+        m_used.push_back({StatisticsAccumulator(state.figures[i], state.latest[i]), state.first[i], column});
     }
     m_stream = state.stream;
     m_pauses = state.pauses;
 }
 
 ChartColumnsState ChartColumns::State() const {
-    ChartColumnsState state{m_from, m_to, {}, m_first, {}, m_stream, m_pauses};
-    state.figures.reserve(m_columns.size());
-    state.latest.reserve(m_columns.size());
-    for (const StatisticsAccumulator& column : m_columns) {
-        state.figures.push_back(column.Figures());
-        state.latest.push_back(column.Latest());
+    ChartColumnsState state{m_from, m_to, std::uint32_t(m_slots.size()), {}, {}, {}, {}, m_stream, m_pauses};
+    for (const Used& used : m_used) {
+        state.columns.push_back(used.column);
+        state.figures.push_back(used.figures.Figures());
+        state.first.push_back(used.first);
+        state.latest.push_back(used.figures.Latest());
     }
     return state;
 }
@@ -60,15 +59,15 @@ void ChartColumns::Reset(DATE from, DATE to, int columns) {
     m_to = std::max(to, from + 1.0 / 86400);
     const std::size_t count = std::size_t(std::max(1, columns));
     m_width = (m_to - m_from) / double(count);
-    // A column's accumulator starts afresh when its first dataset comes.
-    m_columns.resize(count);
-    m_first.assign(count, Empty);
+    m_slots.assign(count, None);
+    m_used.clear();
+    m_used.reserve(count); // untouched until used, and no copies while the columns fill
     m_stream = {};
     m_pauses.clear();
 }
 
 std::size_t ChartColumns::ColumnOf(DATE at) const {
-    return std::min(m_columns.size() - 1, std::size_t(std::max(0.0, std::floor((at - m_from) / m_width))));
+    return std::min(m_slots.size() - 1, std::size_t(std::max(0.0, std::floor((at - m_from) / m_width))));
 }
 
 void ChartColumns::Add(std::span<const CDataset> datasets) {
@@ -92,15 +91,16 @@ void ChartColumns::Add(std::span<const CDataset> datasets) {
             continue;
         }
         const std::size_t column = ColumnOf(at);
-        if (std::isnan(m_first[column])) {
-            m_columns[column] = StatisticsAccumulator();
-            m_first[column] = at;
+        if (m_slots[column] == None) {
+            m_slots[column] = std::uint32_t(m_used.size());
+            m_used.push_back({StatisticsAccumulator(), at, std::uint32_t(column)});
         }
-        m_first[column] = std::min(m_first[column], at);
+        Used& used = m_used[m_slots[column]];
+        used.first = std::min(used.first, at);
         const DATE low = m_from + double(column) * m_width;
-        const DATE high = column + 1 == m_columns.size() ? m_to : low + m_width;
+        const DATE high = column + 1 == m_slots.size() ? m_to : low + m_width;
         // The accumulator takes the dataset and those after it in the same column.
-        const std::size_t taken = m_columns[column].Add(datasets.subspan(i), std::min(low, at), high);
+        const std::size_t taken = used.figures.Add(datasets.subspan(i), std::min(low, at), high);
         NoteRun(datasets.subspan(i + 1, taken - 1));
         i += taken;
     }
@@ -121,7 +121,7 @@ void ChartColumns::Note(DATE at) {
         pause->intervals[pause->before + pause->after++] = interval;
     if (interval > 2 * m_width && m_stream.previous < m_to && at >= m_from) {
         ChartPause pause;
-        pause.column = at < m_to ? std::uint32_t(ColumnOf(at)) : std::uint32_t(m_columns.size());
+        pause.column = at < m_to ? std::uint32_t(ColumnOf(at)) : std::uint32_t(m_slots.size());
         pause.length = interval;
         std::copy_n(m_stream.recent.end() - m_stream.recentCount, m_stream.recentCount,
                     pause.intervals.begin());
@@ -179,12 +179,13 @@ void ChartColumns::Lines(std::span<const ChartQuantity> quantities, bool withNei
             AddRaw(line, quantity, m_stream.before);
         const std::size_t lane =
             StatisticsAccumulator::LaneOf(quantity.kind == ChartQuantity::Humidity, quantity.sensor);
-        for (std::size_t column = 0; column < m_columns.size(); ++column) {
-            if (std::isnan(m_first[column]))
+        for (std::size_t column = 0; column < m_slots.size(); ++column) {
+            if (m_slots[column] == None)
                 continue;
             if (gapBefore(column))
                 line.Break();
-            const StatisticsAccumulator& figures = m_columns[column];
+            const Used& used = UsedColumn(column);
+            const StatisticsAccumulator& figures = used.figures;
             const std::size_t count = figures.Count(lane);
             if (count == 0) {
                 line.Break();
@@ -193,10 +194,10 @@ void ChartColumns::Lines(std::span<const ChartQuantity> quantities, bool withNei
             const double mean = double(figures.SumTenThousandths(lane)) / 1e4 / double(count);
             // The sum is of values rounded to ten-thousandths: keep the mean inside the band.
             const float y = std::clamp(float(mean), figures.Min(lane), figures.Max(lane));
-            line.Add({(m_first[column] + figures.Latest()) / 2, y, figures.Min(lane), figures.Max(lane)});
+            line.Add({(used.first + figures.Latest()) / 2, y, figures.Min(lane), figures.Max(lane)});
         }
         if (withNeighbours && m_stream.hasAfter) {
-            if (gapBefore(m_columns.size()))
+            if (gapBefore(m_slots.size()))
                 line.Break();
             AddRaw(line, quantity, m_stream.after);
         }

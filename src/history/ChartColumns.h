@@ -48,8 +48,10 @@ struct ChartStream {
 // Everything a ChartColumns has gathered, to carry on with in a later run.
 struct ChartColumnsState {
     DATE from = 0, to = 0;
-    std::vector<LaneFigures> figures; // per column
-    std::vector<DATE> first, latest;  // per column; first is NaN for a column without datasets
+    std::uint32_t count = 1;            // the window's columns
+    std::vector<std::uint32_t> columns; // those with datasets, in the order their first came
+    std::vector<LaneFigures> figures;   // and of each its figures,
+    std::vector<DATE> first, latest;    // its earliest and latest date-time
     ChartStream stream;
     std::vector<ChartPause> pauses;
 };
@@ -61,7 +63,8 @@ public:
     // Carries on where the columns that gave the state stopped.
     explicit ChartColumns(const ChartColumnsState& state);
     ChartColumnsState State() const;
-    // Empty again for another window; storage is kept, so reuse costs next to nothing.
+    // Empty again for another window; storage is kept, so reuse costs next to nothing. A column's
+    // figures are set up only when its first dataset comes.
     void Reset(DATE from, DATE to, int columns);
 
     // Adds datasets in date-time order; those with an invalid or unusable date-time are passed
@@ -70,7 +73,7 @@ public:
 
     DATE From() const { return m_from; }
     DATE To() const { return m_to; }
-    std::size_t Count() const { return m_columns.size(); }
+    std::size_t Count() const { return m_slots.size(); }
 
     // Each quantity's line: a point per column with datasets, at the middle of their date-times,
     // its mean with the minimum and maximum as the band (a single dataset's point is the dataset
@@ -90,9 +93,18 @@ private:
     bool IsGap(const ChartPause& pause) const;
     std::size_t ColumnOf(DATE at) const;
 
+    struct Used {
+        StatisticsAccumulator figures;
+        DATE first;
+        std::uint32_t column;
+    };
+    static constexpr std::uint32_t None = ~std::uint32_t(0);
+    // The figures of the column with that number, which must have datasets.
+    const Used& UsedColumn(std::size_t column) const { return m_used[m_slots[column]]; }
+
     DATE m_from = 0, m_to = 0, m_width = 0;
-    std::vector<StatisticsAccumulator> m_columns;
-    std::vector<DATE> m_first;
+    std::vector<std::uint32_t> m_slots; // per column: its place in m_used, or None
+    std::vector<Used> m_used;           // the columns with datasets
     ChartStream m_stream;
     std::vector<ChartPause> m_pauses;
 };

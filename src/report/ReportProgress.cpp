@@ -17,9 +17,12 @@ namespace {
 // The checkpoint is a cache of this program on this machine: its values are stored as they lie
 // in memory, behind a header that tells another version or layout apart.
 constexpr std::uint32_t Version = 2;
-constexpr std::array<std::uint32_t, 6> Layout = {
-    Version,          std::uint32_t(sizeof(Summary)),     std::uint32_t(sizeof(Period)),
-    sizeof(CDataset), std::uint32_t(sizeof(LaneFigures)), std::uint32_t(sizeof(std::size_t))};
+constexpr std::array<std::uint32_t, 7> Layout = {
+    Version,           std::uint32_t(sizeof(Summary)),     std::uint32_t(sizeof(Period)),
+    sizeof(CDataset),  std::uint32_t(sizeof(LaneFigures)), std::uint32_t(sizeof(std::size_t)),
+    sizeof(ChartPause)};
+// More columns than any chart has: a count beyond is no checkpoint.
+constexpr std::uint32_t MostChartColumns = 1u << 16;
 constexpr char Magic[8] = {'N', 'V', 'R', 'P', 'R', 'O', 'G', '\n'};
 
 class Writer {
@@ -70,7 +73,7 @@ public:
             return m_ok = false;
         values.clear();
         for (std::uint64_t i = 0; i < size && m_ok; ++i) {
-            typename Container::value_type value;
+            typename Container::value_type value{};
             Value(value);
             values.push_back(value);
         }
@@ -151,6 +154,8 @@ std::string SavedCheckpoint(const ReportCheckpoint& checkpoint) {
         const ChartColumnsState chart = progress.yearChart->State();
         out.Value(chart.from);
         out.Value(chart.to);
+        out.Value(chart.count);
+        out.Values(chart.columns);
         out.Values(chart.figures);
         out.Values(chart.first);
         out.Values(chart.latest);
@@ -197,6 +202,8 @@ std::optional<ReportCheckpoint> LoadCheckpoint(std::string_view bytes) {
         ChartColumnsState chart;
         in.Value(chart.from);
         in.Value(chart.to);
+        in.Value(chart.count);
+        in.Values(chart.columns);
         in.Values(chart.figures);
         in.Values(chart.first);
         in.Values(chart.latest);
@@ -209,11 +216,14 @@ std::optional<ReportCheckpoint> LoadCheckpoint(std::string_view bytes) {
         in.Value(stream.previous);
         in.Value(stream.before);
         in.Value(stream.after);
-        const std::size_t columns = chart.figures.size();
-        if (!in.Values(chart.pauses) || columns == 0 || chart.first.size() != columns ||
-            chart.latest.size() != columns || stream.recentCount > ChartPause::Around ||
+        const std::size_t used = chart.columns.size();
+        if (!in.Values(chart.pauses) || chart.count == 0 || chart.count > MostChartColumns ||
+            chart.figures.size() != used || chart.first.size() != used || chart.latest.size() != used ||
+            stream.recentCount > ChartPause::Around ||
+            !std::all_of(chart.columns.begin(), chart.columns.end(),
+                         [&](std::uint32_t column) { return column < chart.count; }) ||
             !std::all_of(chart.pauses.begin(), chart.pauses.end(), [&](const ChartPause& pause) {
-                return pause.column <= columns && pause.before <= ChartPause::Around &&
+                return pause.column <= chart.count && pause.before <= ChartPause::Around &&
                        pause.after <= ChartPause::Around;
             }))
             return std::nullopt;

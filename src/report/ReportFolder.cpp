@@ -29,9 +29,7 @@ std::optional<std::string> Content(const fs::path& file) {
 
 void Replace(const fs::path& target, const std::string& content) {
     FileReplacement replacement(target);
-    if (replacement.Started())
-        replacement.Stream() << content;
-    if (!replacement.Started() || !replacement.Commit(false))
+    if (!replacement.Write(content) || !replacement.Commit(false))
         throw ReportError("cannot write " + target.string() + ": " + replacement.Reason());
 }
 

@@ -161,9 +161,9 @@ void FileReplacement::FailWithSystemReason() {
     Fail(std::strerror(errno));
 }
 
-bool FileReplacement::Commit(bool sync) {
+bool FileReplacement::Seal(bool sync) {
     if (m_fd < 0)
-        return false;
+        return m_sealed;
     if (m_stream && !m_stream->flush())
         Fail("the file could not be written"); // the buffer has given the system's reason
     if (!m_failed) {
@@ -178,13 +178,24 @@ bool FileReplacement::Commit(bool sync) {
     if (::close(m_fd) != 0)
         FailWithSystemReason();
     m_fd = -1;
-    if (!m_failed && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
-        FailWithSystemReason();
     if (m_failed) {
         Abandon();
         return false;
     }
+    m_sealed = true;
+    return true;
+}
+
+bool FileReplacement::Commit(bool sync) {
+    if (!Seal(sync))
+        return false;
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        FailWithSystemReason();
+        Abandon();
+        return false;
+    }
     m_temporary.clear();
+    m_sealed = false;
     if (sync) {
         // The new name must last as well as the content.
         const int folder = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -203,4 +214,5 @@ void FileReplacement::Abandon() {
     if (!m_temporary.empty())
         ::unlink(m_temporary.c_str());
     m_temporary.clear();
+    m_sealed = false;
 }

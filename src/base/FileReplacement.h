@@ -38,6 +38,11 @@ public:
     // file), syncs it to the disk when asked, renames it over the target and, when syncing,
     // syncs the folder too. False with Reason() when any step failed; the target is then as it was.
     bool Commit(bool sync);
+    // Completes the new file (written out, closed, with the permissions Commit gives it, synced
+    // when asked) without putting it in place; Commit then only renames it. For a caller that
+    // makes many new files durable at once before any of them replaces its target. False with
+    // Reason() when a step failed; the new file is then removed.
+    bool Seal(bool sync);
     // Removes the new file; the target stays as it was.
     void Abandon();
     // Records a failure of the caller's own writing; Commit then refuses. The first reason given
@@ -55,6 +60,7 @@ private:
     int m_fd = -1;
     bool m_failed = false;
     bool m_private = false; // made for the owner alone, as the target existed
+    bool m_sealed = false;  // complete and closed, waiting for Commit to rename it
     std::unique_ptr<Buffer> m_buffer;
     std::unique_ptr<std::ostream> m_stream;
 };

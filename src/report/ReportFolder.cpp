@@ -86,13 +86,14 @@ void ReportFolder::Write(const std::string& name, const std::string& content) {
         return;
     }
     m_now.insert(name);
+    // Written again in this report (a refresh given up, a history sorted): the last content counts.
+    m_pending.erase(name);
     // The size first: most files a refresh writes have grown, and need not be read to tell.
     if (exists && fs::file_size(target, error) == content.size() && !error && Content(target) == content) {
         ++m_unchanged;
         return;
     }
     // Complete on disk now, in place only when the whole report is (Finish).
-    m_pending.erase(name);
     auto replacement = std::make_unique<FileReplacement>(target);
     if (!replacement->Write(content) || !replacement->Seal(false))
         throw ReportError("cannot write " + target.string() + ": " + replacement->Reason());

@@ -192,6 +192,17 @@ TEST(ReportFolder, PagesTakeTheirPlacesOnlyOnceTheWholeReportIsWritten) {
     EXPECT_EQ(Read(site / "index.html"), "old");
     EXPECT_EQ(files(), listed) << "the new files of a failed report are removed";
 
+    // A page written again in the same report (a refresh given up for a whole build) as it was
+    // before: the content written first must not take its place.
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "given up");
+        folder.Write("index.html", "old");
+        folder.Write("a.html", "a");
+        folder.Finish();
+    }
+    EXPECT_EQ(Read(site / "index.html"), "old");
+
     // A report cut short (a crash) leaves its new files under their own names: the next one
     // removes those of its pages, and leaves a file of the same look that is the owner's.
     std::ofstream(site / ".index.html.Ab12Cd.tmp") << "ne";

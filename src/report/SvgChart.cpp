@@ -24,7 +24,7 @@ std::string Number(double value) {
 }
 
 // A path's steps ("M12.3 45.6", "L...") written straight into a buffer that has room for the
-// steps ahead; kept from path to path, so a chart allocates it once.
+// steps ahead; kept from path to path, so a panel allocates it once.
 class PathText {
 public:
     // Starts a path of at most that many steps.

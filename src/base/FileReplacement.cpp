@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <streambuf>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,24 @@ mode_t CreationMask() {
         if (line.rfind("Umask:", 0) == 0)
             return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
     return 022;
+}
+
+// Makes a new file exclusively (never an existing one, never through a link) under the pattern,
+// its six characters before the suffix chosen at random as mkostemps does, but with the mode.
+int CreateUnique(std::string& pattern, std::size_t suffix, mode_t mode) {
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    char* const unique = pattern.data() + pattern.size() - suffix - 6;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t bits = random();
+        for (int i = 0; i < 6; ++i, bits /= 62)
+            unique[i] = Letters[bits % 62];
+        const int fd = ::open(pattern.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 fs::path FolderOf(const fs::path& path) {
@@ -96,7 +115,11 @@ FileReplacement::FileReplacement(const fs::path& target) : m_target(FollowLinks(
     // A unique name beside the target, so the rename stays on one file system.
     std::string pattern = (FolderOf(m_target) / ("." + m_target.filename().string() + ".XXXXXX")).string();
     pattern += ".tmp";
-    m_fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
+    // A file that is to replace another stays private until Commit gives it that one's
+    // permissions; a new one is made as any new file, under the process's creation mask.
+    struct stat status {};
+    m_private = ::stat(m_target.c_str(), &status) == 0;
+    m_fd = CreateUnique(pattern, 4, m_private ? 0600 : 0666);
     if (m_fd < 0) {
         m_reason = std::strerror(errno);
         return;
@@ -118,6 +141,16 @@ std::ostream& FileReplacement::Stream() {
     return *m_stream;
 }
 
+bool FileReplacement::Write(std::string_view bytes) {
+    if (m_fd < 0 || m_failed || (m_stream && !m_stream->flush()))
+        return false;
+    if (const int error = WriteAll(m_fd, bytes.data(), bytes.size()); error != 0) {
+        Fail(std::strerror(error));
+        return false;
+    }
+    return true;
+}
+
 void FileReplacement::Fail(const std::string& reason) {
     if (!m_failed)
         m_reason = reason;
@@ -128,29 +161,41 @@ void FileReplacement::FailWithSystemReason() {
     Fail(std::strerror(errno));
 }
 
-bool FileReplacement::Commit(bool sync) {
+bool FileReplacement::Seal(bool sync) {
     if (m_fd < 0)
-        return false;
+        return m_sealed;
     if (m_stream && !m_stream->flush())
         Fail("the file could not be written"); // the buffer has given the system's reason
     if (!m_failed) {
-        std::error_code error;
-        const auto status = fs::status(m_target, error);
-        const mode_t mode =
-            fs::exists(status) ? static_cast<mode_t>(status.permissions()) & 07777 : 0666 & ~CreationMask();
-        if (::fchmod(m_fd, mode) != 0 || (sync && ::fsync(m_fd) != 0))
+        // The target as it is now: it may have come or gone since the new file was made.
+        struct stat status {};
+        const bool exists = ::stat(m_target.c_str(), &status) == 0;
+        const bool chmod = exists || m_private;
+        if ((chmod && ::fchmod(m_fd, exists ? status.st_mode & 07777 : 0666 & ~CreationMask()) != 0) ||
+            (sync && ::fsync(m_fd) != 0))
             FailWithSystemReason();
     }
     if (::close(m_fd) != 0)
         FailWithSystemReason();
     m_fd = -1;
-    if (!m_failed && ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
-        FailWithSystemReason();
     if (m_failed) {
         Abandon();
         return false;
     }
+    m_sealed = true;
+    return true;
+}
+
+bool FileReplacement::Commit(bool sync) {
+    if (!Seal(sync))
+        return false;
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        FailWithSystemReason();
+        Abandon();
+        return false;
+    }
     m_temporary.clear();
+    m_sealed = false;
     if (sync) {
         // The new name must last as well as the content.
         const int folder = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -169,4 +214,5 @@ void FileReplacement::Abandon() {
     if (!m_temporary.empty())
         ::unlink(m_temporary.c_str());
     m_temporary.clear();
+    m_sealed = false;
 }

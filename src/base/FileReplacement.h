@@ -4,6 +4,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 // Replaces a file in one step, the one way every whole-file write of the program goes (history
 // rewrite, exports, options). The new content goes into a file made exclusively (O_EXCL: never an
@@ -24,6 +25,9 @@ public:
     int Descriptor() const { return m_fd; }
     // A buffered stream onto the new file; Commit flushes it and counts its failure.
     std::ostream& Stream();
+    // Writes the bytes straight to the new file, after what the stream holds: for content that
+    // is at hand whole. False when it failed (Commit then refuses, Reason() says why).
+    bool Write(std::string_view bytes);
     const std::filesystem::path& Temporary() const { return m_temporary; }
     // The file that is replaced: the target with its links followed.
     const std::filesystem::path& Target() const { return m_target; }
@@ -34,6 +38,11 @@ public:
     // file), syncs it to the disk when asked, renames it over the target and, when syncing,
     // syncs the folder too. False with Reason() when any step failed; the target is then as it was.
     bool Commit(bool sync);
+    // Completes the new file (written out, closed, with the permissions Commit gives it, synced
+    // when asked) without putting it in place; Commit then only renames it. For a caller that
+    // makes many new files durable at once before any of them replaces its target. False with
+    // Reason() when a step failed; the new file is then removed.
+    bool Seal(bool sync);
     // Removes the new file; the target stays as it was.
     void Abandon();
     // Records a failure of the caller's own writing; Commit then refuses. The first reason given
@@ -50,6 +59,8 @@ private:
     std::string m_reason;
     int m_fd = -1;
     bool m_failed = false;
+    bool m_private = false; // made for the owner alone, as the target existed
+    bool m_sealed = false;  // complete and closed, waiting for Commit to rename it
     std::unique_ptr<Buffer> m_buffer;
     std::unique_ptr<std::ostream> m_stream;
 };

@@ -14,50 +14,41 @@ namespace {
 
 constexpr std::size_t BlockSize = 4096;
 
-std::ifstream Open(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw ReportError("cannot read the history file " + file.string() + ": " + std::strerror(errno));
-    return in;
+[[noreturn]] void CannotRead(const std::filesystem::path& file, int error) {
+    throw ReportError("cannot read the history file " + file.string() +
+                      (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
 }
 
 } // namespace
 
-void ReadHistoryInOrder(const std::filesystem::path& file,
-                        const std::function<void(std::span<const CDataset>)>& block,
-                        const std::function<void()>& restart) {
-    std::vector<CDataset> buffer;
-    buffer.reserve(BlockSize);
-    CDataset previous;
-    bool first = true;
-    std::ifstream in = Open(file);
-    const bool inOrder = VisitHistoryRecords(in, [&](const CDataset& dataset) {
-        if (!first && HistoryOrder(dataset, previous))
-            return false;
-        first = false;
-        previous = dataset;
-        buffer.push_back(dataset);
-        if (buffer.size() == BlockSize) {
-            block(buffer);
-            buffer.clear();
-        }
+std::optional<HistoryScan> ReadHistoryInOrder(const std::filesystem::path& file,
+                                              const std::function<void(std::span<const CDataset>)>& block,
+                                              const std::function<void()>& restart) {
+    std::optional<CDataset> previous;
+    bool inOrder = true;
+    errno = 0;
+    const std::optional<HistoryScan> scan = ScanHistory(file, 0, [&](std::span<const CDataset> datasets) {
+        if ((previous && HistoryOrder(datasets.front(), *previous)) || !IsInHistoryOrder(datasets))
+            return inOrder = false;
+        block(datasets);
+        previous = datasets.back();
         return true;
     });
-    if (in.bad())
-        throw ReportError("cannot read the history file " + file.string());
-    if (inOrder) {
-        if (!buffer.empty())
-            block(buffer);
-        return;
-    }
+    if (!scan)
+        CannotRead(file, errno);
+    if (inOrder)
+        return scan;
     // Out of order: a dataset further on may belong before any block handed on so far.
     std::vector<CDataset> all;
-    std::ifstream again = Open(file);
+    std::ifstream again(file, std::ios::binary);
+    if (!again)
+        CannotRead(file, errno);
     ReadHistoryRecords(again, all);
     if (again.bad())
-        throw ReportError("cannot read the history file " + file.string());
+        CannotRead(file, 0);
     std::stable_sort(all.begin(), all.end(), HistoryOrder);
     restart();
     for (std::size_t at = 0; at < all.size(); at += BlockSize)
         block(std::span<const CDataset>(all).subspan(at, std::min(BlockSize, all.size() - at)));
+    return std::nullopt;
 }

@@ -14,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <memory>
@@ -80,9 +81,6 @@ public:
             if (!(at >= m_p.monthLow && at < m_p.monthHigh) && !StartMonth(dataset, record))
                 continue;
             m_month.push_back(dataset);
-            m_p.tail.push_back(dataset);
-            while (m_p.tail.front().GetDateTime().Value() < at - 8)
-                m_p.tail.pop_front();
         }
     }
 
@@ -154,8 +152,21 @@ private:
         for (const Summary& s : MergeSummaries(days, m_p.month))
             m_p.yearMonths.push_back(s);
         m_p.months.push_back(m_p.month);
+        KeepTail();
         m_month.clear();
         m_p.monthLow = m_p.monthHigh = 0;
+    }
+
+    // Moves the month's datasets of the last eight days before its newest into the tail, and
+    // drops from the tail what is older: once per month rather than once per dataset.
+    void KeepTail() {
+        const DATE from = m_month.back().GetDateTime().Value() - 8;
+        const auto first =
+            std::lower_bound(m_month.begin(), m_month.end(), from,
+                             [](const CDataset& d, DATE at) { return d.GetDateTime().Value() < at; });
+        m_p.tail.insert(m_p.tail.end(), first, m_month.end());
+        while (m_p.tail.front().GetDateTime().Value() < from)
+            m_p.tail.pop_front();
     }
 
     void FinishYear() {
@@ -219,10 +230,10 @@ private:
 };
 
 // The month of the file's last record, from which on a build keeps checkpoints.
-std::optional<Period> NewestMonth(const std::optional<HistoryScan>& scan) {
-    if (!scan || !scan->last || scan->last->IsInvalid())
+std::optional<Period> NewestMonth(const std::optional<CDataset>& last) {
+    if (!last || last->IsInvalid())
         return std::nullopt;
-    return PeriodOf(PeriodKind::Month, scan->last->GetDateTime());
+    return PeriodOf(PeriodKind::Month, last->GetDateTime());
 }
 
 // The pages of the months and years before a checkpoint: a refresh keeps them as they are.
@@ -287,7 +298,7 @@ Refresh(ReportFolder& site, const std::filesystem::path& history, const ReportSe
     std::ifstream in(history, std::ios::binary);
     in.seekg(std::streamoff(checkpoint->record * HistoryRecordSize));
     ReportBuilder builder(site, setup, *checkpoint);
-    builder.CheckpointFrom(NewestMonth(scan));
+    builder.CheckpointFrom(NewestMonth(scan->last));
     std::uint64_t left = scan->whole.records - checkpoint->record;
     std::optional<CDataset> previous;
     bool inOrder = true;
@@ -313,18 +324,15 @@ std::optional<ReportCheckpoint> FullBuild(ReportFolder& site, const std::filesys
                                           const ReportSetup& setup) {
     // No checkpoint while the pages may be half way between two histories.
     site.SaveCheckpoint({});
-    const std::optional<HistoryScan> scan = ScanHistory(history, 0);
-    bool sorted = false;
     auto builder = std::make_unique<ReportBuilder>(site, setup);
-    builder->CheckpointFrom(NewestMonth(scan));
-    ReadHistoryInOrder(
+    builder->CheckpointFrom(NewestMonth(LastHistoryRecord(history)));
+    // The file is read once: the scan of that read fingerprints it for the checkpoint (none when
+    // it had to be sorted, which no refresh can carry on from).
+    const std::optional<HistoryScan> scan = ReadHistoryInOrder(
         history, [&](std::span<const CDataset> block) { builder->Add(block); },
-        [&] {
-            sorted = true;
-            builder = std::make_unique<ReportBuilder>(site, setup);
-        });
+        [&] { builder = std::make_unique<ReportBuilder>(site, setup); });
     builder->Finish();
-    return sorted ? std::nullopt : NextCheckpoint(*builder, history, setup, scan);
+    return NextCheckpoint(*builder, history, setup, scan);
 }
 
 } // namespace

@@ -2,6 +2,11 @@
 
 #include "base/FileReplacement.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -27,12 +32,32 @@ std::optional<std::string> Content(const fs::path& file) {
     return text.str();
 }
 
-void Replace(const fs::path& target, const std::string& content) {
+void Replace(const fs::path& target, const std::string& content, bool sync = false) {
     FileReplacement replacement(target);
-    if (replacement.Started())
-        replacement.Stream() << content;
-    if (!replacement.Started() || !replacement.Commit(false))
+    if (!replacement.Write(content) || !replacement.Commit(sync))
         throw ReportError("cannot write " + target.string() + ": " + replacement.Reason());
+}
+
+// Whether the entry is a new file of one of the names left behind, unfinished, by a report that
+// was cut short: "." + name + "." + six characters + ".tmp".
+bool IsUnfinishedFileOf(const std::string& entry, const std::set<std::string>& names) {
+    constexpr std::size_t Unique = 6;
+    constexpr std::string_view Suffix = ".tmp";
+    if (entry.size() < 1 + 1 + Unique + Suffix.size() + 1 || entry.front() != '.' || !entry.ends_with(Suffix))
+        return false;
+    const std::size_t nameEnd = entry.size() - Suffix.size() - Unique - 1;
+    return entry[nameEnd] == '.' && names.contains(entry.substr(1, nameEnd - 1));
+}
+
+void SyncFolder(const fs::path& folder, bool wholeFileSystem) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || (wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) != 0) {
+        const std::string reason = std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        throw ReportError("cannot write " + folder.string() + ": " + reason);
+    }
+    ::close(fd);
 }
 
 } // namespace
@@ -47,6 +72,9 @@ ReportFolder::ReportFolder(fs::path folder) : m_folder(std::move(folder)) {
     for (std::string name; std::getline(manifest, name);)
         if (IsPlainName(name))
             m_before.insert(name);
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_folder, error))
+        if (IsUnfinishedFileOf(entry.path().filename().string(), m_before))
+            fs::remove(entry.path(), error);
 }
 
 void ReportFolder::Write(const std::string& name, const std::string& content) {
@@ -58,12 +86,18 @@ void ReportFolder::Write(const std::string& name, const std::string& content) {
         return;
     }
     m_now.insert(name);
+    // Written again in this report (a refresh given up, a history sorted): the last content counts.
+    m_pending.erase(name);
     // The size first: most files a refresh writes have grown, and need not be read to tell.
     if (exists && fs::file_size(target, error) == content.size() && !error && Content(target) == content) {
         ++m_unchanged;
         return;
     }
-    Replace(target, content);
+    // Complete on disk now, in place only when the whole report is (Finish).
+    auto replacement = std::make_unique<FileReplacement>(target);
+    if (!replacement->Write(content) || !replacement->Seal(false))
+        throw ReportError("cannot write " + target.string() + ": " + replacement->Reason());
+    m_pending.emplace(name, std::move(replacement));
     ++m_written;
 }
 
@@ -92,6 +126,22 @@ void ReportFolder::SaveCheckpoint(const std::string& bytes) {
 }
 
 void ReportFolder::Finish() {
+    if (!m_pending.empty()) {
+        // Every name is on the list before its file is in place, so a report cut short leaves no
+        // file the next one takes for the owner's; the new files' content is on the disk before
+        // any of them replaces a page, so a crash leaves the old page or the new one, never a
+        // torn one; and the new names are on the disk before the checkpoint that counts on them.
+        std::set<std::string> all = m_before;
+        all.insert(m_now.begin(), m_now.end());
+        SaveList(all, true);
+        SyncFolder(m_folder, true);
+        for (auto& [name, replacement] : m_pending)
+            if (!replacement->Commit(false))
+                throw ReportError("cannot write " + (m_folder / name).string() + ": " +
+                                  replacement->Reason());
+        m_pending.clear();
+        SyncFolder(m_folder, false);
+    }
     for (const std::string& name : m_before)
         if (!m_now.contains(name)) {
             std::error_code ignored; // already gone: nothing to do
@@ -101,16 +151,17 @@ void ReportFolder::Finish() {
 }
 
 void ReportFolder::KeepListAfterFailure() {
+    m_pending.clear(); // their new files are removed, the pages stay as they were
     std::set<std::string> all = m_before;
     all.insert(m_now.begin(), m_now.end());
     SaveList(all);
 }
 
-void ReportFolder::SaveList(const std::set<std::string>& names) const {
+void ReportFolder::SaveList(const std::set<std::string>& names, bool sync) const {
     std::string list;
     for (const std::string& name : names)
         list += name + "\n";
     const fs::path manifest = m_folder / ManifestName;
     if (Content(manifest) != list)
-        Replace(manifest, list);
+        Replace(manifest, list, sync);
 }

@@ -239,7 +239,8 @@ std::optional<ReportCheckpoint> LoadCheckpoint(std::string_view bytes) {
     return checkpoint;
 }
 
-std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::uint64_t mark) {
+std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::uint64_t mark,
+                                       const std::function<bool(std::span<const CDataset>)>& visit) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
@@ -247,6 +248,7 @@ std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::u
     HistoryScan scan;
     RecordHash hash;
     std::vector<std::uint8_t> block(4096 * HistoryRecordSize);
+    std::vector<CDataset> datasets(visit ? 4096 : 0);
     std::size_t filled = 0; // bytes of the block not hashed yet
     bool failed = ::fstat(fd, &status) != 0;
     scan.whole.device = status.st_dev;
@@ -272,16 +274,44 @@ std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::u
         }
         if (scan.whole.records == mark)
             scan.hashOfFirst = hash.Value();
+        if (visit && records != 0) {
+            for (std::size_t i = 0; i < records; ++i)
+                DecodeHistoryRecord(block.data() + i * HistoryRecordSize, datasets[i]);
+            if (!visit(std::span<const CDataset>(datasets.data(), records)))
+                break;
+        }
         const std::size_t used = records * HistoryRecordSize;
         std::memmove(block.data(), block.data() + used, filled - used);
         filled -= used;
         if (got == 0 && records == 0)
             break;
     }
+    const int error = errno;
     ::close(fd);
-    if (failed)
+    if (failed) {
+        errno = error; // the reason, for the caller to tell
         return std::nullopt;
+    }
     scan.whole.hash = hash.Value();
     scan.damaged = filled != 0;
     return scan;
+}
+
+std::optional<CDataset> LastHistoryRecord(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status {};
+    std::uint8_t record[HistoryRecordSize];
+    const std::uint64_t records =
+        ::fstat(fd, &status) == 0 ? std::uint64_t(status.st_size) / HistoryRecordSize : 0;
+    const bool read =
+        records != 0 && ::pread(fd, record, sizeof record, off_t((records - 1) * HistoryRecordSize)) ==
+                            ssize_t(sizeof record);
+    ::close(fd);
+    if (!read)
+        return std::nullopt;
+    CDataset last;
+    DecodeHistoryRecord(record, last);
+    return last;
 }

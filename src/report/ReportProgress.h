@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,5 +57,10 @@ struct HistoryScan {
     std::optional<CDataset> last; // the last whole record
     bool damaged = false;
 };
-// None when the file cannot be read.
-std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::uint64_t mark);
+// visit, when given, is handed the whole records decoded as they are read, a block at a time, so
+// one pass over the file both reads and fingerprints it; when it returns false the reading stops
+// (the scan then covers what was read). None when the file cannot be read (errno tells why).
+std::optional<HistoryScan> ScanHistory(const std::filesystem::path& file, std::uint64_t mark,
+                                       const std::function<bool(std::span<const CDataset>)>& visit = {});
+// The file's last whole record, by its size; none when it has none or cannot be read.
+std::optional<CDataset> LastHistoryRecord(const std::filesystem::path& file);

@@ -2,10 +2,13 @@
 
 #include "history/TimeTicks.h"
 #include "history/ValueTicks.h"
+#include "report/SvgNumber.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <string_view>
 
 namespace {
 
@@ -14,38 +17,40 @@ constexpr double TemperatureTop = 34, TemperatureHeight = 200;
 constexpr double HumidityTop = 254, HumidityHeight = 120;
 constexpr double AxisLabels = 392, Height = 402;
 
-// A coordinate or value to a tenth, without a trailing ".0", appended to the text: a chart
-// writes hundreds of thousands of them, so this is whole-number arithmetic rather than printf.
-void AppendNumber(std::string& out, double value) {
-    if (!std::isfinite(value) || std::fabs(value) > 1e15)
-        value = 0;
-    // Halves away from zero as llround does, without its call.
-    const double scaled = value * 10;
-    const long long tenths = static_cast<long long>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
-    unsigned long long magnitude =
-        tenths < 0 ? 0ULL - static_cast<unsigned long long>(tenths) : static_cast<unsigned long long>(tenths);
-    // Written from the end: the tenth when there is one, then the whole digits and the sign.
-    char text[24];
-    char* start = text + sizeof text;
-    if (magnitude % 10 != 0) {
-        *--start = char('0' + magnitude % 10);
-        *--start = '.';
-    }
-    magnitude /= 10;
-    do {
-        *--start = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (tenths < 0)
-        *--start = '-';
-    out.append(start, text + sizeof text);
-}
-
 std::string Number(double value) {
     std::string text;
-    AppendNumber(text, value);
+    AppendSvgNumber(text, value);
     return text;
 }
+
+// A path's steps ("M12.3 45.6", "L...") written straight into a buffer that has room for the
+// steps ahead; kept from path to path, so a panel allocates it once.
+class PathText {
+public:
+    // Starts a path of at most that many steps.
+    void Start(std::size_t steps) {
+        if (steps * StepRoom > m_room) {
+            m_room = steps * StepRoom;
+            m_buffer = std::make_unique_for_overwrite<char[]>(m_room);
+        }
+        m_at = m_buffer.get();
+    }
+    void Step(char command, double x, double y) {
+        *m_at++ = command;
+        m_at = WriteSvgNumber(m_at, x);
+        *m_at++ = ' ';
+        m_at = WriteSvgNumber(m_at, y);
+    }
+    // A few characters, counted as one step.
+    void Put(std::string_view text) { m_at = std::copy(text.begin(), text.end(), m_at); }
+    std::string_view Text() const { return {m_buffer.get(), std::size_t(m_at - m_buffer.get())}; }
+
+private:
+    static constexpr std::size_t StepRoom = 2 * SvgNumberRoom + 2;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_room = 0;
+    char* m_at = nullptr;
+};
 
 struct Panel {
     double top, height;
@@ -84,57 +89,51 @@ void AppendPanel(std::string& svg, const Panel& panel, const ValueTicks& ticks, 
         svg += "<text class=\"value\" x=\"" + Number(Left - 6) + "\" y=\"" + Number(panel.Y(value) + 4) +
                "\">" + Number(value) + "</text>";
     }
+    PathText area, line;
     for (const BandSeries& band : series) {
         if (band.quantity.kind != kind)
             continue;
         const std::string sensor = "s" + std::to_string(band.quantity.sensor);
-        std::string area, line;
-        line.reserve(band.columns.size() * 14);
-        area.reserve(band.columns.size() * 28);
+        line.Start(band.columns.size() + 2 * band.runStarts.size());
+        area.Start(2 * band.columns.size() + band.runStarts.size());
         for (std::size_t run = 0; run < band.runStarts.size(); ++run) {
             const std::size_t first = band.runStarts[run];
             const std::size_t end =
                 run + 1 < band.runStarts.size() ? band.runStarts[run + 1] : band.columns.size();
-            // A path step "M12.3 45.6": appended in place, as a chart has hundreds of thousands.
-            const auto step = [&](std::string& path, char command, DATE at, double value) {
-                path += command;
-                AppendNumber(path, x(at));
-                path += ' ';
-                AppendNumber(path, panel.Y(value));
-            };
             if (end - first == 1) {
                 const BandColumn& c = band.columns[first];
-                step(line, 'M', c.at, Shown(float(c.mean), band.quantity, fahrenheit));
-                line += "h2";
+                line.Step('M', x(c.at), panel.Y(Shown(float(c.mean), band.quantity, fahrenheit)));
+                line.Put("h2");
                 continue;
             }
             bool wide = false;
             for (std::size_t i = first; i < end; ++i) {
                 const BandColumn& c = band.columns[i];
-                step(line, i == first ? 'M' : 'L', c.at, Shown(float(c.mean), band.quantity, fahrenheit));
+                line.Step(i == first ? 'M' : 'L', x(c.at),
+                          panel.Y(Shown(float(c.mean), band.quantity, fahrenheit)));
                 wide = wide || c.max > c.min;
             }
             if (!wide)
                 continue;
             for (std::size_t i = first; i < end; ++i) {
                 const BandColumn& c = band.columns[i];
-                step(area, i == first ? 'M' : 'L', c.at, Shown(c.max, band.quantity, fahrenheit));
+                area.Step(i == first ? 'M' : 'L', x(c.at), panel.Y(Shown(c.max, band.quantity, fahrenheit)));
             }
             for (std::size_t i = end; i-- > first;) {
                 const BandColumn& c = band.columns[i];
-                step(area, 'L', c.at, Shown(c.min, band.quantity, fahrenheit));
+                area.Step('L', x(c.at), panel.Y(Shown(c.min, band.quantity, fahrenheit)));
             }
-            area += "Z";
+            area.Put("Z");
         }
         // Appended piece by piece: the paths are most of the chart.
         for (const auto& [kind, path] : {std::pair{"band ", &area}, std::pair{"line ", &line}}) {
-            if (path->empty() && path == &area)
+            if (path->Text().empty() && path == &area)
                 continue;
             svg += "<path class=\"";
             svg += kind;
             svg += sensor;
             svg += "\" d=\"";
-            svg += *path;
+            svg += path->Text();
             svg += "\"/>";
         }
     }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <set>
 
@@ -129,4 +131,28 @@ TEST(FileReplacementTest, KeepsTheReplacedFilesPermissions) {
     EXPECT_EQ(ReadWholeFile(dir / "target"), "new");
     EXPECT_EQ(fs::status(dir / "target").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// A new file comes out as any file the process creates (the creation mask applies); a file that
+// replaces another is its owner's alone until it takes that one's permissions, so a private file's
+// new content is never readable by others on the way.
+TEST(FileReplacementTest, NewFilesFollowTheCreationMaskReplacementsStayPrivateUntilCommitted) {
+    const mode_t mask = ::umask(027);
+    TempDir dir;
+    FileReplacement fresh(dir / "new");
+    ASSERT_TRUE(fresh.Stream() << "streamed, ");
+    ASSERT_TRUE(fresh.Write("then written"));
+    ASSERT_TRUE(fresh.Commit(false)) << fresh.Reason();
+    EXPECT_EQ(ReadWholeFile(dir / "new"), "streamed, then written");
+    EXPECT_EQ(fs::status(dir / "new").permissions(), fs::perms(0640));
+
+    WriteWholeFile(dir / "shared", "old");
+    fs::permissions(dir / "shared", fs::perms(0604));
+    FileReplacement replacement(dir / "shared");
+    ASSERT_TRUE(replacement.Write("new"));
+    EXPECT_EQ(fs::status(replacement.Temporary()).permissions(), fs::perms(0600));
+    ASSERT_TRUE(replacement.Commit(false)) << replacement.Reason();
+    EXPECT_EQ(ReadWholeFile(dir / "shared"), "new");
+    EXPECT_EQ(fs::status(dir / "shared").permissions(), fs::perms(0604));
+    ::umask(mask);
 }

@@ -1,8 +1,11 @@
 #include "report/ChartBands.h"
 #include "report/SvgChart.h"
+#include "report/SvgNumber.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -83,6 +86,36 @@ TEST(SvgChart, DrawsBandsAndLinesWithTitleAndDescription) {
     EXPECT_NE(svg.find("Temperatur (°C)"), std::string::npos);
     EXPECT_NE(svg.find(">Innen</text>"), std::string::npos);
     EXPECT_EQ(svg.find("Außen"), std::string::npos); // no outdoor data, no key
+}
+
+// The numbers of the drawing area come from a table, the rest are worked out: both must round to
+// a tenth the same way and drop the ".0".
+TEST(SvgNumber, RoundsToATenthWithoutATrailingZero) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {0, "0"},
+        {12, "12"},
+        {12.34, "12.3"},
+        {0.25, "0.3"}, // halves away from zero
+        {-0.25, "-0.3"},
+        {-0.04, "0"}, // no "-0"
+        {-12.3, "-12.3"},
+        {786, "786"},
+        {999.94, "999.9"}, // the table's last
+        {999.96, "1000"},  // the first beyond it
+        {1234.5, "1234.5"},
+        {1e15, "1000000000000000"},
+        {2e15, "0"}, // beyond what a chart can mean
+        {std::numeric_limits<double>::infinity(), "0"},
+        {std::nan(""), "0"},
+    };
+    for (const auto& c : cases) {
+        std::string text = "x=";
+        AppendSvgNumber(text, c.value);
+        EXPECT_EQ(text, std::string("x=") + c.text) << c.value;
+    }
 }
 
 } // namespace

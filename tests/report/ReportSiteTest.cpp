@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -160,6 +161,62 @@ TEST(ReportFolder, LeavesOtherFilesAloneAndRemovesOnlyItsOwn) {
     EXPECT_FALSE(fs::exists(site / "b.html"));
     EXPECT_EQ(Read(site / "notes.txt"), "the owner's notes");
     EXPECT_EQ(Read(site / ReportFolder::ManifestName), "a.html\nc.html\n");
+}
+
+// Pages take their places only once the whole report is written and on the disk: until then a
+// reader sees the last report's pages, and a report that fails or is cut short leaves them.
+TEST(ReportFolder, PagesTakeTheirPlacesOnlyOnceTheWholeReportIsWritten) {
+    TempDir dir;
+    const fs::path site = dir / "site";
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "old");
+        folder.Write("a.html", "a");
+        folder.Finish();
+    }
+    const auto files = [&] {
+        std::set<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(site))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> listed = {ReportFolder::ManifestName, "a.html", "index.html"};
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "new");
+        folder.Write("b.html", "b");
+        EXPECT_EQ(Read(site / "index.html"), "old");
+        EXPECT_FALSE(fs::exists(site / "b.html"));
+        folder.KeepListAfterFailure(); // the report failed
+    }
+    EXPECT_EQ(Read(site / "index.html"), "old");
+    EXPECT_EQ(files(), listed) << "the new files of a failed report are removed";
+
+    // A page written again in the same report (a refresh given up for a whole build) as it was
+    // before: the content written first must not take its place.
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "given up");
+        folder.Write("index.html", "old");
+        folder.Write("a.html", "a");
+        folder.Finish();
+    }
+    EXPECT_EQ(Read(site / "index.html"), "old");
+
+    // A report cut short (a crash) leaves its new files under their own names: the next one
+    // removes those of its pages, and leaves a file of the same look that is the owner's.
+    std::ofstream(site / ".index.html.Ab12Cd.tmp") << "ne";
+    std::ofstream(site / ".notes.txt.Ab12Cd.tmp") << "the owner's";
+    {
+        ReportFolder folder(site);
+        folder.Write("index.html", "new");
+        folder.Write("a.html", "a");
+        folder.Finish();
+    }
+    EXPECT_EQ(Read(site / "index.html"), "new");
+    std::set<std::string> expected = listed;
+    expected.insert(".notes.txt.Ab12Cd.tmp");
+    EXPECT_EQ(files(), expected);
 }
 
 TEST(ReportFolder, FolderThatCannotBeMadeIsAnError) {

@@ -49,7 +49,8 @@ ExportLineFormatter::ExportLineFormatter(const ColumnFormat& format) : m_format(
         }
         const char conversion = pattern[++i];
         if (std::strchr("dmYyHMSIp", conversion) != nullptr) {
-            m_fields.push_back({conversion, m_dateTime.size()});
+            (std::strchr("dmYy", conversion) != nullptr ? m_dateFields : m_timeFields)
+                .push_back({conversion, m_dateTime.size()});
             m_dateTime.append(conversion == 'Y' ? 4 : 2, '0');
         } else if (conversion == '%') {
             m_dateTime += '%';
@@ -65,7 +66,7 @@ ExportLineFormatter::ExportLineFormatter(const ColumnFormat& format) : m_format(
 }
 
 void ExportLineFormatter::FillDateFields(int year, int month, int day) {
-    for (const Field& field : m_fields) {
+    for (const Field& field : m_dateFields) {
         char* at = m_dateTime.data() + field.offset;
         switch (field.conversion) {
         case 'd':
@@ -100,7 +101,7 @@ char* ExportLineFormatter::WriteDateTime(char* out, const CDateTime& dateTime) {
         }
         if (m_dayValid) {
             const int hour = second / 3600;
-            for (const Field& field : m_fields) {
+            for (const Field& field : m_timeFields) {
                 char* at = m_dateTime.data() + field.offset;
                 switch (field.conversion) {
                 case 'H':
@@ -135,12 +136,12 @@ std::optional<int> ExportLineFormatter::TemperatureTenths(float celsius) const {
     if (celsius == CDataset::TemperatureOverflow || celsius == CDataset::TemperatureNotAvailable)
         return std::nullopt;
     const float v = m_format.fahrenheit ? ToFahrenheit(celsius) : celsius;
-    // Cut to tenths towards zero; a value just below zero reads "0.0", not "-0.0".
     const float tenths = v * 10.0f;
-    const float cut = v >= 0 ? std::floor(tenths) : std::ceil(tenths);
-    if (!(std::fabs(cut) < DigitCodeLimit)) // also NaN
+    if (!(std::fabs(tenths) < DigitCodeLimit)) // also NaN
         return std::nullopt;
-    return static_cast<int>(cut);
+    // Cut to tenths towards zero, as the conversion does; a value just below zero reads "0.0",
+    // not "-0.0".
+    return static_cast<int>(tenths);
 }
 
 std::optional<int> ExportLineFormatter::WholeHumidity(float humidity) {
@@ -148,7 +149,7 @@ std::optional<int> ExportLineFormatter::WholeHumidity(float humidity) {
         return std::nullopt;
     // Whole, non-negative humidities are all a station gives; the rest take the general path.
     if (humidity >= 0 && !std::signbit(humidity) && humidity < DigitCodeLimit &&
-        humidity == std::floor(humidity))
+        humidity == static_cast<float>(static_cast<int>(humidity)))
         return static_cast<int>(humidity);
     return std::nullopt;
 }

@@ -46,7 +46,7 @@ private:
     // date's for m_day, the time's for the date-time written last. Every field of a valid
     // date-time has a fixed number of characters.
     std::string m_dateTime;
-    std::vector<Field> m_fields;
+    std::vector<Field> m_dateFields, m_timeFields;
     std::int64_t m_day = 0;
     bool m_dayFilled = false;
     bool m_dayValid = false; // its year has four digits

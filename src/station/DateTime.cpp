@@ -73,7 +73,12 @@ bool DayAndSecondOfDate(DATE value, std::int64_t& day, int& second) {
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
     day = static_cast<std::int64_t>(whole);
-    std::int64_t seconds = std::llround(fraction * 86400.0);
+    // Rounded half up, as std::llround rounds a number that is not negative (without its call):
+    // taking the whole seconds off is exact.
+    const double exact = fraction * 86400.0;
+    std::int64_t seconds = static_cast<std::int64_t>(exact);
+    if (exact - static_cast<double>(seconds) >= 0.5)
+        ++seconds;
     if (seconds >= 86400) { // rounded up to the next midnight
         seconds -= 86400;
         day += 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
@@ -18,7 +19,8 @@ public:
     template <typename U> LargePageAllocator(const LargePageAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t count) {
-        const std::size_t bytes = (count * sizeof(T) + LargePage - 1) / LargePage * LargePage;
+        const std::size_t bytes =
+            (std::max<std::size_t>(count * sizeof(T), 1) + LargePage - 1) / LargePage * LargePage;
         void* memory = std::aligned_alloc(LargePage, bytes);
         if (memory == nullptr)
             throw std::bad_alloc();

@@ -2,21 +2,17 @@
 
 #include <algorithm>
 
-namespace {
-
-void Pad(std::string& line, const std::string& text, std::size_t width, bool right) {
+void AppendPadded(std::string& out, std::string_view text, std::size_t width, bool rightAligned) {
     const std::size_t fill = width - std::min(width, DisplayWidth(text));
-    if (right)
-        line.append(fill, ' ');
-    line += text;
-    if (!right)
-        line.append(fill, ' ');
+    if (rightAligned)
+        out.append(fill, ' ');
+    out += text;
+    if (!rightAligned)
+        out.append(fill, ' ');
 }
 
-} // namespace
-
 // Characters on screen, not bytes: the unit sign is two bytes in UTF-8.
-std::size_t DisplayWidth(const std::string& text) {
+std::size_t DisplayWidth(std::string_view text) {
     return static_cast<std::size_t>(std::count_if(
         text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
@@ -27,7 +23,7 @@ void AppendAlignedLine(std::string& out, const std::vector<std::string>& cells,
     for (std::size_t c = 0; c < cells.size() && c < widths.size(); ++c) {
         if (c > 0)
             out += "  ";
-        Pad(out, cells[c], widths[c], c < rightAligned.size() && rightAligned[c]);
+        AppendPadded(out, cells[c], widths[c], c < rightAligned.size() && rightAligned[c]);
     }
     while (out.size() > start && out.back() == ' ')
         out.pop_back();

@@ -1,11 +1,12 @@
 #include "cli/StatisticsCommand.h"
 
-#include "cli/AlignedTable.h"
 #include "cli/CliFailure.h"
 #include "cli/CliSession.h"
 #include "cli/DateTimeArgument.h"
 #include "cli/HistoryCommands.h"
 #include "cli/HistoryFileSource.h"
+#include "cli/LargePageAllocator.h"
+#include "cli/StatisticsTable.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 #include "history/StatisticsText.h"
@@ -34,74 +35,54 @@ std::optional<CDateTime> RangeEnd(const std::string& option, const std::string& 
     return at;
 }
 
-std::string QuantityName(const ChartQuantity& quantity) {
-    std::string name = quantity.sensor == 0 ? "Indoor" : "Outdoor " + std::to_string(quantity.sensor);
-    return name + (quantity.kind == ChartQuantity::Temperature ? " temperature" : " humidity");
-}
+// The output is written a quarter of a mebibyte at a time, so that its text is never held whole.
+constexpr std::size_t WriteSize = std::size_t(1) << 18;
 
-// Summaries are written a few thousand at a time, so that the output's text is never held whole.
-constexpr std::size_t SummariesPerWrite = 4096;
-
-// The summaries of a long history are many: they are kept in parts of SummariesPerWrite, which
+// The summaries of a long history are many: they are kept in parts of a large page each, which
 // never move once filled, rather than in one block copied to a larger one as it grows.
-using Summaries = std::vector<std::vector<Summary>>;
+using SummaryPart = std::vector<Summary, LargePageAllocator<Summary>>;
+using Summaries = std::vector<SummaryPart>;
+constexpr std::size_t SummariesPerPart = LargePageAllocator<Summary>::LargePage / sizeof(Summary);
 
 void Append(Summaries& summaries, std::span<const Summary> more) {
     for (const Summary& summary : more) {
-        if (summaries.empty() || summaries.back().size() == SummariesPerWrite)
-            summaries.emplace_back().reserve(SummariesPerWrite);
+        if (summaries.empty() || summaries.back().size() == SummariesPerPart)
+            summaries.emplace_back().reserve(SummariesPerPart);
         summaries.back().push_back(summary);
     }
 }
 
-std::vector<std::string> StatisticsRow(const Summary& s, const ColumnFormat& format,
-                                       const std::string& datePattern) {
-    const std::string unit = " " + QuantityUnit(s.quantity, format.fahrenheit);
-    return {PeriodText(s.period, datePattern),
-            QuantityName(s.quantity),
-            std::to_string(s.count),
-            SummaryValueText(s.min, s.quantity, format.fahrenheit) + unit,
-            s.minAt.Format(format.dateTimePattern),
-            SummaryValueText(s.max, s.quantity, format.fahrenheit) + unit,
-            s.maxAt.Format(format.dateTimePattern),
-            MeanText(s, format.fahrenheit) + unit};
-}
-
-// The aligned table, its columns as wide as their widest cell: the rows are formatted once to
-// measure them and again to write them, rather than all held as text.
+// The aligned table: every summary is measured for the column widths, then written once.
 void WriteStatisticsTable(const Summaries& summaries, const ColumnFormat& format) {
-    const std::vector<std::string> titles = {"Period", "Quantity", "Count",  "Min",
-                                             "Min at", "Max",      "Max at", "Mean"};
-    const std::vector<bool> rightAligned = {false, false, true, true, false, true, false, true};
-    const std::string datePattern = DatePattern(format.dateTimePattern);
-    std::vector<std::size_t> widths;
-    for (const std::string& title : titles)
-        widths.push_back(DisplayWidth(title));
-    for (const std::vector<Summary>& part : summaries)
-        for (const Summary& s : part) {
-            const std::vector<std::string> row = StatisticsRow(s, format, datePattern);
-            for (std::size_t c = 0; c < widths.size(); ++c)
-                widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-        }
-    std::string out;
-    AppendAlignedLine(out, titles, widths, rightAligned);
-    for (const std::vector<Summary>& part : summaries) {
+    StatisticsTable table(format);
+    for (const SummaryPart& part : summaries)
         for (const Summary& s : part)
-            AppendAlignedLine(out, StatisticsRow(s, format, datePattern), widths, rightAligned);
-        WriteToStdout(out);
-        out.clear();
-    }
-    if (summaries.empty())
-        WriteToStdout(out);
+            table.Measure(s);
+    std::string out;
+    out.reserve(WriteSize + 4096);
+    table.AppendTitles(out);
+    for (const SummaryPart& part : summaries)
+        for (const Summary& s : part) {
+            table.AppendRow(out, s);
+            if (out.size() >= WriteSize) {
+                WriteToStdout(out);
+                out.clear();
+            }
+        }
+    WriteToStdout(out);
 }
 
 void WriteStatisticsCsv(const Summaries& summaries, bool fahrenheit) {
+    constexpr std::size_t SummariesPerWrite = WriteSize / 128; // a line is rarely longer
     std::string out(StatisticsCsvHeader);
-    for (const std::vector<Summary>& part : summaries) {
-        AppendStatisticsCsvLines(out, part, fahrenheit);
-        WriteToStdout(out);
-        out.clear();
-    }
+    for (const SummaryPart& part : summaries)
+        for (std::size_t first = 0; first < part.size(); first += SummariesPerWrite) {
+            AppendStatisticsCsvLines(
+                out, std::span(part).subspan(first, std::min(SummariesPerWrite, part.size() - first)),
+                fahrenheit);
+            WriteToStdout(out);
+            out.clear();
+        }
     if (summaries.empty())
         WriteToStdout(out);
 }

@@ -12,7 +12,6 @@ namespace {
 // Longest text of a value taken by the general path: a float's 39 integer digits, sign,
 // point and decimal.
 constexpr std::size_t MaxValueSize = 48;
-constexpr std::size_t MaxDateTimeFieldSize = 4;
 constexpr std::size_t InvalidDateTimeSize = 16;
 // Beyond this many tenths, a value's text is left to the general path.
 constexpr float DigitCodeLimit = 1e7f;
@@ -45,80 +44,104 @@ ExportLineFormatter::ExportLineFormatter(const ColumnFormat& format) : m_format(
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
         if (c != '%' || i + 1 == pattern.size()) {
-            m_pattern.push_back({0, c});
+            m_dateTime += c;
             continue;
         }
         const char conversion = pattern[++i];
         if (std::strchr("dmYyHMSIp", conversion) != nullptr) {
-            m_pattern.push_back({conversion, 0});
+            (std::strchr("dmYy", conversion) != nullptr ? m_dateFields : m_timeFields)
+                .push_back({conversion, m_dateTime.size()});
+            m_dateTime.append(conversion == 'Y' ? 4 : 2, '0');
         } else if (conversion == '%') {
-            m_pattern.push_back({0, '%'});
+            m_dateTime += '%';
         } else { // unknown conversions are kept as written
-            m_pattern.push_back({0, '%'});
-            m_pattern.push_back({0, conversion});
+            m_dateTime += '%';
+            m_dateTime += conversion;
         }
     }
-    const std::size_t dateTimeSize = std::max(InvalidDateTimeSize, m_pattern.size() * MaxDateTimeFieldSize);
+    const std::size_t dateTimeSize = std::max(InvalidDateTimeSize, m_dateTime.size());
     const std::size_t quotesAndSeparators = 2 * DatasetColumnCount + (DatasetColumnCount - 1);
     m_maxLineSize = dateTimeSize + (DatasetColumnCount - 1) * MaxValueSize + quotesAndSeparators +
                     std::strlen(ExportLineEnd);
 }
 
-char* ExportLineFormatter::WriteDateTime(char* out, const CDateTime& dateTime) {
-    CDateTime::Fields f;
-    if (!dateTime.GetFields(f)) { // empty or invalid: the general text
-        m_scratch.clear();
-        dateTime.FormatTo(m_scratch, m_format.dateTimePattern);
-        return Copy(out, m_scratch);
-    }
-    for (const Piece& piece : m_pattern) {
-        switch (piece.conversion) {
-        case 0:
-            *out++ = piece.literal;
-            break;
+void ExportLineFormatter::FillDateFields(int year, int month, int day) {
+    for (const Field& field : m_dateFields) {
+        char* at = m_dateTime.data() + field.offset;
+        switch (field.conversion) {
         case 'd':
-            out = Two(out, f.day);
+            Two(at, day);
             break;
         case 'm':
-            out = Two(out, f.month);
+            Two(at, month);
             break;
         case 'Y':
-            out = Two(Two(out, f.year / 100), f.year % 100);
+            Two(Two(at, year / 100), year % 100);
             break;
         case 'y':
-            out = Two(out, f.year % 100);
-            break;
-        case 'H':
-            out = Two(out, f.hour);
-            break;
-        case 'M':
-            out = Two(out, f.minute);
-            break;
-        case 'S':
-            out = Two(out, f.second);
-            break;
-        case 'I':
-            out = Two(out, f.hour % 12 == 0 ? 12 : f.hour % 12);
-            break;
-        case 'p':
-            *out++ = f.hour < 12 ? 'A' : 'P';
-            *out++ = 'M';
+            Two(at, year % 100);
             break;
         }
     }
-    return out;
+}
+
+char* ExportLineFormatter::WriteDateTime(char* out, const CDateTime& dateTime) {
+    std::int64_t day = 0;
+    int second = 0;
+    if (dateTime.GetStatus() == CDateTime::valid && DayAndSecondOfDate(dateTime.Value(), day, second)) {
+        // The records of a history mostly share their day with the one before.
+        if (!m_dayFilled || day != m_day) {
+            int year = 0, month = 0, dayOfMonth = 0;
+            CalendarDateOfDay(day, year, month, dayOfMonth);
+            m_day = day;
+            m_dayFilled = true;
+            m_dayValid = year <= 9999;
+            if (m_dayValid)
+                FillDateFields(year, month, dayOfMonth);
+        }
+        if (m_dayValid) {
+            const int hour = second / 3600;
+            for (const Field& field : m_timeFields) {
+                char* at = m_dateTime.data() + field.offset;
+                switch (field.conversion) {
+                case 'H':
+                    Two(at, hour);
+                    break;
+                case 'M':
+                    Two(at, second / 60 % 60);
+                    break;
+                case 'S':
+                    Two(at, second % 60);
+                    break;
+                case 'I':
+                    Two(at, hour % 12 == 0 ? 12 : hour % 12);
+                    break;
+                case 'p':
+                    at[0] = hour < 12 ? 'A' : 'P';
+                    at[1] = 'M';
+                    break;
+                }
+            }
+            std::memcpy(out, m_dateTime.data(), m_dateTime.size());
+            return out + m_dateTime.size();
+        }
+    }
+    // Empty or invalid: the general text.
+    m_scratch.clear();
+    dateTime.FormatTo(m_scratch, m_format.dateTimePattern);
+    return Copy(out, m_scratch);
 }
 
 std::optional<int> ExportLineFormatter::TemperatureTenths(float celsius) const {
     if (celsius == CDataset::TemperatureOverflow || celsius == CDataset::TemperatureNotAvailable)
         return std::nullopt;
     const float v = m_format.fahrenheit ? ToFahrenheit(celsius) : celsius;
-    // Cut to tenths towards zero; a value just below zero reads "0.0", not "-0.0".
     const float tenths = v * 10.0f;
-    const float cut = v >= 0 ? std::floor(tenths) : std::ceil(tenths);
-    if (!(std::fabs(cut) < DigitCodeLimit)) // also NaN
+    if (!(std::fabs(tenths) < DigitCodeLimit)) // also NaN
         return std::nullopt;
-    return static_cast<int>(cut);
+    // Cut to tenths towards zero, as the conversion does; a value just below zero reads "0.0",
+    // not "-0.0".
+    return static_cast<int>(tenths);
 }
 
 std::optional<int> ExportLineFormatter::WholeHumidity(float humidity) {
@@ -126,7 +149,7 @@ std::optional<int> ExportLineFormatter::WholeHumidity(float humidity) {
         return std::nullopt;
     // Whole, non-negative humidities are all a station gives; the rest take the general path.
     if (humidity >= 0 && !std::signbit(humidity) && humidity < DigitCodeLimit &&
-        humidity == std::floor(humidity))
+        humidity == static_cast<float>(static_cast<int>(humidity)))
         return static_cast<int>(humidity);
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "station/Dataset.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,14 +33,23 @@ public:
     static std::optional<int> WholeHumidity(float humidity);
 
 private:
-    // One piece of the date-time pattern: a literal character or a field conversion.
-    struct Piece {
-        char conversion; // 0 for a literal
-        char literal;
+    // A field of the date-time pattern, and where its digits go in the date-time's text.
+    struct Field {
+        char conversion;
+        std::size_t offset;
     };
 
+    void FillDateFields(int year, int month, int day);
+
     ColumnFormat m_format;
-    std::vector<Piece> m_pattern;
+    // The text of a valid date-time: the pattern's literals in place and its fields filled, the
+    // date's for m_day, the time's for the date-time written last. Every field of a valid
+    // date-time has a fixed number of characters.
+    std::string m_dateTime;
+    std::vector<Field> m_dateFields, m_timeFields;
+    std::int64_t m_day = 0;
+    bool m_dayFilled = false;
+    bool m_dayValid = false; // its year has four digits
     std::size_t m_maxLineSize = 0;
     std::string m_scratch; // for the general path
 };

@@ -40,6 +40,10 @@ IsoWeek IsoWeekOf(const Period& week);
 // temperature and humidity of outdoor transmitters 1 to 5.
 constexpr std::size_t StatisticsQuantityCount = 2 * CDataset::SensorCount;
 const std::array<ChartQuantity, StatisticsQuantityCount>& StatisticsQuantities();
+// A quantity's place in that list.
+constexpr std::size_t QuantityIndex(const ChartQuantity& quantity) {
+    return std::size_t(2 * quantity.sensor + (quantity.kind == ChartQuantity::Humidity ? 1 : 0));
+}
 
 // What the values of one quantity in one period came to. Only measurements count: not-available
 // and overflow marks are left out. Ties of the minimum or maximum go to the earliest date-time.

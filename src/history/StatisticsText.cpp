@@ -1,45 +1,57 @@
 #include "history/StatisticsText.h"
 
 #include "history/CsvField.h"
+#include "history/ExportLineFormat.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-std::string Digits(int value, int width) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    return buffer;
+// value with at least width digits, zeros in front: "%0*d" for the numbers of a period.
+char* WriteDigits(char* out, int value, int width) {
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const auto count = static_cast<int>(end - digits);
+    for (int i = count; i < width; ++i)
+        *out++ = '0';
+    std::memcpy(out, digits, static_cast<std::size_t>(count));
+    return out + count;
 }
 
-// n / d in hundredths, rounded half away from zero, as "-12.35".
-std::string Hundredths(std::int64_t numerator, std::int64_t denominator) {
-    const std::int64_t magnitude = std::llabs(numerator);
-    const std::int64_t rounded = (2 * magnitude + denominator) / (2 * denominator);
-    std::string text = numerator < 0 && rounded != 0 ? "-" : "";
-    text += std::to_string(rounded / 100);
-    text += '.';
-    text += Digits(int(rounded % 100), 2);
-    return text;
+// A period's key, at most 16 bytes.
+char* WritePeriodKey(char* out, const Period& period) {
+    switch (period.kind) {
+    case PeriodKind::Day:
+        out = WriteDigits(out, period.year, 4);
+        *out++ = '-';
+        out = WriteDigits(out, period.month, 2);
+        *out++ = '-';
+        return WriteDigits(out, period.day, 2);
+    case PeriodKind::Week: {
+        const IsoWeek week = IsoWeekOf(period);
+        out = WriteDigits(out, week.year, 4);
+        *out++ = '-';
+        *out++ = 'W';
+        return WriteDigits(out, week.week, 2);
+    }
+    case PeriodKind::Month:
+        out = WriteDigits(out, period.year, 4);
+        *out++ = '-';
+        return WriteDigits(out, period.month, 2);
+    case PeriodKind::Year:
+        break;
+    }
+    return WriteDigits(out, period.year, 4);
 }
 
 } // namespace
 
 std::string PeriodKey(const Period& period) {
-    switch (period.kind) {
-    case PeriodKind::Day:
-        return Digits(period.year, 4) + "-" + Digits(period.month, 2) + "-" + Digits(period.day, 2);
-    case PeriodKind::Week: {
-        const IsoWeek week = IsoWeekOf(period);
-        return Digits(week.year, 4) + "-W" + Digits(week.week, 2);
-    }
-    case PeriodKind::Month:
-        return Digits(period.year, 4) + "-" + Digits(period.month, 2);
-    case PeriodKind::Year:
-        break;
-    }
-    return Digits(period.year, 4);
+    char key[32];
+    return std::string(key, WritePeriodKey(key, period));
 }
 
 std::string QuantityKey(const ChartQuantity& quantity) {
@@ -93,14 +105,36 @@ std::string SummaryValueText(float value, const ChartQuantity& quantity, bool fa
                                                        : HumidityText(value);
 }
 
-std::string MeanText(const Summary& summary, bool fahrenheit) {
+std::optional<std::int64_t> MeanHundredths(const Summary& summary, bool fahrenheit) {
     const auto count = std::int64_t(summary.count);
     if (count == 0)
+        return std::nullopt;
+    // F = C * 9 / 5 + 32, in ten-thousandths: (9 * sum + 5 * 320000 * count) / (5 * count).
+    const bool toFahrenheit = fahrenheit && summary.quantity.kind == ChartQuantity::Temperature;
+    const std::int64_t numerator =
+        toFahrenheit ? 9 * summary.sumTenThousandths + 1600000 * count : summary.sumTenThousandths;
+    const std::int64_t denominator = toFahrenheit ? 500 * count : 100 * count;
+    // Rounded half away from zero.
+    const std::int64_t rounded = (2 * std::llabs(numerator) + denominator) / (2 * denominator);
+    return numerator < 0 ? -rounded : rounded;
+}
+
+char* WriteHundredths(char* out, std::int64_t hundredths) {
+    if (hundredths < 0) {
+        *out++ = '-';
+        hundredths = -hundredths;
+    }
+    out = std::to_chars(out, out + 20, hundredths / 100).ptr;
+    *out++ = '.';
+    return WriteDigits(out, int(hundredths % 100), 2);
+}
+
+std::string MeanText(const Summary& summary, bool fahrenheit) {
+    const std::optional<std::int64_t> hundredths = MeanHundredths(summary, fahrenheit);
+    if (!hundredths)
         return {};
-    if (fahrenheit && summary.quantity.kind == ChartQuantity::Temperature)
-        // F = C * 9 / 5 + 32, in ten-thousandths: (9 * sum + 5 * 320000 * count) / (5 * count).
-        return Hundredths(9 * summary.sumTenThousandths + 1600000 * count, 500 * count);
-    return Hundredths(summary.sumTenThousandths, 100 * count);
+    char text[32];
+    return std::string(text, WriteHundredths(text, *hundredths));
 }
 
 const std::string_view StatisticsCsvHeader = "period,quantity,unit,count,min,min_at,max,max_at,mean\r\n";
@@ -112,23 +146,43 @@ std::string StatisticsCsv(std::span<const Summary> summaries, bool fahrenheit) {
 }
 
 void AppendStatisticsCsvLines(std::string& out, std::span<const Summary> summaries, bool fahrenheit) {
-    static constexpr std::string_view IsoMinute = "%Y-%m-%dT%H:%M";
-    out.reserve(out.size() + 80 * summaries.size()); // a line is rarely longer
+    // The fields after the period that depend on the quantity alone, once for each.
+    std::array<std::string, StatisticsQuantityCount> quantityFields;
+    for (const ChartQuantity& quantity : StatisticsQuantities()) {
+        std::string& fields = quantityFields[QuantityIndex(quantity)];
+        AppendCsvField(fields, QuantityKey(quantity));
+        fields += ',';
+        AppendCsvField(fields, QuantityUnit(quantity, fahrenheit));
+        fields += ',';
+    }
+    // Numbers and ISO date-times never need quotes.
+    ExportLineFormatter values(ColumnFormat{"%Y-%m-%dT%H:%M", fahrenheit});
+    const auto writeValue = [&values](char* at, float value, const ChartQuantity& quantity) {
+        return quantity.kind == ChartQuantity::Temperature ? values.WriteTemperature(at, value)
+                                                           : ExportLineFormatter::WriteHumidity(at, value);
+    };
+    // Room for the longest fields: a value of the general text, an invalid date-time.
+    char line[320];
     for (const Summary& s : summaries) {
-        const std::string fields[] = {PeriodKey(s.period),
-                                      QuantityKey(s.quantity),
-                                      QuantityUnit(s.quantity, fahrenheit),
-                                      std::to_string(s.count),
-                                      SummaryValueText(s.min, s.quantity, fahrenheit),
-                                      s.minAt.Format(IsoMinute),
-                                      SummaryValueText(s.max, s.quantity, fahrenheit),
-                                      s.maxAt.Format(IsoMinute),
-                                      MeanText(s, fahrenheit)};
-        for (std::size_t i = 0; i < std::size(fields); ++i) {
-            if (i > 0)
-                out += ',';
-            AppendCsvField(out, fields[i]);
-        }
-        out += "\r\n";
+        char* at = WritePeriodKey(line, s.period);
+        *at++ = ',';
+        const std::string& fields = quantityFields[QuantityIndex(s.quantity)];
+        out.append(line, at);
+        out += fields;
+        at = std::to_chars(line, line + 24, s.count).ptr;
+        *at++ = ',';
+        at = writeValue(at, s.min, s.quantity);
+        *at++ = ',';
+        at = values.WriteDateTime(at, s.minAt);
+        *at++ = ',';
+        at = writeValue(at, s.max, s.quantity);
+        *at++ = ',';
+        at = values.WriteDateTime(at, s.maxAt);
+        *at++ = ',';
+        if (const std::optional<std::int64_t> mean = MeanHundredths(s, fahrenheit))
+            at = WriteHundredths(at, *mean);
+        *at++ = '\r';
+        *at++ = '\n';
+        out.append(line, at);
     }
 }

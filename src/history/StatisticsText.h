@@ -2,6 +2,8 @@
 
 #include "history/Statistics.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +31,11 @@ std::string PeriodText(const Period& period, std::string_view datePattern);
 std::string SummaryValueText(float value, const ChartQuantity& quantity, bool fahrenheit);
 // The mean with two decimals, rounded half away from zero from the exact sum.
 std::string MeanText(const Summary& summary, bool fahrenheit);
+// The same mean in hundredths of the unit (never negative when it rounds to zero); none without
+// a measurement. WriteHundredths writes such a number as MeanText does ("-12.35") at out and
+// returns the end of what it wrote (at most 24 bytes).
+std::optional<std::int64_t> MeanHundredths(const Summary& summary, bool fahrenheit);
+char* WriteHundredths(char* out, std::int64_t hundredths);
 
 // The summaries as RFC 4180 text with CRLF line ends: the header
 // "period,quantity,unit,count,min,min_at,max,max_at,mean", then one line per summary; the unit

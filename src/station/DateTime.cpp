@@ -67,21 +67,39 @@ DATE DateFromFields(const CDateTime::Fields& f) {
     return day < 0 ? day - time : day + time;
 }
 
-bool FieldsFromDate(DATE value, CDateTime::Fields& f) {
+bool DayAndSecondOfDate(DATE value, std::int64_t& day, int& second) {
     if (!(value >= CDateTime::MinDate && value <= CDateTime::MaxDate))
         return false; // also NaN
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
-    std::int64_t day = static_cast<std::int64_t>(whole);
-    std::int64_t seconds = std::llround(fraction * 86400.0);
+    day = static_cast<std::int64_t>(whole);
+    // Rounded half up, as std::llround rounds a number that is not negative (without its call):
+    // taking the whole seconds off is exact.
+    const double exact = fraction * 86400.0;
+    std::int64_t seconds = static_cast<std::int64_t>(exact);
+    if (exact - static_cast<double>(seconds) >= 0.5)
+        ++seconds;
     if (seconds >= 86400) { // rounded up to the next midnight
         seconds -= 86400;
         day += 1;
     }
-    CivilFromDays(day + OleEpoch, f.year, f.month, f.day);
-    f.hour = static_cast<int>(seconds / 3600);
-    f.minute = static_cast<int>(seconds / 60 % 60);
-    f.second = static_cast<int>(seconds % 60);
+    second = static_cast<int>(seconds);
+    return true;
+}
+
+void CalendarDateOfDay(std::int64_t day, int& year, int& month, int& dayOfMonth) {
+    CivilFromDays(day + OleEpoch, year, month, dayOfMonth);
+}
+
+bool FieldsFromDate(DATE value, CDateTime::Fields& f) {
+    std::int64_t day = 0;
+    int seconds = 0;
+    if (!DayAndSecondOfDate(value, day, seconds))
+        return false;
+    CalendarDateOfDay(day, f.year, f.month, f.day);
+    f.hour = seconds / 3600;
+    f.minute = seconds / 60 % 60;
+    f.second = seconds % 60;
     return f.year <= 9999;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -72,3 +73,8 @@ private:
 bool IsValidDateFields(const CDateTime::Fields& fields);
 DATE DateFromFields(const CDateTime::Fields& fields);
 bool FieldsFromDate(DATE value, CDateTime::Fields& fields);
+// FieldsFromDate in two steps, for code that converts many date-times of one day (a history read
+// in order): a value's day number and second of that day (false where FieldsFromDate is for the
+// range), and a day number's calendar date, whose year must still be at most 9999.
+bool DayAndSecondOfDate(DATE value, std::int64_t& day, int& second);
+void CalendarDateOfDay(std::int64_t day, int& year, int& month, int& dayOfMonth);

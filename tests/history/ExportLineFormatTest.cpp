@@ -61,6 +61,8 @@ std::vector<CDateTime> DateTimes() {
     values.emplace_back(CDateTime(1999, 1, 1, 0, 0, 0).Value() - 0.4 / 86400.0); // rounds to midnight
     values.emplace_back(CDateTime(2005, 1, 17, 12, 0, 59));
     values.emplace_back(CDateTime(2099, 12, 31, 23, 59, 59));
+    values.emplace_back(CDateTime::MaxDate); // rounds into the year 10000: no valid fields
+    values.emplace_back(CDateTime::MinDate);
     CDateTime invalid;
     invalid.SetStatus(CDateTime::invalid);
     values.push_back(invalid);

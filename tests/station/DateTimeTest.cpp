@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <limits>
 
 struct DateCase {
@@ -92,4 +93,18 @@ TEST(DateTime, RoundsToTheNearestSecond) {
     EXPECT_EQ(f, (CDateTime::Fields{1899, 12, 30, 0, 0, 0}));
     EXPECT_FALSE(FieldsFromDate(std::numeric_limits<double>::infinity(), f));
     EXPECT_FALSE(FieldsFromDate(1e12, f));
+
+    // Half a second and the doubles on either side of it, before and after the epoch: the time
+    // of day is the fraction's seconds rounded half away from zero.
+    for (const double day : {38000.0, -1000.0})
+        for (int halves = 1; halves < 2 * 86400; halves += 2 * 997) {
+            const double at = day + (day < 0 ? -1 : 1) * (halves / 2.0) / 86400.0;
+            for (const double value : {std::nextafter(at, -1e9), at, std::nextafter(at, 1e9)}) {
+                const long long expected =
+                    std::llround(std::fabs(value - std::trunc(value)) * 86400.0) % 86400;
+                ASSERT_TRUE(FieldsFromDate(value, f));
+                EXPECT_EQ(f.hour * 3600 + f.minute * 60 + f.second, expected)
+                    << std::setprecision(17) << value;
+            }
+        }
 }

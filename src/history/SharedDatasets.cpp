@@ -1,8 +1,14 @@
 #include "history/SharedDatasets.h"
 
+#include "base/HugePages.h"
+
 std::vector<CDataset>& SharedDatasets::Mutable() {
     if (m_shared) {
-        m_datasets = std::make_shared<std::vector<CDataset>>(*m_datasets);
+        auto copy = std::make_shared<std::vector<CDataset>>();
+        copy->reserve(m_datasets->size());
+        PreferHugePages(copy->data(), copy->capacity() * sizeof(CDataset));
+        copy->assign(m_datasets->begin(), m_datasets->end());
+        m_datasets = std::move(copy);
         m_shared = false;
     }
     return *m_datasets;

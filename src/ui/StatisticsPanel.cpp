@@ -138,6 +138,9 @@ void CStatisticsPanel::ApplyOptions() {
     COptionsImpl& options = Options();
     m_texts = StatisticsTexts::Load(options.GetLanguageID(), options.UsesFahrenheit());
     ApplyTexts();
+    // The column titles and the rows shown follow at once, before new rows are computed.
+    m_model->SetPresentation(m_texts, CurrentColumnFormat());
+    m_table->resizeColumnsToContents();
     if (isVisible())
         Refresh();
     else

@@ -139,8 +139,9 @@ private slots:
         Options().SetTemperatureFormat(1);
         Options().SetDateFormat(4);
         panel.OnOptionsChanged({.language = true, .format = true});
-        QVERIFY(RowsCome(panel));
+        QVERIFY(panel.Computing());
         QCOMPARE(panel.Model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Zeitraum"));
+        QVERIFY(RowsCome(panel));
         QCOMPARE(Row(panel, 0), (QStringList{"2024-12", "Innentemperatur", "2", "68.0 °F", "2024-12-30 06:00",
                                              "77.0 °F", "2024-12-31 12:00", "72.50 °F"}));
         QCOMPARE(panel.findChild<QComboBox*>(QStringLiteral("period"))->currentText(),
@@ -158,6 +159,7 @@ private slots:
         panel.SetPeriodKind(PeriodKind::Day);
         QVERIFY(panel.Computing());
         QCOMPARE(panel.StatusText(), QStringLiteral("Computing the statistics …"));
+        QCOMPARE(panel.Model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Measurement"));
         QVERIFY(RowsCome(panel));
         QCOMPARE(shown.count(), 1);
         QCOMPARE(panel.StatusText(), QString());

@@ -38,17 +38,22 @@ private:
 
 std::size_t CHistoryData::Size() const {
     CriticalSectionLock lock(m_lock);
-    return m_datasets.size();
+    return m_datasets.Get().size();
 }
 
 void CHistoryData::Clear() {
     CriticalSectionLock lock(m_lock);
-    m_datasets.clear();
+    m_datasets.Replace({});
 }
 
 CDataset CHistoryData::At(std::size_t index) const {
     CriticalSectionLock lock(m_lock);
-    return m_datasets.at(index);
+    return m_datasets.Get().at(index);
+}
+
+SharedDatasets::Snapshot CHistoryData::Snapshot() const {
+    CriticalSectionLock lock(m_lock);
+    return m_datasets.Share();
 }
 
 void CHistoryData::EmitChanged() const {
@@ -56,21 +61,23 @@ void CHistoryData::EmitChanged() const {
 }
 
 void CHistoryData::SortAppended(std::size_t firstAppended) {
-    const auto middle = m_datasets.begin() + static_cast<std::ptrdiff_t>(firstAppended);
+    std::vector<CDataset>& datasets = m_datasets.Mutable();
+    const auto middle = datasets.begin() + static_cast<std::ptrdiff_t>(firstAppended);
     const auto order = [](const CDataset& a, const CDataset& b) { return HistoryOrder(a, b); };
     // The datasets before the appended ones are in order: only the appended ones and where they
     // join are looked at, so that an import's few datasets cost no pass over the whole history.
-    if (std::is_sorted(firstAppended > 0 ? middle - 1 : middle, m_datasets.end(), order))
+    if (std::is_sorted(firstAppended > 0 ? middle - 1 : middle, datasets.end(), order))
         return;
     // Stable, so datasets that share a date-time keep their file order, as every read shows them.
-    std::stable_sort(middle, m_datasets.end(), order);
-    std::inplace_merge(m_datasets.begin(), middle, m_datasets.end(), order);
+    std::stable_sort(middle, datasets.end(), order);
+    std::inplace_merge(datasets.begin(), middle, datasets.end(), order);
 }
 
 void CHistoryData::ReadFrom(std::istream& stream) {
     CriticalSectionLock lock(m_lock);
-    const std::size_t before = m_datasets.size();
-    if (!ReadHistoryRecords(stream, m_datasets))
+    std::vector<CDataset>& datasets = m_datasets.Mutable();
+    const std::size_t before = datasets.size();
+    if (!ReadHistoryRecords(stream, datasets))
         SortAppended(before);
 }
 
@@ -78,9 +85,9 @@ bool CHistoryData::WriteTo(std::ostream& stream) const {
     CriticalSectionLock lock(m_lock);
     const Stopwatch watch;
     CLogger::Instance().Log(30, "Write history file start");
-    const bool ok = WriteHistoryRecords(stream, m_datasets);
+    const bool ok = WriteHistoryRecords(stream, m_datasets.Get());
     CLogger::Instance().Log(30, "Write history file finished %ld dp, %ld ms",
-                            static_cast<long>(m_datasets.size()), watch.Milliseconds());
+                            static_cast<long>(m_datasets.Get().size()), watch.Milliseconds());
     return ok;
 }
 
@@ -95,7 +102,10 @@ bool CHistoryData::AppendTo(std::ostream& stream, const std::vector<CDataset>& d
 
 bool CHistoryData::ReadLocked(const Path& path, const HistoryFileLock& lock) {
     m_stamp = lock.Stamp();
-    return ReadLockedHistoryFile(path, lock, m_datasets, m_damage);
+    std::vector<CDataset> datasets;
+    const bool read = ReadLockedHistoryFile(path, lock, datasets, m_damage);
+    m_datasets.Replace(std::move(datasets));
+    return read;
 }
 
 bool CHistoryData::Read(const Path& path) {
@@ -111,7 +121,7 @@ bool CHistoryData::Adopt(LoadedHistory loaded) {
     // here, under the store's lock, so that no dataset written meanwhile is missing from memory.
     if (StampOfHistoryFile(loaded.path) != loaded.stamp)
         loaded = LoadHistoryFile(loaded.path);
-    m_datasets = std::move(loaded.datasets);
+    m_datasets.Replace(std::move(loaded.datasets));
     m_damage = loaded.damage;
     m_stamp = loaded.stamp;
     if (m_damage.Any())
@@ -171,8 +181,8 @@ HistoryOutcome CHistoryData::Update(const Path& path, const CDataset& shown, con
         return HistoryOutcome::Failure(std::strerror(errno));
     // Memory follows the file; a store that has not read another process's change yet may not
     // hold the dataset, and reads the file again on the next refresh (its stamp stays old).
-    if (const auto at = FindInHistory(m_datasets, std::span(&shown, 1)).front())
-        m_datasets[*at] = edited;
+    if (const auto at = FindInHistory(m_datasets.Get(), std::span(&shown, 1)).front())
+        m_datasets.Mutable()[*at] = edited;
     if (current)
         m_stamp = fileLock.Stamp();
     CLogger::Instance().Log(30, "Update history file finished %ld ms", watch.Milliseconds());
@@ -205,15 +215,16 @@ HistoryOutcome CHistoryData::AppendLocked(const Path& path, const std::vector<CD
         RemoveKnown(fresh);
     }
     // A file that is no history (a text, another program's file) is never appended to or cut.
-    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size()))
+    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.Get().size()))
         return HistoryOutcome::Failure("it is not a history file: " + *reason);
     // Only what reached the file is kept: a caller that finds the write failed can offer the
     // same datasets again without doubling them in memory.
     const HistoryOutcome outcome =
         AppendHistoryFile(path, [&](std::ostream& out) { return WriteHistoryRecords(out, fresh); });
     if (outcome) {
-        const std::size_t before = m_datasets.size();
-        m_datasets.insert(m_datasets.end(), fresh.begin(), fresh.end());
+        std::vector<CDataset>& held = m_datasets.Mutable();
+        const std::size_t before = held.size();
+        held.insert(held.end(), fresh.begin(), fresh.end());
         SortAppended(before);
         m_stamp = fileLock.Stamp();
         CLogger::Instance().Log(30, "Append history file finished %ld dp, %ld ms",
@@ -236,14 +247,15 @@ HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> 
         }
         reread = true;
     }
-    if (const auto reason = NotAHistoryFile(m_damage, m_datasets.size())) {
+    const std::vector<CDataset>& held = m_datasets.Get();
+    if (const auto reason = NotAHistoryFile(m_damage, held.size())) {
         if (reread)
             EmitChanged();
         return HistoryOutcome::Failure("it is not a history file: " + *reason);
     }
-    std::vector<bool> doomed(m_datasets.size(), false);
+    std::vector<bool> doomed(held.size(), false);
     std::vector<CDataset> missing;
-    const std::vector<std::optional<std::size_t>> found = FindInHistory(m_datasets, chosen);
+    const std::vector<std::optional<std::size_t>> found = FindInHistory(held, chosen);
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (found[i])
             doomed[*found[i]] = true;
@@ -255,15 +267,15 @@ HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> 
         outcome = HistoryOutcome::Failure(NoLongerInFile(missing));
     } else {
         std::vector<CDataset> kept;
-        kept.reserve(m_datasets.size());
-        for (std::size_t i = 0; i < m_datasets.size(); ++i)
+        kept.reserve(held.size());
+        for (std::size_t i = 0; i < held.size(); ++i)
             if (!doomed[i])
-                kept.push_back(m_datasets[i]);
+                kept.push_back(held[i]);
         HistoryFileStamp written;
         outcome = WriteHistoryFileReplacing(
             path, [&](std::ostream& out) { return WriteHistoryRecords(out, kept); }, &written);
         if (outcome) {
-            m_datasets = std::move(kept);
+            m_datasets.Replace(std::move(kept));
             m_stamp = written;
         }
     }
@@ -275,9 +287,9 @@ HistoryOutcome CHistoryData::Delete(const Path& path, std::span<const CDataset> 
 HistoryOutcome CHistoryData::Export(const Path& path, const ColumnFormat& format,
                                     std::span<const Path> historyFiles, ExportFormat exportFormat) const {
     CriticalSectionLock lock(m_lock);
-    const auto writer = MakeExportWriter(exportFormat, format, TransmittersWithValues(m_datasets));
+    const auto writer = MakeExportWriter(exportFormat, format, TransmittersWithValues(m_datasets.Get()));
     HistoryOutcome outcome = ExportHistory(path, historyFiles, *writer, [this](const auto& write) {
-        for (const CDataset& dataset : m_datasets)
+        for (const CDataset& dataset : m_datasets.Get())
             if (!write(dataset))
                 return false;
         return true;
@@ -292,7 +304,7 @@ void CHistoryData::RemoveKnown(std::vector<CDataset>& datasets) const {
     // The store is sorted, so a binary search finds the run of a date-time.
     const auto known = [this](const CDataset& dataset) {
         const auto [first, last] =
-            std::equal_range(m_datasets.begin(), m_datasets.end(), dataset, HistoryOrder);
+            std::equal_range(m_datasets.Get().begin(), m_datasets.Get().end(), dataset, HistoryOrder);
         return std::any_of(first, last, [&](const CDataset& held) { return SameMeasurement(held, dataset); });
     };
     datasets.erase(std::remove_if(datasets.begin(), datasets.end(), known), datasets.end());

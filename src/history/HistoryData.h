@@ -6,6 +6,7 @@
 #include "history/HistoryFileLock.h"
 #include "history/HistoryOutcome.h"
 #include "history/LoadedHistory.h"
+#include "history/SharedDatasets.h"
 #include "station/Dataset.h"
 
 // g++ 12 with sanitizers reports boost::optional inside Signals2's slot grouping as maybe
@@ -48,8 +49,10 @@ public:
     // Runs f(const std::vector<CDataset>&) under the lock (printing, whole-table work).
     template <typename F> decltype(auto) WithDatasets(F&& f) const {
         CriticalSectionLock lock(m_lock);
-        return f(static_cast<const std::vector<CDataset>&>(m_datasets));
+        return f(m_datasets.Get());
     }
+    // The datasets as they are now, to be read on another thread while this store changes on.
+    SharedDatasets::Snapshot Snapshot() const;
 
     // Replaces the store with the file's datasets, sorted, under a shared lock of the file. Emits
     // Changed. Damage() then tells what the file held that no station writes.
@@ -104,7 +107,7 @@ private:
     bool ReadLocked(const Path& path, const HistoryFileLock& lock);
 
     mutable CriticalSection m_lock;
-    std::vector<CDataset> m_datasets;
+    SharedDatasets m_datasets;
     std::optional<HistoryFileStamp> m_stamp; // of the file as memory last matched it
     HistoryDamage m_damage;
     std::string m_lastAppendFailure;

@@ -1,5 +1,6 @@
 #include "history/LoadedHistory.h"
 
+#include "base/HugePages.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 #include "log/Logger.h"
@@ -14,8 +15,10 @@ bool ReadLockedHistoryFile(const fs::path& path, const HistoryFileLock& lock, st
                            HistoryDamage& damage) {
     datasets.clear();
     damage = {};
-    if (const auto stamp = lock.Stamp())
+    if (const auto stamp = lock.Stamp()) {
         datasets.reserve(static_cast<std::size_t>(stamp->size) / HistoryRecordSize);
+        PreferHugePages(datasets.data(), datasets.capacity() * sizeof(CDataset));
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;

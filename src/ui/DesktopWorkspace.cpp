@@ -73,6 +73,10 @@ void DesktopWorkspace::ReadDisplayed(const std::function<void(std::span<const CD
     m_workspace.Shown().WithDatasets([&](const std::vector<CDataset>& datasets) { read(datasets); });
 }
 
+std::shared_ptr<const std::vector<CDataset>> DesktopWorkspace::DisplayedSnapshot() const {
+    return m_workspace.Shown().Snapshot();
+}
+
 std::string DesktopWorkspace::DisplayedTitle() const {
     return m_workspace.DisplayedTitle();
 }

@@ -24,6 +24,7 @@ public:
     std::string DisplayedText(std::size_t row, int column) const override;
     HistoryOutcome StoreDisplayed(const CDataset& shown, int column, const std::string& text) override;
     void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const override;
+    std::shared_ptr<const std::vector<CDataset>> DisplayedSnapshot() const override;
     std::string DisplayedTitle() const override;
     std::string RecordingTitle() const override;
     CHistoryData& Recording() override;

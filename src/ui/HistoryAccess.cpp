@@ -17,3 +17,10 @@ HistoryAccess::FindDisplayed(std::span<const CDataset> datasets) const {
     ReadDisplayed([&](std::span<const CDataset> displayed) { rows = FindInHistory(displayed, datasets); });
     return rows;
 }
+
+std::shared_ptr<const std::vector<CDataset>> HistoryAccess::DisplayedSnapshot() const {
+    auto snapshot = std::make_shared<std::vector<CDataset>>();
+    ReadDisplayed(
+        [&](std::span<const CDataset> datasets) { snapshot->assign(datasets.begin(), datasets.end()); });
+    return snapshot;
+}

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,9 @@ public:
     // Runs read once on all displayed datasets in the store's order, under the store's lock (the
     // chart reduces them in one pass). Without an override there are none.
     virtual void ReadDisplayed(const std::function<void(std::span<const CDataset>)>& read) const { read({}); }
+    // The displayed datasets as they are now, for work on another thread: they never change, while
+    // the store goes on changing. Without an override a copy made through ReadDisplayed.
+    virtual std::shared_ptr<const std::vector<CDataset>> DisplayedSnapshot() const;
     // The displayed dataset at row, a copy; none past the end.
     std::optional<CDataset> DisplayedDataset(std::size_t row) const;
     // The rows now showing the datasets given by value (FindInHistory); none for one that vanished.

@@ -34,7 +34,8 @@ void OpenDisplayedInBackground(CDataView& view, const QString& path, std::functi
     if (QStatusBar* bar = StatusBarOf(view))
         bar->showMessage(Text(MessageText::HistoryReading).arg(path));
     QObject::connect(watcher, &Watcher::finished, &view, [&view, watcher, done = std::move(done)] {
-        LoadedHistory loaded = watcher->result();
+        // Taken, not copied: a copy of a large history would hold up the window.
+        LoadedHistory loaded = watcher->future().takeResult();
         watcher->deleteLater();
         if (QStatusBar* bar = StatusBarOf(view))
             bar->clearMessage();

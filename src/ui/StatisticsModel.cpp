@@ -75,3 +75,10 @@ void CStatisticsModel::Reset(std::vector<Summary> summaries, const StatisticsTex
     m_format = format;
     endResetModel();
 }
+
+void CStatisticsModel::SetPresentation(const StatisticsTexts& texts, const ColumnFormat& format) {
+    beginResetModel();
+    m_texts = texts;
+    m_format = format;
+    endResetModel();
+}

@@ -21,8 +21,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // New summaries, or the same ones in new texts and formats.
+    // New summaries in the texts and formats given.
     void Reset(std::vector<Summary> summaries, const StatisticsTexts& texts, const ColumnFormat& format);
+    // The same summaries in new texts and formats (shown while new ones are computed).
+    void SetPresentation(const StatisticsTexts& texts, const ColumnFormat& format);
     const std::vector<Summary>& Summaries() const { return m_summaries; }
     const ColumnFormat& Format() const { return m_format; }
 

@@ -138,6 +138,9 @@ void CStatisticsPanel::ApplyOptions() {
     COptionsImpl& options = Options();
     m_texts = StatisticsTexts::Load(options.GetLanguageID(), options.UsesFahrenheit());
     ApplyTexts();
+    // The column titles and the rows shown follow at once, before new rows are computed.
+    m_model->SetPresentation(m_texts, CurrentColumnFormat());
+    m_table->resizeColumnsToContents();
     if (isVisible())
         Refresh();
     else
@@ -157,32 +160,65 @@ StatisticsRange CStatisticsPanel::Range() const {
     return range;
 }
 
-void CStatisticsPanel::Refresh() {
-    m_dirty = false;
-    m_refreshTimer.stop();
-    std::vector<Summary> summaries;
-    std::optional<ChartSpan> span;
-    const StatisticsRange range = Range();
+CStatisticsPanel::Request CStatisticsPanel::MakeRequest() const {
+    Request request;
     try {
-        m_history.ReadDisplayed([&](std::span<const CDataset> datasets) {
-            summaries = Summarize(datasets, m_kind, range);
-            if (!m_datesChosen)
-                span = HistorySpan(datasets);
-        });
+        request.datasets = m_history.DisplayedSnapshot();
     } catch (const std::exception& e) {
         Log().Log(10, "%s", e.what());
     }
-    if (span) {
+    request.kind = m_kind;
+    request.range = Range();
+    request.followDays = !m_datesChosen;
+    return request;
+}
+
+CStatisticsPanel::Rows CStatisticsPanel::Compute(const Request& request) {
+    Rows rows;
+    if (!request.datasets)
+        return rows;
+    try {
+        rows.summaries = Summarize(*request.datasets, request.kind, request.range);
+        if (request.followDays)
+            rows.days = HistorySpan(*request.datasets);
+    } catch (const std::exception& e) {
+        Log().Log(10, "%s", e.what());
+        rows = {};
+    }
+    return rows;
+}
+
+void CStatisticsPanel::Refresh() {
+    m_dirty = false;
+    m_refreshTimer.stop();
+    m_job.Start([request = MakeRequest()] { return Compute(request); },
+                [this](Rows rows) { Show(std::move(rows)); });
+    m_status->setText(m_texts.computing);
+}
+
+void CStatisticsPanel::RefreshNowIfStale() {
+    if (!m_dirty && !m_job.Running())
+        return;
+    m_dirty = false;
+    m_refreshTimer.stop();
+    m_job.Drop();
+    Show(Compute(MakeRequest()));
+}
+
+void CStatisticsPanel::Show(Rows rows) {
+    // Days the user chose while the rows were computed stay.
+    if (rows.days && !m_datesChosen) {
         const QSignalBlocker blockFrom(m_fromEdit), blockTo(m_toEdit);
-        m_fromEdit->setDate(ToQDate(span->first));
-        m_toEdit->setDate(ToQDate(span->last));
+        m_fromEdit->setDate(ToQDate(rows.days->first));
+        m_toEdit->setDate(ToQDate(rows.days->last));
     }
     // New datasets should not throw the reader back to the top.
     const int scrolled = m_table->verticalScrollBar()->value();
-    m_model->Reset(std::move(summaries), m_texts, CurrentColumnFormat());
+    m_model->Reset(std::move(rows.summaries), m_texts, CurrentColumnFormat());
     m_table->resizeColumnsToContents();
     m_table->verticalScrollBar()->setValue(scrolled);
     m_status->setText(m_model->rowCount() == 0 ? m_texts.noData : QString());
+    emit RowsShown();
 }
 
 void CStatisticsPanel::Invalidate() {
@@ -230,8 +266,7 @@ bool CStatisticsPanel::OnCommand(int id) {
 }
 
 int CStatisticsPanel::Print(QPrinter& printer) {
-    if (m_dirty)
-        Refresh();
+    RefreshNowIfStale();
     // Every column as wide as its widest text.
     QStringList widest;
     for (int column = 0; column < m_model->columnCount(); ++column) {
@@ -260,8 +295,7 @@ void CStatisticsPanel::Export() {
 }
 
 bool CStatisticsPanel::SaveCsv(const QString& file) {
-    if (m_dirty)
-        Refresh();
+    RefreshNowIfStale();
     const std::string text = StatisticsCsv(m_model->Summaries(), m_model->Format().fahrenheit);
     QSaveFile out(file);
     const bool written = out.open(QIODevice::WriteOnly) &&

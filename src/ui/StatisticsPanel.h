@@ -1,6 +1,8 @@
 #pragma once
 
+#include "history/ChartPoints.h"
 #include "history/Statistics.h"
+#include "ui/LatestJob.h"
 #include "ui/OptionsChange.h"
 #include "ui/StatisticsTexts.h"
 
@@ -21,9 +23,10 @@ class QTableView;
 
 // The statistics beside the table and the chart: minimum, maximum and mean of every measurement
 // of the displayed history per day, week, month or year, optionally between two days, chosen on
-// its bar. Like the chart it reads the history in one pass whenever it changes (coalesced, and
-// only while it is shown) and follows the options' language, formats and unit. It prints like the
-// table and exports its rows as a comma-separated file.
+// its bar. Whenever the history changes (coalesced, and only while it is shown) it summarises a
+// snapshot of it on a worker thread, saying so until the rows come, so that a large history never
+// holds up the window; a newer request drops the rows of an older one. It follows the options'
+// language, formats and unit, prints like the table and exports its rows as a comma-separated file.
 class CStatisticsPanel : public QWidget {
     Q_OBJECT
 public:
@@ -33,8 +36,10 @@ public:
     // Texts, formats and unit anew from the options; the rows follow now when the view is shown,
     // else when it is shown next.
     void ApplyOptions();
-    // The summaries anew from the displayed history, now.
+    // The summaries anew from the displayed history: started now, shown when computed (RowsShown).
     void Refresh();
+    // Whether the rows shown are not yet those of the latest request (or change of the history).
+    bool Computing() const { return m_job.Running() || m_refreshTimer.isActive(); }
     // The history changed: refresh soon, or when next shown.
     void Invalidate();
     // The options command changed these: texts and formats anew after a language or format
@@ -60,10 +65,31 @@ public:
     const StatisticsTexts& Texts() const { return m_texts; }
     QString StatusText() const;
 
+signals:
+    // The rows of the latest request are in the table.
+    void RowsShown();
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What the rows are computed from: taken on the window's thread, read on any.
+    struct Request {
+        std::shared_ptr<const std::vector<CDataset>> datasets;
+        PeriodKind kind = PeriodKind::Month;
+        StatisticsRange range;
+        bool followDays = false; // the history's first and last day are wanted for the day fields
+    };
+    struct Rows {
+        std::vector<Summary> summaries;
+        std::optional<ChartSpan> days;
+    };
+    Request MakeRequest() const;
+    static Rows Compute(const Request& request);
+    void Show(Rows rows);
+    // Print and Export need the rows of the history as it is now: computed here, at once.
+    void RefreshNowIfStale();
+
     void BuildControls();
     void ApplyTexts();
     void Export();
@@ -84,4 +110,5 @@ private:
     bool m_datesChosen = false; // until then the day fields follow the history's first and last day
     bool m_dirty = true;
     QTimer m_refreshTimer;
+    LatestJob<Rows> m_job{*this};
 };

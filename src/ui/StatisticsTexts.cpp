@@ -50,6 +50,7 @@ StatisticsTexts StatisticsTexts::Load(std::uint16_t language, bool fahrenheit) {
     texts.noData = FromUtf8(file.Text(StatisticsText::NoData));
     texts.csvFiles = FromUtf8(file.Text(StatisticsText::CsvFiles));
     texts.saveFailed = FromUtf8(file.Text(StatisticsText::SaveFailed));
+    texts.computing = FromUtf8(file.Text(StatisticsText::Computing));
     texts.chart = ChartTexts::Load(language, fahrenheit);
     return texts;
 }

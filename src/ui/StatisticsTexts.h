@@ -17,6 +17,7 @@ constexpr int Columns = 100304; // the column titles
 constexpr int NoData = 100305;
 constexpr int CsvFiles = 100306;
 constexpr int SaveFailed = 100307; // "%s" stands for the file
+constexpr int Computing = 100308;
 } // namespace StatisticsText
 
 // The statistics view's texts in one language. The measurements are named as the chart names
@@ -27,7 +28,7 @@ struct StatisticsTexts {
     QString periodsTip;
     QString from, fromTip, to, toTip;
     QStringList columns;
-    QString noData, csvFiles, saveFailed;
+    QString noData, csvFiles, saveFailed, computing;
     ChartTexts chart;
 
     static StatisticsTexts Load(std::uint16_t language, bool fahrenheit);

@@ -53,6 +53,7 @@ private slots:
         const auto agree = [&](int transmitters, int statisticsRows) {
             chart.Refresh();
             statistics.Refresh();
+            QTRY_VERIFY_WITH_TIMEOUT(!statistics.Computing(), 20000); // the rows come from a worker
             const int quantities = 2 * (transmitters + 1);
             QCOMPARE(table.Transmitters(), transmitters);
             QCOMPARE(table.Model()->columnCount(), 2 + quantities);

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "base/HugePages.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <new>
-#include <sys/mman.h>
 
 // An allocator for large arrays that are filled once and kept (the summaries of a long history):
 // the system is asked to back them with large pages, so that filling one costs a page fault per
@@ -24,7 +25,7 @@ public:
         void* memory = std::aligned_alloc(LargePage, bytes);
         if (memory == nullptr)
             throw std::bad_alloc();
-        ::madvise(memory, bytes, MADV_HUGEPAGE); // only advice: refused, the pages stay small
+        PreferHugePages(memory, bytes);
         return static_cast<T*>(memory);
     }
     void deallocate(T* memory, std::size_t) noexcept { std::free(memory); }

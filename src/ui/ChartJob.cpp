@@ -40,8 +40,8 @@ void ChartJob::Work() {
         lock.unlock();
         ChartBuilt built;
         try {
-            m_history.ReadDisplayed(
-                [&](std::span<const CDataset> datasets) { built = BuildChart(datasets, request); });
+            const auto datasets = m_history.DisplayedSnapshot();
+            built = BuildChart(*datasets, request);
         } catch (const std::exception& e) {
             CLogger::Instance().Log(10, "%s", e.what());
             built = BuildChart({}, request);

@@ -14,9 +14,9 @@
 class HistoryAccess;
 
 // Builds the chart on a thread of its own, so a history of a million datasets never holds up the
-// window. The datasets are read under the displayed store's lock, which keeps them as they are for
-// the build without a copy of them all. A request made while another is built waits, and a newer
-// one replaces it: after the build under way only the newest is built. Each result comes back on
+// window. It builds from a snapshot of the displayed datasets, as the statistics view does, so the
+// window never waits on the store's lock while a chart is built. A request made while another is built waits,
+// and a newer one replaces it: after the build under way only the newest is built. Each result comes back on
 // the window's thread with the number its request was given, so the asker can drop one it has
 // since asked again for.
 class ChartJob : public QObject {

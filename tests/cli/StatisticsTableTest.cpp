@@ -2,26 +2,14 @@
 #include "cli/AlignedTable.h"
 #include "history/StatisticsText.h"
 
+#include "MadeSummary.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-Summary Made(Period period, ChartQuantity quantity, std::size_t count, float min, float max,
-             std::int64_t sumTenThousandths) {
-    Summary s;
-    s.period = period;
-    s.quantity = quantity;
-    s.count = count;
-    s.min = min;
-    s.max = max;
-    s.minAt = CDateTime(period.year, period.month, period.day, 6, 35, 0);
-    s.maxAt = CDateTime(period.year, period.month, period.day, 23, 59, 59);
-    s.sumTenThousandths = sumTenThousandths;
-    return s;
-}
 
 // Figures whose texts differ in width: signs, values just below zero, long counts, values the
 // digit code leaves to the general texts, and every kind of period.
@@ -30,14 +18,14 @@ std::vector<Summary> OddSummaries() {
     const ChartQuantity outdoor1T{ChartQuantity::Temperature, 1}, outdoor5H{ChartQuantity::Humidity, 5};
     const Period day{PeriodKind::Day, 2025, 3, 1};
     return {
-        Made(day, indoorT, 1, 21.3f, 21.3f, 213000),
-        Made(day, indoorH, 288, 40.0f, 100.0f, 288 * 450000),
-        Made(day, outdoor1T, 123456, -0.04f, 5.0f, -4800),
-        Made(day, outdoor5H, 3, 45.5f, 46.0f, 1370000),
-        Made({PeriodKind::Day, 2025, 3, 2}, outdoor1T, 2, -40.1f, 1e6f, 9999599000),
-        Made({PeriodKind::Week, 2024, 12, 30}, indoorT, 7, -12.4f, -12.3f, -864500),
-        Made({PeriodKind::Month, 2025, 3, 1}, indoorT, 31, -5.0f, 9.9f, -31),
-        Made({PeriodKind::Year, 2025, 1, 1}, indoorH, 4, 0.0f, 1.0f, 5000),
+        MadeSummary(day, indoorT, 1, 21.3f, 21.3f, 213000),
+        MadeSummary(day, indoorH, 288, 40.0f, 100.0f, 288 * 450000),
+        MadeSummary(day, outdoor1T, 123456, -0.04f, 5.0f, -4800),
+        MadeSummary(day, outdoor5H, 3, 45.5f, 46.0f, 1370000),
+        MadeSummary({PeriodKind::Day, 2025, 3, 2}, outdoor1T, 2, -40.1f, 1e6f, 9999599000),
+        MadeSummary({PeriodKind::Week, 2024, 12, 30}, indoorT, 7, -12.4f, -12.3f, -864500),
+        MadeSummary({PeriodKind::Month, 2025, 3, 1}, indoorT, 31, -5.0f, 9.9f, -31),
+        MadeSummary({PeriodKind::Year, 2025, 1, 1}, indoorH, 4, 0.0f, 1.0f, 5000),
     };
 }
 

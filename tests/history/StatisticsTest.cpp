@@ -5,6 +5,7 @@
 #include "history/StatisticsText.h"
 
 #include "HistoryTestSupport.h"
+#include "MadeSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -307,27 +308,14 @@ TEST(StatisticsTest, CsvFieldsAreQuotedOnlyWhenTheyMustBe) {
 }
 
 TEST(StatisticsTest, CsvLinesAreTheirFieldTextsJoined) {
-    const auto made = [](Period period, ChartQuantity quantity, std::size_t count, float min, float max,
-                         std::int64_t sum) {
-        Summary s;
-        s.period = period;
-        s.quantity = quantity;
-        s.count = count;
-        s.min = min;
-        s.max = max;
-        s.minAt = CDateTime(period.year, period.month, period.day, 6, 35, 0);
-        s.maxAt = CDateTime(period.year, period.month, period.day, 23, 59, 59);
-        s.sumTenThousandths = sum;
-        return s;
-    };
     const ChartQuantity outdoor5Humidity{ChartQuantity::Humidity, 5};
     const std::vector<Summary> summaries = {
-        made({PeriodKind::Day, 2025, 3, 1}, IndoorTemperature, 1, 21.3f, 21.3f, 213000),
-        made({PeriodKind::Day, 2025, 3, 1}, Outdoor1Temperature, 123456, -0.04f, 1e6f, -4800),
-        made({PeriodKind::Day, 2025, 3, 1}, outdoor5Humidity, 3, 45.5f, 100.0f, 1370000),
-        made({PeriodKind::Week, 100, 1, 1}, IndoorTemperature, 7, -12.4f, -12.3f, -864500),
-        made({PeriodKind::Month, 9999, 12, 1}, IndoorHumidity, 31, 0.0f, 9.0f, -31),
-        made({PeriodKind::Year, 2025, 1, 1}, IndoorTemperature, 4, -40.1f, 60.0f, 5000),
+        MadeSummary({PeriodKind::Day, 2025, 3, 1}, IndoorTemperature, 1, 21.3f, 21.3f, 213000),
+        MadeSummary({PeriodKind::Day, 2025, 3, 1}, Outdoor1Temperature, 123456, -0.04f, 1e6f, -4800),
+        MadeSummary({PeriodKind::Day, 2025, 3, 1}, outdoor5Humidity, 3, 45.5f, 100.0f, 1370000),
+        MadeSummary({PeriodKind::Week, 100, 1, 1}, IndoorTemperature, 7, -12.4f, -12.3f, -864500),
+        MadeSummary({PeriodKind::Month, 9999, 12, 1}, IndoorHumidity, 31, 0.0f, 9.0f, -31),
+        MadeSummary({PeriodKind::Year, 2025, 1, 1}, IndoorTemperature, 4, -40.1f, 60.0f, 5000),
     };
     for (const bool fahrenheit : {false, true}) {
         std::string expected(StatisticsCsvHeader);
